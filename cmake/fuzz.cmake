@@ -1,0 +1,15 @@
+# libFuzzer targets over the portable core (clang only). Each runs for a bounded time as a test.
+set(REPRISA_FUZZ_SECONDS 20 CACHE STRING "How long each fuzz test runs")
+set(fuzz_flags -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer -g)
+file(GLOB fuzz_targets CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
+foreach(src ${fuzz_targets})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src} ${core_sources})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_compile_options(${name} PRIVATE ${fuzz_flags})
+  target_link_options(${name} PRIVATE ${fuzz_flags})
+  find_package(JPEG REQUIRED)
+  target_link_libraries(${name} PRIVATE JPEG::JPEG)
+  add_test(NAME ${name}
+           COMMAND ${name} -max_total_time=${REPRISA_FUZZ_SECONDS} -max_len=64 -print_final_stats=1)
+endforeach()
