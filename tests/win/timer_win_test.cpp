@@ -1,0 +1,112 @@
+// The timer on the system backend under a real message loop.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "app/error_handler.h"
+#include "app/exceptions.h"
+#include "scheduler/countdown.h"
+#include "scheduler/timer_win.h"
+
+namespace reprisa {
+namespace {
+
+// Dispatches this thread's messages until done() holds or the time is up.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= timeout_ms) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, timeout_ms - elapsed, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  return true;
+}
+
+void PumpFor(DWORD ms) {
+  PumpUntil([] { return false; }, ms);
+}
+
+TEST(Win32Timer, TicksOnTheMessageLoop) {
+  TTimer timer(NewWin32TimerBackend());
+  int ticks = 0;
+  timer.SetInterval(30);
+  timer.SetOnTimer([&] { ++ticks; });
+  ASSERT_TRUE(timer.Running());
+  EXPECT_TRUE(PumpUntil([&] { return ticks >= 3; }, 5000)) << "ticks: " << ticks;
+}
+
+TEST(Win32Timer, StoppedTimerDeliversNothing) {
+  TTimer stopped(NewWin32TimerBackend());
+  TTimer running(NewWin32TimerBackend());
+  int stopped_ticks = 0;
+  int running_ticks = 0;
+  stopped.SetInterval(20);
+  stopped.SetOnTimer([&] { ++stopped_ticks; });
+  running.SetInterval(20);
+  running.SetOnTimer([&] { ++running_ticks; });
+  stopped.SetEnabled(false);
+  EXPECT_TRUE(PumpUntil([&] { return running_ticks >= 5; }, 5000));
+  EXPECT_EQ(stopped_ticks, 0);
+  running.SetInterval(0);
+  const int seen = running_ticks;
+  PumpFor(150);
+  EXPECT_EQ(running_ticks, seen);
+}
+
+TEST(Win32Timer, RestartGivesTheFullIntervalAgain) {
+  constexpr DWORD kInterval = 400;
+  TTimer timer(NewWin32TimerBackend());
+  DWORD fired_at = 0;
+  timer.SetInterval(kInterval);
+  timer.SetOnTimer([&] { fired_at = GetTickCount(); });
+  // Most of the interval passes, then the timer restarts: the first tick must wait a whole
+  // interval from the restart, not just the rest of the first one.
+  PumpFor(kInterval * 3 / 4);
+  ASSERT_EQ(fired_at, 0u) << "ticked before its interval";
+  timer.Restart();
+  const DWORD restarted_at = GetTickCount();
+  ASSERT_TRUE(PumpUntil([&] { return fired_at != 0; }, 5000));
+  EXPECT_GE(fired_at - restarted_at, kInterval - 50);
+}
+
+TEST(Win32Timer, ExceptionFromTheHandlerReachesTheErrorHandler) {
+  TObject* sender = nullptr;
+  std::wstring text;
+  int reports = 0;
+  ErrorHandler previous = SetErrorHandler([&](TObject* s) {
+    sender = s;
+    text = ClassifyException(nullptr).text;
+    ++reports;
+  });
+  {
+    TTimer timer(NewWin32TimerBackend());
+    timer.SetInterval(20);
+    timer.SetOnTimer([] { throw EConvertError(L"''x'' is not a valid time"); });
+    EXPECT_TRUE(PumpUntil([&] { return reports >= 2; }, 5000)) << "reports: " << reports;
+    EXPECT_EQ(sender, &timer);
+    EXPECT_TRUE(timer.Running()) << "the timer keeps ticking after a failed tick";
+  }
+  SetErrorHandler(std::move(previous));
+  EXPECT_EQ(text, L"''x'' is not a valid time.");
+}
+
+TEST(Win32Timer, ScheduleCountsDownOnTheSystemTickCount) {
+  TTimer timer(NewWin32TimerBackend());
+  timer.SetOnTimer([] {});
+  ReloadSchedule schedule(timer, SystemTickSource(), LocaleSettings{});
+  EXPECT_EQ(schedule.ApplyIntervalText(L"00:02"), L"00:02");
+  EXPECT_EQ(timer.Interval(), 2000);
+  PumpFor(1100);
+  EXPECT_EQ(schedule.CountdownText(), L"00:00");
+}
+
+}  // namespace
+}  // namespace reprisa
