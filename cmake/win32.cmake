@@ -41,3 +41,10 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/bench/minimal_window_win.cpp)
   target_link_libraries(minimal_window PRIVATE user32 gdi32)
   target_link_options(minimal_window PRIVATE ${static_flags} -municode -s)
 endif()
+
+# The benchmark's timer: starts a program, times it to its visible window, reads its peak memory.
+if(EXISTS ${CMAKE_SOURCE_DIR}/bench/launcher_win.cpp)
+  add_executable(startup_launcher ${CMAKE_SOURCE_DIR}/bench/launcher_win.cpp)
+  target_link_libraries(startup_launcher PRIVATE psapi user32)
+  target_link_options(startup_launcher PRIVATE ${static_flags} -municode -s)
+endif()
