@@ -61,6 +61,10 @@ class TApplication : public TComponent {
   // Called by TForm's constructor: stores the form in the reference of CreateForm and makes
   // the first form the main form.
   void RegisterCreating(TForm* form);
+  // Called by TForm's destructor: a destroyed main form is no longer the main form.
+  void FormDestroyed(TForm* form) noexcept {
+    if (main_form_ == form) main_form_ = nullptr;
+  }
 
   // Shows the main window (honouring the start-up show command) and runs the loop until
   // Terminate. Returns the process exit code.

@@ -56,7 +56,10 @@ void TForm::BeforeDestruction() {
 }
 
 TForm::~TForm() {
-  if (Application) Application->RemoveMessageFilter(this);
+  if (Application) {
+    Application->RemoveMessageFilter(this);
+    Application->FormDestroyed(this);
+  }
   BeginDestroy();
   DestroyComponents();
   if (HWND h = WindowHandle()) {

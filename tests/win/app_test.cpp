@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+
+#include <stdexcept>
+
+#include "app/exceptions.h"
+#include "ui/form_win.h"
+#include "ui/stdctrls_win.h"
+#include "win_test_support.h"
+
+namespace reprisa {
+namespace {
+using namespace testing_support;
+
+// A hidden form with two buttons, built as the program builds its windows.
+class ProbeForm : public TForm {
+ public:
+  explicit ProbeForm(TComponent* owner) : TForm(owner) {
+    SetDesignClientSize(200, 100);
+    failing = new TButtonControl(this);
+    failing->SetParent(this);
+    failing->SetDesignBounds(8, 8, 80, 25);
+    failing->SetText(L"Fehler");
+    counting = new TButtonControl(this);
+    counting->SetParent(this);
+    counting->SetDesignBounds(100, 8, 80, 25);
+    counting->SetText(L"Z\u00E4hlen");
+    counting->OnClick = [this](TObject*) { ++clicks; };
+    FinishBuilding();
+  }
+  void Click(TButtonControl* b) {
+    PostMessageW(WindowHandle(), WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(b->WindowHandle()));
+  }
+  TButtonControl* failing;
+  TButtonControl* counting;
+  int clicks = 0;
+};
+
+class HandleExceptionTest : public ::testing::Test {
+ protected:
+  void SetUp() override { form = new ProbeForm(Application); }
+  void TearDown() override { delete form; }
+  ProbeForm* form = nullptr;
+};
+
+TEST_F(HandleExceptionTest, ShowsOwnErrorsCaptionedWithTheTitleAndTheLoopGoesOn) {
+  BoxRecorder recorder;
+  form->failing->OnClick = [](TObject*) { throw EConvertError(L"Absichtlich geworfen"); };
+  form->Click(form->failing);
+  form->Click(form->counting);
+  ASSERT_TRUE(PumpUntil([&] { return form->clicks == 1; }));
+  ASSERT_EQ(recorder.boxes.size(), 1u);
+  EXPECT_EQ(recorder.boxes[0].caption, L"Reprisa");
+  EXPECT_EQ(recorder.boxes[0].text, L"Absichtlich geworfen.");
+  EXPECT_EQ(recorder.boxes[0].flags, static_cast<UINT>(MB_ICONERROR | MB_OK));
+  EXPECT_EQ(recorder.boxes[0].flags, 16u);
+}
+
+TEST_F(HandleExceptionTest, SilentAbortShowsNothingAndForeignErrorsGetTheLastResortReport) {
+  BoxRecorder recorder;
+  form->failing->OnClick = [](TObject*) { throw EAbort(); };
+  form->Click(form->failing);
+  form->Click(form->counting);
+  ASSERT_TRUE(PumpUntil([&] { return form->clicks == 1; }));
+  EXPECT_TRUE(recorder.boxes.empty());
+
+  form->failing->OnClick = [](TObject*) { throw std::runtime_error("kein Programmfehler"); };
+  form->Click(form->failing);
+  form->Click(form->counting);
+  ASSERT_TRUE(PumpUntil([&] { return form->clicks == 2; }));
+  ASSERT_EQ(recorder.boxes.size(), 1u);
+  EXPECT_NE(recorder.boxes[0].text.find(L"kein Programmfehler"), std::wstring::npos);
+  EXPECT_EQ(recorder.boxes[0].caption, L"Reprisa");
+  EXPECT_TRUE(recorder.boxes[0].flags & MB_ICONERROR);
+}
+
+TEST_F(HandleExceptionTest, ErrorsInAMessageFilterReachTheHandlerToo) {
+  struct Failing : MessageFilter {
+    bool PreTranslateMessage(MSG& msg) override {
+      if (msg.message == WM_APP + 7) throw Exception(L"Filter kaputt");
+      return false;
+    }
+  } filter;
+  BoxRecorder recorder;
+  Application->AddMessageFilter(&filter);
+  PostMessageW(form->WindowHandle(), WM_APP + 7, 0, 0);
+  form->Click(form->counting);
+  bool done = PumpUntil([&] { return form->clicks == 1; });
+  Application->RemoveMessageFilter(&filter);
+  ASSERT_TRUE(done);
+  ASSERT_EQ(recorder.boxes.size(), 1u);
+  EXPECT_EQ(recorder.boxes[0].text, L"Filter kaputt.");
+}
+
+TEST_F(HandleExceptionTest, CancelsTheMouseCaptureFirst) {
+  BoxRecorder recorder;
+  SetCapture(form->counting->WindowHandle());
+  ASSERT_EQ(GetCapture(), form->counting->WindowHandle());
+  form->failing->OnClick = [](TObject*) { throw Exception(L"Mitten im Ziehen"); };
+  form->Click(form->failing);
+  ASSERT_TRUE(PumpUntil([&] { return !recorder.boxes.empty(); }));
+  EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST(Application, IsSetUpAsTheProgramNeedsIt) {
+  EXPECT_TRUE(Application->OleInitialized());
+  EXPECT_EQ(Application->Title(), L"Reprisa");
+  wchar_t text[64] = {};
+  GetWindowTextW(Application->Handle(), text, 64);
+  EXPECT_STREQ(text, L"Reprisa");
+  // The thread is already a single-threaded apartment: asking for the free-threaded one fails.
+  HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  EXPECT_EQ(hr, RPC_E_CHANGED_MODE);
+  if (SUCCEEDED(hr)) CoUninitialize();
+}
+
+TEST(Application, FirstFormCreatedBecomesTheMainFormAndAFailedCreationClearsTheReference) {
+  struct Failing : TForm {
+    explicit Failing(TComponent* owner) : TForm(owner) { throw Exception(L"geht nicht"); }
+  };
+  Failing* ref = reinterpret_cast<Failing*>(0x1);
+  EXPECT_THROW(Application->CreateForm(ref), Exception);
+  EXPECT_EQ(ref, nullptr);
+
+  ProbeForm* form = nullptr;
+  Application->CreateForm(form);
+  ASSERT_NE(form, nullptr);
+  EXPECT_EQ(Application->MainForm(), form);
+  ProbeForm* second = nullptr;
+  Application->CreateForm(second);
+  EXPECT_EQ(Application->MainForm(), form);
+  delete second;
+  delete form;
+  EXPECT_EQ(Application->MainForm(), nullptr);
+}
+
+}  // namespace
+}  // namespace reprisa
