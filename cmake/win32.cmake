@@ -13,8 +13,13 @@ target_link_options(reprisa PRIVATE ${static_flags} -municode -s)
 set_property(SOURCE ${CMAKE_SOURCE_DIR}/resources/reprisa.rc APPEND PROPERTY OBJECT_DEPENDS
              ${CMAKE_SOURCE_DIR}/resources/reprisa.manifest)
 
-# Tests run under Wine through scripts/wine-run (own prefix in build/, no install prompts).
-set(wine_run ${CMAKE_SOURCE_DIR}/scripts/wine-run)
+# Tests run under Wine through scripts/wine-run (own prefix in build/, no install prompts); on a
+# Windows host they run directly.
+if(CMAKE_HOST_WIN32)
+  set(wine_run "")
+else()
+  set(wine_run ${CMAKE_SOURCE_DIR}/scripts/wine-run)
+endif()
 
 file(GLOB win_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
 if(win_test_sources)
