@@ -6,12 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -217,6 +220,7 @@ struct HostingCase {
   int new_width, new_height;  // after the resize
   bool show_later;            // shown only after the resize
 };
+void PrintTo(const HostingCase& c, std::ostream* os) { *os << c.name; }
 
 class BrowserHosting : public ::testing::TestWithParam<HostingCase> {};
 
@@ -281,10 +285,16 @@ TEST(BrowserHost, LeavesKeysOutsideThePageAlone) {
   };
   // Keys for the form itself (Enter, Escape, Tab of the form's own fields) and messages that are
   // no keys never reach the page.
-  for (const Case& c : {Case{outside, WM_KEYDOWN, VK_RETURN}, Case{outside, WM_KEYDOWN, VK_ESCAPE},
-                        Case{outside, WM_CHAR, L'\t'}, Case{h.browser->WindowHandle(), WM_KEYDOWN,
-                        VK_TAB}, Case{inside, WM_LBUTTONDOWN, 0}, Case{inside, WM_PAINT, 0},
-                        Case{nullptr, WM_KEYDOWN, VK_TAB}}) {
+  const Case cases[] = {
+      {outside, WM_KEYDOWN, VK_RETURN},
+      {outside, WM_KEYDOWN, VK_ESCAPE},
+      {outside, WM_CHAR, L'\t'},
+      {h.browser->WindowHandle(), WM_KEYDOWN, VK_TAB},  // the host itself is not the page
+      {inside, WM_LBUTTONDOWN, 0},
+      {inside, WM_PAINT, 0},
+      {nullptr, WM_KEYDOWN, VK_TAB},
+  };
+  for (const Case& c : cases) {
     MSG msg{c.hwnd, c.message, c.key, 0, 0, {0, 0}};
     EXPECT_FALSE(h.browser->PreTranslateMessage(msg)) << "message " << c.message;
   }
@@ -358,6 +368,7 @@ struct TeardownCase {
   bool navigate;
   Teardown how;
 };
+void PrintTo(const TeardownCase& c, std::ostream* os) { *os << c.name; }
 
 class BrowserTeardown : public ::testing::TestWithParam<TeardownCase> {};
 
@@ -437,7 +448,8 @@ TEST(BrowserTeardown, TwoHundredHostsLeakNoHandles) {
   EXPECT_LE(gdi_after, gdi_before + 10) << "GDI objects " << gdi_before << " -> " << gdi_after;
   EXPECT_LE(user_after, user_before + 10) << "USER objects " << user_before << " -> " << user_after;
   EXPECT_EQ(windows_after, windows_before);
-  std::printf("[ browser  ] 200 hosts in %lu ms; GDI %lu -> %lu, USER %lu -> %lu, windows %d -> %d\n",
+  std::printf("[ browser  ] 200 hosts in %lu ms; GDI %lu -> %lu, USER %lu -> %lu, "
+              "windows %d -> %d\n",
               static_cast<unsigned long>(elapsed), static_cast<unsigned long>(gdi_before),
               static_cast<unsigned long>(gdi_after), static_cast<unsigned long>(user_before),
               static_cast<unsigned long>(user_after), windows_before, windows_after);
