@@ -8,18 +8,6 @@ namespace reprisa {
 
 TAboutBox* AboutBox = nullptr;
 
-namespace {
-TLabel* MakeLabel(TForm* form, const wchar_t* name, TWinControl* parent, int left, int top,
-                  const std::wstring& caption) {
-  auto* l = new TLabel(form);
-  l->SetName(name);
-  l->SetParent(parent);
-  l->SetDesignBounds(left, top, 0, 13);
-  l->SetCaption(caption);
-  return l;
-}
-}  // namespace
-
 std::wstring InsertYear(std::wstring text, int year) {
   std::size_t at = text.find(L"XXXX");
   if (at != std::wstring::npos) text.replace(at, 4, std::to_wstring(year));
@@ -46,51 +34,41 @@ TAboutBox::TAboutBox(TComponent* owner) : TForm(owner) {
   SetDesignClientSize(664, 453);
   SetPosition(TPosition::poScreenCenter);
 
-  Panel1 = new TPanel(this);
-  Panel1->SetName(L"Panel1");
-  Panel1->SetParent(this);
+  Panel1 = NewControl<TPanel>(this, L"Panel1", this);
   Panel1->SetDesignBounds(8, 8, 649, 385);
   Panel1->SetBevels(TBevelCut::bvRaised, TBevelCut::bvLowered);
   Panel1->SetColor(TColor::FromValue(10930928));
 
-  ProgramIcon = new TImage(this);
-  ProgramIcon->SetName(L"ProgramIcon");
-  ProgramIcon->SetParent(Panel1);
+  ProgramIcon = NewControl<TImage>(this, L"ProgramIcon", Panel1);
   ProgramIcon->SetDesignBounds(16, 40, 306, 322);
   ProgramIcon->SetStretch(true);
   if (auto logo = LoadLogo()) ProgramIcon->SetPicture(*logo);
 
-  ProductName = MakeLabel(this, L"ProductName", Panel1, 8, 8,
+  ProductName = NewLabel(this, L"ProductName", Panel1, 8, 8,
                           L"Garantiert ein Original Velmora Programm");
   ProductName->SetFont({L"Arial Narrow", -24, true, clBlack});
   ProductName->SetCaption(ProductName->Caption());  // size to the headline's own font
-  Copyright = MakeLabel(this, L"Copyright", Panel1, 336, 40,
+  Copyright = NewLabel(this, L"Copyright", Panel1, 336, 40,
                         L"Copyright \u00A9 XXXX Velmora. Alle Rechte vorbehalten.");
-  Comments = new TLabel(this);
-  Comments->SetName(L"Comments");
-  Comments->SetParent(Panel1);
+  Comments = NewControl<TLabel>(this, L"Comments", Panel1);
   Comments->SetWordWrap(true);
   Comments->SetAutoSize(false);
   Comments->SetDesignBounds(336, 56, 257, 33);
   Comments->SetCaption(
       L"Dies ist eine Velmora Computersoftware Produktion. (info@velmora.example)");
 
-  BitBtn1 = new TBitBtn(this);
-  BitBtn1->SetName(L"BitBtn1");
-  BitBtn1->SetParent(this);
+  BitBtn1 = NewControl<TBitBtn>(this, L"BitBtn1", this);
   BitBtn1->SetDesignBounds(241, 404, 181, 37);
   BitBtn1->SetKind(TBitBtnKind::bkOK);
   BitBtn1->SetTabOrder(1);
 
-  Label1 = MakeLabel(this, L"Label1", Panel1, 336, 96,
+  Label1 = NewLabel(this, L"Label1", Panel1, 336, 96,
                      L"Vertrauen Sie auf deutsche Qualit\u00E4t bei Software.");
   Label1->SetFont({L"MS Sans Serif", -11, true, clWindowText});
   Label1->SetCaption(Label1->Caption());
-  Label2 = MakeLabel(this, L"Label2", Panel1, 336, 112,
+  Label2 = NewLabel(this, L"Label2", Panel1, 336, 112,
                      L"Seit vielen Jahren entwickeln wir kleine, verl\u00E4ssliche Programme.");
-  Label3 = new TLabel(this);
-  Label3->SetName(L"Label3");
-  Label3->SetParent(Panel1);
+  Label3 = NewControl<TLabel>(this, L"Label3", Panel1);
   Label3->SetWordWrap(true);
   Label3->SetAutoSize(false);
   Label3->SetDesignBounds(336, 131, 238, 121);
@@ -100,9 +78,7 @@ TAboutBox::TAboutBox(TComponent* owner) : TForm(owner) {
       L"Wir freuen uns \u00FCber Ihre Anregungen und w\u00FCnschen Ihnen viel Freude "
       L"mit Reprisa.");
 
-  BitBtnXP1 = new TBitBtn(this);
-  BitBtnXP1->SetName(L"BitBtnXP1");
-  BitBtnXP1->SetParent(Panel1);
+  BitBtnXP1 = NewControl<TBitBtn>(this, L"BitBtnXP1", Panel1);
   BitBtnXP1->SetDesignBounds(336, 240, 169, 25);
   BitBtnXP1->SetText(L"www.velmora.example");
   BitBtnXP1->SetGlyph(IDB_GLYPH_GLOBE, IDB_GLYPH_GLOBE_DISABLED, 16);

@@ -9,17 +9,9 @@ namespace reprisa {
 TMainForm* MainForm = nullptr;
 
 namespace {
-template <class T>
-T* Make(TForm* form, const wchar_t* name, TWinControl* parent) {
-  T* c = new T(form);
-  c->SetName(name);
-  c->SetParent(parent);
-  return c;
-}
-
 TEdit* MakeEdit(TForm* form, const wchar_t* name, TWinControl* parent, int left, int top, int width,
                 int height, const wchar_t* text, int tab_order) {
-  auto* e = Make<TEdit>(form, name, parent);
+  auto* e = NewControl<TEdit>(form, name, parent);
   e->SetDesignBounds(left, top, width, height);
   e->SetText(text);
   e->SetTabOrder(tab_order);
@@ -28,7 +20,7 @@ TEdit* MakeEdit(TForm* form, const wchar_t* name, TWinControl* parent, int left,
 
 TBitBtn* MakeButton(TForm* form, const wchar_t* name, TWinControl* parent, int left, int top,
                     int width, int height, const wchar_t* caption, TBitBtnKind kind, int tab_order) {
-  auto* b = Make<TBitBtn>(form, name, parent);
+  auto* b = NewControl<TBitBtn>(form, name, parent);
   b->SetDesignBounds(left, top, width, height);
   b->SetText(caption);
   b->SetKind(kind);
@@ -36,13 +28,6 @@ TBitBtn* MakeButton(TForm* form, const wchar_t* name, TWinControl* parent, int l
   return b;
 }
 
-TLabel* MakeLabel(TForm* form, const wchar_t* name, TWinControl* parent, int left, int top,
-                  const wchar_t* caption) {
-  auto* l = Make<TLabel>(form, name, parent);
-  l->SetDesignBounds(left, top, 0, 13);
-  l->SetCaption(caption);
-  return l;
-}
 }  // namespace
 
 TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
@@ -52,24 +37,24 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
   SetDesignClientSize(846, 554);
   SetPosition(TPosition::poScreenCenter);
 
-  Panel1 = Make<TPanel>(this, L"Panel1", this);
+  Panel1 = NewControl<TPanel>(this, L"Panel1", this);
   Panel1->SetDesignBounds(0, 0, 846, 65);
   Panel1->SetBevels(TBevelCut::bvNone, TBevelCut::bvNone);
   Panel1->SetAlign(TAlign::alTop);
 
-  WebBrowser1 = Make<TWebBrowser>(this, L"WebBrowser1", this);
+  WebBrowser1 = NewControl<TWebBrowser>(this, L"WebBrowser1", this);
   WebBrowser1->SetDesignBounds(0, 65, 846, 489);
   WebBrowser1->SetAlign(TAlign::alClient);
   WebBrowser1->SetTabOrder(1);
 
-  Panel2 = Make<TPanel>(this, L"Panel2", Panel1);
+  Panel2 = NewControl<TPanel>(this, L"Panel2", Panel1);
   Panel2->SetDesignBounds(672, 0, 174, 65);
   Panel2->SetBevels(TBevelCut::bvNone, TBevelCut::bvNone);
   Panel2->SetAlign(TAlign::alRight);
 
   GotoWebsiteBtn = MakeButton(this, L"GotoWebsiteBtn", Panel2, 8, 3, 153, 25, L"Zur Website...",
                               TBitBtnKind::bkOK, 0);
-  Label1 = MakeLabel(this, L"Label1", Panel1, 8, 35, L"Wiederholung starten nach Min:Sekunden:");
+  Label1 = NewLabel(this, L"Label1", Panel1, 8, 35, L"Wiederholung starten nach Min:Sekunden:");
   Edit1 = MakeEdit(this, L"Edit1", Panel1, 226, 35, 71, 21, L"03:00", 2);
   BitBtn2 = MakeButton(this, L"BitBtn2", Panel1, 303, 34, 122, 25, L"Wert setzen",
                        TBitBtnKind::bkRetry, 3);
@@ -79,7 +64,7 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
   Edit3 = MakeEdit(this, L"Edit3", Panel1, 571, 35, 71, 21, L"03:00", 5);
   Edit3->SetReadOnly(true);
   Edit3->SetColor(clSilver);
-  Label2 = MakeLabel(this, L"Label2", Panel1, 508, 35, L"Neustart in:");
+  Label2 = NewLabel(this, L"Label2", Panel1, 508, 35, L"Neustart in:");
   BitBtn3 = MakeButton(this, L"BitBtn3", Panel2, 8, 34, 153, 25, L"Stopuhr auf 0",
                        TBitBtnKind::bkCancel, 1);
   urled = MakeEdit(this, L"urled", Panel1, 8, 8, 658, 21, kDefaultAddress, 0);

@@ -81,6 +81,14 @@ HBRUSH TLabel::CtlColor(HDC dc) {
   return BackgroundBrush();
 }
 
+TLabel* NewLabel(TComponent* owner, const wchar_t* name, TWinControl* parent, int left, int top,
+                 const std::wstring& caption) {
+  auto* l = NewControl<TLabel>(owner, name, parent);
+  l->SetDesignBounds(left, top, 0, 13);
+  l->SetCaption(caption);
+  return l;
+}
+
 // ---- TEdit -------------------------------------------------------------------------------------
 
 TEdit::TEdit(TComponent* owner) : TWinControl(owner) {

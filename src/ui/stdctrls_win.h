@@ -190,6 +190,19 @@ class TTimerComponent : public TComponent {
   std::unique_ptr<TTimer> timer_;
 };
 
+// Creates a control owned by `owner`, named, on `parent` (as a layout table lists them).
+template <class T>
+T* NewControl(TComponent* owner, const wchar_t* name, TWinControl* parent) {
+  T* c = new T(owner);
+  c->SetName(name);
+  c->SetParent(parent);
+  return c;
+}
+
+// A one-line label sized to its text, at a place in design units.
+TLabel* NewLabel(TComponent* owner, const wchar_t* name, TWinControl* parent, int left, int top,
+                 const std::wstring& caption);
+
 // Builds a 32-bit top-down DIB from decoded pixels; null when the system refuses.
 HBITMAP CreateBitmapFromPixels(const PixelImage& image);
 
