@@ -1,0 +1,317 @@
+#include "driver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cwctype>
+
+namespace e2e {
+
+namespace {
+std::wstring& PathStore() {
+  static std::wstring path;
+  return path;
+}
+
+constexpr UINT kSendTimeoutMs = 2000;
+
+struct EnumState {
+  DWORD pid;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lp) {
+  auto* st = reinterpret_cast<EnumState*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid == st->pid && IsWindowVisible(hwnd)) st->found.push_back(hwnd);
+  return TRUE;
+}
+
+BOOL CALLBACK CollectChild(HWND hwnd, LPARAM lp) {
+  reinterpret_cast<std::vector<HWND>*>(lp)->push_back(hwnd);
+  return TRUE;
+}
+
+// The registry key that holds the program's stored window placement: HKCU\Software\<file stem>.
+std::wstring PlacementKey() {
+  std::wstring name = ProgramPath();
+  size_t slash = name.find_last_of(L"\\/");
+  if (slash != std::wstring::npos) name.erase(0, slash + 1);
+  size_t dot = name.find_last_of(L'.');
+  if (dot != std::wstring::npos) name.erase(dot);
+  return L"Software\\" + name;
+}
+}  // namespace
+
+const std::wstring& ProgramPath() { return PathStore(); }
+
+void SetProgramPath(const std::wstring& path) {
+  // Under Wine a Unix path is turned into the DOS path of the same file.
+  using ToDos = WCHAR*(CDECL*)(LPCSTR);
+  if (!path.empty() && path[0] == L'/') {
+    auto to_dos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+    if (to_dos) {
+      std::string narrow(path.begin(), path.end());
+      if (WCHAR* dos = to_dos(narrow.c_str())) {
+        PathStore() = dos;
+        HeapFree(GetProcessHeap(), 0, dos);
+        return;
+      }
+    }
+  }
+  wchar_t full[MAX_PATH * 4];
+  DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(full)), full, nullptr);
+  PathStore() = (n > 0 && n < std::size(full)) ? std::wstring(full, n) : path;
+}
+
+bool WaitUntil(const std::function<bool()>& pred, DWORD timeout_ms) {
+  const ULONGLONG end = GetTickCount64() + timeout_ms;
+  for (;;) {
+    if (pred()) return true;
+    if (GetTickCount64() >= end) return pred();
+    Sleep(50);
+  }
+}
+
+std::wstring Text(HWND hwnd) {
+  DWORD_PTR len = 0;
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &len))
+    return L"";
+  std::wstring text(len + 1, L'\0');
+  DWORD_PTR got = 0;
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                           SMTO_ABORTIFHUNG, kSendTimeoutMs, &got))
+    return L"";
+  text.resize(std::min<size_t>(got, len));
+  return text;
+}
+
+std::wstring ClassOf(HWND hwnd) {
+  wchar_t name[256];
+  int n = GetClassNameW(hwnd, name, static_cast<int>(std::size(name)));
+  return std::wstring(name, n > 0 ? n : 0);
+}
+
+RECT ScreenRect(HWND hwnd) {
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  return r;
+}
+
+RECT RectIn(HWND hwnd, HWND ancestor) {
+  RECT r = ScreenRect(hwnd);
+  MapWindowPoints(nullptr, ancestor, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+std::vector<HWND> Children(HWND parent, bool direct_only) {
+  std::vector<HWND> all;
+  EnumChildWindows(parent, &CollectChild, reinterpret_cast<LPARAM>(&all));
+  if (direct_only)
+    all.erase(std::remove_if(all.begin(), all.end(),
+                             [parent](HWND h) { return GetAncestor(h, GA_PARENT) != parent; }),
+              all.end());
+  return all;
+}
+
+HWND FindChild(HWND parent, const wchar_t* cls, const std::wstring& caption) {
+  for (HWND h : Children(parent))
+    if (ClassOf(h) == cls && Text(h) == caption) return h;
+  return nullptr;
+}
+
+std::optional<int> Seconds(const std::wstring& text) {
+  size_t colon = text.find(L':');
+  if (colon == std::wstring::npos || colon == 0 || colon + 1 >= text.size()) return std::nullopt;
+  auto number = [](const std::wstring& s) -> std::optional<int> {
+    size_t i = 0;
+    bool negative = false;
+    if (s[0] == L'-') {
+      negative = true;
+      i = 1;
+    }
+    if (i >= s.size()) return std::nullopt;
+    int value = 0;
+    for (; i < s.size(); ++i) {
+      if (!std::iswdigit(s[i])) return std::nullopt;
+      value = value * 10 + (s[i] - L'0');
+    }
+    return negative ? -value : value;
+  };
+  auto m = number(text.substr(0, colon));
+  auto s = number(text.substr(colon + 1));
+  if (!m || !s) return std::nullopt;
+  return *m * 60 + *s;
+}
+
+void SetText(HWND edit, const std::wstring& text) {
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                      SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
+}
+
+void TypeText(HWND edit, const std::wstring& text) {
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(edit, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
+  for (wchar_t c : text) PostMessageW(edit, WM_CHAR, c, 1);
+}
+
+void ClickButton(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+
+void ClickInto(HWND hwnd) {
+  const LPARAM at = MAKELPARAM(3, 3);
+  PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(hwnd, WM_LBUTTONUP, 0, at);
+}
+
+void PressKey(HWND target, UINT vk) {
+  const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
+  PostMessageW(target, WM_KEYDOWN, vk, scan | 1);
+  PostMessageW(target, WM_KEYUP, vk, scan | 1 | (1 << 30) | (1u << 31));
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) {
+    if (c >= 32 && c < 127) {
+      out += static_cast<char>(c);
+    } else {
+      char buf[12];
+      wsprintfA(buf, "\\u%04X", static_cast<unsigned>(c));
+      out += buf;
+    }
+  }
+  return out;
+}
+
+// ---- Program ------------------------------------------------------------------------------------
+
+Program::~Program() {
+  Kill();
+  if (pi_.hThread) CloseHandle(pi_.hThread);
+  if (pi_.hProcess) CloseHandle(pi_.hProcess);
+}
+
+bool Program::Start(std::optional<WORD> show_command, DWORD timeout_ms) {
+  // Every run is a first run: no window placement is left over from an earlier one.
+  RegDeleteTreeW(HKEY_CURRENT_USER, PlacementKey().c_str());
+
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  if (show_command) {
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = *show_command;
+  }
+  std::wstring command_line = L"\"" + ProgramPath() + L"\"";
+  if (!CreateProcessW(ProgramPath().c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &si, &pi_))
+    return false;
+  WaitUntil(
+      [this] {
+        main_ = FindTopLevel(L"TMainForm", L"Velmora Reprisa 1.0");
+        return main_ != nullptr || !Alive();
+      },
+      timeout_ms);
+  return main_ != nullptr;
+}
+
+bool Program::Alive() const {
+  return pi_.hProcess && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+std::vector<HWND> Program::TopLevelWindows() const {
+  EnumState st{pi_.dwProcessId, {}};
+  if (pi_.hProcess) EnumWindows(&CollectTopLevel, reinterpret_cast<LPARAM>(&st));
+  return st.found;
+}
+
+HWND Program::FindTopLevel(const wchar_t* cls, const std::wstring& caption) const {
+  for (HWND h : TopLevelWindows())
+    if (ClassOf(h) == cls && Text(h) == caption) return h;
+  return nullptr;
+}
+
+HWND Program::Focus() const {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  if (!GetGUIThreadInfo(pi_.dwThreadId, &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+std::optional<DWORD> Program::Close(DWORD timeout_ms) {
+  if (!Alive()) return WaitForExit(0);
+  PostMessageW(main_, WM_CLOSE, 0, 0);
+  return WaitForExit(timeout_ms);
+}
+
+std::optional<DWORD> Program::WaitForExit(DWORD timeout_ms) {
+  if (!pi_.hProcess) return std::nullopt;
+  if (WaitForSingleObject(pi_.hProcess, timeout_ms) != WAIT_OBJECT_0) {
+    Kill();
+    return std::nullopt;
+  }
+  DWORD code = 0;
+  if (!GetExitCodeProcess(pi_.hProcess, &code)) return std::nullopt;
+  return code;
+}
+
+void Program::Kill() {
+  if (Alive()) {
+    TerminateProcess(pi_.hProcess, 99);
+    WaitForSingleObject(pi_.hProcess, 5000);
+  }
+}
+
+// ---- the main window's controls -----------------------------------------------------------------
+
+std::wstring FindMainControls(HWND main, MainControls& c) {
+  RECT client{};
+  GetClientRect(main, &client);
+  // The top panel: the main window's own panel at the client's top-left, as wide as the client.
+  for (HWND h : Children(main, true)) {
+    RECT r = RectIn(h, main);
+    if (ClassOf(h) == L"TPanel" && r.left == 0 && r.top == 0 && r.right == client.right) {
+      c.panel = h;
+      break;
+    }
+  }
+  if (!c.panel) return L"no top panel (TPanel at 0,0 across the client)";
+
+  // The design places the edits at 96 dpi in a 65-pixel panel; scale by the panel's real height.
+  RECT pr{};
+  GetClientRect(c.panel, &pr);
+  const double scale = pr.bottom / 65.0;
+  struct Want {
+    HWND* slot;
+    int left, top;
+    const wchar_t* name;
+  } wants[] = {{&c.urled, 8, 8, L"urled"},
+               {&c.edit1, 226, 35, L"Edit1"},
+               {&c.edit2, 431, 35, L"Edit2"},
+               {&c.edit3, 571, 35, L"Edit3"}};
+  const double tolerance = 3 * scale + 1;
+  for (HWND h : Children(c.panel, true)) {
+    if (ClassOf(h) != L"Edit") continue;
+    RECT r = RectIn(h, c.panel);
+    for (auto& w : wants)
+      if (std::fabs(r.left - w.left * scale) <= tolerance &&
+          std::fabs(r.top - w.top * scale) <= tolerance)
+        *w.slot = h;
+  }
+  for (auto& w : wants)
+    if (!*w.slot) return std::wstring(L"no edit at the place of ") + w.name;
+
+  c.goto_website = FindChild(main, L"Button", L"Zur Website...");
+  c.set_value = FindChild(main, L"Button", L"Wert setzen");
+  c.restart = FindChild(main, L"Button", L"Stopuhr auf 0");
+  for (HWND h : Children(main, true))
+    if (ClassOf(h) == L"TWebBrowser") c.browser = h;
+  if (!c.goto_website) return L"no button \"Zur Website...\"";
+  if (!c.set_value) return L"no button \"Wert setzen\"";
+  if (!c.restart) return L"no button \"Stopuhr auf 0\"";
+  if (!c.browser) return L"no browser host (TWebBrowser)";
+  return L"";
+}
+
+}  // namespace e2e

@@ -1,0 +1,102 @@
+// The end-to-end driver's tools: start reprisa.exe as a user would, find its windows by class,
+// caption and place, type, click, press keys and read fields from outside the process. Every wait
+// is bounded; a program that is still running when its handle goes is terminated.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// The program under test (argv[1] of the driver), as a full Windows path.
+const std::wstring& ProgramPath();
+void SetProgramPath(const std::wstring& path);
+
+// Polls pred every 50 ms until it holds or timeout_ms has passed; returns its last result.
+bool WaitUntil(const std::function<bool()>& pred, DWORD timeout_ms);
+
+// Window text through WM_GETTEXT, bounded (a hung program yields an empty text).
+std::wstring Text(HWND hwnd);
+std::wstring ClassOf(HWND hwnd);
+
+// The screen rectangle of a window, and a child's rectangle in its ancestor's client coordinates.
+RECT ScreenRect(HWND hwnd);
+RECT RectIn(HWND hwnd, HWND ancestor);
+
+// All descendants of parent (direct_only: only its own children).
+std::vector<HWND> Children(HWND parent, bool direct_only = false);
+// The first descendant of parent with the given class and exact caption, or null.
+HWND FindChild(HWND parent, const wchar_t* cls, const std::wstring& caption);
+
+// A seconds count read from a time text "mm:ss" as the program writes it (either part may carry
+// a minus sign); nothing for any other text.
+std::optional<int> Seconds(const std::wstring& text);
+
+// Input as a user would give it.
+void SetText(HWND edit, const std::wstring& text);       // WM_SETTEXT
+void TypeText(HWND edit, const std::wstring& text);      // select all, then posted WM_CHARs
+void ClickButton(HWND button);                           // posted BM_CLICK
+void ClickInto(HWND hwnd);                               // posted left button down/up
+void PressKey(HWND target, UINT vk);                     // posted WM_KEYDOWN + WM_KEYUP
+
+// One run of the program. The destructor terminates it if it is still running.
+class Program {
+ public:
+  Program() = default;
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+  ~Program();
+
+  // Starts the program with the given show command (STARTUPINFO) and waits, up to timeout_ms, for
+  // its main window to be visible. False when it did not start or no window came.
+  bool Start(std::optional<WORD> show_command = std::nullopt, DWORD timeout_ms = 20000);
+
+  bool Alive() const;
+  DWORD ProcessId() const { return pi_.dwProcessId; }
+  DWORD ThreadId() const { return pi_.dwThreadId; }
+  HWND MainWindow() const { return main_; }
+
+  // Visible top-level windows of the process.
+  std::vector<HWND> TopLevelWindows() const;
+  // A visible top-level window of the process with this class and caption, or null.
+  HWND FindTopLevel(const wchar_t* cls, const std::wstring& caption) const;
+  // The focused window of the program's user-interface thread, or null.
+  HWND Focus() const;
+
+  // Sends WM_CLOSE to the main window and waits for the process to end; its exit code, or
+  // nothing when it did not end in time (it is then terminated).
+  std::optional<DWORD> Close(DWORD timeout_ms = 10000);
+  // Waits for the process to end by itself.
+  std::optional<DWORD> WaitForExit(DWORD timeout_ms);
+  void Kill();
+
+ private:
+  PROCESS_INFORMATION pi_{};
+  HWND main_ = nullptr;
+};
+
+// The controls of the main window, found by class and caption, the edits by their place in the
+// top panel.
+struct MainControls {
+  HWND panel = nullptr;  // the top panel
+  HWND urled = nullptr;
+  HWND edit1 = nullptr;
+  HWND edit2 = nullptr;
+  HWND edit3 = nullptr;
+  HWND goto_website = nullptr;
+  HWND set_value = nullptr;
+  HWND restart = nullptr;
+  HWND browser = nullptr;
+};
+// Fills controls; an empty text on success, else what was missing.
+std::wstring FindMainControls(HWND main, MainControls& controls);
+
+// A printable form of a wide text for failure messages.
+std::string Narrow(const std::wstring& text);
+
+}  // namespace e2e

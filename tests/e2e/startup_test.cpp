@@ -1,0 +1,62 @@
+// Starting and closing the program: the window appears under its caption, honours the show
+// command it was started with, and closing it ends the process with exit code 0.
+#include <gtest/gtest.h>
+
+#include "driver.h"
+
+namespace e2e {
+namespace {
+
+TEST(Startup, ClosingTheMainWindowEndsTheProgramWithCodeZero) {
+  Program program;
+  ASSERT_TRUE(program.Start()) << "no visible TMainForm \"Velmora Reprisa 1.0\"";
+  EXPECT_TRUE(IsWindowVisible(program.MainWindow()));
+  EXPECT_FALSE(IsIconic(program.MainWindow()));
+  EXPECT_FALSE(IsZoomed(program.MainWindow()));
+  // The window opens at least at its design client size of 846 x 554 (at 96 dpi or more).
+  RECT client{};
+  GetClientRect(program.MainWindow(), &client);
+  EXPECT_GE(client.right, 846);
+  EXPECT_GE(client.bottom, 554);
+
+  std::optional<DWORD> code = program.Close(5000);
+  ASSERT_TRUE(code.has_value()) << "the program did not end within 5 s of WM_CLOSE";
+  EXPECT_EQ(*code, 0u);
+}
+
+struct ShowCase {
+  const char* name;
+  WORD show;
+  bool iconic;
+  bool zoomed;
+};
+
+class StartupShowCommand : public testing::TestWithParam<ShowCase> {};
+
+TEST_P(StartupShowCommand, WindowStateFollowsTheStartupInfo) {
+  const ShowCase& c = GetParam();
+  Program program;
+  ASSERT_TRUE(program.Start(c.show)) << "no visible TMainForm \"Velmora Reprisa 1.0\"";
+  HWND main = program.MainWindow();
+  // The state may be applied right after the window became visible: give it a moment.
+  WaitUntil([&] { return (IsIconic(main) != FALSE) == c.iconic &&
+                         (IsZoomed(main) != FALSE) == c.zoomed; },
+            3000);
+  EXPECT_EQ(IsIconic(main) != FALSE, c.iconic);
+  EXPECT_EQ(IsZoomed(main) != FALSE, c.zoomed);
+
+  std::optional<DWORD> code = program.Close(5000);
+  ASSERT_TRUE(code.has_value()) << "the program did not end within 5 s of WM_CLOSE";
+  EXPECT_EQ(*code, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Startup, StartupShowCommand,
+                         testing::Values(ShowCase{"Minimized", SW_SHOWMINNOACTIVE, true, false},
+                                         ShowCase{"Maximized", SW_SHOWMAXIMIZED, false, true},
+                                         ShowCase{"Normal", SW_SHOWNORMAL, false, false}),
+                         [](const testing::TestParamInfo<ShowCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
+}  // namespace e2e
