@@ -39,10 +39,12 @@ class DialogsTest : public testing::Test {
     if (GetMenuItemCount(bar) >= 0) {
       wchar_t text[64] = {};
       GetMenuStringW(bar, 0, text, static_cast<int>(std::size(text)), MF_BYPOSITION);
-      if (std::wstring(text) != L"Hilfe") return L"the menu bar's first item is " + std::wstring(text);
+      if (std::wstring(text) != L"Hilfe")
+        return L"the menu bar's first item is " + std::wstring(text);
       HMENU help = GetSubMenu(bar, 0);
       GetMenuStringW(help, 0, text, static_cast<int>(std::size(text)), MF_BYPOSITION);
-      if (std::wstring(text) != L"\u00DCber...") return L"the first item under Hilfe is " + std::wstring(text);
+      if (std::wstring(text) != L"\u00DCber...")
+        return L"the first item under Hilfe is " + std::wstring(text);
       PostMessageW(main, WM_COMMAND, MAKEWPARAM(GetMenuItemID(help, 0), 0), 0);
       return L"";
     }
@@ -113,7 +115,7 @@ TEST_F(DialogsTest, AboutDialogOpensModallyClosesWithEnterAndReopensInPlace) {
   ASSERT_NE(focus, nullptr) << "nothing has the focus";
   ASSERT_EQ(GetAncestor(focus, GA_ROOT), about) << "the focus is not inside the dialog";
   EXPECT_EQ(ClassOf(focus) + L" " + Text(focus), L"Button OK")
-      << "the focus is on " << Narrow(ClassOf(focus)) << " \"" << Narrow(Text(focus)) << "\"";
+      << "the focus is on " << Describe(focus);
   // Enter on the web-site button would open a browser: never press it there.
   ASSERT_TRUE(ClassOf(focus) != L"Button" || Text(focus) == L"OK");
   const RECT first = ScreenRect(about);

@@ -185,6 +185,11 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
+std::string Describe(HWND hwnd) {
+  if (!hwnd) return "nothing";
+  return Narrow(ClassOf(hwnd)) + " \"" + Narrow(Text(hwnd)) + "\"";
+}
+
 // ---- Program ------------------------------------------------------------------------------------
 
 Program::~Program() {

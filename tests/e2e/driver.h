@@ -98,5 +98,7 @@ std::wstring FindMainControls(HWND main, MainControls& controls);
 
 // A printable form of a wide text for failure messages.
 std::string Narrow(const std::wstring& text);
+// A window for failure messages: its class and caption, or "nothing".
+std::string Describe(HWND hwnd);
 
 }  // namespace e2e
