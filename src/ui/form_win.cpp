@@ -252,8 +252,9 @@ void TForm::Show() {
     int cmd = SW_SHOWNORMAL;
     if (window_state_ == TWindowState::wsMaximized) cmd = SW_SHOWMAXIMIZED;
     else if (window_state_ == TWindowState::wsMinimized) cmd = SW_SHOWMINNOACTIVE;
-    ShowWindow(h, cmd);
+    // Visible before the system activates the window, so that activation can focus a control.
     visible_ = true;
+    ShowWindow(h, cmd);
   }
   if (!IsIconic(h)) SetForegroundWindow(h);
 }
