@@ -208,8 +208,16 @@ void TWebBrowser::CreateParams(CreateParamsT& params) {
   params.style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 }
 
+namespace {
+constexpr UINT kEmbedMessage = WM_APP + 0x51;
+}  // namespace
+
 void TWebBrowser::HandleCreated() {
   TWinControl::HandleCreated();
+  HWND top = GetAncestor(WindowHandle(), GA_ROOT);
+  if (deferred_embedding_ && top && !IsWindowVisible(top) &&
+      PostMessageW(WindowHandle(), kEmbedMessage, 0, 0))
+    return;
   Embed();
 }
 
@@ -307,6 +315,9 @@ LRESULT TWebBrowser::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DESTROY:
       Teardown();
       break;
+    case kEmbedMessage:
+      if (!object_ && !tearing_down_) Embed();
+      return 0;
     default:
       break;
   }
@@ -324,6 +335,7 @@ bool TWebBrowser::PreTranslateMessage(MSG& msg) {
 IWebBrowser2* TWebBrowser::Browser() {
   if (browser_) return browser_.get();
   if (!object_) Handle();
+  if (!object_ && SUCCEEDED(create_result_) && WindowHandle()) Embed();
   if (!object_) OleCheck(FAILED(create_result_) ? create_result_ : E_UNEXPECTED);
   ComPtr<IWebBrowser2> browser;
   OleCheck(object_->QueryInterface(kWebBrowser2Interface, reinterpret_cast<void**>(browser.put())));

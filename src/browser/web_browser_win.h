@@ -33,6 +33,11 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   // Reloads the page the control shows (no refresh level).
   void Refresh();
 
+  // With this set before the window exists, a host created inside a hidden window creates the
+  // control only once the message loop runs (after the window has appeared), or at the first
+  // operation, whichever comes first; this keeps the control's set-up out of the start-up time.
+  void SetDeferredEmbedding(bool value) noexcept { deferred_embedding_ = value; }
+
   // Keys inside the page belong to the page: the form leaves them alone.
   bool WantsAllKeys() const override { return true; }
   // Offers key messages for windows inside ours to the control's in-place active object first.
@@ -76,6 +81,7 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   bool tearing_down_ = false;
   bool focusing_ = false;
   bool filter_added_ = false;
+  bool deferred_embedding_ = false;
 };
 
 }  // namespace reprisa

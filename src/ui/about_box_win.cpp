@@ -1,7 +1,5 @@
 #include "ui/about_box_win.h"
 
-#include <shellapi.h>
-
 #include "resources/resource_ids.h"
 
 namespace reprisa {
@@ -42,7 +40,6 @@ TAboutBox::TAboutBox(TComponent* owner) : TForm(owner) {
   ProgramIcon = NewControl<TImage>(this, L"ProgramIcon", Panel1);
   ProgramIcon->SetDesignBounds(16, 40, 306, 322);
   ProgramIcon->SetStretch(true);
-  if (auto logo = LoadLogo()) ProgramIcon->SetPicture(*logo);
 
   ProductName = NewLabel(this, L"ProductName", Panel1, 8, 8,
                           L"Garantiert ein Original Velmora Programm");
@@ -92,6 +89,14 @@ TAboutBox::TAboutBox(TComponent* owner) : TForm(owner) {
   SetActiveControl(BitBtn1);
 }
 
+void TAboutBox::HandleCreated() {
+  TForm::HandleCreated();
+  // The logo is decoded when the dialog's windows are made, at its first showing.
+  if (!ProgramIcon->HasPicture()) {
+    if (auto logo = LoadLogo()) ProgramIcon->SetPicture(*logo);
+  }
+}
+
 TAboutBox::~TAboutBox() {
   if (AboutBox == this) AboutBox = nullptr;
 }
@@ -107,7 +112,13 @@ void TAboutBox::BitBtnXP1Click(TObject*) {
     open_hook(WindowHandle(), kMakerWebSite);
     return;
   }
-  ShellExecuteW(WindowHandle(), L"open", kMakerWebSite, nullptr, nullptr, SW_SHOW);
+  // The shell is loaded only when it is needed: it is large, and nothing else uses it.
+  using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+  static HMODULE shell = LoadLibraryW(L"shell32.dll");
+  if (!shell) return;
+  auto execute = reinterpret_cast<ShellExecuteFn>(
+      reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW")));
+  if (execute) execute(WindowHandle(), L"open", kMakerWebSite, nullptr, nullptr, SW_SHOW);
 }
 
 }  // namespace reprisa

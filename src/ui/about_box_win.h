@@ -30,6 +30,9 @@ class TAboutBox : public TForm {
 
   // Test seam: replaces the shell's "open" (owner, address).
   std::function<void(HWND, const std::wstring&)> open_hook;
+
+ protected:
+  void HandleCreated() override;
 };
 
 // Puts the year in place of the first "XXXX" of a text.

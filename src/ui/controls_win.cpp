@@ -25,7 +25,8 @@ FontHandle CreateFontFor(const TFontSpec& spec, int dpi) {
   return FontHandle(CreateFontIndirectW(&lf));
 }
 
-void RegisterOwnClass(const std::wstring& name, WNDPROC proc, UINT style, HBRUSH background) {
+void RegisterOwnClass(const std::wstring& name, WNDPROC proc, UINT style, HBRUSH background,
+                      bool with_icon) {
   static std::set<std::wstring> registered;
   if (registered.count(name)) return;
   WNDCLASSEXW wc{};
@@ -36,7 +37,8 @@ void RegisterOwnClass(const std::wstring& name, WNDPROC proc, UINT style, HBRUSH
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = background;
   wc.lpszClassName = name.c_str();
-  wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+  // Only top-level windows show the application icon; loading it costs start-up time.
+  if (with_icon) wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
   if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
     throw EOutOfResources(L"Fensterklasse konnte nicht registriert werden");
   registered.insert(name);
@@ -362,7 +364,8 @@ void TWinControl::CreateHandle() {
   if (!enabled_) p.style |= WS_DISABLED;
   if (tab_stop_) p.style |= WS_TABSTOP;
   HWND parent_hwnd = parent_ ? parent_->Handle() : p.owner;
-  if (p.own_class) RegisterOwnClass(p.class_name, &OwnClassProc, CS_DBLCLKS, nullptr);
+  if (p.own_class)
+    RegisterOwnClass(p.class_name, &OwnClassProc, CS_DBLCLKS, nullptr, !(p.style & WS_CHILD));
   TWinControl* previous = g_creating;
   g_creating = p.own_class ? this : nullptr;
   HWND h = CreateWindowExW(p.ex_style, p.class_name.c_str(), text_.c_str(), p.style,

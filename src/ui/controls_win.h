@@ -186,7 +186,9 @@ class TWinControl : public TComponent {
   COLORREF brush_color_ = CLR_INVALID;
 };
 
-// Registers (once) a window class of ours under the given name.
-void RegisterOwnClass(const std::wstring& name, WNDPROC proc, UINT style, HBRUSH background);
+// Registers (once) a window class of ours under the given name; top-level classes carry the
+// application icon.
+void RegisterOwnClass(const std::wstring& name, WNDPROC proc, UINT style, HBRUSH background,
+                      bool with_icon);
 
 }  // namespace reprisa

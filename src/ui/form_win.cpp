@@ -212,7 +212,9 @@ void TForm::SetActiveControl(TWinControl* control) {
 }
 
 void TForm::FinishBuilding() {
-  Handle();
+  // The main window gets its windows at once; any other form when it is first shown, which
+  // keeps start-up short.
+  if (IsMainForm()) Handle();
   EndLoading();
   if (OnCreate) OnCreate(this);
 }

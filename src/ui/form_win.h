@@ -79,8 +79,9 @@ class TForm : public TWinControl, public MessageFilter {
   TCloseQueryEvent OnCloseQuery;
   std::function<void(TObject*, TCloseAction&)> OnClose;
 
-  // Ends construction of a form built from its layout: creates the windows, calls Loaded() on
-  // every component, then the creation handler.
+  // Ends construction of a form built from its layout: creates the windows (of the main form;
+  // other forms create theirs when first shown), calls Loaded() on every component, then the
+  // creation handler.
   void FinishBuilding();
 
  protected:

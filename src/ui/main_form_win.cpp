@@ -45,6 +45,7 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
   WebBrowser1 = NewControl<TWebBrowser>(this, L"WebBrowser1", this);
   WebBrowser1->SetDesignBounds(0, 65, 846, 489);
   WebBrowser1->SetAlign(TAlign::alClient);
+  WebBrowser1->SetDeferredEmbedding(true);
   WebBrowser1->SetTabOrder(1);
 
   Panel2 = NewControl<TPanel>(this, L"Panel2", Panel1);

@@ -11,10 +11,15 @@ class AboutBoxTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetScreenDpiOverride(96);
+    // As in the program: the main window first, then the dialog.
+    main_form = new TForm(Application);
+    main_form->FinishBuilding();
     box = new TAboutBox(Application);
+    box->Handle();
   }
   void TearDown() override {
     delete box;
+    delete main_form;
     SetScreenDpiOverride(0);
   }
   // Clicks a button of the dialog through the message loop once the modal loop runs.
@@ -22,8 +27,35 @@ class AboutBoxTest : public ::testing::Test {
     PostMessageW(GetParent(b->WindowHandle()), WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
                  reinterpret_cast<LPARAM>(b->WindowHandle()));
   }
+  TForm* main_form = nullptr;
   TAboutBox* box = nullptr;
 };
+
+TEST_F(AboutBoxTest, IsBuiltAtOnceButMakesItsWindowsOnlyWhenFirstShown) {
+  TAboutBox* fresh = new TAboutBox(Application);
+  EXPECT_FALSE(fresh->HandleAllocated());
+  EXPECT_FALSE(fresh->BitBtn1->HandleAllocated());
+  EXPECT_EQ(fresh->Copyright->Caption().find(L"XXXX"), std::wstring::npos);  // created already
+  EXPECT_FALSE(fresh->ProgramIcon->HasPicture());  // decoded with the windows
+  // Once the modal loop runs (and the windows exist), click OK.
+  struct Clicker : MessageFilter {
+    TAboutBox* box;
+    bool PreTranslateMessage(MSG& msg) override {
+      if (msg.message != WM_APP + 3) return false;
+      box->BitBtn1->Click();
+      return true;
+    }
+  } clicker;
+  clicker.box = fresh;
+  Application->AddMessageFilter(&clicker);
+  PostMessageW(main_form->WindowHandle(), WM_APP + 3, 0, 0);
+  int result = fresh->ShowModal();
+  Application->RemoveMessageFilter(&clicker);
+  EXPECT_EQ(result, mrOk);
+  EXPECT_TRUE(fresh->BitBtn1->HandleAllocated());
+  EXPECT_EQ(GetWindow(fresh->WindowHandle(), GW_OWNER), main_form->WindowHandle());
+  delete fresh;
+}
 
 TEST_F(AboutBoxTest, IsAFixedDialogWithTheTableLayoutAndTexts) {
   HWND h = box->WindowHandle();

@@ -199,6 +199,11 @@ TEST_F(MainFormKeysTest, EnterInAnyEditClicksTheDefaultButtonOnlyOnce) {
   EXPECT_EQ(form->Edit1->Text(), L"03:00");
 }
 
+TEST_F(MainFormKeysTest, TheBrowserIsActiveInPlaceOnceTheWindowHasAppeared) {
+  EXPECT_TRUE(PumpUntil([&] { return form->WebBrowser1->InPlaceActive(); }, 3000));
+  EXPECT_EQ(GetFocus(), form->urled->WindowHandle());  // the first control of the tab order
+}
+
 TEST_F(MainFormKeysTest, EnterOnAFocusedButtonClicksThatButton) {
   Focus(form->BitBtn2);
   Press(VK_RETURN);
