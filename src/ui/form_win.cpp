@@ -147,19 +147,35 @@ void TForm::CreateParams(CreateParamsT& p) {
   visible_ = false;  // a form is shown by Show() or ShowModal(), never at creation
 }
 
+void TForm::CreateHandle() {
+  // The window is made at the size that gives the design client area, so that no resize
+  // follows its creation.
+  if (design_client_width_ > 0 && !WindowHandle()) {
+    CreateParamsT p;
+    CreateParams(p);
+    RECT r{0, 0, scale_(design_client_width_), scale_(design_client_height_)};
+    AdjustWindowRectEx(&r, p.style, p.menu != nullptr, p.ex_style);
+    bounds_.right = bounds_.left + (r.right - r.left);
+    bounds_.bottom = bounds_.top + (r.bottom - r.top);
+  }
+  TWinControl::CreateHandle();
+}
+
 void TForm::HandleCreated() { ApplyClientSize(); }
 
 void TForm::ApplyClientSize() {
   HWND h = WindowHandle();
   if (!h || design_client_width_ <= 0) return;
   int want_w = scale_(design_client_width_), want_h = scale_(design_client_height_);
+  RECT c;
+  GetClientRect(h, &c);
+  if (c.right == want_w && c.bottom == want_h) return;
   RECT r{0, 0, want_w, want_h};
   AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE)), GetMenu(h) != nullptr,
                      static_cast<DWORD>(GetWindowLongW(h, GWL_EXSTYLE)));
   SetWindowPos(h, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   // A menu bar that wraps takes more room than the adjustment assumed: correct once more.
-  RECT c;
   GetClientRect(h, &c);
   int dw = want_w - c.right, dh = want_h - c.bottom;
   if (dw != 0 || dh != 0) {

@@ -86,6 +86,7 @@ class TForm : public TWinControl, public MessageFilter {
 
  protected:
   void CreateParams(CreateParamsT& params) override;
+  void CreateHandle() override;
   void HandleCreated() override;
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
   virtual bool CloseQuery();
