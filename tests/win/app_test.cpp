@@ -2,7 +2,9 @@
 
 #include <objbase.h>
 
+#include <atomic>
 #include <stdexcept>
+#include <thread>
 
 #include "app/exceptions.h"
 #include "ui/form_win.h"
@@ -102,6 +104,37 @@ TEST_F(HandleExceptionTest, CancelsTheMouseCaptureFirst) {
   form->Click(form->failing);
   ASSERT_TRUE(PumpUntil([&] { return !recorder.boxes.empty(); }));
   EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_F(HandleExceptionTest, TheRealBoxIsCaptionedWithTheTitleAndDisablesTheOtherWindows) {
+  // Another thread plays the user: it reads the box and presses its OK button.
+  std::atomic<bool> found{false}, others_disabled{false};
+  std::wstring text;
+  HWND form_window = form->WindowHandle();
+  std::thread user([&] {
+    for (int i = 0; i < 250 && !found; ++i) {
+      Sleep(20);
+      HWND box = FindWindowW(L"#32770", L"Reprisa");
+      if (!box) continue;
+      wchar_t buffer[256] = {};
+      GetDlgItemTextW(box, 0xFFFF, buffer, 256);  // the box's message text
+      text = buffer;
+      others_disabled = !IsWindowEnabled(form_window);
+      found = true;
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+  });
+  form->Show();
+  form->failing->OnClick = [](TObject*) { throw ERegistryException(L"Schl\u00FCssel fehlt"); };
+  form->Click(form->failing);
+  form->Click(form->counting);
+  bool done = PumpUntil([&] { return form->clicks == 1; }, 8000);
+  user.join();
+  ASSERT_TRUE(done);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(text, L"Schl\u00FCssel fehlt.");
+  EXPECT_TRUE(others_disabled);
+  EXPECT_TRUE(IsWindowEnabled(form_window));  // enabled again afterwards
 }
 
 TEST(Application, IsSetUpAsTheProgramNeedsIt) {
