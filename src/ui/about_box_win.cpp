@@ -12,8 +12,7 @@ std::wstring InsertYear(std::wstring text, int year) {
   return text;
 }
 
-std::optional<PixelImage> LoadLogo() {
-  HMODULE module = GetModuleHandleW(nullptr);
+std::optional<PixelImage> LoadLogo(HMODULE module) {
   HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(IDR_LOGO), MAKEINTRESOURCEW(10) /*RCDATA*/);
   if (!info) return std::nullopt;
   HGLOBAL loaded = LoadResource(module, info);

@@ -38,8 +38,9 @@ class TAboutBox : public TForm {
 // Puts the year in place of the first "XXXX" of a text.
 std::wstring InsertYear(std::wstring text, int year);
 
-// Loads the logo picture from the executable's resources; nothing when it is missing or damaged.
-std::optional<PixelImage> LoadLogo();
+// Loads the logo picture from a module's resources (by default the executable's); nothing when
+// it is missing or damaged.
+std::optional<PixelImage> LoadLogo(HMODULE module = GetModuleHandleW(nullptr));
 
 extern TAboutBox* AboutBox;
 

@@ -127,6 +127,11 @@ TEST_F(AboutBoxTest, RightsLineHoldsThisYearAndTheLogoIsLoaded) {
   EXPECT_EQ(box->ProgramIcon->PictureHeight(), 322);
 }
 
+TEST(AboutBoxLogo, AMissingLogoGivesNoPictureAndNoError) {
+  EXPECT_TRUE(LoadLogo().has_value());
+  EXPECT_FALSE(LoadLogo(GetModuleHandleW(L"kernel32.dll")).has_value());
+}
+
 TEST(AboutBoxYear, ReplacesOnlyTheFirstPlaceholder) {
   EXPECT_EQ(InsertYear(L"\u00A9 XXXX Velmora", 2026), L"\u00A9 2026 Velmora");
   EXPECT_EQ(InsertYear(L"XXXX-XXXX", 2027), L"2027-XXXX");

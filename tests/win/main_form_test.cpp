@@ -199,6 +199,26 @@ TEST_F(MainFormKeysTest, EnterInAnyEditClicksTheDefaultButtonOnlyOnce) {
   EXPECT_EQ(form->Edit1->Text(), L"03:00");
 }
 
+TEST_F(MainFormKeysTest, TheFirstShowingCentresTheWindowOnTheWorkAreaOnce) {
+  RECT wa, w;
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &wa, 0);
+  GetWindowRect(form->WindowHandle(), &w);
+  Point expected = CenterOnWorkArea({wa.left, wa.top, wa.right, wa.bottom},
+                                    {GetSystemMetrics(SM_XVIRTUALSCREEN),
+                                     GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0},
+                                    w.right - w.left, w.bottom - w.top);
+  EXPECT_EQ(w.left, expected.x);
+  EXPECT_EQ(w.top, expected.y);
+  EXPECT_EQ(form->Position(), TPosition::poDesigned);
+  // Hidden, moved and shown again: it stays where it was put.
+  form->Hide();
+  SetWindowPos(form->WindowHandle(), nullptr, 5, 7, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  form->Show();
+  GetWindowRect(form->WindowHandle(), &w);
+  EXPECT_EQ(w.left, 5);
+  EXPECT_EQ(w.top, 7);
+}
+
 TEST_F(MainFormKeysTest, TheBrowserIsActiveInPlaceOnceTheWindowHasAppeared) {
   EXPECT_TRUE(PumpUntil([&] { return form->WebBrowser1->InPlaceActive(); }, 3000));
   EXPECT_EQ(GetFocus(), form->urled->WindowHandle());  // the first control of the tab order
