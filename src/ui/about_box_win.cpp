@@ -63,7 +63,7 @@ TAboutBox::TAboutBox(TComponent* owner) : TForm(owner) {
   Label1->SetFont({L"MS Sans Serif", -11, true, clWindowText});
   Label1->SetCaption(Label1->Caption());
   Label2 = NewLabel(this, L"Label2", Panel1, 336, 112,
-                     L"Seit vielen Jahren entwickeln wir kleine, verl\u00E4ssliche Programme.");
+                     L"Kleine Programme, die einfach funktionieren.");
   Label3 = NewControl<TLabel>(this, L"Label3", Panel1);
   Label3->SetWordWrap(true);
   Label3->SetAutoSize(false);

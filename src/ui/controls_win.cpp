@@ -380,6 +380,11 @@ void TWinControl::CreateHandle() {
   }
   SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
   for (TWinControl* c : children_) c->CreateHandle();
+  // Pictures and texts sit below the controls that share their parent: a text that runs long
+  // never hides the control next to it.
+  for (TWinControl* c : children_)
+    if (!c->InTabList() && c->handle_)
+      SetWindowPos(c->handle_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   HandleCreated();
   AlignControls();
 }

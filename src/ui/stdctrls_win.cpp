@@ -53,14 +53,10 @@ void TLabel::CreateParams(CreateParamsT& p) {
   TWinControl::CreateParams(p);
   p.class_name = L"STATIC";
   p.own_class = false;
-  p.style = WS_CHILD | SS_NOPREFIX | (word_wrap_ ? SS_LEFT : SS_LEFTNOWORDWRAP);
+  p.style = WS_CHILD | WS_CLIPSIBLINGS | SS_NOPREFIX | (word_wrap_ ? SS_LEFT : SS_LEFTNOWORDWRAP);
 }
 
-void TLabel::HandleCreated() {
-  // Below its siblings: a text that runs long never hides the control next to it.
-  SetWindowPos(WindowHandle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  AdjustSize();
-}
+void TLabel::HandleCreated() { AdjustSize(); }
 
 void TLabel::AdjustSize() {
   if (!auto_size_ || word_wrap_) return;
