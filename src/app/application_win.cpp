@@ -22,8 +22,12 @@ struct ThreadWindows {
 BOOL CALLBACK DisableOne(HWND hwnd, LPARAM lp) {
   auto* tw = reinterpret_cast<ThreadWindows*>(lp);
   if (hwnd != tw->except && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
+    try {
+      tw->disabled.push_back(hwnd);  // remembered first: only what can be enabled again is disabled
+    } catch (...) {
+      return FALSE;
+    }
     EnableWindow(hwnd, FALSE);
-    tw->disabled.push_back(hwnd);
   }
   return TRUE;
 }
@@ -80,7 +84,7 @@ void TApplication::SetTitle(const std::wstring& title) {
 }
 
 void TApplication::RegisterCreating(TForm* form) {
-  if (creating_ref_ && *creating_ref_ == nullptr) *creating_ref_ = form;
+  if (creating_store_) creating_store_(form);
   if (!main_form_) main_form_ = form;
 }
 

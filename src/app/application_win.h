@@ -46,14 +46,16 @@ class TApplication : public TComponent {
   // becomes the main form. When construction fails, `ref` is cleared and the error propagates.
   template <class T>
   void CreateForm(T*& ref) {
-    creating_ref_ = reinterpret_cast<void**>(&ref);
+    creating_store_ = [&ref](TForm* form) {
+      if (ref == nullptr) ref = static_cast<T*>(form);
+    };
     try {
       T* form = new T(this);
-      creating_ref_ = nullptr;
+      creating_store_ = nullptr;
       ref = form;
       FormCreated(form);
     } catch (...) {
-      creating_ref_ = nullptr;
+      creating_store_ = nullptr;
       ref = nullptr;
       throw;
     }
@@ -104,7 +106,7 @@ class TApplication : public TComponent {
   bool ole_initialized_ = false;
   bool com_initialized_ = false;
   std::vector<MessageFilter*> filters_;
-  void** creating_ref_ = nullptr;
+  std::function<void(TForm*)> creating_store_;  // set while CreateForm constructs
 };
 
 // Disables every visible, enabled top-level window of the thread except `except`; returns them.

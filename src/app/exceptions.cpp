@@ -54,7 +54,7 @@ ExceptionReport ClassifyException(std::exception_ptr e) {
   } catch (const Exception& ours) {
     return {ExceptionRoute::Show, ExceptionDisplayText(ours)};
   } catch (const std::bad_alloc&) {
-    return {ExceptionRoute::LastResort, L"Nicht genügend Arbeitsspeicher."};
+    return {ExceptionRoute::LastResort, L"Nicht gen\u00FCgend Arbeitsspeicher."};
   } catch (const std::exception& other) {
     return {ExceptionRoute::LastResort, WidenUtf8(other.what())};
   } catch (...) {

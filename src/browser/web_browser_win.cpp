@@ -311,7 +311,7 @@ LRESULT TWebBrowser::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_SETFOCUS:
       UIActivate();
-      return 0;
+      break;  // the form notes the browser as its active control
     case WM_DESTROY:
       Teardown();
       break;

@@ -83,9 +83,9 @@ TAboutBox::TAboutBox(TComponent* owner) : TForm(owner) {
 
   Panel1->SetTabOrder(0);
   OnCreate = [this](TObject* s) { FormCreate(s); };
+  // The dialog opens with its OK button focused, every time, so that Enter closes it.
+  OnShow = [this](TObject*) { SetActiveControl(BitBtn1); };
   FinishBuilding();
-  // The dialog opens with its OK button focused, so that Enter closes it.
-  SetActiveControl(BitBtn1);
 }
 
 void TAboutBox::HandleCreated() {

@@ -451,6 +451,10 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (TWinControl* c = FromHandle(reinterpret_cast<HWND>(lp)))
         return reinterpret_cast<LRESULT>(c->CtlColor(reinterpret_cast<HDC>(wp)));
       break;
+    case WM_SETFOCUS:
+      // The form remembers which of its controls had the focus last, to give it back.
+      if (TForm* f = ParentForm(); f && f != this) f->active_control_ = this;
+      break;
     case WM_ERASEBKGND:
       if (!subclassed_) {
         RECT r;

@@ -320,24 +320,36 @@ int TForm::ShowModal() {
   std::vector<HWND> disabled = DisableThreadWindows(h);
   modal_ = true;
   modal_result_ = mrNone;
-  int result = mrCancel;
+  auto restore = [&] {
+    EnableWindows(disabled);
+    Hide();
+    modal_ = false;
+    if (previous_active && IsWindow(previous_active)) SetActiveWindow(previous_active);
+    if (previous_focus && IsWindow(previous_focus)) ::SetFocus(previous_focus);
+    if (Application->Terminated()) PostQuitMessage(0);  // hand the quit on to the outer loop
+  };
   try {
     Show();
     while (modal_result_ == mrNone) {
       Application->HandleMessage();
       if (Application->Terminated()) modal_result_ = mrCancel;
     }
-    result = modal_result_;
   } catch (...) {
-    result = mrCancel;
+    restore();
+    throw;  // a failure while showing goes on to the error handler
   }
-  EnableWindows(disabled);
-  Hide();
-  modal_ = false;
-  if (previous_active && IsWindow(previous_active)) SetActiveWindow(previous_active);
-  if (previous_focus && IsWindow(previous_focus)) ::SetFocus(previous_focus);
-  if (Application->Terminated()) PostQuitMessage(0);  // hand the quit on to the outer loop
-  return result;
+  restore();
+  return modal_result_;
+}
+
+TWinControl* TForm::FocusTarget() {
+  TWinControl* target = active_control_;
+  if (!target || !target->CanFocus()) {
+    std::vector<TWinControl*> stops;
+    CollectTabStops(this, stops);
+    target = stops.empty() ? nullptr : stops.front();
+  }
+  return target && target->CanFocus() ? target : nullptr;
 }
 
 bool TForm::SelectNext(bool forward) {
@@ -367,10 +379,12 @@ bool TForm::PreTranslateMessage(MSG& msg) {
   if (!h || !msg.hwnd || GetAncestor(msg.hwnd, GA_ROOT) != h) return false;
   TWinControl* target = FindControl(msg.hwnd);
   if (!target) return false;
-  for (TWinControl* c = target; c; c = c->Parent())
-    if (c->WantsAllKeys()) return false;  // keys inside the page belong to the browser
   bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0,
        alt = GetKeyState(VK_MENU) < 0;
+  // Keys inside the page belong to the browser, which has seen them first; only a Tab that the
+  // page did not take moves on to the next control, so that the keyboard can leave the page.
+  for (TWinControl* c = target; c; c = c->Parent())
+    if (c->WantsAllKeys()) return msg.wParam == VK_TAB && !ctrl && !alt && SelectNext(!shift);
   switch (msg.wParam) {
     case VK_TAB:
       if (ctrl || alt) return false;
@@ -407,18 +421,19 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       if (lp == 0 && HIWORD(wp) == 0 && menu_ && menu_->DispatchCommand(LOWORD(wp))) return 0;
       break;
+    case WM_SETFOCUS:
+      // The window itself got the focus (restored from the task bar, say): hand it on.
+      if (TWinControl* target = FocusTarget()) {
+        target->SetFocus();
+        return 0;
+      }
+      break;
     case WM_ACTIVATE:
       if (LOWORD(wp) == WA_INACTIVE) {
         if (TWinControl* c = FindControl(GetFocus()); c && c != this && c->ParentForm() == this)
           active_control_ = c;
       } else if (!HIWORD(wp)) {
-        TWinControl* target = active_control_;
-        if (!target || !target->CanFocus()) {
-          std::vector<TWinControl*> stops;
-          CollectTabStops(this, stops);
-          target = stops.empty() ? nullptr : stops.front();
-        }
-        if (target && target->CanFocus()) {
+        if (TWinControl* target = FocusTarget()) {
           target->SetFocus();
           return 0;
         }

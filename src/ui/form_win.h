@@ -94,6 +94,9 @@ class TForm : public TWinControl, public MessageFilter {
 
  private:
   bool SelectNext(bool forward);
+  // The control that gets the focus when the window does: the last active one, else the first
+  // tab stop.
+  TWinControl* FocusTarget();
   void CenterOnScreen();
   void ApplyClientSize();
 

@@ -160,7 +160,13 @@ bool TButtonControl::Command(WORD code) {
 TBitBtn::TBitBtn(TComponent* owner) : TButtonControl(owner) {}
 
 TBitBtn::~TBitBtn() {
-  if (image_list_) ImageList_Destroy(image_list_);
+  if (!image_list_) return;
+  if (HWND h = WindowHandle()) {
+    BUTTON_IMAGELIST none{};
+    none.himl = nullptr;
+    SendMessageW(h, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&none));
+  }
+  ImageList_Destroy(image_list_);
 }
 
 void TBitBtn::SetKind(TBitBtnKind kind) {
@@ -316,7 +322,7 @@ TMainMenu::~TMainMenu() {
 HMENU TMainMenu::Handle() {
   if (!handle_) {
     handle_ = CreateMenu();
-    if (!handle_) throw EOutOfResources(L"Das Menü konnte nicht erzeugt werden");
+    if (!handle_) throw EOutOfResources(L"Das Men\u00FC konnte nicht erzeugt werden");
     Build(handle_, items_);
   }
   return handle_;

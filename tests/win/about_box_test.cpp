@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/exceptions.h"
 #include "ui/about_box_win.h"
 #include "win_test_support.h"
 
@@ -170,6 +171,38 @@ TEST_F(AboutBoxTest, ClosingHidesAndTheNextShowingIsUnchangedWhereItWasLeft) {
   EXPECT_EQ(second.left, first.left + 37);
   EXPECT_EQ(second.top, first.top + 23);
   EXPECT_EQ(box->Copyright->Caption(), rights);
+}
+
+TEST_F(AboutBoxTest, EveryShowingStartsWithTheOkButtonFocused) {
+  struct Probe : MessageFilter {
+    TAboutBox* box;
+    int step = 0;
+    HWND focus_first = nullptr, focus_second = nullptr;
+    bool PreTranslateMessage(MSG& msg) override {
+      if (msg.message != WM_APP + 9) return false;
+      (step == 0 ? focus_first : focus_second) = GetFocus();
+      if (step++ == 0) box->BitBtnXP1->SetFocus();  // left on the web-site button
+      PostMessageW(box->WindowHandle(), WM_CLOSE, 0, 0);
+      return true;
+    }
+  } probe;
+  probe.box = box;
+  box->open_hook = [](HWND, const std::wstring&) {};
+  Application->AddMessageFilter(&probe);
+  PostMessageW(box->WindowHandle(), WM_APP + 9, 0, 0);
+  box->ShowModal();
+  PostMessageW(box->WindowHandle(), WM_APP + 9, 0, 0);
+  box->ShowModal();
+  Application->RemoveMessageFilter(&probe);
+  EXPECT_EQ(probe.focus_first, box->BitBtn1->WindowHandle());
+  EXPECT_EQ(probe.focus_second, box->BitBtn1->WindowHandle());
+}
+
+TEST_F(AboutBoxTest, AFailureWhileShowingReachesTheCallerAndLeavesTheDialogClosed) {
+  box->OnShow = [](TObject*) { throw Exception(L"Anzeige gescheitert"); };
+  EXPECT_THROW(box->ShowModal(), Exception);
+  EXPECT_FALSE(IsWindowVisible(box->WindowHandle()));
+  EXPECT_TRUE(IsWindowEnabled(main_form->WindowHandle()));
 }
 
 TEST_F(AboutBoxTest, EnterClosesTheDialogThroughItsOkButton) {

@@ -219,6 +219,16 @@ TEST_F(MainFormKeysTest, TheFirstShowingCentresTheWindowOnTheWorkAreaOnce) {
   EXPECT_EQ(w.top, 7);
 }
 
+TEST_F(MainFormKeysTest, AfterMinimisingAndRestoringTheLastFieldHasTheFocusAgain) {
+  Focus(form->Edit1);
+  ShowWindow(form->WindowHandle(), SW_MINIMIZE);
+  PumpFor(100);
+  ShowWindow(form->WindowHandle(), SW_RESTORE);
+  SetForegroundWindow(form->WindowHandle());
+  EXPECT_TRUE(PumpUntil([&] { return GetFocus() == form->Edit1->WindowHandle(); }, 2000))
+      << "focus on " << GetFocus();
+}
+
 TEST_F(MainFormKeysTest, TheBrowserIsActiveInPlaceOnceTheWindowHasAppeared) {
   EXPECT_TRUE(PumpUntil([&] { return form->WebBrowser1->InPlaceActive(); }, 3000));
   EXPECT_EQ(GetFocus(), form->urled->WindowHandle());  // the first control of the tab order
@@ -276,6 +286,8 @@ TEST_F(MainFormKeysTest, TabAndShiftTabWalkTheTabOrder) {
   }
   Press(VK_TAB);  // into the page
   EXPECT_TRUE(form->WebBrowser1->Focused());
+  Press(VK_TAB);  // and out again when the page does not take the key
+  EXPECT_EQ(GetFocus(), form->urled->WindowHandle());
   BYTE keys[256];
   GetKeyboardState(keys);
   keys[VK_SHIFT] = 0x80;
