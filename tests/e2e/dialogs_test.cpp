@@ -9,23 +9,9 @@
 namespace e2e {
 namespace {
 
-class DialogsTest : public testing::Test {
+class DialogsTest : public ProgramTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(program_.Start()) << "no visible TMainForm \"Velmora Reprisa 1.0\"";
-    std::wstring missing = FindMainControls(program_.MainWindow(), c_);
-    ASSERT_EQ(missing, L"") << Narrow(missing);
-  }
-
-  void TearDown() override {
-    if (!program_.Alive()) {
-      ADD_FAILURE() << "the program is no longer running";
-      return;
-    }
-    std::optional<DWORD> code = program_.Close(10000);
-    ASSERT_TRUE(code.has_value()) << "the program did not end within 10 s of WM_CLOSE";
-    EXPECT_EQ(*code, 0u);
-  }
+  void SetUp() override { StartProgram(); }
 
   // Chooses "Hilfe" -> "\u00DCber..." in the main window's menu bar. Where the menu can be read
   // from outside (Windows), its command is posted; where it cannot (Wine keeps menus inside their
@@ -73,8 +59,6 @@ class DialogsTest : public testing::Test {
     return WaitUntil([&] { return Text(c_.edit3) != start; }, timeout_ms);
   }
 
-  Program program_;
-  MainControls c_;
 };
 
 // True when some static child of the dialog shows exactly this text.

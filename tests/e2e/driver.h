@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -100,5 +102,29 @@ std::wstring FindMainControls(HWND main, MainControls& controls);
 std::string Narrow(const std::wstring& text);
 // A window for failure messages: its class and caption, or "nothing".
 std::string Describe(HWND hwnd);
+
+// A test with one running program whose main controls have been found; at the end the program
+// is closed with WM_CLOSE and must exit with code 0.
+class ProgramTest : public testing::Test {
+ protected:
+  void StartProgram() {
+    ASSERT_TRUE(program_.Start()) << "no visible TMainForm \"Velmora Reprisa 1.0\"";
+    std::wstring missing = FindMainControls(program_.MainWindow(), c_);
+    ASSERT_EQ(missing, L"") << Narrow(missing);
+  }
+
+  void TearDown() override {
+    if (!program_.Alive()) {
+      ADD_FAILURE() << "the program is no longer running";
+      return;
+    }
+    std::optional<DWORD> code = program_.Close(10000);
+    ASSERT_TRUE(code.has_value()) << "the program did not end within 10 s of WM_CLOSE";
+    EXPECT_EQ(*code, 0u);
+  }
+
+  Program program_;
+  MainControls c_;
+};
 
 }  // namespace e2e

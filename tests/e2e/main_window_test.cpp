@@ -12,23 +12,11 @@
 namespace e2e {
 
 // A fresh program and loopback server per test; closing at the end must give exit code 0.
-class MainWindowTest : public testing::Test {
+class MainWindowTest : public ProgramTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(server_.Start()) << "the loopback server could not bind 127.0.0.1";
-    ASSERT_TRUE(program_.Start()) << "no visible TMainForm \"Velmora Reprisa 1.0\"";
-    std::wstring missing = FindMainControls(program_.MainWindow(), c_);
-    ASSERT_EQ(missing, L"") << Narrow(missing);
-  }
-
-  void TearDown() override {
-    if (!program_.Alive()) {
-      ADD_FAILURE() << "the program is no longer running";
-      return;
-    }
-    std::optional<DWORD> code = program_.Close(10000);
-    ASSERT_TRUE(code.has_value()) << "the program did not end within 10 s of WM_CLOSE";
-    EXPECT_EQ(*code, 0u);
+    StartProgram();
   }
 
   // The countdown in seconds, or a large sentinel when Edit3 holds no time text.
@@ -51,8 +39,6 @@ class MainWindowTest : public testing::Test {
   }
 
   LoopbackServer server_;
-  Program program_;
-  MainControls c_;
 };
 
 TEST_F(MainWindowTest, StartsWithTheBuiltInTexts) {
