@@ -24,6 +24,9 @@ LRESULT CALLBACK Win32TimerBackend::WindowProc(HWND window, UINT message, WPARAM
     SetWindowLongPtrW(window, GWLP_USERDATA,
                       reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   } else if (message == WM_NCDESTROY) {
+    // Whoever destroys the window, the backend forgets it and makes a new one when it starts.
+    auto* self = reinterpret_cast<Win32TimerBackend*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self != nullptr && self->window_ == window) self->window_ = nullptr;
     SetWindowLongPtrW(window, GWLP_USERDATA, 0);
   } else if (message == WM_TIMER && wparam == kTimerId) {
     auto* self = reinterpret_cast<Win32TimerBackend*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -48,15 +51,16 @@ Win32TimerBackend::~Win32TimerBackend() {
 
 bool Win32TimerBackend::Start(std::uint32_t interval_ms) {
   if (window_ == nullptr) {
-    static const bool registered = [] {
+    static bool registered = false;  // a failed registration is tried again next time
+    if (!registered) {
       WNDCLASSEXW wc = {};
       wc.cbSize = sizeof(wc);
       wc.lpfnWndProc = &Win32TimerBackend::WindowProc;
       wc.hInstance = ModuleInstance();
       wc.lpszClassName = kWindowClass;
-      return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }();
-    if (!registered) return false;
+      registered = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+      if (!registered) return false;
+    }
     window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                               ModuleInstance(), this);
     if (window_ == nullptr) return false;

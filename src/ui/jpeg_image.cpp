@@ -1,6 +1,7 @@
 #include "ui/jpeg_image.h"
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>  // jpeglib.h needs FILE declared before it
 #include <new>
 
@@ -211,7 +212,10 @@ std::optional<PixelImage> DecodeJpeg(const uint8_t* data, size_t size, const Jpe
   image.width = static_cast<int>(width);
   image.height = static_cast<int>(height);
   try {
-    image.bgra.resize(static_cast<size_t>(width * height) * 4);
+    // In 64 bits: on a 32-bit system width * height * 4 can exceed what size_t holds.
+    const std::uint64_t bytes = static_cast<std::uint64_t>(width) * height * 4;
+    if (bytes > static_cast<std::uint64_t>(PTRDIFF_MAX)) return std::nullopt;
+    image.bgra.resize(static_cast<size_t>(bytes));
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }

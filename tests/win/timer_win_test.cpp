@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/error_handler.h"
@@ -41,6 +42,22 @@ TEST(Win32Timer, TicksOnTheMessageLoop) {
   timer.SetOnTimer([&] { ++ticks; });
   ASSERT_TRUE(timer.Running());
   EXPECT_TRUE(PumpUntil([&] { return ticks >= 3; }, 5000)) << "ticks: " << ticks;
+}
+
+TEST(Win32Timer, AWindowDestroyedBehindItsBackIsMadeAgainAtTheNextStart) {
+  auto backend = std::make_unique<Win32TimerBackend>();
+  Win32TimerBackend* raw = backend.get();
+  TTimer timer(std::move(backend));
+  int ticks = 0;
+  timer.SetInterval(30);
+  timer.SetOnTimer([&] { ++ticks; });
+  ASSERT_NE(raw->Window(), nullptr);
+  DestroyWindow(raw->Window());
+  EXPECT_EQ(raw->Window(), nullptr);
+  timer.Restart();
+  ASSERT_TRUE(timer.Running());
+  EXPECT_NE(raw->Window(), nullptr);
+  EXPECT_TRUE(PumpUntil([&] { return ticks >= 2; }, 5000)) << "ticks: " << ticks;
 }
 
 TEST(Win32Timer, StoppedTimerDeliversNothing) {
