@@ -3,7 +3,14 @@
 add_library(reprisa_jpeg INTERFACE)
 if(WIN32)
   if(NOT REPRISA_JPEG_PREFIX)
-    set(REPRISA_JPEG_PREFIX "$ENV{HOME}/.cache/reprisa/libjpeg-i686")
+    # Where scripts/bootstrap puts it (it honours REPRISA_CACHE and falls back to /root).
+    if(DEFINED ENV{REPRISA_CACHE})
+      set(REPRISA_JPEG_PREFIX "$ENV{REPRISA_CACHE}/libjpeg-i686")
+    elseif(DEFINED ENV{HOME} AND NOT "$ENV{HOME}" STREQUAL "")
+      set(REPRISA_JPEG_PREFIX "$ENV{HOME}/.cache/reprisa/libjpeg-i686")
+    else()
+      set(REPRISA_JPEG_PREFIX "/root/.cache/reprisa/libjpeg-i686")
+    endif()
   endif()
   if(NOT EXISTS "${REPRISA_JPEG_PREFIX}/lib/libjpeg.a")
     message(FATAL_ERROR "static i686 libjpeg not found in ${REPRISA_JPEG_PREFIX}; run scripts/bootstrap "
