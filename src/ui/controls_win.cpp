@@ -15,13 +15,13 @@ constexpr wchar_t kObjectProp[] = L"Reprisa.Control";
 TWinControl* g_creating = nullptr;  // the control whose own-class window is being created
 }  // namespace
 
-FontHandle CreateFontFor(const TFontSpec& spec, int dpi) {
+FontHandle CreateFontFor(const TFontSpec& font, int dpi) {
   LOGFONTW lf{};
-  lf.lfHeight = ScaleFontHeight(spec.height, dpi);
-  lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+  lf.lfHeight = ScaleFontHeight(font.height, dpi);
+  lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
   lf.lfCharSet = DEFAULT_CHARSET;
   lf.lfQuality = DEFAULT_QUALITY;
-  lstrcpynW(lf.lfFaceName, spec.name.c_str(), LF_FACESIZE);
+  lstrcpynW(lf.lfFaceName, font.name.c_str(), LF_FACESIZE);
   return FontHandle(CreateFontIndirectW(&lf));
 }
 
@@ -275,8 +275,8 @@ void TWinControl::SetColor(TColor color) {
   if (handle_) InvalidateRect(handle_, nullptr, TRUE);
 }
 
-void TWinControl::SetFont(const TFontSpec& spec) {
-  own_font_spec_ = std::make_unique<TFontSpec>(spec);
+void TWinControl::SetFont(const TFontSpec& font) {
+  own_font_spec_ = std::make_unique<TFontSpec>(font);
   own_font_.reset();
   RecreateFont();
 }

@@ -59,7 +59,7 @@ using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiDeleter>;
 using BrushHandle = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiDeleter>;
 using BitmapHandle = std::unique_ptr<std::remove_pointer_t<HBITMAP>, GdiDeleter>;
 
-FontHandle CreateFontFor(const TFontSpec& spec, int dpi);
+FontHandle CreateFontFor(const TFontSpec& font, int dpi);
 
 class TWinControl : public TComponent {
  public:
@@ -113,7 +113,7 @@ class TWinControl : public TComponent {
   TColor Color() const noexcept { return color_; }
   void SetColor(TColor color);
   // A font of the control's own; without one the parent's is used.
-  void SetFont(const TFontSpec& spec);
+  void SetFont(const TFontSpec& font);
   bool ParentFont() const noexcept { return !own_font_spec_; }
   HFONT Font();
   TColor FontColor();

@@ -68,9 +68,9 @@ TForm::~TForm() {
   }
 }
 
-void TForm::SetDesignFont(const TFontSpec& spec) {
-  font_spec_ = spec;
-  SetFont(spec);
+void TForm::SetDesignFont(const TFontSpec& font) {
+  font_spec_ = font;
+  SetFont(font);
   int text_height = kDesignTextHeight;
   if (HDC dc = GetDC(nullptr)) {
     HGDIOBJ old = SelectObject(dc, Font());

@@ -32,7 +32,7 @@ class TForm : public TWinControl, public MessageFilter {
   std::wstring ClassName() const override { return L"TForm"; }
 
   // Layout: set the design font before creating controls; the scale follows from it.
-  void SetDesignFont(const TFontSpec& spec);
+  void SetDesignFont(const TFontSpec& font);
   LayoutScale Scale() const noexcept { return scale_; }
   int Dpi() const noexcept { return dpi_; }
   // Client size in design units.
