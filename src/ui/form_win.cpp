@@ -422,8 +422,9 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (lp == 0 && HIWORD(wp) == 0 && menu_ && menu_->DispatchCommand(LOWORD(wp))) return 0;
       break;
     case WM_SETFOCUS:
-      // The window itself got the focus (restored from the task bar, say): hand it on.
-      if (TWinControl* target = FocusTarget()) {
+      // The window itself got the focus (restored from the task bar, say): hand it on, unless
+      // it is minimised, when the keys belong to the window itself.
+      if (TWinControl* target = IsIconic(WindowHandle()) ? nullptr : FocusTarget()) {
         target->SetFocus();
         return 0;
       }
