@@ -282,7 +282,7 @@ void TWinControl::SetFont(const TFontSpec& font) {
 }
 
 void TWinControl::RecreateFont() {
-  if (own_font_spec_ && !own_font_) own_font_ = CreateFontFor(*own_font_spec_, FormDpi());
+  // The font itself is made when first needed (Font()), at the latest with the window.
   if (handle_) SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), TRUE);
   for (TWinControl* c : children_)
     if (c->ParentFont()) c->RecreateFont();

@@ -72,7 +72,8 @@ void TForm::SetDesignFont(const TFontSpec& font) {
   font_spec_ = font;
   SetFont(font);
   int text_height = kDesignTextHeight;
-  if (HDC dc = GetDC(nullptr)) {
+  // At the design resolution nothing scales, so the font need not be measured (or made) yet.
+  if (HDC dc = dpi_ == kDesignDpi ? nullptr : GetDC(nullptr)) {
     HGDIOBJ old = SelectObject(dc, Font());
     TEXTMETRICW tm{};
     if (GetTextMetricsW(dc, &tm)) text_height = tm.tmHeight;
