@@ -107,6 +107,14 @@ TEST_F(MainFormTest, WideningWidensTheAddressAndKeepsTheButtonsAtTheRightEdge) {
   RECT browser = RectInParent(form->WebBrowser1->WindowHandle());
   EXPECT_EQ(browser.right - browser.left, 1046);
   EXPECT_EQ(browser.bottom - browser.top, 654 - 65);
+  // Squeezed to almost nothing, nothing gets a negative size.
+  SetWindowPos(h, nullptr, 0, 0, 60, 60, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  for (TWinControl* c : std::initializer_list<TWinControl*>{form->urled, form->Panel1, form->Panel2,
+                                                            form->WebBrowser1}) {
+    RECT r = RectInParent(c->WindowHandle());
+    EXPECT_GE(r.right - r.left, 0) << c->Name().c_str();
+    EXPECT_GE(r.bottom - r.top, 0) << c->Name().c_str();
+  }
   // Narrowing back restores the design rectangles.
   SetWindowPos(h, nullptr, 0, 0, w.right - w.left, w.bottom - w.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
