@@ -224,6 +224,12 @@ void TApplication::RemoveMessageFilter(MessageFilter* filter) noexcept {
 }
 
 LRESULT CALLBACK TApplication::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  // Minimising the application (as a restored placement asks) minimises its main window.
+  if (msg == WM_SYSCOMMAND && (wp & 0xFFF0) == SC_MINIMIZE && Application &&
+      Application->Handle() == hwnd) {
+    Application->Minimize();
+    return 0;
+  }
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
 

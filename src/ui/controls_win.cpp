@@ -463,6 +463,14 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         return 1;
       }
       break;
+    case WM_MOVE:
+      if (!IsIconic(handle_)) {
+        RECT r;
+        GetWindowRect(handle_, &r);
+        if (parent_) MapWindowPoints(HWND_DESKTOP, parent_->handle_, reinterpret_cast<POINT*>(&r), 2);
+        bounds_ = {r.left, r.top, r.right, r.bottom};
+      }
+      break;
     case WM_SIZE:
       if (wp != SIZE_MINIMIZED) {
         RECT r;

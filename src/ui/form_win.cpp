@@ -46,6 +46,8 @@ TForm::TForm(TComponent* owner) : TWinControl(owner) {
 }
 
 void TForm::BeforeDestruction() {
+  if (destroy_event_done_) return;
+  destroy_event_done_ = true;
   if (OnDestroy) {
     try {
       OnDestroy(this);
@@ -56,6 +58,9 @@ void TForm::BeforeDestruction() {
 }
 
 TForm::~TForm() {
+  // A form deleted directly (not by its owner) still gets its destroy event, while its
+  // components and its window exist.
+  BeforeDestruction();
   if (Application) {
     Application->RemoveMessageFilter(this);
     Application->FormDestroyed(this);
@@ -229,6 +234,7 @@ void TForm::SetActiveControl(TWinControl* control) {
 }
 
 void TForm::FinishBuilding() {
+  class_name_ = ClassName();
   // The main window gets its windows at once; any other form when it is first shown, which
   // keeps start-up short.
   if (IsMainForm()) Handle();

@@ -29,7 +29,9 @@ class TForm : public TWinControl, public MessageFilter {
   explicit TForm(TComponent* owner);
   ~TForm() override;
 
-  std::wstring ClassName() const override { return L"TForm"; }
+  // The most derived class's name, also while the form is being destroyed (when the derived
+  // parts are already gone but its destroy event still runs).
+  std::wstring ClassName() const override { return class_name_.empty() ? L"TForm" : class_name_; }
 
   // Layout: set the design font before creating controls; the scale follows from it.
   void SetDesignFont(const TFontSpec& font);
@@ -117,6 +119,8 @@ class TForm : public TWinControl, public MessageFilter {
   bool modal_ = false;
   bool shown_once_ = false;
   bool in_show_ = false;
+  bool destroy_event_done_ = false;
+  std::wstring class_name_;
 
   friend class TWinControl;
 };

@@ -68,6 +68,8 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
   Label2 = NewLabel(this, L"Label2", Panel1, 508, 35, L"Neustart in:");
   BitBtn3 = MakeButton(this, L"BitBtn3", Panel2, 8, 34, 153, 25, L"Stopuhr auf 0",
                        TBitBtnKind::bkCancel, 1);
+  FormPlacement1 = new TFormPlacement(this);
+  FormPlacement1->SetName(L"FormPlacement1");
   urled = MakeEdit(this, L"urled", Panel1, 8, 8, 658, 21, kDefaultAddress, 0);
   urled->SetAnchors(akLeft | akTop | akRight);
   Panel2->SetTabOrder(1);

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "placement/form_placement_win.h"
 #include "scheduler/countdown.h"
 #include "scheduler/timer_win.h"
 #include "ui/form_win.h"
@@ -32,6 +33,7 @@ class TMainForm : public TForm {
   TEdit* Edit3;
   TLabel* Label2;
   TBitBtn* BitBtn3;
+  TFormPlacement* FormPlacement1;
   TEdit* urled;
   TTimerComponent* Timer1;
   TTimerComponent* Timer2;

@@ -198,9 +198,9 @@ Program::~Program() {
   if (pi_.hProcess) CloseHandle(pi_.hProcess);
 }
 
-bool Program::Start(std::optional<WORD> show_command, DWORD timeout_ms) {
-  // Every run is a first run: no window placement is left over from an earlier one.
-  RegDeleteTreeW(HKEY_CURRENT_USER, PlacementKey().c_str());
+bool Program::Start(std::optional<WORD> show_command, DWORD timeout_ms, bool first_run) {
+  // Unless asked otherwise, every run is a first run: no window placement is left over.
+  if (first_run) RegDeleteTreeW(HKEY_CURRENT_USER, PlacementKey().c_str());
 
   STARTUPINFOW si{};
   si.cb = sizeof(si);

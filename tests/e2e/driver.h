@@ -56,7 +56,9 @@ class Program {
 
   // Starts the program with the given show command (STARTUPINFO) and waits, up to timeout_ms, for
   // its main window to be visible. False when it did not start or no window came.
-  bool Start(std::optional<WORD> show_command = std::nullopt, DWORD timeout_ms = 20000);
+  // With first_run false, the placement stored by the last run is kept.
+  bool Start(std::optional<WORD> show_command = std::nullopt, DWORD timeout_ms = 20000,
+             bool first_run = true);
 
   bool Alive() const;
   DWORD ProcessId() const { return pi_.dwProcessId; }

@@ -24,6 +24,35 @@ TEST(Startup, ClosingTheMainWindowEndsTheProgramWithCodeZero) {
   EXPECT_EQ(*code, 0u);
 }
 
+TEST(Startup, TheWindowReopensWhereAndHowItWasClosed) {
+  RECT moved{};
+  {
+    Program first;
+    ASSERT_TRUE(first.Start());
+    SetWindowPos(first.MainWindow(), nullptr, 77, 66, 900, 640, SWP_NOZORDER | SWP_NOACTIVATE);
+    GetWindowRect(first.MainWindow(), &moved);
+    ASSERT_EQ(first.Close(5000), std::optional<DWORD>(0));
+  }
+  {
+    Program second;
+    ASSERT_TRUE(second.Start(std::nullopt, 20000, false));
+    RECT r{};
+    GetWindowRect(second.MainWindow(), &r);
+    EXPECT_EQ(r.left, moved.left);
+    EXPECT_EQ(r.top, moved.top);
+    EXPECT_EQ(r.right - r.left, moved.right - moved.left);
+    EXPECT_EQ(r.bottom - r.top, moved.bottom - moved.top);
+    // Closed maximised, it opens maximised.
+    ShowWindow(second.MainWindow(), SW_MAXIMIZE);
+    ASSERT_TRUE(WaitUntil([&] { return IsZoomed(second.MainWindow()) != FALSE; }, 2000));
+    ASSERT_EQ(second.Close(5000), std::optional<DWORD>(0));
+  }
+  Program third;
+  ASSERT_TRUE(third.Start(std::nullopt, 20000, false));
+  EXPECT_TRUE(WaitUntil([&] { return IsZoomed(third.MainWindow()) != FALSE; }, 3000));
+  EXPECT_EQ(third.Close(5000), std::optional<DWORD>(0));
+}
+
 struct ShowCase {
   const char* name;
   WORD show;

@@ -31,8 +31,10 @@ class MainFormTest : public ::testing::Test {
   void TearDown() override {
     delete form;
     SetScreenDpiOverride(0);
+    ClearStoredPlacement();
   }
   void Build(int dpi) {
+    ClearStoredPlacement();
     SetScreenDpiOverride(dpi);
     form = new TMainForm(Application);
   }

@@ -52,6 +52,18 @@ inline void PressKey(HWND target, WPARAM vk) {
   PostMessageW(target, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
 }
 
+// Forgets what the placement store keeps for this test program (HKCU\Software\<exe name>), so
+// that every form test starts as a first run.
+inline void ClearStoredPlacement() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring name = path;
+  name = name.substr(name.find_last_of(L"\\/") + 1);
+  name = name.substr(0, name.find_last_of(L'.'));
+  RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\" + name).c_str());
+  RegDeleteKeyW(HKEY_CURRENT_USER, (L"Software\\" + name).c_str());
+}
+
 // Relative rectangle of a window inside its parent's client area.
 inline RECT RectInParent(HWND hwnd) {
   RECT r;
