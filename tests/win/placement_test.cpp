@@ -1,6 +1,8 @@
 // The placement store on the main window: what a close writes, what the next showing restores.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/exceptions.h"
 #include "placement/placement_values.h"
 #include "placement/registry_store_win.h"
@@ -249,6 +251,79 @@ TEST_F(PlacementTest, TheComponentGivesTheFormItsEventsBack) {
   EXPECT_FALSE(static_cast<bool>(form->OnShow));
   EXPECT_FALSE(static_cast<bool>(form->OnCloseQuery));
   EXPECT_FALSE(static_cast<bool>(form->OnDestroy));
+}
+
+}  // namespace
+}  // namespace reprisa
+
+namespace reprisa {
+namespace {
+using namespace testing_support;
+
+// Size limits and a fixed size, through the observer on the form's window.
+class PlacementLimitsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetScreenDpiOverride(96);
+    ClearStoredPlacement();
+    form = new TMainForm(Application);
+  }
+  void TearDown() override {
+    delete form;
+    ClearStoredPlacement();
+    SetScreenDpiOverride(0);
+  }
+  MINMAXINFO AskLimits() {
+    MINMAXINFO info{};
+    info.ptMaxPosition = {-4, -4};
+    info.ptMaxTrackSize = {5000, 5000};
+    SendMessageW(form->WindowHandle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    return info;
+  }
+  TMainForm* form = nullptr;
+};
+
+TEST_F(PlacementLimitsTest, NoLimitsNoObserverAndLimitsReplaceOnlyTheirMembers) {
+  TFormPlacement* p = form->FormPlacement1;
+  EXPECT_FALSE(p->Observing());
+  p->MinMaxInfo().SetMinTrackWidth(500);
+  EXPECT_TRUE(p->Observing());
+  MINMAXINFO info = AskLimits();
+  EXPECT_EQ(info.ptMinTrackSize.x, 500);
+  EXPECT_EQ(info.ptMaxTrackSize.x, 5000);  // 0 keeps what the system put there
+  p->MinMaxInfo().SetMinTrackWidth(0);
+  EXPECT_FALSE(p->Observing());
+}
+
+TEST_F(PlacementLimitsTest, PreventResizeFixesTheSizeAndTakesAwayTheMaximiseBox) {
+  TFormPlacement* p = form->FormPlacement1;
+  ASSERT_TRUE(form->BorderIcons() & biMaximize);
+  p->SetPreventResize(true);
+  EXPECT_TRUE(p->Observing());
+  EXPECT_FALSE(form->BorderIcons() & biMaximize);
+  EXPECT_FALSE(GetWindowLongW(form->WindowHandle(), GWL_STYLE) & WS_MAXIMIZEBOX);
+  form->Show();
+  MINMAXINFO info = AskLimits();
+  EXPECT_EQ(info.ptMinTrackSize.x, form->Width());
+  EXPECT_EQ(info.ptMaxTrackSize.y, form->Height());
+  RECT r;
+  GetWindowRect(form->WindowHandle(), &r);
+  LRESULT hit = SendMessageW(form->WindowHandle(), WM_NCHITTEST, 0,
+                             MAKELPARAM(r.right - 1, (r.top + r.bottom) / 2));
+  EXPECT_EQ(hit, HTNOWHERE);  // the sizing border is no border any more
+  p->SetPreventResize(false);
+  EXPECT_TRUE(form->BorderIcons() & biMaximize);
+  EXPECT_FALSE(p->Observing());
+}
+
+TEST_F(PlacementLimitsTest, EraseSectionsRemovesTheSectionAndItsNamesakesOnly) {
+  RegistryStore store(HKEY_CURRENT_USER, L"Software\\win_tests", false);
+  for (const wchar_t* section : {L"TMainForm", L"TMainForm.Grid", L"TMainForm2", L"Other"})
+    store.WriteValue(section, L"x", L"1");
+  form->FormPlacement1->EraseSections();
+  std::vector<std::wstring> left = store.SubkeyNames();
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::wstring>{L"Other", L"TMainForm2"}));
 }
 
 }  // namespace
