@@ -214,32 +214,36 @@ void TFormPlacement::OpenStore(bool read_only) {
 
 void TFormPlacement::CloseStore() noexcept { store_.reset(); }
 
+// A store for the length of one operation: opened unless one is open already (inside the save and
+// restore events), and closed again by whoever opened it, also when the operation fails.
+class TFormPlacement::StoreScope {
+ public:
+  StoreScope(TFormPlacement& placement, bool read_only)
+      : placement_(placement), own_(!placement.store_) {
+    if (own_) placement_.OpenStore(read_only);
+  }
+  ~StoreScope() {
+    if (own_) placement_.CloseStore();
+  }
+  StoreScope(const StoreScope&) = delete;
+  StoreScope& operator=(const StoreScope&) = delete;
+
+ private:
+  TFormPlacement& placement_;
+  bool own_;
+};
+
 std::wstring TFormPlacement::ReadStringValue(const std::wstring& section, const std::wstring& ident,
                                              const std::wstring& default_value) {
-  bool own = !store_;
-  if (own) OpenStore(true);
-  std::optional<std::wstring> value;
-  try {
-    value = store_->ReadValue(section, ident);
-  } catch (...) {
-    if (own) CloseStore();
-    throw;
-  }
-  if (own) CloseStore();
+  StoreScope scope(*this, true);
+  std::optional<std::wstring> value = store_->ReadValue(section, ident);
   return value && !value->empty() ? *value : default_value;
 }
 
 void TFormPlacement::WriteStringValue(const std::wstring& section, const std::wstring& ident,
                                       const std::wstring& value) {
-  bool own = !store_;
-  if (own) OpenStore(false);
-  try {
-    store_->WriteValue(section, ident, value);
-  } catch (...) {
-    if (own) CloseStore();
-    throw;
-  }
-  if (own) CloseStore();
+  StoreScope scope(*this, false);
+  store_->WriteValue(section, ident, value);
 }
 
 std::wstring TFormPlacement::ReadString(const std::wstring& ident, const std::wstring& default_value) {
@@ -261,16 +265,10 @@ void TFormPlacement::WriteInteger(const std::wstring& ident, std::int32_t value)
 
 void TFormPlacement::EraseSections() {
   if (store_) return;
-  OpenStore(false);
-  try {
-    std::wstring section = IniSection();
-    for (const std::wstring& name : store_->SubkeyNames())
-      if (MatchesSectionPattern(name, section)) store_->DeleteSubkeyTree(name);
-  } catch (...) {
-    CloseStore();
-    throw;
-  }
-  CloseStore();
+  StoreScope scope(*this, false);
+  std::wstring section = IniSection();
+  for (const std::wstring& name : store_->SubkeyNames())
+    if (MatchesSectionPattern(name, section)) store_->DeleteSubkeyTree(name);
 }
 
 void TFormPlacement::DoSavePlacement() {
@@ -283,17 +281,11 @@ void TFormPlacement::DoRestorePlacement() {
 
 void TFormPlacement::SaveFormPlacement() {
   if (!restored_ && active_) return;  // never restored: the stored values stay as they are
-  OpenStore(false);
-  try {
-    WriteInteger(kFormVersion, version_);
-    StorePlacementValues();
-    DoSavePlacement();
-    saved_ = true;
-  } catch (...) {
-    CloseStore();
-    throw;
-  }
-  CloseStore();
+  StoreScope scope(*this, false);
+  WriteInteger(kFormVersion, version_);
+  StorePlacementValues();
+  DoSavePlacement();
+  saved_ = true;
 }
 
 void TFormPlacement::StorePlacementValues() {
@@ -332,8 +324,8 @@ void TFormPlacement::WritePlacement() {
 
 void TFormPlacement::RestoreFormPlacement() {
   saved_ = false;
-  OpenStore(true);
-  try {
+  {
+    StoreScope scope(*this, true);
     std::int32_t stored_version = ReadInteger(kFormVersion, 0);
     if (stored_version >= version_) {
       LoadPlacementValues();
@@ -346,11 +338,7 @@ void TFormPlacement::RestoreFormPlacement() {
       }
     }
     restored_ = true;
-  } catch (...) {
-    CloseStore();
-    throw;
-  }
-  CloseStore();
+  }  // the store is closed before the maximised position is reset
   ResetMaximizedPosition();
 }
 

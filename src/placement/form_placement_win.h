@@ -158,6 +158,7 @@ class TFormPlacement : public TComponent {
 
  private:
   friend class TWinMinMaxInfo;
+  class StoreScope;
   TForm* Form() const;
   void OpenStore(bool read_only);
   void CloseStore() noexcept;
