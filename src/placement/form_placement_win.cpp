@@ -324,6 +324,7 @@ void TFormPlacement::WritePlacement() {
 
 void TFormPlacement::RestoreFormPlacement() {
   saved_ = false;
+  max_position_applied_ = false;
   {
     StoreScope scope(*this, true);
     std::int32_t stored_version = ReadInteger(kFormVersion, 0);
@@ -339,7 +340,12 @@ void TFormPlacement::RestoreFormPlacement() {
     }
     restored_ = true;
   }  // the store is closed before the maximised position is reset
-  ResetMaximizedPosition();
+  // Setting a placement moves the window even when nothing changes, which takes a while: when
+  // the restored placement carried the reset position already and nothing else had the chance to
+  // change it since, it is not set a second time.
+  bool applied = max_position_applied_ && !OnRestorePlacement && links_.empty();
+  max_position_applied_ = false;
+  if (!applied) ResetMaximizedPosition();
 }
 
 void TFormPlacement::LoadPlacementValues() {
@@ -384,6 +390,10 @@ void TFormPlacement::ReadPlacement(bool load_state, bool load_position) {
         if (f->Position() == TPosition::poScreenCenter || f->Position() == TPosition::poDesktopCenter)
           f->SetPosition(TPosition::poDesigned);
         KeepOnScreen(r);
+        if (std::optional<POINT> max = ResetMaximizedPoint()) {
+          wp.ptMaxPosition = *max;
+          max_position_applied_ = true;
+        }
         SetWindowPlacement(h, &wp);
       }
     }
@@ -412,31 +422,33 @@ void TFormPlacement::ReadPlacement(bool load_state, bool load_position) {
   f->Repaint();
 }
 
-void TFormPlacement::ResetMaximizedPosition() {
+std::optional<POINT> TFormPlacement::ResetMaximizedPoint() {
   TForm* f = Form();
   if (!f || !f->HandleAllocated() || Loading() || prevent_resize_ ||
       !min_max_info_->DefaultMinMaxInfo())
-    return;
-  HWND h = f->WindowHandle();
+    return std::nullopt;
+  switch (f->BorderStyle()) {
+    case TBorderStyle::bsNone:
+      return POINT{0, 0};
+    case TBorderStyle::bsSingle:
+    case TBorderStyle::bsToolWindow:
+      return POINT{-GetSystemMetrics(SM_CXBORDER), -GetSystemMetrics(SM_CYBORDER)};
+    case TBorderStyle::bsDialog:
+      return POINT{-GetSystemMetrics(SM_CXDLGFRAME), -GetSystemMetrics(SM_CYDLGFRAME)};
+    default:
+      return POINT{-GetSystemMetrics(SM_CXFRAME), -GetSystemMetrics(SM_CYFRAME)};
+  }
+}
+
+void TFormPlacement::ResetMaximizedPosition() {
+  std::optional<POINT> max = ResetMaximizedPoint();
+  if (!max) return;
+  HWND h = Form()->WindowHandle();
   WINDOWPLACEMENT wp{};
   wp.length = sizeof(wp);
   GetWindowPlacement(h, &wp);
   if (!IsWindowVisible(h)) wp.showCmd = SW_HIDE;
-  switch (f->BorderStyle()) {
-    case TBorderStyle::bsNone:
-      wp.ptMaxPosition = {0, 0};
-      break;
-    case TBorderStyle::bsSingle:
-    case TBorderStyle::bsToolWindow:
-      wp.ptMaxPosition = {-GetSystemMetrics(SM_CXBORDER), -GetSystemMetrics(SM_CYBORDER)};
-      break;
-    case TBorderStyle::bsDialog:
-      wp.ptMaxPosition = {-GetSystemMetrics(SM_CXDLGFRAME), -GetSystemMetrics(SM_CYDLGFRAME)};
-      break;
-    default:
-      wp.ptMaxPosition = {-GetSystemMetrics(SM_CXFRAME), -GetSystemMetrics(SM_CYFRAME)};
-      break;
-  }
+  wp.ptMaxPosition = *max;
   SetWindowPlacement(h, &wp);
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -165,6 +166,8 @@ class TFormPlacement : public TComponent {
   void WritePlacement();
   void ReadPlacement(bool load_state, bool load_position);
   void ResetMaximizedPosition();
+  // The maximised position ResetMaximizedPosition sets; nothing when it sets none.
+  std::optional<POINT> ResetMaximizedPoint();
   void ApplyPreventResize();
   void UpdateObserver();
   void MinMaxChanged();
@@ -184,6 +187,7 @@ class TFormPlacement : public TComponent {
   std::int32_t version_ = 0;
   bool saved_ = false;
   bool restored_ = false;
+  bool max_position_applied_ = false;  // the restore in progress has set the reset position
   bool destroying_ = false;
   bool prevent_resize_ = false;
   std::unique_ptr<TWinMinMaxInfo> min_max_info_;

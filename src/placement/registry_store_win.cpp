@@ -60,37 +60,45 @@ RegistryStore::RegistryStore(HKEY root, const std::wstring& path, bool read_only
   key_ = read_only ? OpenKey(root, relative, KEY_READ) : CreateKey(root, relative);
 }
 
+HKEY RegistryStore::SectionKey(const std::wstring& section, bool create) {
+  if (!key_) return nullptr;
+  // A key opened for reading only is opened again for a write.
+  if (section_key_ && section_name_ == section && (section_writable_ || !create))
+    return section_key_.Get();
+  RegKey sub = create ? CreateKey(key_.Get(), section)
+                      : OpenKey(key_.Get(), section, read_only_ ? KEY_READ : KEY_ALL_ACCESS);
+  if (!sub) return nullptr;
+  section_key_ = std::move(sub);
+  section_name_ = section;
+  section_writable_ = create || !read_only_;
+  return section_key_.Get();
+}
+
 std::optional<std::wstring> RegistryStore::ReadValue(const std::wstring& section,
                                                      const std::wstring& ident) {
-  if (!key_) return std::nullopt;
-  const RegKey sub = OpenKey(key_.Get(), section, read_only_ ? KEY_READ : KEY_ALL_ACCESS);
+  const HKEY sub = SectionKey(section, false);
   if (!sub) return std::nullopt;
 
+  // Most values are short: one query into a buffer of this size, a second only when it is short.
+  // Room is kept for an odd byte count and for a terminator the stored data may lack.
+  std::vector<wchar_t> buffer(130, L'\0');
   DWORD type = 0;
-  DWORD size = 0;
-  if (RegQueryValueExW(sub.Get(), ident.c_str(), nullptr, &type, nullptr, &size) !=
-      ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  if (type != REG_SZ && type != REG_EXPAND_SZ) {
-    throw ERegistryException(FormatMessageText(L"Invalid data type for '%s'", {ident}));
-  }
-  // The value may grow between the two queries; ask again with the size reported then.
   for (;;) {
-    // Room for an odd byte count and for a terminator the stored data may lack.
-    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
-    DWORD got = size;
-    const LONG rc = RegQueryValueExW(sub.Get(), ident.c_str(), nullptr, &type,
+    DWORD got = static_cast<DWORD>((buffer.size() - 2) * sizeof(wchar_t));
+    const LONG rc = RegQueryValueExW(sub, ident.c_str(), nullptr, &type,
                                      reinterpret_cast<BYTE*>(buffer.data()), &got);
-    if (rc == ERROR_MORE_DATA && got > size) {
-      size = got;
+    if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
+    if ((rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) && type != REG_SZ &&
+        type != REG_EXPAND_SZ) {
+      throw ERegistryException(FormatMessageText(L"Invalid data type for '%s'", {ident}));
+    }
+    if (rc == ERROR_MORE_DATA && got / sizeof(wchar_t) + 2 > buffer.size()) {
+      // The value may grow between two queries; the next one gets the size reported now.
+      buffer.assign(got / sizeof(wchar_t) + 2, L'\0');
       continue;
     }
     if (rc != ERROR_SUCCESS) {
       throw ERegistryException(FormatMessageText(L"Failed to get data for '%s'", {ident}));
-    }
-    if (type != REG_SZ && type != REG_EXPAND_SZ) {
-      throw ERegistryException(FormatMessageText(L"Invalid data type for '%s'", {ident}));
     }
     return TextOfData(buffer, got);
   }
@@ -98,12 +106,12 @@ std::optional<std::wstring> RegistryStore::ReadValue(const std::wstring& section
 
 void RegistryStore::WriteValue(const std::wstring& section, const std::wstring& ident,
                                const std::wstring& value) {
-  const RegKey sub = key_ ? CreateKey(key_.Get(), section) : RegKey();
+  const HKEY sub = SectionKey(section, true);
   if (!sub) throw ERegistryException(FormatMessageText(L"Failed to create key %s", {section}));
 
   const std::size_t bytes = (value.size() + 1) * sizeof(wchar_t);
   if (value.size() >= std::numeric_limits<DWORD>::max() / sizeof(wchar_t) ||
-      RegSetValueExW(sub.Get(), ident.c_str(), 0, REG_SZ,
+      RegSetValueExW(sub, ident.c_str(), 0, REG_SZ,
                      reinterpret_cast<const BYTE*>(value.c_str()),
                      static_cast<DWORD>(bytes)) != ERROR_SUCCESS) {
     throw ERegistryException(FormatMessageText(L"Failed to set data for '%s'", {ident}));
@@ -132,6 +140,8 @@ std::vector<std::wstring> RegistryStore::SubkeyNames() {
 void RegistryStore::DeleteSubkeyTree(const std::wstring& name) {
   if (!key_) throw ERegistryException(FormatMessageText(L"Failed to delete key %s", {name}));
   // An empty name would empty the store's own key instead of deleting a subkey.
+  section_key_.Reset();  // the subkey may be the one being deleted
+  section_name_.clear();
   const LONG rc =
       name.empty() ? ERROR_INVALID_PARAMETER : RegDeleteTreeW(key_.Get(), name.c_str());
   if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {

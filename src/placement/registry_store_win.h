@@ -60,8 +60,15 @@ class RegistryStore {
   void DeleteSubkeyTree(const std::wstring& name);
 
  private:
+  // The subkey `section`, opened (or, for writing, created) once per store and kept open for
+  // the next value of the same section; null when that fails.
+  HKEY SectionKey(const std::wstring& section, bool create);
+
   RegKey key_;
   bool read_only_;
+  std::wstring section_name_;
+  RegKey section_key_;
+  bool section_writable_ = false;
 };
 
 // The registry root selected by a placement root index: 0 HKEY_CURRENT_USER,

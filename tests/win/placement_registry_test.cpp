@@ -50,6 +50,8 @@ TEST_F(PlacementRegistry, WrittenTextsReadBackUnchanged) {
   const std::wstring texts[] = {
       L"", L"-12,0,1920,1080", L"Gr\u00fc\u00dfe \u00e4\u00f6\u00fc \u00c4\u00d6\u00dc",
       std::wstring(5000, L'x') + L"end",
+      // around the size read in one query
+      std::wstring(127, L'a'), std::wstring(128, L'b'), std::wstring(129, L'c'),
   };
   {
     RegistryStore store(HKEY_CURRENT_USER, path_, false);
@@ -151,6 +153,27 @@ TEST_F(PlacementRegistry, SubkeysAreListedAndDeletedWithTheirSubkeys) {
   EXPECT_FALSE(KeyExists(L"TMainForm"));
   EXPECT_EQ(L"3", store.ReadValue(L"Keep", L"C"));
   EXPECT_NO_THROW(store.DeleteSubkeyTree(L"TMainForm")) << "already gone is no failure";
+}
+
+TEST_F(PlacementRegistry, SectionsAlternateAndADeletedSectionIsMadeAgain) {
+  RegistryStore store(HKEY_CURRENT_USER, path_, false);
+  store.WriteValue(L"A", L"X", L"1");
+  store.WriteValue(L"B", L"X", L"2");
+  EXPECT_EQ(L"1", store.ReadValue(L"A", L"X"));
+  EXPECT_EQ(L"2", store.ReadValue(L"B", L"X"));
+  store.DeleteSubkeyTree(L"A");
+  EXPECT_EQ(std::nullopt, store.ReadValue(L"A", L"X"));
+  store.WriteValue(L"A", L"Y", L"3");
+  EXPECT_TRUE(KeyExists(L"A"));
+  EXPECT_EQ(L"3", RegistryStore(HKEY_CURRENT_USER, path_, true).ReadValue(L"A", L"Y"));
+}
+
+TEST_F(PlacementRegistry, ReadOnlyStoreWritesIntoAnExistingSection) {
+  RegistryStore(HKEY_CURRENT_USER, path_, false).WriteValue(L"TMainForm", L"A", L"1");
+  RegistryStore store(HKEY_CURRENT_USER, path_, true);
+  EXPECT_EQ(L"1", store.ReadValue(L"TMainForm", L"A"));  // opened for reading first
+  store.WriteValue(L"TMainForm", L"B", L"2");
+  EXPECT_EQ(L"2", RegistryStore(HKEY_CURRENT_USER, path_, true).ReadValue(L"TMainForm", L"B"));
 }
 
 TEST_F(PlacementRegistry, DeletingWithoutKeyOrNameFails) {
