@@ -64,18 +64,32 @@ TApplication::~TApplication() {
 
 void TApplication::Initialize() {
   if (!com_initialized_) com_initialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-  if (handle_) return;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = &WindowProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = kAppClass;
-  wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(1));
-  RegisterClassExW(&wc);
-  handle_ = CreateWindowExW(0, kAppClass, title_.c_str(),
-                            WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
-                            0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
-  if (!handle_) throw EOutOfResources(L"Das Anwendungsfenster konnte nicht erzeugt werden");
+  initialized_ = true;
+}
+
+HWND TApplication::Handle() {
+  if (!handle_ && initialized_) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &WindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kAppClass;
+    wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(1));
+    RegisterClassExW(&wc);
+    handle_ = CreateWindowExW(0, kAppClass, title_.c_str(),
+                              WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+                              0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+    if (!handle_) throw EOutOfResources(L"Das Anwendungsfenster konnte nicht erzeugt werden");
+    if (main_form_created_) ApplyTaskBarStyle();
+  }
+  return handle_;
+}
+
+void TApplication::ApplyTaskBarStyle() {
+  if (!main_form_on_task_bar_ || !handle_) return;
+  // The main window owns the task-bar button; ours is hidden and never activated.
+  LONG ex = GetWindowLongW(handle_, GWL_EXSTYLE);
+  SetWindowLongW(handle_, GWL_EXSTYLE, (ex | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW) & ~WS_EX_APPWINDOW);
 }
 
 void TApplication::SetTitle(const std::wstring& title) {
@@ -89,11 +103,9 @@ void TApplication::RegisterCreating(TForm* form) {
 }
 
 void TApplication::FormCreated(TForm* form) {
-  if (form == main_form_ && main_form_on_task_bar_ && handle_) {
-    // The main window owns the task-bar button; ours is hidden and never activated.
-    LONG ex = GetWindowLongW(handle_, GWL_EXSTYLE);
-    SetWindowLongW(handle_, GWL_EXSTYLE, (ex | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW) & ~WS_EX_APPWINDOW);
-  }
+  if (form != main_form_) return;
+  main_form_created_ = true;
+  ApplyTaskBarStyle();
 }
 
 int TApplication::Run() {
@@ -147,7 +159,12 @@ bool TApplication::ProcessMessage(MSG& msg) {
 void TApplication::HandleMessage() {
   MSG msg;
   try {
-    if (!ProcessMessage(msg)) WaitMessage();
+    if (!ProcessMessage(msg)) {
+      // Nothing needs the application's own window before the main window is up and painted:
+      // unless asked for earlier, it is made the first time the queue runs empty.
+      if (!handle_ && initialized_ && main_form_) Handle();
+      WaitMessage();
+    }
   } catch (...) {
     HandleException(this);
   }
@@ -170,8 +187,8 @@ void TApplication::ProcessMessages() {
 void TApplication::Minimize() {
   if (main_form_on_task_bar_ && main_form_ && main_form_->HandleAllocated())
     ShowWindow(main_form_->WindowHandle(), SW_SHOWMINNOACTIVE);
-  else if (handle_)
-    ShowWindow(handle_, SW_MINIMIZE);
+  else if (HWND h = initialized_ ? Handle() : nullptr)
+    ShowWindow(h, SW_MINIMIZE);
 }
 
 bool TApplication::Minimized() const {
@@ -207,7 +224,14 @@ void TApplication::ShowException(const std::wstring& display_text) {
 int TApplication::MessageBox(const std::wstring& text, const std::wstring& caption, UINT flags) {
   HWND active = GetActiveWindow();
   HWND focus = GetFocus();
-  HWND owner = active ? active : handle_;
+  HWND owner = active;
+  if (!owner) {
+    try {
+      owner = Handle();
+    } catch (...) {
+      owner = nullptr;  // the box is shown without an owner then
+    }
+  }
   if (message_box_hook) return message_box_hook(owner, text, caption, flags);
   std::vector<HWND> disabled = DisableThreadWindows(owner);
   int result = ::MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
@@ -226,7 +250,7 @@ void TApplication::RemoveMessageFilter(MessageFilter* filter) noexcept {
 LRESULT CALLBACK TApplication::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   // Minimising the application (as a restored placement asks) minimises its main window.
   if (msg == WM_SYSCOMMAND && (wp & 0xFFF0) == SC_MINIMIZE && Application &&
-      Application->Handle() == hwnd) {
+      Application->handle_ == hwnd) {
     Application->Minimize();
     return 0;
   }

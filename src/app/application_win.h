@@ -29,7 +29,9 @@ class TApplication : public TComponent {
 
   std::wstring ClassName() const override { return L"TApplication"; }
 
-  // Initialises COM for the thread (single-threaded apartment) and creates the hidden window.
+  // Initialises COM for the thread (single-threaded apartment). The application's hidden window
+  // is made by the first call of Handle() after this, or when the message loop first runs out of
+  // messages once there is a main window.
   void Initialize();
 
   const std::wstring& Title() const noexcept { return title_; }
@@ -37,7 +39,9 @@ class TApplication : public TComponent {
   bool MainFormOnTaskBar() const noexcept { return main_form_on_task_bar_; }
   void SetMainFormOnTaskBar(bool value) { main_form_on_task_bar_ = value; }
   TForm* MainForm() const noexcept { return main_form_; }
-  HWND Handle() const noexcept { return handle_; }
+  // The hidden application window, made on first use after Initialize (null before it);
+  // throws EOutOfResources when it cannot be made.
+  HWND Handle();
   bool Terminated() const noexcept { return terminated_; }
   bool OleInitialized() const noexcept { return ole_initialized_; }
 
@@ -96,6 +100,7 @@ class TApplication : public TComponent {
  private:
   bool ProcessMessage(MSG& msg);
   void FormCreated(TForm* form);
+  void ApplyTaskBarStyle();
   static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
 
   HWND handle_ = nullptr;
@@ -105,6 +110,8 @@ class TApplication : public TComponent {
   bool terminated_ = false;
   bool ole_initialized_ = false;
   bool com_initialized_ = false;
+  bool initialized_ = false;
+  bool main_form_created_ = false;
   std::vector<MessageFilter*> filters_;
   std::function<void(TForm*)> creating_store_;  // set while CreateForm constructs
 };

@@ -161,6 +161,11 @@ TEST(Application, FirstFormCreatedBecomesTheMainFormAndAFailedCreationClearsTheR
   Application->CreateForm(form);
   ASSERT_NE(form, nullptr);
   EXPECT_EQ(Application->MainForm(), form);
+  // The main window has the task-bar button; the application's window neither has one nor
+  // takes activation, however early or late it was made.
+  LONG ex = GetWindowLongW(Application->Handle(), GWL_EXSTYLE);
+  EXPECT_EQ(ex & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE), WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE);
+  EXPECT_EQ(ex & WS_EX_APPWINDOW, 0);
   ProbeForm* second = nullptr;
   Application->CreateForm(second);
   EXPECT_EQ(Application->MainForm(), form);
