@@ -316,7 +316,13 @@ LRESULT TWebBrowser::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       Teardown();
       break;
     case kEmbedMessage:
-      if (!object_ && !tearing_down_) Embed();
+      if (!object_ && !tearing_down_) {
+        // The window that has just appeared is painted before the control is set up, which
+        // takes a while: the user sees the whole window at once.
+        if (HWND top = GetAncestor(WindowHandle(), GA_ROOT); top && IsWindowVisible(top))
+          RedrawWindow(top, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        Embed();
+      }
       return 0;
     default:
       break;

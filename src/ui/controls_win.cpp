@@ -379,12 +379,13 @@ void TWinControl::CreateHandle() {
     subclassed_ = true;
   }
   SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
-  for (TWinControl* c : children_) c->CreateHandle();
-  // Pictures and texts sit below the controls that share their parent: a text that runs long
-  // never hides the control next to it.
+  // Pictures and texts sit below the controls that share their parent, so that a text that runs
+  // long never hides the control next to it: a new child window goes below its older siblings,
+  // so they are made last.
   for (TWinControl* c : children_)
-    if (!c->InTabList() && c->handle_)
-      SetWindowPos(c->handle_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (c->InTabList()) c->CreateHandle();
+  for (TWinControl* c : children_)
+    if (!c->InTabList()) c->CreateHandle();
   HandleCreated();
   AlignControls();
 }

@@ -50,6 +50,7 @@ void TLabel::SetCaption(const std::wstring& caption) {
 }
 
 void TLabel::CreateParams(CreateParamsT& p) {
+  AdjustSize();  // the window is made at the size of its text
   TWinControl::CreateParams(p);
   p.class_name = L"STATIC";
   p.own_class = false;
@@ -69,7 +70,8 @@ void TLabel::AdjustSize() {
   DrawTextW(measure, text.empty() ? L" " : text.c_str(), -1, &r,
             DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
   SelectObject(measure, old);
-  SetBounds(Left(), Top(), r.right - r.left, r.bottom - r.top);
+  if (Width() != r.right - r.left || Height() != r.bottom - r.top)
+    SetBounds(Left(), Top(), r.right - r.left, r.bottom - r.top);
 }
 
 HBRUSH TLabel::CtlColor(HDC dc) {

@@ -60,6 +60,24 @@ TEST_F(MainFormTest, AtDesignDpiEveryControlSitsWhereTheTableSays) {
   EXPECT_EQ(l1.top, 35);
   EXPECT_EQ(l2.left, 508);
   EXPECT_EQ(l2.top, 35);
+  // A label is as wide as its text, and lies below every control beside it, so that a text
+  // longer than its room never hides a control.
+  SIZE text{};
+  HDC dc = GetDC(form->Label2->WindowHandle());
+  HGDIOBJ old = SelectObject(dc, form->Label2->Font());
+  GetTextExtentPoint32W(dc, L"Neustart in:", 12, &text);
+  SelectObject(dc, old);
+  ReleaseDC(form->Label2->WindowHandle(), dc);
+  EXPECT_EQ(l2.right - l2.left, text.cx);
+  bool label_seen = false;
+  for (HWND h = GetWindow(form->Panel1->WindowHandle(), GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+    bool is_label = h == form->Label1->WindowHandle() || h == form->Label2->WindowHandle();
+    if (!is_label) {
+      EXPECT_FALSE(label_seen) << "a control lies below a label";
+    }
+    label_seen = label_seen || is_label;
+  }
+  EXPECT_TRUE(label_seen);
 }
 
 TEST_F(MainFormTest, OnAHighDpiScreenFontFirstThenEveryPlaceScales) {
