@@ -38,28 +38,16 @@ class Handle {
   HANDLE h_;
 };
 
-struct WindowQuery {
-  DWORD process_id;
-  const wchar_t* caption;
-  HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND wnd, LPARAM param) {
-  auto* query = reinterpret_cast<WindowQuery*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(wnd, &pid);
-  if (pid != query->process_id || !IsWindowVisible(wnd)) return TRUE;
-  wchar_t text[256] = L"";
-  GetWindowTextW(wnd, text, static_cast<int>(std::size(text)));
-  if (std::wcscmp(text, query->caption) != 0) return TRUE;
-  query->found = wnd;
-  return FALSE;
-}
-
-HWND FindVisibleWindow(DWORD process_id, const wchar_t* caption) {
-  WindowQuery query{process_id, caption, nullptr};
-  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
-  return query.found;
+// The program's top-level window with exactly this caption, visible or not. FindWindowExW walks
+// the top-level windows on the server side; only candidates are checked for their process.
+HWND FindProgramWindow(DWORD process_id, const wchar_t* caption) {
+  HWND wnd = nullptr;
+  while ((wnd = FindWindowExW(nullptr, wnd, nullptr, caption)) != nullptr) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(wnd, &pid);
+    if (pid == process_id) return wnd;
+  }
+  return nullptr;
 }
 
 // Quotes one argument for a Windows command line; the benchmark's paths contain no quotes.
@@ -93,11 +81,15 @@ bool MeasureOnce(unsigned long run, const wchar_t* program, const wchar_t* capti
   Handle process(info.hProcess);
   Handle thread(info.hThread);
 
+  // The wait must disturb the program as little as possible: under Wine every window query is a
+  // round trip to the one server process that the program needs for each window it makes. So
+  // the window is looked up until it exists (programs create their main window hidden and
+  // show it later), and from then on only that window's visibility is asked for.
   HWND wnd = nullptr;
   ULONGLONG deadline = GetTickCount64() + kWindowTimeoutMs;
   for (;;) {
-    wnd = FindVisibleWindow(info.dwProcessId, caption);
-    if (wnd) break;
+    if (!wnd || !IsWindow(wnd)) wnd = FindProgramWindow(info.dwProcessId, caption);
+    if (wnd && IsWindowVisible(wnd)) break;
     if (ProcessEnded(process.get())) {
       DWORD code = 0;
       GetExitCodeProcess(process.get(), &code);
