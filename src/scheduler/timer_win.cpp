@@ -1,11 +1,12 @@
 #include "scheduler/timer_win.h"
 
+#include <algorithm>
+
 namespace reprisa {
 
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"ReprisaTimerWindow";
-constexpr UINT_PTR kTimerId = 1;
 
 HINSTANCE ModuleInstance() {
   HMODULE module = nullptr;
@@ -17,24 +18,36 @@ HINSTANCE ModuleInstance() {
 
 }  // namespace
 
+// Every timer runs on one hidden window of the user-interface thread, under its own timer id;
+// a tick is delivered only to a backend that still exists.
+std::vector<Win32TimerBackend*>& Win32TimerBackend::Live() {
+  static std::vector<Win32TimerBackend*> live;
+  return live;
+}
+
+HWND& Win32TimerBackend::SharedWindow() {
+  static HWND window = nullptr;
+  return window;
+}
+
 LRESULT CALLBACK Win32TimerBackend::WindowProc(HWND window, UINT message, WPARAM wparam,
                                                LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
-    SetWindowLongPtrW(window, GWLP_USERDATA,
-                      reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  } else if (message == WM_NCDESTROY) {
-    // Whoever destroys the window, the backend forgets it and makes a new one when it starts.
-    auto* self = reinterpret_cast<Win32TimerBackend*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self != nullptr && self->window_ == window) self->window_ = nullptr;
-    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-  } else if (message == WM_TIMER && wparam == kTimerId) {
-    auto* self = reinterpret_cast<Win32TimerBackend*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self != nullptr && self->timer_ != nullptr) {
+  if (message == WM_NCDESTROY) {
+    // Whoever destroys the window, the backends forget it and a new one is made at the next start.
+    if (SharedWindow() == window) SharedWindow() = nullptr;
+    for (Win32TimerBackend* backend : Live())
+      if (backend->window_ == window) backend->window_ = nullptr;
+  } else if (message == WM_TIMER) {
+    const std::vector<Win32TimerBackend*>& live = Live();
+    auto it = std::find_if(live.begin(), live.end(), [&](Win32TimerBackend* backend) {
+      return backend->Id() == wparam && backend->window_ == window;
+    });
+    if (it != live.end() && (*it)->timer_ != nullptr) {
+      TTimer* timer = (*it)->timer_;
       try {
-        self->timer_->DeliverTick();  // catches what the handler raises
+        timer->DeliverTick();  // catches what the handler raises
       } catch (...) {
-        HandleException(self->timer_);
+        HandleException(timer);
       }
     }
     return 0;
@@ -42,34 +55,43 @@ LRESULT CALLBACK Win32TimerBackend::WindowProc(HWND window, UINT message, WPARAM
   return DefWindowProcW(window, message, wparam, lparam);
 }
 
+Win32TimerBackend::Win32TimerBackend() {
+  static UINT_PTR next_id = 0;
+  id_ = ++next_id;
+  Live().push_back(this);
+}
+
 Win32TimerBackend::~Win32TimerBackend() {
-  if (window_ != nullptr) {
-    KillTimer(window_, kTimerId);
-    DestroyWindow(window_);
-  }
+  if (window_ != nullptr) KillTimer(window_, Id());
+  std::vector<Win32TimerBackend*>& live = Live();
+  live.erase(std::remove(live.begin(), live.end(), this), live.end());
 }
 
 bool Win32TimerBackend::Start(std::uint32_t interval_ms) {
   if (window_ == nullptr) {
-    static bool registered = false;  // a failed registration is tried again next time
-    if (!registered) {
-      WNDCLASSEXW wc = {};
-      wc.cbSize = sizeof(wc);
-      wc.lpfnWndProc = &Win32TimerBackend::WindowProc;
-      wc.hInstance = ModuleInstance();
-      wc.lpszClassName = kWindowClass;
-      registered = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-      if (!registered) return false;
+    HWND& shared = SharedWindow();
+    if (shared == nullptr) {
+      static bool registered = false;  // a failed registration is tried again next time
+      if (!registered) {
+        WNDCLASSEXW wc = {};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = &Win32TimerBackend::WindowProc;
+        wc.hInstance = ModuleInstance();
+        wc.lpszClassName = kWindowClass;
+        registered = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+        if (!registered) return false;
+      }
+      shared = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               ModuleInstance(), nullptr);
+      if (shared == nullptr) return false;
     }
-    window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              ModuleInstance(), this);
-    if (window_ == nullptr) return false;
+    window_ = shared;
   }
-  return SetTimer(window_, kTimerId, interval_ms, nullptr) != 0;
+  return SetTimer(window_, Id(), interval_ms, nullptr) != 0;
 }
 
 void Win32TimerBackend::Stop() noexcept {
-  if (window_ != nullptr) KillTimer(window_, kTimerId);
+  if (window_ != nullptr) KillTimer(window_, Id());
 }
 
 std::unique_ptr<TimerBackend> NewWin32TimerBackend() {

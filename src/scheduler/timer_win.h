@@ -1,11 +1,12 @@
-// The Win32 side of the timer: SetTimer on a hidden message-only window of the timer's own, so
-// that ticks arrive as WM_TIMER messages of the thread that created the timer; and the system
-// tick count.
+// The Win32 side of the timer: SetTimer on a hidden message-only window that all timers share,
+// each under its own id, so that ticks arrive as WM_TIMER messages of the thread that created
+// the window; and the system tick count.
 #pragma once
 
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "scheduler/timer.h"
 
@@ -13,26 +14,31 @@ namespace reprisa {
 
 class Win32TimerBackend final : public TimerBackend {
  public:
-  Win32TimerBackend() = default;
+  Win32TimerBackend();
   ~Win32TimerBackend() override;
 
   Win32TimerBackend(const Win32TimerBackend&) = delete;
   Win32TimerBackend& operator=(const Win32TimerBackend&) = delete;
 
   void Bind(TTimer* timer) noexcept override { timer_ = timer; }
-  // Creates the hidden window on first use; a window that cannot be created counts as a refused
-  // timer.
+  // Creates the shared hidden window when there is none; a window that cannot be created counts
+  // as a refused timer.
   bool Start(std::uint32_t interval_ms) override;
   void Stop() noexcept override;
 
-  // The hidden window (null until the first Start).
+  // The hidden window the timer runs on (null until the first Start, and after that window was
+  // destroyed).
   HWND Window() const noexcept { return window_; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  static std::vector<Win32TimerBackend*>& Live();
+  static HWND& SharedWindow();
+  UINT_PTR Id() const noexcept { return id_; }
 
   TTimer* timer_ = nullptr;
   HWND window_ = nullptr;
+  UINT_PTR id_;  // never used again by a later backend, so no late tick reaches a stranger
 };
 
 // A new backend bound to the system: `TTimer Timer1{NewWin32TimerBackend()};`

@@ -60,6 +60,32 @@ TEST(Win32Timer, AWindowDestroyedBehindItsBackIsMadeAgainAtTheNextStart) {
   EXPECT_TRUE(PumpUntil([&] { return ticks >= 2; }, 5000)) << "ticks: " << ticks;
 }
 
+TEST(Win32Timer, TimersShareOneWindowAndTickEachOnTheirOwn) {
+  auto first_backend = std::make_unique<Win32TimerBackend>();
+  Win32TimerBackend* first_raw = first_backend.get();
+  TTimer first(std::move(first_backend));
+  int first_ticks = 0;
+  int second_ticks = 0;
+  first.SetInterval(20);
+  first.SetOnTimer([&] { ++first_ticks; });
+  {
+    auto second_backend = std::make_unique<Win32TimerBackend>();
+    Win32TimerBackend* second_raw = second_backend.get();
+    TTimer second(std::move(second_backend));
+    second.SetInterval(300);
+    second.SetOnTimer([&] { ++second_ticks; });
+    EXPECT_EQ(first_raw->Window(), second_raw->Window());
+    ASSERT_TRUE(PumpUntil([&] { return second_ticks >= 1; }, 5000));
+    EXPECT_GE(first_ticks, 5) << "the faster timer ticks at its own rate";
+  }
+  const int second_seen = second_ticks;
+  const int first_seen = first_ticks;
+  EXPECT_TRUE(PumpUntil([&] { return first_ticks >= first_seen + 3; }, 5000))
+      << "a timer goes on when another one ends";
+  PumpFor(400);
+  EXPECT_EQ(second_ticks, second_seen) << "an ended timer gets no tick";
+}
+
 TEST(Win32Timer, StoppedTimerDeliversNothing) {
   TTimer stopped(NewWin32TimerBackend());
   TTimer running(NewWin32TimerBackend());
