@@ -1,5 +1,5 @@
 # Windows build: the Win32 shell, reprisa.exe, and the tests that ctest runs through Wine.
-set(win_libs ole32 oleaut32 uuid comctl32 comdlg32 shell32 shlwapi advapi32 gdi32 user32 msimg32 ws2_32)
+set(win_libs ole32 uuid comctl32 comdlg32 shell32 shlwapi advapi32 gdi32 user32 msimg32 ws2_32)
 set(static_flags -static -static-libgcc -static-libstdc++)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 

@@ -23,10 +23,42 @@ constexpr IID kWebBrowser2Interface = {
 std::atomic<long> g_live_sites{0};
 std::atomic<long> g_controls_left_referenced{0};
 
+// The automation strings come from oleaut32, which is loaded when the first address is opened
+// (the browser control loads it by then anyway) rather than at program start.
+struct OleAutomation {
+  decltype(&SysAllocStringLen) alloc_string = nullptr;
+  decltype(&SysFreeString) free_string = nullptr;
+};
+
+const OleAutomation& Automation() {
+  static const OleAutomation functions = [] {
+    OleAutomation f;
+    if (HMODULE module = LoadLibraryW(L"oleaut32.dll")) {
+      f.alloc_string = reinterpret_cast<decltype(&SysAllocStringLen)>(
+          reinterpret_cast<void*>(GetProcAddress(module, "SysAllocStringLen")));
+      f.free_string = reinterpret_cast<decltype(&SysFreeString)>(
+          reinterpret_cast<void*>(GetProcAddress(module, "SysFreeString")));
+    }
+    return f;
+  }();
+  return functions;
+}
+
 struct BstrDeleter {
-  void operator()(wchar_t* s) const noexcept { SysFreeString(s); }
+  void operator()(wchar_t* s) const noexcept {
+    if (Automation().free_string) Automation().free_string(s);
+  }
 };
 using Bstr = std::unique_ptr<wchar_t, BstrDeleter>;
+
+Bstr NewBstr(const std::wstring& text) {
+  const OleAutomation& automation = Automation();
+  if (!automation.alloc_string || !automation.free_string)
+    OleCheck(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
+  Bstr result(automation.alloc_string(text.data(), static_cast<UINT>(text.size())));
+  if (!result) OleCheck(E_OUTOFMEMORY);
+  return result;
+}
 
 struct LocalDeleter {
   void operator()(wchar_t* s) const noexcept { LocalFree(s); }
@@ -351,11 +383,9 @@ IWebBrowser2* TWebBrowser::Browser() {
 
 void TWebBrowser::Navigate(const std::wstring& url) {
   IWebBrowser2* browser = Browser();
-  Bstr address(SysAllocStringLen(url.data(), static_cast<UINT>(url.size())));
-  if (!address) OleCheck(E_OUTOFMEMORY);
+  Bstr address = NewBstr(url);
   // Left-out optional arguments, as automation callers pass them.
-  VARIANT missing;
-  VariantInit(&missing);
+  VARIANT missing{};
   V_VT(&missing) = VT_ERROR;
   V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
   OleCheck(browser->Navigate(address.get(), &missing, &missing, &missing, &missing));
