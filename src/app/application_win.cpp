@@ -162,7 +162,11 @@ void TApplication::HandleMessage() {
     if (!ProcessMessage(msg)) {
       // Nothing needs the application's own window before the main window is up and painted:
       // unless asked for earlier, it is made the first time the queue runs empty.
-      if (!handle_ && initialized_ && main_form_) Handle();
+      // Tried once: a window that cannot be made is reported once, not at every idle moment.
+      if (!handle_ && initialized_ && main_form_ && !idle_window_tried_) {
+        idle_window_tried_ = true;
+        Handle();
+      }
       WaitMessage();
     }
   } catch (...) {

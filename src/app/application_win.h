@@ -112,6 +112,7 @@ class TApplication : public TComponent {
   bool com_initialized_ = false;
   bool initialized_ = false;
   bool main_form_created_ = false;
+  bool idle_window_tried_ = false;
   std::vector<MessageFilter*> filters_;
   std::function<void(TForm*)> creating_store_;  // set while CreateForm constructs
 };
