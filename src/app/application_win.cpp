@@ -191,8 +191,9 @@ void TApplication::ProcessMessages() {
 void TApplication::Minimize() {
   if (main_form_on_task_bar_ && main_form_ && main_form_->HandleAllocated())
     ShowWindow(main_form_->WindowHandle(), SW_SHOWMINNOACTIVE);
-  else if (HWND h = initialized_ ? Handle() : nullptr)
-    ShowWindow(h, SW_MINIMIZE);
+  else if (handle_)
+    ShowWindow(handle_, SW_MINIMIZE);
+  // Without a main window and without a window of its own there is nothing to minimise.
 }
 
 bool TApplication::Minimized() const {
