@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <typeinfo>
 
 #include "app/application_win.h"
 #include "placement/placement_values.h"
@@ -343,7 +344,9 @@ void TFormPlacement::RestoreFormPlacement() {
   // Setting a placement moves the window even when nothing changes, which takes a while: when
   // the restored placement carried the reset position already and nothing else had the chance to
   // change it since, it is not set a second time.
-  bool applied = max_position_applied_ && !OnRestorePlacement && links_.empty();
+  // (A derived store may change the placement in its own restore steps: it always resets.)
+  bool applied = max_position_applied_ && !OnRestorePlacement && links_.empty() &&
+                 typeid(*this) == typeid(TFormPlacement);
   max_position_applied_ = false;
   if (!applied) ResetMaximizedPosition();
 }

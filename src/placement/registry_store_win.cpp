@@ -83,24 +83,21 @@ std::optional<std::wstring> RegistryStore::ReadValue(const std::wstring& section
   // Room is kept for an odd byte count and for a terminator the stored data may lack.
   std::vector<wchar_t> buffer(130, L'\0');
   DWORD type = 0;
-  for (;;) {
+  for (bool first = true;; first = false) {
     DWORD got = static_cast<DWORD>((buffer.size() - 2) * sizeof(wchar_t));
     const LONG rc = RegQueryValueExW(sub, ident.c_str(), nullptr, &type,
                                      reinterpret_cast<BYTE*>(buffer.data()), &got);
-    if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
-    if ((rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) && type != REG_SZ &&
-        type != REG_EXPAND_SZ) {
-      throw ERegistryException(FormatMessageText(L"Invalid data type for '%s'", {ident}));
-    }
-    if (rc == ERROR_MORE_DATA && got / sizeof(wchar_t) + 2 > buffer.size()) {
-      // The value may grow between two queries; the next one gets the size reported now.
-      buffer.assign(got / sizeof(wchar_t) + 2, L'\0');
-      continue;
-    }
-    if (rc != ERROR_SUCCESS) {
+    if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) {
+      if (first) return std::nullopt;  // a value that cannot be queried reads as missing
       throw ERegistryException(FormatMessageText(L"Failed to get data for '%s'", {ident}));
     }
-    return TextOfData(buffer, got);
+    if (type != REG_SZ && type != REG_EXPAND_SZ) {
+      throw ERegistryException(FormatMessageText(L"Invalid data type for '%s'", {ident}));
+    }
+    if (rc == ERROR_SUCCESS) return TextOfData(buffer, got);
+    // Too long for the buffer: again with the size reported now (rounded up to whole
+    // characters); the value may grow between two queries.
+    buffer.assign((got + 1) / sizeof(wchar_t) + 2, L'\0');
   }
 }
 

@@ -1,6 +1,7 @@
 // The Win32 side of the timer: SetTimer on a hidden message-only window that all timers share,
 // each under its own id, so that ticks arrive as WM_TIMER messages of the thread that created
-// the window; and the system tick count.
+// the window; and the system tick count. All timers belong to that one thread, the program's
+// user-interface thread.
 #pragma once
 
 #include <windows.h>

@@ -157,13 +157,17 @@ TEST(Application, FirstFormCreatedBecomesTheMainFormAndAFailedCreationClearsTheR
   EXPECT_THROW(Application->CreateForm(ref), Exception);
   EXPECT_EQ(ref, nullptr);
 
+  // The main window has the task-bar button; the application's window neither has one nor
+  // takes activation: made before the main window, it gets that style when the main window
+  // has been created.
+  HWND app_window = Application->Handle();
+  SetWindowLongW(app_window, GWL_EXSTYLE,
+                 GetWindowLongW(app_window, GWL_EXSTYLE) & ~(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE));
   ProbeForm* form = nullptr;
   Application->CreateForm(form);
   ASSERT_NE(form, nullptr);
   EXPECT_EQ(Application->MainForm(), form);
-  // The main window has the task-bar button; the application's window neither has one nor
-  // takes activation, however early or late it was made.
-  LONG ex = GetWindowLongW(Application->Handle(), GWL_EXSTYLE);
+  LONG ex = GetWindowLongW(app_window, GWL_EXSTYLE);
   EXPECT_EQ(ex & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE), WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE);
   EXPECT_EQ(ex & WS_EX_APPWINDOW, 0);
   ProbeForm* second = nullptr;

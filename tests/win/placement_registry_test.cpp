@@ -92,7 +92,14 @@ TEST_F(PlacementRegistry, StringDataWithoutTerminatorOrWithOddSize) {
   const wchar_t embedded[] = L"ab\0cd";
   SetRaw(L"S", L"Embedded", REG_SZ, embedded, sizeof embedded);
 
+  // Odd sizes beyond the first query's buffer: 257 and 259 bytes.
+  const std::wstring long_text(130, L'L');
+  SetRaw(L"S", L"Odd257", REG_SZ, long_text.c_str(), 257);
+  SetRaw(L"S", L"Odd259", REG_SZ, long_text.c_str(), 259);
+
   RegistryStore store(HKEY_CURRENT_USER, path_, true);
+  EXPECT_EQ(std::wstring(128, L'L'), store.ReadValue(L"S", L"Odd257"));
+  EXPECT_EQ(std::wstring(129, L'L'), store.ReadValue(L"S", L"Odd259"));
   EXPECT_EQ(L"abc", store.ReadValue(L"S", L"NoNul"));
   EXPECT_EQ(L"%TEMP%", store.ReadValue(L"S", L"Expand"));
   EXPECT_EQ(L"xy", store.ReadValue(L"S", L"Odd"));
@@ -159,8 +166,8 @@ TEST_F(PlacementRegistry, SectionsAlternateAndADeletedSectionIsMadeAgain) {
   RegistryStore store(HKEY_CURRENT_USER, path_, false);
   store.WriteValue(L"A", L"X", L"1");
   store.WriteValue(L"B", L"X", L"2");
-  EXPECT_EQ(L"1", store.ReadValue(L"A", L"X"));
   EXPECT_EQ(L"2", store.ReadValue(L"B", L"X"));
+  EXPECT_EQ(L"1", store.ReadValue(L"A", L"X"));  // the section deleted next is the one open
   store.DeleteSubkeyTree(L"A");
   EXPECT_EQ(std::nullopt, store.ReadValue(L"A", L"X"));
   store.WriteValue(L"A", L"Y", L"3");

@@ -82,8 +82,14 @@ TEST(Win32Timer, TimersShareOneWindowAndTickEachOnTheirOwn) {
   const int first_seen = first_ticks;
   EXPECT_TRUE(PumpUntil([&] { return first_ticks >= first_seen + 3; }, 5000))
       << "a timer goes on when another one ends";
-  PumpFor(400);
+  // A timer made after the other one ended must not get that one's ticks (its id is new).
+  int third_ticks = 0;
+  TTimer third(NewWin32TimerBackend());
+  third.SetInterval(10000);
+  third.SetOnTimer([&] { ++third_ticks; });
+  PumpFor(700);
   EXPECT_EQ(second_ticks, second_seen) << "an ended timer gets no tick";
+  EXPECT_EQ(third_ticks, 0) << "a tick of an ended timer reached a new one";
 }
 
 TEST(Win32Timer, StoppedTimerDeliversNothing) {
