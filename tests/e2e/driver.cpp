@@ -16,6 +16,7 @@ constexpr UINT kSendTimeoutMs = 2000;
 
 struct EnumState {
   DWORD pid;
+  bool hidden_too;
   std::vector<HWND> found;
 };
 
@@ -23,7 +24,7 @@ BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lp) {
   auto* st = reinterpret_cast<EnumState*>(lp);
   DWORD pid = 0;
   GetWindowThreadProcessId(hwnd, &pid);
-  if (pid == st->pid && IsWindowVisible(hwnd)) st->found.push_back(hwnd);
+  if (pid == st->pid && (st->hidden_too || IsWindowVisible(hwnd))) st->found.push_back(hwnd);
   return TRUE;
 }
 
@@ -225,14 +226,15 @@ bool Program::Alive() const {
   return pi_.hProcess && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-std::vector<HWND> Program::TopLevelWindows() const {
-  EnumState st{pi_.dwProcessId, {}};
+std::vector<HWND> Program::TopLevelWindows(bool hidden_too) const {
+  EnumState st{pi_.dwProcessId, hidden_too, {}};
   if (pi_.hProcess) EnumWindows(&CollectTopLevel, reinterpret_cast<LPARAM>(&st));
   return st.found;
 }
 
-HWND Program::FindTopLevel(const wchar_t* cls, const std::wstring& caption) const {
-  for (HWND h : TopLevelWindows())
+HWND Program::FindTopLevel(const wchar_t* cls, const std::wstring& caption,
+                           bool hidden_too) const {
+  for (HWND h : TopLevelWindows(hidden_too))
     if (ClassOf(h) == cls && Text(h) == caption) return h;
   return nullptr;
 }

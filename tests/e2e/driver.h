@@ -65,10 +65,12 @@ class Program {
   DWORD ThreadId() const { return pi_.dwThreadId; }
   HWND MainWindow() const { return main_; }
 
-  // Visible top-level windows of the process.
-  std::vector<HWND> TopLevelWindows() const;
-  // A visible top-level window of the process with this class and caption, or null.
-  HWND FindTopLevel(const wchar_t* cls, const std::wstring& caption) const;
+  // Visible (or, with hidden_too, all) top-level windows of the process.
+  std::vector<HWND> TopLevelWindows(bool hidden_too = false) const;
+  // A visible (or, with hidden_too, any) top-level window of the process with this class and
+  // caption, or null.
+  HWND FindTopLevel(const wchar_t* cls, const std::wstring& caption,
+                    bool hidden_too = false) const;
   // The focused window of the program's user-interface thread, or null.
   HWND Focus() const;
 

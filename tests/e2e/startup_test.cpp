@@ -20,18 +20,10 @@ TEST(Startup, ClosingTheMainWindowEndsTheProgramWithCodeZero) {
   EXPECT_GE(client.bottom, 554);
   // Once the loop runs, the application's own window exists: hidden, captioned with the title,
   // without a task-bar button.
-  DWORD pid = 0;
-  GetWindowThreadProcessId(program.MainWindow(), &pid);
-  auto find_app_window = [pid] {
-    for (HWND h = nullptr; (h = FindWindowExW(nullptr, h, L"TApplication", L"Reprisa"));) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(h, &owner);
-      if (owner == pid) return h;
-    }
-    return HWND{};
-  };
   HWND app = nullptr;
-  EXPECT_TRUE(WaitUntil([&] { return (app = find_app_window()) != nullptr; }, 3000));
+  EXPECT_TRUE(WaitUntil(
+      [&] { return (app = program.FindTopLevel(L"TApplication", L"Reprisa", true)) != nullptr; },
+      3000));
   if (app) {
     EXPECT_FALSE(IsWindowVisible(app));
     EXPECT_NE(GetWindowLongW(app, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0);
