@@ -25,6 +25,16 @@ std::wstring Suffixed(const wchar_t* name) {
   return name + ScreenSuffix(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
 }
 
+// The window's placement as the starting point of a new one: a hidden window stays hidden when
+// the placement is set.
+WINDOWPLACEMENT PlacementToSet(HWND h) {
+  WINDOWPLACEMENT wp{};
+  wp.length = sizeof(wp);
+  GetWindowPlacement(h, &wp);
+  if (!IsWindowVisible(h)) wp.showCmd = SW_HIDE;
+  return wp;
+}
+
 std::wstring ExecutablePath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
@@ -360,10 +370,7 @@ void TFormPlacement::ReadPlacement(bool load_state, bool load_position) {
   if (!load_state && !load_position) return;
   TForm* f = Form();
   HWND h = f->Handle();
-  WINDOWPLACEMENT wp{};
-  wp.length = sizeof(wp);
-  GetWindowPlacement(h, &wp);
-  if (!IsWindowVisible(h)) wp.showCmd = SW_HIDE;
+  WINDOWPLACEMENT wp = PlacementToSet(h);
   if (load_position) {
     wp.flags = static_cast<UINT>(ReadInteger(kFlags, static_cast<std::int32_t>(wp.flags)));
     bool found = false;
@@ -447,10 +454,7 @@ void TFormPlacement::ResetMaximizedPosition() {
   std::optional<POINT> max = ResetMaximizedPoint();
   if (!max) return;
   HWND h = Form()->WindowHandle();
-  WINDOWPLACEMENT wp{};
-  wp.length = sizeof(wp);
-  GetWindowPlacement(h, &wp);
-  if (!IsWindowVisible(h)) wp.showCmd = SW_HIDE;
+  WINDOWPLACEMENT wp = PlacementToSet(h);
   wp.ptMaxPosition = *max;
   SetWindowPlacement(h, &wp);
 }
