@@ -163,7 +163,7 @@ void TApplication::HandleMessage() {
       // Nothing needs the application's own window before the main window is up and painted:
       // unless asked for earlier, it is made the first time the queue runs empty.
       // Tried once: a window that cannot be made is reported once, not at every idle moment.
-      if (!handle_ && initialized_ && main_form_ && !idle_window_tried_) {
+      if (main_form_ && !idle_window_tried_) {
         idle_window_tried_ = true;
         Handle();
       }

@@ -57,8 +57,6 @@ void TLabel::CreateParams(CreateParamsT& p) {
   p.style = WS_CHILD | WS_CLIPSIBLINGS | SS_NOPREFIX | (word_wrap_ ? SS_LEFT : SS_LEFTNOWORDWRAP);
 }
 
-void TLabel::HandleCreated() { AdjustSize(); }
-
 void TLabel::AdjustSize() {
   if (!auto_size_ || word_wrap_) return;
   // A memory device context measures as well as the window's and costs far less to get.

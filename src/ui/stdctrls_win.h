@@ -46,8 +46,7 @@ class TLabel : public TWinControl {
   void SetAutoSize(bool value) { auto_size_ = value; }
 
  protected:
-  void CreateParams(CreateParamsT& params) override;
-  void HandleCreated() override;
+  void CreateParams(CreateParamsT& params) override;  // sizes the label to its text first
   HBRUSH CtlColor(HDC dc) override;
 
  private:
