@@ -16,7 +16,6 @@
 
 #include <cstdio>
 #include <cwchar>
-#include <iterator>
 #include <string>
 
 namespace {

@@ -9,9 +9,9 @@
 # The last line carries both figures, e.g.
 #   startup median ratio 1.23 (reprisa 180 ms, minimal 146 ms); reprisa peak working set 18.4 MiB
 # The ratio is the median of the per-pair ratios (each reprisa run against the minimal run right
-# before or after it, so that drift in the machine's load cancels out); the peak working set is the largest
-# seen over reprisa's runs. Exit status: 0 when the ratio is at most the limit below, 3 when it
-# is above, 1 when the measurement itself failed.
+# before or after it, so that drift in the machine's load cancels out); the peak working set is
+# the largest seen over reprisa's runs. Exit status: 0 when the ratio is at most the limit below,
+# 3 when it is above, 1 when the measurement itself failed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
