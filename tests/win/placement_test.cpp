@@ -48,6 +48,14 @@ class PlacementTest : public ::testing::Test {
     form->Show();
     PumpFor(50);
   }
+  // Makes and shows the form; its window rectangle before the showing restored anything.
+  RECT OpenAndRememberMadePlace() {
+    form = new TMainForm(Application);
+    RECT made;
+    GetWindowRect(form->WindowHandle(), &made);
+    form->Show();
+    return made;
+  }
   // The close query as closing the window asks it (without ending the test program).
   void CloseQuery() {
     bool can_close = true;
@@ -147,10 +155,7 @@ TEST_F(PlacementTest, BrokenValuesFallBackWithoutAWord) {
   // Words that are not numbers take the form's own place (here where it was made, not centred).
   ClearStoredPlacement();
   Store(L"NormPos", L"x,y");
-  form = new TMainForm(Application);
-  RECT before;
-  GetWindowRect(form->WindowHandle(), &before);
-  form->Show();
+  RECT before = OpenAndRememberMadePlace();
   RECT r = WindowRect();
   EXPECT_EQ(r.left, before.left);
   EXPECT_EQ(r.right, before.right);
@@ -159,10 +164,7 @@ TEST_F(PlacementTest, BrokenValuesFallBackWithoutAWord) {
 
 TEST_F(PlacementTest, TwoWordsGiveLeftAndTopTheOtherEdgesStayTheForms) {
   Store(L"NormPos", L"60,70");
-  form = new TMainForm(Application);
-  RECT before;
-  GetWindowRect(form->WindowHandle(), &before);
-  form->Show();
+  RECT before = OpenAndRememberMadePlace();
   RECT r = WindowRect();
   EXPECT_EQ(r.left, 60);
   EXPECT_EQ(r.top, 70);
