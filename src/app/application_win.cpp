@@ -74,7 +74,7 @@ HWND TApplication::Handle() {
     wc.lpfnWndProc = &WindowProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = kAppClass;
-    wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(1));
+    SetApplicationIcons(wc);
     RegisterClassExW(&wc);
     handle_ = CreateWindowExW(0, kAppClass, title_.c_str(),
                               WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,

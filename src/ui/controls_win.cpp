@@ -25,6 +25,22 @@ FontHandle CreateFontFor(const TFontSpec& font, int dpi) {
   return FontHandle(CreateFontIndirectW(&lf));
 }
 
+void SetApplicationIcons(WNDCLASSEXW& wc) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  // Without a small icon of its own the class would get one scaled down from the large icon,
+  // which takes longer than loading the icon file's own small image.
+  wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+}
+
+bool HasEmptyFrame(HWND hwnd) {
+  RECT w, c;
+  if (!GetWindowRect(hwnd, &w) || !GetClientRect(hwnd, &c)) return false;
+  return w.right - w.left == c.right - c.left && w.bottom - w.top == c.bottom - c.top;
+}
+
 void RegisterOwnClass(const std::wstring& name, WNDPROC proc, UINT style, HBRUSH background,
                       bool with_icon) {
   static std::set<std::wstring> registered;
@@ -38,7 +54,7 @@ void RegisterOwnClass(const std::wstring& name, WNDPROC proc, UINT style, HBRUSH
   wc.hbrBackground = background;
   wc.lpszClassName = name.c_str();
   // Only top-level windows show the application icon; loading it costs start-up time.
-  if (with_icon) wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+  if (with_icon) SetApplicationIcons(wc);
   if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
     throw EOutOfResources(L"Fensterklasse konnte nicht registriert werden");
   registered.insert(name);
@@ -455,6 +471,11 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SETFOCUS:
       // The form remembers which of its controls had the focus last, to give it back.
       if (TForm* f = ParentForm(); f && f != this) f->active_control_ = this;
+      break;
+    case WM_NCPAINT:
+      // A child without a frame has nothing outside its client area to paint; the default
+      // handling would still prepare a window DC for it, which adds up over a form's children.
+      if (parent_ && HasEmptyFrame(handle_)) return 0;
       break;
     case WM_ERASEBKGND:
       if (!subclassed_) {
