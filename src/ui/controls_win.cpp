@@ -1,9 +1,8 @@
 #include "ui/controls_win.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <set>
+#include <unordered_map>
 
 #include "app/exceptions.h"
 #include "ui/form_win.h"
@@ -11,8 +10,15 @@
 namespace reprisa {
 
 namespace {
-constexpr wchar_t kObjectProp[] = L"Reprisa.Control";
 TWinControl* g_creating = nullptr;  // the control whose own-class window is being created
+
+// Which of our controls a window belongs to. Kept in the process rather than as a window
+// property: a property lives with the window manager, and asking for it at every message (as
+// a window procedure must) is a round trip there under some systems.
+std::unordered_map<HWND, TWinControl*>& Controls() {
+  static std::unordered_map<HWND, TWinControl*> controls;
+  return controls;
+}
 }  // namespace
 
 FontHandle CreateFontFor(const TFontSpec& font, int dpi) {
@@ -75,7 +81,10 @@ TWinControl::~TWinControl() {
 }
 
 TWinControl* TWinControl::FromHandle(HWND hwnd) {
-  return hwnd ? static_cast<TWinControl*>(GetPropW(hwnd, kObjectProp)) : nullptr;
+  if (!hwnd) return nullptr;
+  const auto& controls = Controls();
+  auto it = controls.find(hwnd);
+  return it == controls.end() ? nullptr : it->second;
 }
 
 TWinControl* TWinControl::FindControl(HWND hwnd) {
@@ -388,10 +397,17 @@ void TWinControl::CreateHandle() {
                            bounds_.left, bounds_.top, bounds_.Width(), bounds_.Height(),
                            parent_hwnd, p.menu, GetModuleHandleW(nullptr), this);
   g_creating = previous;
-  if (!h) throw EOutOfResources(L"Fenster konnte nicht erzeugt werden: " + ClassName());
-  if (!handle_) Attach(h);
+  if (!h || (!handle_ && !Attach(h))) {
+    if (h) DestroyWindow(h);
+    throw EOutOfResources(L"Fenster konnte nicht erzeugt werden: " + ClassName());
+  }
   if (!p.own_class) {
-    SetWindowSubclass(h, &SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    // A window of a system class: its procedure is replaced by ours, which passes on what it
+    // leaves alone. The replaced procedure is kept with the window, for the rare message that
+    // arrives when the control has let go of the window.
+    previous_proc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(h, GWLP_WNDPROC));
+    SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(previous_proc_));
+    SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProc));
     subclassed_ = true;
   }
   SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
@@ -406,15 +422,24 @@ void TWinControl::CreateHandle() {
   AlignControls();
 }
 
-void TWinControl::Attach(HWND hwnd) {
+bool TWinControl::Attach(HWND hwnd) noexcept {
+  try {
+    Controls()[hwnd] = this;
+  } catch (...) {
+    return false;
+  }
   handle_ = hwnd;
-  SetPropW(hwnd, kObjectProp, this);
+  return true;
 }
 
 void TWinControl::Detach() noexcept {
   if (!handle_) return;
-  if (subclassed_) RemoveWindowSubclass(handle_, &SubclassProc, 1);
-  RemovePropW(handle_, kObjectProp);
+  // The system procedure goes back in, unless someone replaced ours in the meantime: then ours
+  // stays in their chain and passes everything on.
+  if (subclassed_ &&
+      GetWindowLongPtrW(handle_, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&SubclassProc))
+    SetWindowLongPtrW(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_proc_));
+  Controls().erase(handle_);
   subclassed_ = false;
   handle_ = nullptr;
 }
@@ -425,16 +450,19 @@ LRESULT CALLBACK TWinControl::OwnClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
     auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
     self = static_cast<TWinControl*>(cs->lpCreateParams);
     if (!self) self = g_creating;
-    if (self) self->Attach(hwnd);
+    if (self && !self->Attach(hwnd)) return FALSE;  // the window is not made
   }
   if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
   return self->Dispatch(msg, wp, lp);
 }
 
-LRESULT CALLBACK TWinControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
-                                           DWORD_PTR ref) {
-  auto* self = reinterpret_cast<TWinControl*>(ref);
-  if (!self || self->handle_ != hwnd) return DefSubclassProc(hwnd, msg, wp, lp);
+LRESULT CALLBACK TWinControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  TWinControl* self = FromHandle(hwnd);
+  if (!self) {
+    auto previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    return previous ? CallWindowProcW(previous, hwnd, msg, wp, lp)
+                    : DefWindowProcW(hwnd, msg, wp, lp);
+  }
   return self->Dispatch(msg, wp, lp);
 }
 
@@ -450,7 +478,7 @@ LRESULT TWinControl::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT TWinControl::DefaultProc(UINT msg, WPARAM wp, LPARAM lp) {
-  if (subclassed_) return DefSubclassProc(handle_, msg, wp, lp);
+  if (subclassed_) return CallWindowProcW(previous_proc_, handle_, msg, wp, lp);
   return DefWindowProcW(handle_, msg, wp, lp);
 }
 

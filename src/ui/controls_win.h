@@ -160,9 +160,9 @@ class TWinControl : public TComponent {
 
  private:
   static LRESULT CALLBACK OwnClassProc(HWND, UINT, WPARAM, LPARAM);
-  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM);
   LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
-  void Attach(HWND hwnd);
+  bool Attach(HWND hwnd) noexcept;  // false when the control cannot be recorded
   void Detach() noexcept;
   void InsertChild(TWinControl* child);
   void RemoveChild(TWinControl* child) noexcept;
@@ -170,6 +170,7 @@ class TWinControl : public TComponent {
 
   HWND handle_ = nullptr;
   bool subclassed_ = false;
+  WNDPROC previous_proc_ = nullptr;  // the system class's procedure, when subclassed_
   TWinControl* parent_ = nullptr;
   std::vector<TWinControl*> children_;  // in tab order
   TAlign align_ = TAlign::alNone;

@@ -137,6 +137,56 @@ TEST_F(HandleExceptionTest, TheRealBoxIsCaptionedWithTheTitleAndDisablesTheOther
   EXPECT_TRUE(IsWindowEnabled(form_window));  // enabled again afterwards
 }
 
+// ---- Control windows --------------------------------------------------------------------------
+
+class ControlWindowTest : public HandleExceptionTest {};
+
+TEST_F(ControlWindowTest, ControlsAreFoundFromTheirWindowsAndForeignWindowsAreNot) {
+  EXPECT_EQ(TWinControl::FromHandle(form->WindowHandle()), form);
+  EXPECT_EQ(TWinControl::FromHandle(form->counting->WindowHandle()), form->counting);
+  // A window that is not ours, carrying a value where ours keep theirs, inside our form.
+  HWND foreign = CreateWindowExW(0, L"STATIC", L"fremd", WS_CHILD, 0, 0, 10, 10,
+                                 form->WindowHandle(), nullptr, nullptr, nullptr);
+  ASSERT_NE(foreign, nullptr);
+  SetWindowLongPtrW(foreign, GWLP_USERDATA, 0x1234);
+  EXPECT_EQ(TWinControl::FromHandle(foreign), nullptr);
+  EXPECT_EQ(TWinControl::FindControl(foreign), form);
+  DestroyWindow(foreign);
+  HWND gone = form->counting->WindowHandle();
+  delete form->counting;
+  EXPECT_EQ(TWinControl::FromHandle(gone), nullptr);
+  form->counting = nullptr;
+}
+
+// Whoever replaces a control's window procedure after us passes messages on to ours.
+WNDPROC g_ours = nullptr;
+int g_foreign_calls = 0;
+bool g_saw_ncdestroy = false;
+LRESULT CALLBACK ForeignProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  ++g_foreign_calls;
+  if (msg == WM_NCDESTROY) g_saw_ncdestroy = true;
+  return CallWindowProcW(g_ours, hwnd, msg, wp, lp);
+}
+
+TEST_F(ControlWindowTest, AProcedurePutOnTopOfOursStillReachesTheControlAndItsSystemClass) {
+  HWND button = form->counting->WindowHandle();
+  g_foreign_calls = 0;
+  g_saw_ncdestroy = false;
+  g_ours = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ForeignProc)));
+  SetWindowTextW(button, L"Neu");  // handled by the system class, through both procedures
+  wchar_t text[16] = {};
+  GetWindowTextW(button, text, 16);
+  EXPECT_STREQ(text, L"Neu");
+  SendMessageW(button, BM_CLICK, 0, 0);  // the system class clicks, our form reacts
+  EXPECT_TRUE(PumpUntil([&] { return form->clicks == 1; }));
+  EXPECT_GT(g_foreign_calls, 0);
+  delete form;  // destroys the button with the foreign procedure still on top: no crash
+  form = nullptr;
+  EXPECT_TRUE(g_saw_ncdestroy);
+  EXPECT_FALSE(IsWindow(button));
+}
+
 TEST(Application, IsSetUpAsTheProgramNeedsIt) {
   EXPECT_TRUE(Application->OleInitialized());
   EXPECT_EQ(Application->Title(), L"Reprisa");
