@@ -74,6 +74,7 @@ TWinControl::~TWinControl() {
   if (handle_) {
     HWND h = handle_;
     DestroyWindow(h);  // WM_NCDESTROY detaches
+    Detach();          // unless a procedure put on top of ours kept that message from us
   }
   for (TWinControl* c : children_) c->parent_ = nullptr;
   children_.clear();

@@ -187,6 +187,21 @@ TEST_F(ControlWindowTest, AProcedurePutOnTopOfOursStillReachesTheControlAndItsSy
   EXPECT_FALSE(IsWindow(button));
 }
 
+LRESULT CALLBACK SwallowingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCDESTROY) return 0;  // ours never hears of the window's end
+  return CallWindowProcW(g_ours, hwnd, msg, wp, lp);
+}
+
+TEST_F(ControlWindowTest, AControlLetsGoOfItsWindowEvenWhenItsEndIsKeptFromIt) {
+  HWND button = form->counting->WindowHandle();
+  g_ours = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SwallowingProc)));
+  delete form->counting;
+  form->counting = nullptr;
+  EXPECT_FALSE(IsWindow(button));
+  EXPECT_EQ(TWinControl::FromHandle(button), nullptr);  // a later window with this handle is no one's
+}
+
 TEST(Application, IsSetUpAsTheProgramNeedsIt) {
   EXPECT_TRUE(Application->OleInitialized());
   EXPECT_EQ(Application->Title(), L"Reprisa");
