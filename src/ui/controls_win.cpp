@@ -19,6 +19,13 @@ std::unordered_map<HWND, TWinControl*>& Controls() {
   static std::unordered_map<HWND, TWinControl*> controls;
   return controls;
 }
+
+// Whether a window's client area is all of it: no border, no edge, no scroll bar, no caption.
+bool HasEmptyFrame(HWND hwnd) {
+  RECT w, c;
+  if (!GetWindowRect(hwnd, &w) || !GetClientRect(hwnd, &c)) return false;
+  return w.right - w.left == c.right - c.left && w.bottom - w.top == c.bottom - c.top;
+}
 }  // namespace
 
 FontHandle CreateFontFor(const TFontSpec& font, int dpi) {
@@ -39,12 +46,6 @@ void SetApplicationIcons(WNDCLASSEXW& wc) {
   wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
                                              GetSystemMetrics(SM_CXSMICON),
                                              GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-}
-
-bool HasEmptyFrame(HWND hwnd) {
-  RECT w, c;
-  if (!GetWindowRect(hwnd, &w) || !GetClientRect(hwnd, &c)) return false;
-  return w.right - w.left == c.right - c.left && w.bottom - w.top == c.bottom - c.top;
 }
 
 void RegisterOwnClass(const std::wstring& name, WNDPROC proc, UINT style, HBRUSH background,
@@ -425,7 +426,14 @@ void TWinControl::CreateHandle() {
 
 bool TWinControl::Attach(HWND hwnd) noexcept {
   try {
-    Controls()[hwnd] = this;
+    TWinControl*& entry = Controls()[hwnd];
+    // A control that never heard of its window's end may still name the handle the system now
+    // gives to a new window: it lets go, so that the new window belongs to the new control only.
+    if (entry && entry != this && entry->handle_ == hwnd) {
+      entry->handle_ = nullptr;
+      entry->subclassed_ = false;
+    }
+    entry = this;
   } catch (...) {
     return false;
   }
@@ -440,18 +448,24 @@ void TWinControl::Detach() noexcept {
   if (subclassed_ &&
       GetWindowLongPtrW(handle_, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&SubclassProc))
     SetWindowLongPtrW(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_proc_));
-  Controls().erase(handle_);
+  auto& controls = Controls();
+  auto it = controls.find(handle_);
+  if (it != controls.end() && it->second == this) controls.erase(it);
   subclassed_ = false;
   handle_ = nullptr;
 }
 
 LRESULT CALLBACK TWinControl::OwnClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   TWinControl* self = FromHandle(hwnd);
-  if (!self && msg == WM_NCCREATE) {
+  if (msg == WM_NCCREATE) {
+    // The control that makes the window, whatever the table still says about this handle.
     auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
-    self = static_cast<TWinControl*>(cs->lpCreateParams);
-    if (!self) self = g_creating;
-    if (self && !self->Attach(hwnd)) return FALSE;  // the window is not made
+    TWinControl* maker = static_cast<TWinControl*>(cs->lpCreateParams);
+    if (!maker) maker = g_creating;
+    if (maker) {
+      if (!maker->Attach(hwnd)) return FALSE;  // the window is not made
+      self = maker;
+    }
   }
   if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
   return self->Dispatch(msg, wp, lp);

@@ -187,9 +187,6 @@ class TWinControl : public TComponent {
   COLORREF brush_color_ = CLR_INVALID;
 };
 
-// Whether a window's client area is all of it: no border, no edge, no scroll bar, no caption.
-bool HasEmptyFrame(HWND hwnd);
-
 // Puts the application icon into a window class, large and small.
 void SetApplicationIcons(WNDCLASSEXW& wc);
 

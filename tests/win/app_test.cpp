@@ -199,7 +199,8 @@ TEST_F(ControlWindowTest, AControlLetsGoOfItsWindowEvenWhenItsEndIsKeptFromIt) {
   delete form->counting;
   form->counting = nullptr;
   EXPECT_FALSE(IsWindow(button));
-  EXPECT_EQ(TWinControl::FromHandle(button), nullptr);  // a later window with this handle is no one's
+  // A later window that gets this handle is no one's.
+  EXPECT_EQ(TWinControl::FromHandle(button), nullptr);
 }
 
 TEST(Application, IsSetUpAsTheProgramNeedsIt) {
