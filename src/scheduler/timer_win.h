@@ -1,6 +1,6 @@
-// The Win32 side of the timer: SetTimer on a hidden message-only window that all timers share,
-// each under its own id, so that ticks arrive as WM_TIMER messages of the thread that created
-// the window; and the system tick count. All timers belong to that one thread, the program's
+// The Win32 side of the timer: thread timers (SetTimer without a window) of the thread that
+// starts them, whose ticks arrive as WM_TIMER messages that DispatchMessage hands to our timer
+// procedure; and the system tick count. All timers belong to that one thread, the program's
 // user-interface thread.
 #pragma once
 
@@ -22,24 +22,15 @@ class Win32TimerBackend final : public TimerBackend {
   Win32TimerBackend& operator=(const Win32TimerBackend&) = delete;
 
   void Bind(TTimer* timer) noexcept override { timer_ = timer; }
-  // Creates the shared hidden window when there is none; a window that cannot be created counts
-  // as a refused timer.
   bool Start(std::uint32_t interval_ms) override;
   void Stop() noexcept override;
 
-  // The hidden window the timer runs on (null until the first Start, and after that window was
-  // destroyed).
-  HWND Window() const noexcept { return window_; }
-
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  static void CALLBACK TimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
   static std::vector<Win32TimerBackend*>& Live();
-  static HWND& SharedWindow();
-  UINT_PTR Id() const noexcept { return id_; }
 
   TTimer* timer_ = nullptr;
-  HWND window_ = nullptr;
-  UINT_PTR id_;  // never used again by a later backend, so no late tick reaches a stranger
+  UINT_PTR id_ = 0;  // the system's id of the running timer, 0 while none runs
 };
 
 // A new backend bound to the system: `TTimer Timer1{NewWin32TimerBackend()};`
