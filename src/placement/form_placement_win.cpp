@@ -21,8 +21,10 @@ constexpr wchar_t kNormPos[] = L"NormPos";
 constexpr wchar_t kVisible[] = L"Visible";
 constexpr wchar_t kActiveControl[] = L"ActiveControl";
 
-std::wstring Suffixed(const wchar_t* name) {
-  return name + ScreenSuffix(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+// The suffix of the values that belong to the present screen size. Asked for once per read or
+// write: every question about the screen is a round trip to the window system under Wine.
+std::wstring CurrentScreenSuffix() {
+  return ScreenSuffix(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
 }
 
 // The window's placement as the starting point of a new one: a hidden window stays hidden when
@@ -325,11 +327,12 @@ void TFormPlacement::WritePlacement() {
   WriteInteger(kPixels, ScreenDpi());
   std::wstring min_max = FourNumbersText(wp.ptMinPosition.x, wp.ptMinPosition.y,
                                          wp.ptMaxPosition.x, wp.ptMaxPosition.y);
-  WriteString(Suffixed(kMinMaxPos), min_max);
+  const std::wstring suffix = CurrentScreenSuffix();
+  WriteString(kMinMaxPos + suffix, min_max);
   WriteString(kMinMaxPos, min_max);
   const RECT& r = wp.rcNormalPosition;
   std::wstring norm = FourNumbersText(r.left, r.top, r.right, r.bottom);
-  WriteString(Suffixed(kNormPos), norm);
+  WriteString(kNormPos + suffix, norm);
   WriteString(kNormPos, norm);
 }
 
@@ -374,7 +377,8 @@ void TFormPlacement::ReadPlacement(bool load_state, bool load_position) {
   if (load_position) {
     wp.flags = static_cast<UINT>(ReadInteger(kFlags, static_cast<std::int32_t>(wp.flags)));
     bool found = false;
-    std::wstring text = ReadString(Suffixed(kMinMaxPos), std::wstring());
+    const std::wstring suffix = CurrentScreenSuffix();
+    std::wstring text = ReadString(kMinMaxPos + suffix, std::wstring());
     if (text.empty()) text = ReadString(kMinMaxPos, std::wstring());
     if (!text.empty()) {
       found = true;
@@ -382,7 +386,7 @@ void TFormPlacement::ReadPlacement(bool load_state, bool load_position) {
       wp.ptMinPosition = {v[0], v[1]};
       wp.ptMaxPosition = {v[2], v[3]};
     }
-    text = ReadString(Suffixed(kNormPos), std::wstring());
+    text = ReadString(kNormPos + suffix, std::wstring());
     if (text.empty()) text = ReadString(kNormPos, std::wstring());
     if (!text.empty()) {
       found = true;
