@@ -405,10 +405,8 @@ void TWinControl::CreateHandle() {
   }
   if (!p.own_class) {
     // A window of a system class: its procedure is replaced by ours, which passes on what it
-    // leaves alone. The replaced procedure is kept with the window, for the rare message that
-    // arrives when the control has let go of the window.
+    // leaves alone.
     previous_proc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(h, GWLP_WNDPROC));
-    SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(previous_proc_));
     SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProc));
     subclassed_ = true;
   }
@@ -474,7 +472,9 @@ LRESULT CALLBACK TWinControl::OwnClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
 LRESULT CALLBACK TWinControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   TWinControl* self = FromHandle(hwnd);
   if (!self) {
-    auto previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    // The control has let go of a window that still calls us (someone put a procedure on top
+    // of ours): the window's class procedure, the one we replaced, serves it.
+    auto previous = reinterpret_cast<WNDPROC>(GetClassLongPtrW(hwnd, GCLP_WNDPROC));
     return previous ? CallWindowProcW(previous, hwnd, msg, wp, lp)
                     : DefWindowProcW(hwnd, msg, wp, lp);
   }

@@ -28,10 +28,15 @@ bool IsEditWindow(HWND hwnd) {
 
 int ScreenDpi() {
   if (g_dpi_override > 0) return g_dpi_override;
-  HDC dc = GetDC(nullptr);
-  int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : kDesignDpi;
-  if (dc) ReleaseDC(nullptr, dc);
-  return dpi > 0 ? dpi : kDesignDpi;
+  // The system dpi of a process is fixed when it starts (a change needs a new sign-in), so it is
+  // asked for once.
+  static const int screen_dpi = [] {
+    HDC dc = GetDC(nullptr);
+    int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : kDesignDpi;
+    if (dc) ReleaseDC(nullptr, dc);
+    return dpi > 0 ? dpi : kDesignDpi;
+  }();
+  return screen_dpi;
 }
 
 void SetScreenDpiOverride(int dpi) { g_dpi_override = dpi; }
