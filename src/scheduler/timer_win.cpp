@@ -34,7 +34,6 @@ Win32TimerBackend::~Win32TimerBackend() {
 }
 
 bool Win32TimerBackend::Start(std::uint32_t interval_ms) {
-  Stop();
   id_ = SetTimer(nullptr, 0, interval_ms, &Win32TimerBackend::TimerProc);
   return id_ != 0;
 }

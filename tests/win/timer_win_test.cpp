@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/error_handler.h"
 #include "app/exceptions.h"
@@ -44,29 +45,36 @@ TEST(Win32Timer, TicksOnTheMessageLoop) {
   EXPECT_TRUE(PumpUntil([&] { return ticks >= 3; }, 5000)) << "ticks: " << ticks;
 }
 
-// The closing of a message box of this thread, asked for from inside a tick.
-struct BoxCloser {
-  static BOOL CALLBACK CloseDialog(HWND window, LPARAM) {
-    wchar_t cls[16] = {};
-    GetClassNameW(window, cls, 16);
-    if (lstrcmpW(cls, L"#32770") == 0) PostMessageW(window, WM_COMMAND, IDOK, 0);
-    return TRUE;
-  }
-  static void CloseAll() { EnumThreadWindows(GetCurrentThreadId(), &CloseDialog, 0); }
-};
+BOOL CALLBACK CloseIfMessageBox(HWND window, LPARAM) {
+  wchar_t cls[16] = {};
+  GetClassNameW(window, cls, 16);
+  if (lstrcmpW(cls, L"#32770") == 0) PostMessageW(window, WM_COMMAND, IDOK, 0);
+  return TRUE;
+}
+
+// Asks every message box of the given thread to close.
+void CloseMessageBoxes(DWORD thread) { EnumThreadWindows(thread, &CloseIfMessageBox, 0); }
 
 TEST(Win32Timer, TicksGoOnWhileAMessageBoxRunsItsOwnLoop) {
   // An error is reported in a message box; the countdown must not stand still behind it.
+  const DWORD self = GetCurrentThreadId();
   TTimer timer(NewWin32TimerBackend());
   int ticks = 0;
   timer.SetInterval(30);
   timer.SetOnTimer([&] {
-    if (++ticks == 4) BoxCloser::CloseAll();
+    if (++ticks == 4) CloseMessageBoxes(self);
   });
-  TTimer guard(NewWin32TimerBackend());  // ends the box if the ticks never come
-  guard.SetInterval(5000);
-  guard.SetOnTimer([] { BoxCloser::CloseAll(); });
+  // The guard that ends the box when the ticks never come runs on a thread of its own, so that
+  // it does not depend on the timers under test.
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_NE(done, nullptr);
+  std::thread guard([&] {
+    while (WaitForSingleObject(done, 5000) == WAIT_TIMEOUT) CloseMessageBoxes(self);
+  });
   MessageBoxW(nullptr, L"Test", L"Test", MB_OK);
+  SetEvent(done);
+  guard.join();
+  CloseHandle(done);
   EXPECT_GE(ticks, 4) << "the box was closed by the guard, not by the ticks";
 }
 
