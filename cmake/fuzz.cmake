@@ -1,23 +1,26 @@
 # libFuzzer targets over the portable core (clang only). Each runs for a bounded time as a test.
 set(REPRISA_FUZZ_SECONDS 20 CACHE STRING "How long each fuzz test runs")
 set(fuzz_flags -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer -g)
-file(GLOB fuzz_targets CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
-foreach(src ${fuzz_targets})
-  get_filename_component(name ${src} NAME_WE)
-  add_executable(${name} ${src} ${core_sources})
-  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+find_package(JPEG REQUIRED)
+add_library(reprisa_core_fuzz STATIC ${core_sources})
+target_compile_options(reprisa_core_fuzz PUBLIC -fsanitize=fuzzer-no-link,address,undefined
+                                                -fno-omit-frame-pointer -g)
+target_link_libraries(reprisa_core_fuzz PUBLIC reprisa_flags JPEG::JPEG)
+
+# name, then the extra libFuzzer arguments
+function(reprisa_fuzz_target name)
+  add_executable(${name} ${CMAKE_SOURCE_DIR}/tests/fuzz/${name}.cpp)
   target_compile_options(${name} PRIVATE ${fuzz_flags})
   target_link_options(${name} PRIVATE ${fuzz_flags})
-  find_package(JPEG REQUIRED)
-  target_link_libraries(${name} PRIVATE JPEG::JPEG)
-  # Interval texts are short; pictures start from the logo and need room to grow.
-  set(extra -max_len=64)
-  if(name MATCHES "jpeg")
-    set(corpus ${CMAKE_BINARY_DIR}/${name}_corpus)
-    file(MAKE_DIRECTORY ${corpus})
-    file(COPY ${CMAKE_SOURCE_DIR}/resources/logo.jpg DESTINATION ${corpus})
-    set(extra -max_len=32768 ${corpus})
-  endif()
-  add_test(NAME ${name}
-           COMMAND ${name} -max_total_time=${REPRISA_FUZZ_SECONDS} -print_final_stats=1 ${extra})
-endforeach()
+  target_link_libraries(${name} PRIVATE reprisa_core_fuzz)
+  add_test(NAME ${name} COMMAND ${name} -max_total_time=${REPRISA_FUZZ_SECONDS}
+                                -print_final_stats=1 ${ARGN})
+endfunction()
+
+# Interval texts are short.
+reprisa_fuzz_target(interval_fuzz -max_len=64)
+# Pictures start from the logo and need room to grow.
+set(jpeg_corpus ${CMAKE_BINARY_DIR}/jpeg_fuzz_corpus)
+file(MAKE_DIRECTORY ${jpeg_corpus})
+file(COPY ${CMAKE_SOURCE_DIR}/resources/logo.jpg DESTINATION ${jpeg_corpus})
+reprisa_fuzz_target(jpeg_fuzz -max_len=32768 ${jpeg_corpus})

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "ui/component.h"
-#include "ui/layout.h"
+#include "core/component.h"
+#include "core/layout.h"
 
 namespace reprisa {
 namespace {

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "placement/placement_values.h"
+#include "core/placement_values.h"
 
 namespace reprisa {
 namespace {

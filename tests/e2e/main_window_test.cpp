@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "driver.h"
-#include "loopback_server.h"
+#include "support/loopback_server.h"
 
 namespace e2e {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "scheduler/interval_text.h"
+#include "core/interval_text.h"
 
 namespace {
 

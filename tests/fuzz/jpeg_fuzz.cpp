@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "ui/jpeg_image.h"
+#include "core/jpeg_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   reprisa::JpegLimits limits;

@@ -1,0 +1,53 @@
+// The reload schedule: the reload timer's interval, the tick count of the last (re)start and the
+// countdown derived from them. It touches no control; the main window calls it from its handlers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/interval_text.h"
+#include "core/locale_settings.h"
+#include "core/timer.h"
+
+namespace reprisa {
+
+class ReloadSchedule {
+ public:
+  // The schedule works on the given reload timer and tick source, which must outlive it, and
+  // reads interval texts under the given locale (by default the process-wide one).
+  ReloadSchedule(TTimer& reload_timer, TickSource& ticks);
+  ReloadSchedule(TTimer& reload_timer, TickSource& ticks, LocaleSettings locale);
+
+  // Reads the interval text; on success sets the reload interval, restarts the reload timer,
+  // stamps lasttimer and returns the time text of the interval read back from the timer.
+  // An invalid text raises EConvertError("''<text>'' is not a valid time") before anything has
+  // changed. A refused system timer raises EOutOfResources.
+  std::wstring ApplyIntervalText(std::wstring_view text);
+
+  // Restarts the reload timer, so that the full interval runs from now, and stamps lasttimer.
+  void RestartCountdown();
+
+  // A reload is due: stamps lasttimer (the caller then refreshes the page).
+  void NoteReload();
+
+  // Sets lasttimer to now (the start of the first countdown, when the window is created).
+  void Stamp();
+
+  // The time text of the time left at tick count now.
+  std::wstring CountdownText(std::uint32_t now) const;
+  // The same at the tick source's current tick count.
+  std::wstring CountdownText() const;
+
+  std::uint32_t LastTimer() const noexcept { return lasttimer_; }
+  void SetLastTimer(std::uint32_t ticks) noexcept { lasttimer_ = ticks; }
+  const LocaleSettings& Locale() const noexcept { return locale_; }
+
+ private:
+  TTimer& timer_;
+  TickSource& ticks_;
+  LocaleSettings locale_;
+  std::uint32_t lasttimer_ = 0;
+};
+
+}  // namespace reprisa

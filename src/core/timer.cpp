@@ -1,0 +1,76 @@
+#include "core/timer.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include "core/exceptions.h"
+
+namespace reprisa {
+
+TTimer::TTimer(std::unique_ptr<TimerBackend> backend) : backend_(std::move(backend)) {
+  if (!backend_) throw std::invalid_argument("TTimer needs a timer backend");
+  backend_->Bind(this);
+}
+
+TTimer::~TTimer() {
+  if (running_) backend_->Stop();
+}
+
+void TTimer::SetInterval(std::int32_t interval) {
+  if (interval == interval_) return;
+  interval_ = interval;
+  UpdateTimer();
+}
+
+void TTimer::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  UpdateTimer();
+}
+
+void TTimer::SetOnTimer(Handler handler) {
+  on_timer_ = std::move(handler);
+  UpdateTimer();
+}
+
+void TTimer::Restart() {
+  SetEnabled(false);
+  SetEnabled(true);
+}
+
+void TTimer::BeginLoading() noexcept { loading_ = true; }
+
+void TTimer::Loaded() {
+  loading_ = false;
+  UpdateTimer();
+}
+
+void TTimer::UpdateTimer() {
+  if (loading_) return;
+  if (running_) {
+    running_ = false;
+    backend_->Stop();
+  }
+  if (interval_ > 0 && enabled_ && on_timer_) {
+    if (!backend_->Start(static_cast<std::uint32_t>(interval_)))
+      throw EOutOfResources(L"Not enough timers available");
+    running_ = true;
+  }
+}
+
+void TTimer::Tick() {
+  if (!running_ || !on_timer_) return;
+  // A copy, so that the handler may reassign OnTimer while it runs.
+  Handler handler = on_timer_;
+  handler();
+}
+
+void TTimer::DeliverTick() noexcept {
+  try {
+    Tick();
+  } catch (...) {
+    HandleException(this);
+  }
+}
+
+}  // namespace reprisa

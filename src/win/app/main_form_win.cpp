@@ -1,0 +1,156 @@
+#include "win/app/main_form_win.h"
+
+#include "core/version.h"
+
+#include "win/kit/web_browser_win.h"
+#include "core/locale_settings.h"
+#include "win/app/about_box_win.h"
+
+namespace reprisa {
+
+TMainForm* MainForm = nullptr;
+
+namespace {
+TEdit* MakeEdit(TForm* form, const wchar_t* name, TWinControl* parent, int left, int top, int width,
+                int height, const wchar_t* text, int tab_order) {
+  auto* e = NewControl<TEdit>(form, name, parent);
+  e->SetDesignBounds(left, top, width, height);
+  e->SetText(text);
+  e->SetTabOrder(tab_order);
+  return e;
+}
+
+TBitBtn* MakeButton(TForm* form, const wchar_t* name, TWinControl* parent, int left, int top,
+                    int width, int height, const wchar_t* caption, TBitBtnKind kind, int tab_order) {
+  auto* b = NewControl<TBitBtn>(form, name, parent);
+  b->SetDesignBounds(left, top, width, height);
+  b->SetText(caption);
+  b->SetKind(kind);
+  b->SetTabOrder(tab_order);
+  return b;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
+  SetName(L"MainForm");
+  SetDesignFont({L"Tahoma", -11, false, clWindowText});
+  SetCaption(L"Velmora Reprisa " REPRISA_VERSION_SHORT_W);
+  SetDesignClientSize(846, 554);
+  SetPosition(TPosition::poScreenCenter);
+
+  Panel1 = NewControl<TPanel>(this, L"Panel1", this);
+  Panel1->SetDesignBounds(0, 0, 846, 65);
+  Panel1->SetBevels(TBevelCut::bvNone, TBevelCut::bvNone);
+  Panel1->SetAlign(TAlign::alTop);
+
+  WebBrowser1 = NewControl<TWebBrowser>(this, L"WebBrowser1", this);
+  WebBrowser1->SetDesignBounds(0, 65, 846, 489);
+  WebBrowser1->SetAlign(TAlign::alClient);
+  WebBrowser1->SetDeferredEmbedding(true);
+  WebBrowser1->SetTabOrder(1);
+
+  Panel2 = NewControl<TPanel>(this, L"Panel2", Panel1);
+  Panel2->SetDesignBounds(672, 0, 174, 65);
+  Panel2->SetBevels(TBevelCut::bvNone, TBevelCut::bvNone);
+  Panel2->SetAlign(TAlign::alRight);
+
+  GotoWebsiteBtn = MakeButton(this, L"GotoWebsiteBtn", Panel2, 8, 3, 153, 25, L"Zur Website...",
+                              TBitBtnKind::bkOK, 0);
+  Label1 = NewLabel(this, L"Label1", Panel1, 8, 35, L"Wiederholung starten nach Min:Sekunden:");
+  Edit1 = MakeEdit(this, L"Edit1", Panel1, 226, 35, 71, 21, L"03:00", 2);
+  BitBtn2 = MakeButton(this, L"BitBtn2", Panel1, 303, 34, 122, 25, L"Wert setzen",
+                       TBitBtnKind::bkRetry, 3);
+  Edit2 = MakeEdit(this, L"Edit2", Panel1, 431, 35, 71, 21, L"03:00", 4);
+  Edit2->SetReadOnly(true);
+  Edit2->SetColor(clSilver);
+  Edit3 = MakeEdit(this, L"Edit3", Panel1, 571, 35, 71, 21, L"03:00", 5);
+  Edit3->SetReadOnly(true);
+  Edit3->SetColor(clSilver);
+  Label2 = NewLabel(this, L"Label2", Panel1, 508, 35, L"Neustart in:");
+  BitBtn3 = MakeButton(this, L"BitBtn3", Panel2, 8, 34, 153, 25, L"Stopuhr auf 0",
+                       TBitBtnKind::bkCancel, 1);
+  FormPlacement1 = new TFormPlacement(this);
+  FormPlacement1->SetName(L"FormPlacement1");
+  urled = MakeEdit(this, L"urled", Panel1, 8, 8, 658, 21, kDefaultAddress, 0);
+  urled->SetAnchors(akLeft | akTop | akRight);
+  Panel2->SetTabOrder(1);
+
+  Timer1 = new TTimerComponent(this);
+  Timer1->SetName(L"Timer1");
+  Timer1->Timer().SetInterval(180000);
+  Timer2 = new TTimerComponent(this);
+  Timer2->SetName(L"Timer2");
+  Timer2->Timer().SetInterval(1000);
+
+  MainMenu1 = new TMainMenu(this);
+  MainMenu1->SetName(L"MainMenu1");
+  Hilfe1 = new TMenuItem(this);
+  Hilfe1->SetName(L"Hilfe1");
+  Hilfe1->SetCaption(L"Hilfe");
+  ber1 = new TMenuItem(this);
+  ber1->SetName(L"ber1");
+  ber1->SetCaption(L"\u00DCber...");
+  Hilfe1->Add(ber1);
+  MainMenu1->Add(Hilfe1);
+  SetMenu(MainMenu1);
+
+  schedule_ = std::make_unique<ReloadSchedule>(Timer1->Timer(), ticks_, CurrentLocaleSettings());
+
+  // Handlers, as the layout table wires them.
+  OnCreate = [this](TObject* s) { FormCreate(s); };
+  GotoWebsiteBtn->OnClick = [this](TObject* s) { GotoWebsiteBtnClick(s); };
+  urled->OnKeyPress = [this](TObject* s, wchar_t& k) { urledKeyPress(s, k); };
+  BitBtn2->OnClick = [this](TObject* s) { BitBtn2Click(s); };
+  BitBtn3->OnClick = [this](TObject* s) { BitBtn3Click(s); };
+  Timer1->Timer().SetOnTimer([this] { Timer1Timer(Timer1); });
+  Timer2->Timer().SetOnTimer([this] { Timer2Timer(Timer2); });
+  ber1->OnClick = [this](TObject* s) { ber1Click(s); };
+
+  FinishBuilding();
+}
+
+TMainForm::~TMainForm() {
+  // The timers go first: no tick may reach a half-destroyed window.
+  Timer1->Timer().SetEnabled(false);
+  Timer2->Timer().SetEnabled(false);
+  if (MainForm == this) MainForm = nullptr;
+}
+
+void TMainForm::FormCreate(TObject*) { schedule_->Stamp(); }
+
+void TMainForm::GotoWebsiteBtnClick(TObject*) { WebBrowser1->Navigate(urled->Text()); }
+
+void TMainForm::urledKeyPress(TObject* sender, wchar_t& key) {
+  if (key == L'\r') GotoWebsiteBtnClick(sender);
+}
+
+void TMainForm::BitBtn2Click(TObject*) {
+  try {
+    Edit2->SetText(schedule_->ApplyIntervalText(Edit1->Text()));
+  } catch (...) {
+    // An invalid interval text changes nothing and shows nothing.
+  }
+}
+
+void TMainForm::BitBtn3Click(TObject*) { schedule_->RestartCountdown(); }
+
+void TMainForm::Timer1Timer(TObject*) {
+  try {
+    schedule_->NoteReload();
+    WebBrowser1->Refresh();
+  } catch (...) {
+    // Whatever the browser reports on a reload is not the user's concern; the next comes later.
+  }
+}
+
+void TMainForm::Timer2Timer(TObject*) {
+  std::wstring text = schedule_->CountdownText();
+  if (text != Edit3->Text()) Edit3->SetText(text);
+}
+
+void TMainForm::ber1Click(TObject*) {
+  if (AboutBox) AboutBox->ShowModal();
+}
+
+}  // namespace reprisa

@@ -1,0 +1,555 @@
+#include "win/kit/controls_win.h"
+
+#include <algorithm>
+#include <set>
+#include <unordered_map>
+
+#include "core/exceptions.h"
+#include "win/kit/form_win.h"
+
+namespace reprisa {
+
+namespace {
+TWinControl* g_creating = nullptr;  // the control whose own-class window is being created
+
+// Which of our controls a window belongs to. Kept in the process rather than as a window
+// property: a property lives with the window manager, and asking for it at every message (as
+// a window procedure must) is a round trip there under some systems.
+std::unordered_map<HWND, TWinControl*>& Controls() {
+  static std::unordered_map<HWND, TWinControl*> controls;
+  return controls;
+}
+
+// Whether a window's client area is all of it: no border, no edge, no scroll bar, no caption.
+bool HasEmptyFrame(HWND hwnd) {
+  RECT w, c;
+  if (!GetWindowRect(hwnd, &w) || !GetClientRect(hwnd, &c)) return false;
+  return w.right - w.left == c.right - c.left && w.bottom - w.top == c.bottom - c.top;
+}
+}  // namespace
+
+FontHandle CreateFontFor(const TFontSpec& font, int dpi) {
+  LOGFONTW lf{};
+  lf.lfHeight = ScaleFontHeight(font.height, dpi);
+  lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lf.lfQuality = DEFAULT_QUALITY;
+  lstrcpynW(lf.lfFaceName, font.name.c_str(), LF_FACESIZE);
+  return FontHandle(CreateFontIndirectW(&lf));
+}
+
+void SetApplicationIcons(WNDCLASSEXW& wc) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  // Without a small icon of its own the class would get one scaled down from the large icon,
+  // which takes longer than loading the icon file's own small image.
+  wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+}
+
+void RegisterOwnClass(const std::wstring& name, WNDPROC proc, UINT style, HBRUSH background,
+                      bool with_icon) {
+  static std::set<std::wstring> registered;
+  if (registered.count(name)) return;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.style = style;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = background;
+  wc.lpszClassName = name.c_str();
+  // Only top-level windows show the application icon; loading it costs start-up time.
+  if (with_icon) SetApplicationIcons(wc);
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+    throw EOutOfResources(L"Fensterklasse konnte nicht registriert werden");
+  registered.insert(name);
+}
+
+TWinControl::TWinControl(TComponent* owner) : TComponent(owner) {}
+
+TWinControl::~TWinControl() {
+  BeginDestroy();
+  DestroyComponents();
+  if (handle_) {
+    HWND h = handle_;
+    DestroyWindow(h);  // WM_NCDESTROY detaches
+    Detach();          // unless a procedure put on top of ours kept that message from us
+  }
+  for (TWinControl* c : children_) c->parent_ = nullptr;
+  children_.clear();
+  if (parent_) parent_->RemoveChild(this);
+}
+
+TWinControl* TWinControl::FromHandle(HWND hwnd) {
+  if (!hwnd) return nullptr;
+  const auto& controls = Controls();
+  auto it = controls.find(hwnd);
+  return it == controls.end() ? nullptr : it->second;
+}
+
+TWinControl* TWinControl::FindControl(HWND hwnd) {
+  while (hwnd) {
+    if (TWinControl* c = FromHandle(hwnd)) return c;
+    if (!(GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD)) break;
+    hwnd = GetParent(hwnd);
+  }
+  return nullptr;
+}
+
+void TWinControl::SetParent(TWinControl* parent) {
+  if (parent == parent_) return;
+  if (parent_) parent_->RemoveChild(this);
+  parent_ = parent;
+  if (parent_) {
+    parent_->InsertChild(this);
+    if (parent_->HandleAllocated()) CreateHandle();
+  }
+}
+
+TForm* TWinControl::ParentForm() {
+  TWinControl* c = this;
+  while (c->parent_) c = c->parent_;
+  return dynamic_cast<TForm*>(c);
+}
+
+void TWinControl::InsertChild(TWinControl* child) { children_.push_back(child); }
+
+void TWinControl::RemoveChild(TWinControl* child) noexcept {
+  auto it = std::find(children_.begin(), children_.end(), child);
+  if (it != children_.end()) children_.erase(it);
+}
+
+int TWinControl::TabOrder() const {
+  if (!parent_ || !InTabList()) return -1;
+  int index = 0;
+  for (TWinControl* c : parent_->children_) {
+    if (c == this) return index;
+    if (c->InTabList()) ++index;
+  }
+  return -1;
+}
+
+void TWinControl::SetTabOrder(int order) {
+  if (!parent_ || !InTabList()) return;
+  auto& list = parent_->children_;
+  list.erase(std::find(list.begin(), list.end(), this));
+  // Insert before the sibling that holds the wanted place now (or at the end).
+  auto at = list.end();
+  int index = 0;
+  for (auto it = list.begin(); it != list.end(); ++it) {
+    if (!(*it)->InTabList()) continue;
+    if (index == order) {
+      at = it;
+      break;
+    }
+    ++index;
+  }
+  at = list.insert(at, this);
+  if (handle_) {
+    // Z-order follows the tab order, so that the system's own navigation agrees with ours.
+    HWND after = at == list.begin() ? HWND_TOP : (*(at - 1))->handle_;
+    if (after) SetWindowPos(handle_, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+}
+
+void TWinControl::SetTabStop(bool value) {
+  tab_stop_ = value;
+  if (handle_) {
+    LONG style = GetWindowLongW(handle_, GWL_STYLE);
+    SetWindowLongW(handle_, GWL_STYLE, value ? (style | WS_TABSTOP) : (style & ~WS_TABSTOP));
+  }
+}
+
+LayoutScale TWinControl::FormScale() {
+  TForm* f = dynamic_cast<TForm*>(Owner());
+  if (!f) f = ParentForm();
+  return f ? f->Scale() : LayoutScale();
+}
+
+int TWinControl::FormDpi() {
+  TForm* f = dynamic_cast<TForm*>(Owner());
+  if (!f) f = ParentForm();
+  return f ? f->Dpi() : kDesignDpi;
+}
+
+void TWinControl::SetBounds(int left, int top, int width, int height) {
+  bounds_ = {left, top, left + width, top + height};
+  if (handle_) {
+    MoveWindow(handle_, left, top, width, height, TRUE);
+  }
+  anchors_known_ = false;
+}
+
+void TWinControl::SetDesignBounds(int left, int top, int width, int height) {
+  LayoutScale s = FormScale();
+  SetBounds(s(left), s(top), s(width), s(height));
+}
+
+Rect TWinControl::ClientRect() {
+  if (handle_) {
+    RECT r;
+    GetClientRect(handle_, &r);
+    return {r.left, r.top, r.right, r.bottom};
+  }
+  return {0, 0, Width(), Height()};
+}
+
+void TWinControl::SetAlign(TAlign align) {
+  align_ = align;
+  if (parent_) parent_->AlignControls();
+}
+
+void TWinControl::UpdateAnchorMargins() {
+  if (!parent_) return;
+  Rect pc = parent_->ClientRect();
+  anchor_right_ = pc.right - bounds_.right;
+  anchor_bottom_ = pc.bottom - bounds_.bottom;
+  anchors_known_ = true;
+}
+
+void TWinControl::AlignControls() {
+  Rect area = ClientRect();
+  Rect rest = area;
+  auto place = [](TWinControl* c, const Rect& r) {
+    if (c->bounds_ == r) return;
+    c->bounds_ = r;
+    if (c->handle_) MoveWindow(c->handle_, r.left, r.top, r.Width(), r.Height(), TRUE);
+    c->AlignControls();
+  };
+  for (TAlign pass : {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight,
+                      TAlign::alClient}) {
+    for (TWinControl* c : children_) {
+      if (c->align_ != pass || !c->visible_) continue;
+      int w = c->Width(), h = c->Height();
+      switch (pass) {
+        case TAlign::alTop:
+          place(c, {rest.left, rest.top, rest.right, rest.top + h});
+          rest.top += h;
+          break;
+        case TAlign::alBottom:
+          place(c, {rest.left, rest.bottom - h, rest.right, rest.bottom});
+          rest.bottom -= h;
+          break;
+        case TAlign::alLeft:
+          place(c, {rest.left, rest.top, rest.left + w, rest.bottom});
+          rest.left += w;
+          break;
+        case TAlign::alRight:
+          place(c, {rest.right - w, rest.top, rest.right, rest.bottom});
+          rest.right -= w;
+          break;
+        case TAlign::alClient:
+          place(c, {rest.left, rest.top, std::max(rest.left, rest.right),
+                    std::max(rest.top, rest.bottom)});
+          break;
+        default:
+          break;
+      }
+    }
+  }
+  for (TWinControl* c : children_) {
+    if (c->align_ != TAlign::alNone) continue;
+    if (!c->anchors_known_) {
+      c->UpdateAnchorMargins();
+      continue;
+    }
+    Rect r = c->bounds_;
+    if (c->anchors_ & akRight) {
+      if (c->anchors_ & akLeft) r.right = std::max(r.left, area.right - c->anchor_right_);
+      else { int w = r.Width(); r.right = area.right - c->anchor_right_; r.left = r.right - w; }
+    }
+    if (c->anchors_ & akBottom) {
+      if (c->anchors_ & akTop) r.bottom = std::max(r.top, area.bottom - c->anchor_bottom_);
+      else { int h = r.Height(); r.bottom = area.bottom - c->anchor_bottom_; r.top = r.bottom - h; }
+    }
+    if (!(r == c->bounds_)) {
+      c->bounds_ = r;
+      if (c->handle_) MoveWindow(c->handle_, r.left, r.top, r.Width(), r.Height(), TRUE);
+      c->AlignControls();
+    }
+  }
+}
+
+void TWinControl::SetVisible(bool value) {
+  visible_ = value;
+  if (handle_) ShowWindow(handle_, value ? SW_SHOWNA : SW_HIDE);
+  if (parent_) parent_->AlignControls();
+}
+
+void TWinControl::SetEnabled(bool value) {
+  enabled_ = value;
+  if (handle_) EnableWindow(handle_, value);
+}
+
+std::wstring TWinControl::Text() const {
+  if (!handle_) return text_;
+  int len = GetWindowTextLengthW(handle_);
+  std::wstring s(static_cast<std::size_t>(len) + 1, L'\0');
+  int got = GetWindowTextW(handle_, s.data(), len + 1);
+  s.resize(static_cast<std::size_t>(std::max(got, 0)));
+  return s;
+}
+
+void TWinControl::SetText(const std::wstring& text) {
+  text_ = text;
+  if (handle_) SetWindowTextW(handle_, text.c_str());
+}
+
+void TWinControl::SetColor(TColor color) {
+  color_ = color;
+  if (handle_) InvalidateRect(handle_, nullptr, TRUE);
+}
+
+void TWinControl::SetFont(const TFontSpec& font) {
+  own_font_spec_ = std::make_unique<TFontSpec>(font);
+  own_font_.reset();
+  RecreateFont();
+}
+
+void TWinControl::RecreateFont() {
+  // The font itself is made when first needed (Font()), at the latest with the window.
+  if (handle_) SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), TRUE);
+  for (TWinControl* c : children_)
+    if (c->ParentFont()) c->RecreateFont();
+}
+
+HFONT TWinControl::Font() {
+  if (own_font_spec_) {
+    if (!own_font_) own_font_ = CreateFontFor(*own_font_spec_, FormDpi());
+    return own_font_.get();
+  }
+  return parent_ ? parent_->Font() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+TColor TWinControl::FontColor() {
+  if (own_font_spec_) return own_font_spec_->color;
+  return parent_ ? parent_->FontColor() : clWindowText;
+}
+
+HBRUSH TWinControl::BackgroundBrush() {
+  TColor c = color_;
+  if (c.IsDefault()) return parent_ ? parent_->BackgroundBrush() : GetSysColorBrush(COLOR_BTNFACE);
+  if (c.system >= 0) return GetSysColorBrush(c.system);
+  if (!brush_ || brush_color_ != c.rgb) {
+    brush_.reset(CreateSolidBrush(c.rgb));
+    brush_color_ = c.rgb;
+  }
+  return brush_.get();
+}
+
+HBRUSH TWinControl::CtlColor(HDC dc) {
+  SetTextColor(dc, FontColor().Resolve());
+  TColor c = color_;
+  if (c.IsDefault() && parent_) c = parent_->color_.IsDefault() ? clBtnFace : parent_->color_;
+  SetBkColor(dc, c.Resolve());
+  return BackgroundBrush();
+}
+
+bool TWinControl::CanFocus() {
+  for (TWinControl* c = this; c; c = c->parent_)
+    if (!c->visible_ || !c->enabled_) return false;
+  return handle_ && IsWindowVisible(handle_) && IsWindowEnabled(handle_);
+}
+
+bool TWinControl::Focused() {
+  HWND f = GetFocus();
+  return handle_ && f && (f == handle_ || (WantsAllKeys() && IsChild(handle_, f)));
+}
+
+void TWinControl::SetFocus() {
+  if (HWND h = Handle()) ::SetFocus(h);
+}
+
+void TWinControl::Repaint() {
+  if (handle_) {
+    InvalidateRect(handle_, nullptr, TRUE);
+    UpdateWindow(handle_);
+  }
+}
+
+void TWinControl::CreateParams(CreateParamsT& params) {
+  params.class_name = ClassName();
+  params.style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+  params.own_class = true;
+}
+
+HWND TWinControl::Handle() {
+  if (!handle_) {
+    if (parent_ && !parent_->handle_) parent_->Handle();
+    if (!handle_) CreateHandle();
+  }
+  return handle_;
+}
+
+void TWinControl::CreateHandle() {
+  if (handle_) return;
+  CreateParamsT p;
+  CreateParams(p);
+  if (visible_ && (p.style & WS_CHILD)) p.style |= WS_VISIBLE;
+  if (!enabled_) p.style |= WS_DISABLED;
+  if (tab_stop_) p.style |= WS_TABSTOP;
+  HWND parent_hwnd = parent_ ? parent_->Handle() : p.owner;
+  if (p.own_class)
+    RegisterOwnClass(p.class_name, &OwnClassProc, CS_DBLCLKS, nullptr, !(p.style & WS_CHILD));
+  TWinControl* previous = g_creating;
+  g_creating = p.own_class ? this : nullptr;
+  HWND h = CreateWindowExW(p.ex_style, p.class_name.c_str(), text_.c_str(), p.style,
+                           bounds_.left, bounds_.top, bounds_.Width(), bounds_.Height(),
+                           parent_hwnd, p.menu, GetModuleHandleW(nullptr), this);
+  g_creating = previous;
+  if (!h || (!handle_ && !Attach(h))) {
+    if (h) DestroyWindow(h);
+    throw EOutOfResources(L"Fenster konnte nicht erzeugt werden: " + ClassName());
+  }
+  if (!p.own_class) {
+    // A window of a system class: its procedure is replaced by ours, which passes on what it
+    // leaves alone.
+    previous_proc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(h, GWLP_WNDPROC));
+    SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProc));
+    subclassed_ = true;
+  }
+  SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+  // Pictures and texts sit below the controls that share their parent, so that a text that runs
+  // long never hides the control next to it: a new child window goes below its older siblings,
+  // so they are made last.
+  for (TWinControl* c : children_)
+    if (c->InTabList()) c->CreateHandle();
+  for (TWinControl* c : children_)
+    if (!c->InTabList()) c->CreateHandle();
+  HandleCreated();
+  AlignControls();
+}
+
+bool TWinControl::Attach(HWND hwnd) noexcept {
+  try {
+    TWinControl*& entry = Controls()[hwnd];
+    // A control that never heard of its window's end may still name the handle the system now
+    // gives to a new window: it lets go, so that the new window belongs to the new control only.
+    if (entry && entry != this && entry->handle_ == hwnd) {
+      entry->handle_ = nullptr;
+      entry->subclassed_ = false;
+    }
+    entry = this;
+  } catch (...) {
+    return false;
+  }
+  handle_ = hwnd;
+  return true;
+}
+
+void TWinControl::Detach() noexcept {
+  if (!handle_) return;
+  // The system procedure goes back in, unless someone replaced ours in the meantime: then ours
+  // stays in their chain and passes everything on.
+  if (subclassed_ &&
+      GetWindowLongPtrW(handle_, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&SubclassProc))
+    SetWindowLongPtrW(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_proc_));
+  auto& controls = Controls();
+  auto it = controls.find(handle_);
+  if (it != controls.end() && it->second == this) controls.erase(it);
+  subclassed_ = false;
+  handle_ = nullptr;
+}
+
+LRESULT CALLBACK TWinControl::OwnClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  TWinControl* self = FromHandle(hwnd);
+  if (msg == WM_NCCREATE) {
+    // The control that makes the window, whatever the table still says about this handle.
+    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+    TWinControl* maker = static_cast<TWinControl*>(cs->lpCreateParams);
+    if (!maker) maker = g_creating;
+    if (maker) {
+      if (!maker->Attach(hwnd)) return FALSE;  // the window is not made
+      self = maker;
+    }
+  }
+  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+  return self->Dispatch(msg, wp, lp);
+}
+
+LRESULT CALLBACK TWinControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  TWinControl* self = FromHandle(hwnd);
+  if (!self) {
+    // The control has let go of a window that still calls us (someone put a procedure on top
+    // of ours): the window's class procedure, the one we replaced, serves it.
+    auto previous = reinterpret_cast<WNDPROC>(GetClassLongPtrW(hwnd, GCLP_WNDPROC));
+    return previous ? CallWindowProcW(previous, hwnd, msg, wp, lp)
+                    : DefWindowProcW(hwnd, msg, wp, lp);
+  }
+  return self->Dispatch(msg, wp, lp);
+}
+
+LRESULT TWinControl::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT result = 0;
+  try {
+    result = WndProc(msg, wp, lp);
+  } catch (...) {
+    HandleException(this);
+  }
+  if (msg == WM_NCDESTROY) Detach();
+  return result;
+}
+
+LRESULT TWinControl::DefaultProc(UINT msg, WPARAM wp, LPARAM lp) {
+  if (subclassed_) return CallWindowProcW(previous_proc_, handle_, msg, wp, lp);
+  return DefWindowProcW(handle_, msg, wp, lp);
+}
+
+LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_COMMAND:
+      if (lp) {
+        if (TWinControl* c = FromHandle(reinterpret_cast<HWND>(lp)); c && c->Command(HIWORD(wp)))
+          return 0;
+      }
+      break;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      if (TWinControl* c = FromHandle(reinterpret_cast<HWND>(lp)))
+        return reinterpret_cast<LRESULT>(c->CtlColor(reinterpret_cast<HDC>(wp)));
+      break;
+    case WM_SETFOCUS:
+      // The form remembers which of its controls had the focus last, to give it back.
+      if (TForm* f = ParentForm(); f && f != this) f->active_control_ = this;
+      break;
+    case WM_NCPAINT:
+      // A child without a frame has nothing outside its client area to paint; the default
+      // handling would still prepare a window DC for it, which adds up over a form's children.
+      if (parent_ && HasEmptyFrame(handle_)) return 0;
+      break;
+    case WM_ERASEBKGND:
+      if (!subclassed_) {
+        RECT r;
+        GetClientRect(handle_, &r);
+        FillRect(reinterpret_cast<HDC>(wp), &r, BackgroundBrush());
+        return 1;
+      }
+      break;
+    case WM_MOVE:
+      if (!IsIconic(handle_)) {
+        RECT r;
+        GetWindowRect(handle_, &r);
+        if (parent_) MapWindowPoints(HWND_DESKTOP, parent_->handle_, reinterpret_cast<POINT*>(&r), 2);
+        bounds_ = {r.left, r.top, r.right, r.bottom};
+      }
+      break;
+    case WM_SIZE:
+      if (wp != SIZE_MINIMIZED) {
+        RECT r;
+        GetWindowRect(handle_, &r);
+        if (parent_) MapWindowPoints(HWND_DESKTOP, parent_->handle_, reinterpret_cast<POINT*>(&r), 2);
+        bounds_ = {r.left, r.top, r.right, r.bottom};
+        AlignControls();
+        Resized();
+      }
+      break;
+    default:
+      break;
+  }
+  return DefaultProc(msg, wp, lp);
+}
+
+}  // namespace reprisa

@@ -1,0 +1,396 @@
+#include "win/kit/web_browser_win.h"
+
+#include <oleauto.h>
+
+#include <atomic>
+#include <memory>
+
+#include "core/error_handler.h"
+#include "core/exceptions.h"
+#include "core/ole_error.h"
+
+namespace reprisa {
+
+namespace {
+
+// {8856F961-340A-11D0-A96B-00C04FD705A2}
+constexpr CLSID kWebBrowserClass = {
+    0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
+// {D30C1661-CDAF-11D0-8A3E-00C04FC9E26E}
+constexpr IID kWebBrowser2Interface = {
+    0xD30C1661, 0xCDAF, 0x11D0, {0x8A, 0x3E, 0x00, 0xC0, 0x4F, 0xC9, 0xE2, 0x6E}};
+
+std::atomic<long> g_live_sites{0};
+std::atomic<long> g_controls_left_referenced{0};
+
+// The automation strings come from oleaut32, which is loaded when the first address is opened
+// (the browser control loads it by then anyway) rather than at program start.
+struct OleAutomation {
+  decltype(&SysAllocStringLen) alloc_string = nullptr;
+  decltype(&SysFreeString) free_string = nullptr;
+};
+
+const OleAutomation& Automation() {
+  static const OleAutomation functions = [] {
+    OleAutomation f;
+    if (HMODULE module = LoadLibraryW(L"oleaut32.dll")) {
+      f.alloc_string = reinterpret_cast<decltype(&SysAllocStringLen)>(
+          reinterpret_cast<void*>(GetProcAddress(module, "SysAllocStringLen")));
+      f.free_string = reinterpret_cast<decltype(&SysFreeString)>(
+          reinterpret_cast<void*>(GetProcAddress(module, "SysFreeString")));
+    }
+    return f;
+  }();
+  return functions;
+}
+
+struct BstrDeleter {
+  void operator()(wchar_t* s) const noexcept {
+    if (Automation().free_string) Automation().free_string(s);
+  }
+};
+using Bstr = std::unique_ptr<wchar_t, BstrDeleter>;
+
+Bstr NewBstr(const std::wstring& text) {
+  const OleAutomation& automation = Automation();
+  if (!automation.alloc_string || !automation.free_string)
+    OleCheck(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
+  Bstr result(automation.alloc_string(text.data(), static_cast<UINT>(text.size())));
+  if (!result) OleCheck(E_OUTOFMEMORY);
+  return result;
+}
+
+struct LocalDeleter {
+  void operator()(wchar_t* s) const noexcept { LocalFree(s); }
+};
+
+}  // namespace
+
+std::wstring OleErrorMessage(HRESULT code) {
+  wchar_t* buffer = nullptr;
+  DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+      nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::unique_ptr<wchar_t, LocalDeleter> owned(buffer);
+  std::wstring_view text;
+  if (length > 0 && buffer) text = std::wstring_view(buffer, length);
+  return OleErrorText(static_cast<std::int32_t>(code), text);
+}
+
+HRESULT OleCheck(HRESULT code) {
+  if (FAILED(code)) throw EOleSysError(OleErrorMessage(code), static_cast<std::int32_t>(code));
+  return code;
+}
+
+// The container's side of the conversation with the control: client site, in-place site and
+// in-place frame in one reference-counted object. It outlives its host when the control keeps a
+// reference; from then on it answers without touching the host.
+class TWebBrowser::Site final : public IOleClientSite,
+                                public IOleInPlaceSite,
+                                public IOleInPlaceFrame {
+ public:
+  explicit Site(TWebBrowser* host) : host_(host) { ++g_live_sites; }
+  Site(const Site&) = delete;
+  Site& operator=(const Site&) = delete;
+
+  void Detach() noexcept { host_ = nullptr; }
+  unsigned long RefCount() const noexcept { return refs_; }
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleClientSite))
+      *out = static_cast<IOleClientSite*>(this);
+    else if (IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceSite))
+      *out = static_cast<IOleInPlaceSite*>(this);
+    else if (IsEqualIID(iid, IID_IOleInPlaceUIWindow) || IsEqualIID(iid, IID_IOleInPlaceFrame))
+      *out = static_cast<IOleInPlaceFrame*>(this);
+    else
+      return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  // IOleClientSite
+  HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** out) override {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** out) override {
+    if (out) *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+  // IOleWindow (shared by the in-place site and the frame)
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
+    if (!out) return E_POINTER;
+    *out = host_ ? host_->WindowHandle() : nullptr;
+    return *out ? S_OK : E_FAIL;
+  }
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+  // IOleInPlaceSite
+  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override {
+    return host_ && host_->WindowHandle() && !host_->tearing_down_ ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override {
+    if (host_) host_->in_place_active_ = true;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
+                                             RECT* pos, RECT* clip,
+                                             OLEINPLACEFRAMEINFO* info) override {
+    if (frame) *frame = nullptr;
+    if (doc) *doc = nullptr;
+    if (!frame || !doc || !pos || !clip || !info) return E_POINTER;
+    if (!host_ || !host_->WindowHandle()) return E_FAIL;
+    *frame = static_cast<IOleInPlaceFrame*>(this);
+    AddRef();
+    *pos = host_->HostRect();
+    *clip = *pos;
+    info->fMDIApp = FALSE;
+    info->hwndFrame = GetAncestor(host_->WindowHandle(), GA_ROOT);
+    info->haccel = nullptr;
+    info->cAccelEntries = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override {
+    if (host_) host_->in_place_active_ = false;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override {
+    // The control always fills the host, whatever it asks for.
+    if (host_) host_->UpdateObjectRects();
+    return S_OK;
+  }
+
+  // IOleInPlaceUIWindow: no toolbars, no border space.
+  HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+  HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override {
+    return INPLACE_E_NOTOOLSPACE;
+  }
+  HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override {
+    return S_OK;
+  }
+
+  // IOleInPlaceFrame: no menus, no status bar, no accelerators of the frame's own.
+  HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+ private:
+  ~Site() { --g_live_sites; }
+
+  TWebBrowser* host_;
+  ULONG refs_ = 1;
+};
+
+TWebBrowser::TWebBrowser(TComponent* owner) : TWinControl(owner) {
+  SetTabStop(true);
+  if (Application) {
+    Application->AddMessageFilter(this);
+    filter_added_ = true;
+  }
+}
+
+TWebBrowser::~TWebBrowser() {
+  if (filter_added_ && Application) Application->RemoveMessageFilter(this);
+  // The control goes while our window (its parent) still exists; the base class destroys the
+  // window afterwards.
+  Teardown();
+}
+
+long TWebBrowser::LiveSites() noexcept { return g_live_sites.load(); }
+
+long TWebBrowser::ControlsLeftReferenced() noexcept { return g_controls_left_referenced.load(); }
+
+unsigned long TWebBrowser::SiteReferences() const noexcept {
+  return site_ ? site_->RefCount() : 0;
+}
+
+HWND TWebBrowser::ControlWindow() const noexcept {
+  HWND hwnd = nullptr;
+  if (in_place_ && FAILED(in_place_->GetWindow(&hwnd))) hwnd = nullptr;
+  return hwnd;
+}
+
+void TWebBrowser::CreateParams(CreateParamsT& params) {
+  TWinControl::CreateParams(params);
+  params.class_name = ClassName();
+  params.style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+}
+
+namespace {
+constexpr UINT kEmbedMessage = WM_APP + 0x51;
+}  // namespace
+
+void TWebBrowser::HandleCreated() {
+  TWinControl::HandleCreated();
+  HWND top = GetAncestor(WindowHandle(), GA_ROOT);
+  if (deferred_embedding_ && top && !IsWindowVisible(top) &&
+      PostMessageW(WindowHandle(), kEmbedMessage, 0, 0))
+    return;
+  Embed();
+}
+
+RECT TWebBrowser::HostRect() const noexcept {
+  RECT r{};
+  if (HWND h = WindowHandle()) GetClientRect(h, &r);
+  return r;
+}
+
+void TWebBrowser::Embed() {
+  if (object_) return;
+  tearing_down_ = false;
+  HRESULT hr = CoCreateInstance(kWebBrowserClass, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                                reinterpret_cast<void**>(object_.put()));
+  create_result_ = hr;
+  OleCheck(hr);
+  if (!object_) {
+    create_result_ = E_NOINTERFACE;
+    OleCheck(E_NOINTERFACE);
+  }
+  site_ = ComPtr<Site>::Attach(new Site(this));
+  try {
+    IOleClientSite* client = static_cast<IOleClientSite*>(site_.get());
+    DWORD misc = 0;
+    if (FAILED(object_->GetMiscStatus(DVASPECT_CONTENT, &misc))) misc = 0;
+    const bool site_first = (misc & OLEMISC_SETCLIENTSITEFIRST) != 0;
+    if (site_first) OleCheck(object_->SetClientSite(client));
+    if (auto persist = object_.As<IPersistStreamInit>(IID_IPersistStreamInit))
+      OleCheck(persist->InitNew());
+    if (!site_first) OleCheck(object_->SetClientSite(client));
+    // Script errors of a page must never stop the program with a dialog.
+    if (auto browser = object_.As<IWebBrowser2>(kWebBrowser2Interface))
+      browser->put_Silent(VARIANT_TRUE);
+    RECT r = HostRect();
+    OleCheck(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, client, 0, WindowHandle(), &r));
+    in_place_ = object_.As<IOleInPlaceObject>(IID_IOleInPlaceObject);
+    active_ = object_.As<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject);
+    UpdateObjectRects();
+  } catch (...) {
+    Teardown();
+    throw;
+  }
+}
+
+void TWebBrowser::Teardown() noexcept {
+  if (!object_ && !site_) return;
+  tearing_down_ = true;
+  // Our references go first into locals, so that nothing the control calls back while it
+  // shuts down finds a half-released host.
+  ComPtr<IOleInPlaceObject> in_place = std::move(in_place_);
+  ComPtr<IOleObject> object = std::move(object_);
+  ComPtr<Site> site = std::move(site_);
+  active_.reset();
+  if (in_place) in_place->InPlaceDeactivate();
+  in_place.reset();
+  if (object) {
+    object->SetClientSite(nullptr);
+    object->Close(OLECLOSE_NOSAVE);
+  }
+  browser_.reset();
+  if (IOleObject* last = object.release()) {
+    if (last->Release() != 0) ++g_controls_left_referenced;
+  }
+  if (site) site->Detach();
+  site.reset();
+  in_place_active_ = false;
+}
+
+void TWebBrowser::UpdateObjectRects() noexcept {
+  if (!in_place_ || tearing_down_) return;
+  RECT r = HostRect();
+  in_place_->SetObjectRects(&r, &r);
+}
+
+void TWebBrowser::Resized() { UpdateObjectRects(); }
+
+void TWebBrowser::UIActivate() noexcept {
+  if (!object_ || !site_ || focusing_ || tearing_down_) return;
+  focusing_ = true;
+  RECT r = HostRect();
+  object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(site_.get()), 0,
+                  WindowHandle(), &r);
+  // A control that took the activation but left the focus with us gets it in its own window.
+  if (GetFocus() == WindowHandle()) {
+    if (HWND control = ControlWindow()) ::SetFocus(control);
+  }
+  focusing_ = false;
+}
+
+LRESULT TWebBrowser::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_SETFOCUS:
+      UIActivate();
+      break;  // the form notes the browser as its active control
+    case WM_DESTROY:
+      Teardown();
+      break;
+    case kEmbedMessage:
+      if (!object_ && !tearing_down_) {
+        // The window that has just appeared is painted before the control is set up, which
+        // takes a while: the user sees the whole window at once.
+        if (HWND top = GetAncestor(WindowHandle(), GA_ROOT); top && IsWindowVisible(top))
+          RedrawWindow(top, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        Embed();
+      }
+      return 0;
+    default:
+      break;
+  }
+  return TWinControl::WndProc(msg, wp, lp);
+}
+
+bool TWebBrowser::PreTranslateMessage(MSG& msg) {
+  if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
+  HWND host = WindowHandle();
+  if (!host || !active_ || tearing_down_ || !msg.hwnd || !IsChild(host, msg.hwnd)) return false;
+  ComPtr<IOleInPlaceActiveObject> target = active_;  // kept alive for the length of the call
+  return target->TranslateAccelerator(&msg) == S_OK;
+}
+
+IWebBrowser2* TWebBrowser::Browser() {
+  if (browser_) return browser_.get();
+  if (!object_) Handle();
+  if (!object_ && SUCCEEDED(create_result_) && WindowHandle()) Embed();
+  if (!object_) OleCheck(FAILED(create_result_) ? create_result_ : E_UNEXPECTED);
+  ComPtr<IWebBrowser2> browser;
+  OleCheck(object_->QueryInterface(kWebBrowser2Interface, reinterpret_cast<void**>(browser.put())));
+  browser_ = std::move(browser);
+  return browser_.get();
+}
+
+void TWebBrowser::Navigate(const std::wstring& url) {
+  IWebBrowser2* browser = Browser();
+  Bstr address = NewBstr(url);
+  // Left-out optional arguments, as automation callers pass them.
+  VARIANT missing{};
+  V_VT(&missing) = VT_ERROR;
+  V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
+  OleCheck(browser->Navigate(address.get(), &missing, &missing, &missing, &missing));
+}
+
+void TWebBrowser::Refresh() { OleCheck(Browser()->Refresh()); }
+
+}  // namespace reprisa

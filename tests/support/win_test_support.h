@@ -1,0 +1,75 @@
+// Helpers shared by the Wine-run suites: message pumping with a bound, and recording boxes.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "win/kit/application_win.h"
+
+namespace reprisa::testing_support {
+
+// Dispatches messages through the application's loop until `done` or the time is up.
+inline bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 3000) {
+  DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > timeout_ms) return false;
+    Application->ProcessMessages();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  return true;
+}
+
+inline void PumpFor(DWORD ms) {
+  PumpUntil([] { return false; }, ms);
+}
+
+struct RecordedBox {
+  HWND owner;
+  std::wstring text, caption;
+  UINT flags;
+};
+
+// Records the application's message boxes for the lifetime of the object.
+class BoxRecorder {
+ public:
+  BoxRecorder() {
+    Application->message_box_hook = [this](HWND owner, const std::wstring& text,
+                                           const std::wstring& caption, UINT flags) {
+      boxes.push_back({owner, text, caption, flags});
+      return IDOK;
+    };
+  }
+  ~BoxRecorder() { Application->message_box_hook = nullptr; }
+  std::vector<RecordedBox> boxes;
+};
+
+// Presses a key on a control as the keyboard would: key down through the message loop.
+inline void PressKey(HWND target, WPARAM vk) {
+  PostMessageW(target, WM_KEYDOWN, vk, 1);
+  PostMessageW(target, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+}
+
+// Forgets what the placement store keeps for this test program (HKCU\Software\<exe name>), so
+// that every form test starts as a first run.
+inline void ClearStoredPlacement() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring name = path;
+  name = name.substr(name.find_last_of(L"\\/") + 1);
+  name = name.substr(0, name.find_last_of(L'.'));
+  RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\" + name).c_str());
+  RegDeleteKeyW(HKEY_CURRENT_USER, (L"Software\\" + name).c_str());
+}
+
+// Relative rectangle of a window inside its parent's client area.
+inline RECT RectInParent(HWND hwnd) {
+  RECT r;
+  GetWindowRect(hwnd, &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+}  // namespace reprisa::testing_support

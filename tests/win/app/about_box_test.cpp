@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include "core/exceptions.h"
+#include "win/app/about_box_win.h"
+#include "support/win_test_support.h"
+
+namespace reprisa {
+namespace {
+using namespace testing_support;
+
+class AboutBoxTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetScreenDpiOverride(96);
+    // As in the program: the main window first, then the dialog.
+    main_form = new TForm(Application);
+    main_form->FinishBuilding();
+    box = new TAboutBox(Application);
+    box->Handle();
+  }
+  void TearDown() override {
+    delete box;
+    delete main_form;
+    SetScreenDpiOverride(0);
+  }
+  // Clicks a button of the dialog through the message loop once the modal loop runs.
+  void PostClick(TButtonControl* b) {
+    PostMessageW(GetParent(b->WindowHandle()), WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(b->WindowHandle()));
+  }
+  TForm* main_form = nullptr;
+  TAboutBox* box = nullptr;
+};
+
+TEST_F(AboutBoxTest, IsBuiltAtOnceButMakesItsWindowsOnlyWhenFirstShown) {
+  TAboutBox* fresh = new TAboutBox(Application);
+  EXPECT_FALSE(fresh->HandleAllocated());
+  EXPECT_FALSE(fresh->BitBtn1->HandleAllocated());
+  EXPECT_EQ(fresh->Copyright->Caption().find(L"XXXX"), std::wstring::npos);  // created already
+  EXPECT_FALSE(fresh->ProgramIcon->HasPicture());  // decoded with the windows
+  // Once the modal loop runs (and the windows exist), click OK.
+  struct Clicker : MessageFilter {
+    TAboutBox* box;
+    bool PreTranslateMessage(MSG& msg) override {
+      if (msg.message != WM_APP + 3) return false;
+      box->BitBtn1->Click();
+      return true;
+    }
+  } clicker;
+  clicker.box = fresh;
+  Application->AddMessageFilter(&clicker);
+  PostMessageW(main_form->WindowHandle(), WM_APP + 3, 0, 0);
+  int result = fresh->ShowModal();
+  Application->RemoveMessageFilter(&clicker);
+  EXPECT_EQ(result, mrOk);
+  EXPECT_TRUE(fresh->BitBtn1->HandleAllocated());
+  EXPECT_EQ(GetWindow(fresh->WindowHandle(), GW_OWNER), main_form->WindowHandle());
+  delete fresh;
+}
+
+TEST_F(AboutBoxTest, IsAFixedDialogWithTheTableLayoutAndTexts) {
+  HWND h = box->WindowHandle();
+  EXPECT_EQ(box->Caption(), L"Info");
+  EXPECT_FALSE(IsWindowVisible(h));
+  LONG style = GetWindowLongW(h, GWL_STYLE);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  EXPECT_FALSE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_EQ(box->ClientWidth(), 664);
+  EXPECT_EQ(box->ClientHeight(), 453);
+
+  struct Place {
+    TWinControl* c;
+    int left, top, width, height;
+  } places[] = {{box->Panel1, 8, 8, 649, 385},      {box->ProgramIcon, 16, 40, 306, 322},
+                {box->Comments, 336, 56, 257, 33},  {box->BitBtn1, 241, 404, 181, 37},
+                {box->Label3, 336, 131, 238, 121},  {box->BitBtnXP1, 336, 240, 169, 25}};
+  for (const Place& p : places) {
+    RECT r = RectInParent(p.c->WindowHandle());
+    EXPECT_EQ(r.left, p.left) << p.c->Name().c_str();
+    EXPECT_EQ(r.top, p.top) << p.c->Name().c_str();
+    EXPECT_EQ(r.right - r.left, p.width) << p.c->Name().c_str();
+    EXPECT_EQ(r.bottom - r.top, p.height) << p.c->Name().c_str();
+  }
+  for (TLabel* l : {box->ProductName, box->Copyright, box->Label1, box->Label2}) {
+    RECT r = RectInParent(l->WindowHandle());
+    EXPECT_EQ(GetParent(l->WindowHandle()), box->Panel1->WindowHandle());
+    EXPECT_EQ(r.left, l == box->ProductName ? 8 : 336) << l->Name().c_str();
+  }
+  EXPECT_EQ(RectInParent(box->ProductName->WindowHandle()).top, 8);
+  EXPECT_EQ(RectInParent(box->Copyright->WindowHandle()).top, 40);
+  EXPECT_EQ(RectInParent(box->Label1->WindowHandle()).top, 96);
+  EXPECT_EQ(RectInParent(box->Label2->WindowHandle()).top, 112);
+
+  EXPECT_EQ(box->ProductName->Caption(), L"Garantiert ein Original Velmora Programm");
+  EXPECT_EQ(box->Label1->Caption(), L"Vertrauen Sie auf deutsche Qualit\u00E4t bei Software.");
+  EXPECT_EQ(box->Comments->Caption().rfind(L"Dies ist eine Velmora Computersoftware Produktion. (", 0), 0u);
+  EXPECT_EQ(box->Comments->Caption().back(), L')');
+  EXPECT_NE(box->Label3->Caption().find(L"velmora.example"), std::wstring::npos);
+  EXPECT_EQ(box->BitBtn1->Text(), L"OK");
+  EXPECT_EQ(box->DefaultButton(), box->BitBtn1);
+  EXPECT_EQ(box->BitBtn1->ModalResult(), mrOk);
+  EXPECT_TRUE(box->BitBtnXP1->HasGlyph());
+  EXPECT_EQ(box->Panel1->Color().Resolve(), RGB(240, 202, 166));
+  EXPECT_EQ(box->Panel1->TabOrder(), 0);
+  EXPECT_EQ(box->BitBtn1->TabOrder(), 1);
+
+  LOGFONTW lf{};
+  GetObjectW(box->ProductName->Font(), sizeof(lf), &lf);
+  EXPECT_STREQ(lf.lfFaceName, L"Arial Narrow");
+  EXPECT_EQ(lf.lfHeight, -24);
+  EXPECT_EQ(lf.lfWeight, FW_BOLD);
+  GetObjectW(box->Label1->Font(), sizeof(lf), &lf);
+  EXPECT_EQ(lf.lfWeight, FW_BOLD);
+  GetObjectW(box->Font(), sizeof(lf), &lf);
+  EXPECT_STREQ(lf.lfFaceName, L"MS Sans Serif");
+  EXPECT_EQ(lf.lfHeight, -11);
+}
+
+TEST_F(AboutBoxTest, RightsLineHoldsThisYearAndTheLogoIsLoaded) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  std::wstring rights = box->Copyright->Caption();
+  EXPECT_EQ(rights.find(L"XXXX"), std::wstring::npos);
+  EXPECT_NE(rights.find(std::to_wstring(now.wYear)), std::wstring::npos);
+  EXPECT_TRUE(box->ProgramIcon->HasPicture());
+  EXPECT_EQ(box->ProgramIcon->PictureWidth(), 306);
+  EXPECT_EQ(box->ProgramIcon->PictureHeight(), 322);
+}
+
+TEST(AboutBoxLogo, AMissingLogoGivesNoPictureAndNoError) {
+  EXPECT_TRUE(LoadLogo().has_value());
+  EXPECT_FALSE(LoadLogo(GetModuleHandleW(L"kernel32.dll")).has_value());
+}
+
+TEST(AboutBoxYear, ReplacesOnlyTheFirstPlaceholder) {
+  EXPECT_EQ(InsertYear(L"\u00A9 XXXX Velmora", 2026), L"\u00A9 2026 Velmora");
+  EXPECT_EQ(InsertYear(L"XXXX-XXXX", 2027), L"2027-XXXX");
+  EXPECT_EQ(InsertYear(L"XXX", 2026), L"XXX");
+  EXPECT_EQ(InsertYear(L"", 2026), L"");
+}
+
+TEST_F(AboutBoxTest, WebSiteButtonHandsTheAddressToTheShellAndTheDialogStaysOpen) {
+  std::vector<std::pair<HWND, std::wstring>> opened;
+  box->open_hook = [&](HWND owner, const std::wstring& address) {
+    opened.emplace_back(owner, address);
+  };
+  PostClick(box->BitBtnXP1);
+  PostClick(box->BitBtn1);  // only this one ends the modal loop
+  int result = box->ShowModal();
+  EXPECT_EQ(result, mrOk);
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].first, box->WindowHandle());
+  EXPECT_EQ(opened[0].second, L"https://www.velmora.example/");
+}
+
+TEST_F(AboutBoxTest, ClosingHidesAndTheNextShowingIsUnchangedWhereItWasLeft) {
+  PostMessageW(box->WindowHandle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(box->ShowModal(), mrCancel);
+  EXPECT_FALSE(IsWindowVisible(box->WindowHandle()));
+  RECT first;
+  GetWindowRect(box->WindowHandle(), &first);
+  // The first showing centred it; move it and show again: no second centring.
+  SetWindowPos(box->WindowHandle(), nullptr, first.left + 37, first.top + 23, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  std::wstring rights = box->Copyright->Caption();
+  PostClick(box->BitBtn1);
+  EXPECT_EQ(box->ShowModal(), mrOk);
+  RECT second;
+  GetWindowRect(box->WindowHandle(), &second);
+  EXPECT_EQ(second.left, first.left + 37);
+  EXPECT_EQ(second.top, first.top + 23);
+  EXPECT_EQ(box->Copyright->Caption(), rights);
+}
+
+TEST_F(AboutBoxTest, EveryShowingStartsWithTheOkButtonFocused) {
+  struct Probe : MessageFilter {
+    TAboutBox* box;
+    int step = 0;
+    HWND focus_first = nullptr, focus_second = nullptr;
+    bool PreTranslateMessage(MSG& msg) override {
+      if (msg.message != WM_APP + 9) return false;
+      (step == 0 ? focus_first : focus_second) = GetFocus();
+      if (step++ == 0) box->BitBtnXP1->SetFocus();  // left on the web-site button
+      PostMessageW(box->WindowHandle(), WM_CLOSE, 0, 0);
+      return true;
+    }
+  } probe;
+  probe.box = box;
+  box->open_hook = [](HWND, const std::wstring&) {};
+  Application->AddMessageFilter(&probe);
+  PostMessageW(box->WindowHandle(), WM_APP + 9, 0, 0);
+  box->ShowModal();
+  PostMessageW(box->WindowHandle(), WM_APP + 9, 0, 0);
+  box->ShowModal();
+  Application->RemoveMessageFilter(&probe);
+  EXPECT_EQ(probe.focus_first, box->BitBtn1->WindowHandle());
+  EXPECT_EQ(probe.focus_second, box->BitBtn1->WindowHandle());
+}
+
+TEST_F(AboutBoxTest, AFailureWhileShowingReachesTheCallerAndLeavesTheDialogClosed) {
+  box->OnShow = [](TObject*) { throw Exception(L"Anzeige gescheitert"); };
+  EXPECT_THROW(box->ShowModal(), Exception);
+  EXPECT_FALSE(IsWindowVisible(box->WindowHandle()));
+  EXPECT_TRUE(IsWindowEnabled(main_form->WindowHandle()));
+}
+
+TEST_F(AboutBoxTest, EnterClosesTheDialogThroughItsOkButton) {
+  // Enter is pressed on whatever has the focus once the dialog is up.
+  PostMessageW(box->WindowHandle(), WM_APP, 0, 0);  // lets the dialog activate first
+  struct Presser : MessageFilter {
+    bool PreTranslateMessage(MSG& msg) override {
+      if (msg.message == WM_APP) {
+        PressKey(GetFocus(), VK_RETURN);
+        return true;
+      }
+      return false;
+    }
+  } presser;
+  Application->AddMessageFilter(&presser);
+  BoxRecorder recorder;  // nothing may be shown
+  int result = box->ShowModal();
+  Application->RemoveMessageFilter(&presser);
+  EXPECT_EQ(result, mrOk);
+  EXPECT_TRUE(recorder.boxes.empty());
+}
+
+}  // namespace
+}  // namespace reprisa

@@ -1,0 +1,332 @@
+// The placement store on the main window: what a close writes, what the next showing restores.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "core/exceptions.h"
+#include "core/placement_values.h"
+#include "win/kit/registry_store_win.h"
+#include "win/app/main_form_win.h"
+#include "support/win_test_support.h"
+
+namespace reprisa {
+namespace {
+using namespace testing_support;
+
+const std::wstring kSection = L"TMainForm";
+
+std::wstring KeyPath() { return L"Software\\win_tests"; }
+
+std::optional<std::wstring> Stored(const std::wstring& ident) {
+  RegistryStore store(HKEY_CURRENT_USER, KeyPath(), true);
+  return store.ReadValue(kSection, ident);
+}
+
+void Store(const std::wstring& ident, const std::wstring& value) {
+  RegistryStore store(HKEY_CURRENT_USER, KeyPath(), false);
+  store.WriteValue(kSection, ident, value);
+}
+
+std::wstring Suffix() {
+  return ScreenSuffix(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+}
+
+class PlacementTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetScreenDpiOverride(96);
+    ClearStoredPlacement();
+  }
+  void TearDown() override {
+    if (form && IsIconic(form->WindowHandle())) ShowWindow(form->WindowHandle(), SW_RESTORE);
+    delete form;
+    ClearStoredPlacement();
+    SetScreenDpiOverride(0);
+  }
+  void Open() {
+    form = new TMainForm(Application);
+    form->Show();
+    PumpFor(50);
+  }
+  // Makes and shows the form; its window rectangle before the showing restored anything.
+  RECT OpenAndRememberMadePlace() {
+    form = new TMainForm(Application);
+    RECT made;
+    GetWindowRect(form->WindowHandle(), &made);
+    form->Show();
+    return made;
+  }
+  // The close query as closing the window asks it (without ending the test program).
+  void CloseQuery() {
+    bool can_close = true;
+    form->OnCloseQuery(form, can_close);
+    EXPECT_TRUE(can_close);
+  }
+  RECT WindowRect() {
+    RECT r;
+    GetWindowRect(form->WindowHandle(), &r);
+    return r;
+  }
+  TMainForm* form = nullptr;
+};
+
+TEST_F(PlacementTest, FirstRunCentresAndTheCloseWritesEveryValue) {
+  Open();
+  RECT wa;
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &wa, 0);
+  RECT r = WindowRect();
+  EXPECT_EQ(r.left, (wa.right - wa.left - (r.right - r.left)) / 2);
+  EXPECT_TRUE(form->FormPlacement1->Restored());
+  CloseQuery();
+  EXPECT_TRUE(form->FormPlacement1->Saved());
+  EXPECT_EQ(Stored(L"FormVersion"), L"0");
+  EXPECT_EQ(Stored(L"ShowCmd"), L"1");
+  EXPECT_EQ(Stored(L"PixelsPerInch"), L"96");
+  EXPECT_EQ(Stored(L"Visible"), L"0");
+  ASSERT_TRUE(Stored(L"Flags").has_value());
+  std::wstring norm = FourNumbersText(r.left, r.top, r.right, r.bottom);
+  EXPECT_EQ(Stored(L"NormPos"), norm);
+  EXPECT_EQ(Stored(L"NormPos" + Suffix()), norm);
+  EXPECT_TRUE(Stored(L"MinMaxPos").has_value());
+  EXPECT_EQ(Stored(L"MinMaxPos"), Stored(L"MinMaxPos" + Suffix()));
+}
+
+TEST_F(PlacementTest, TheNextRunOpensWhereTheLastOneClosed) {
+  Store(L"NormPos", L"100,120,1000,700");
+  Store(L"ShowCmd", L"1");
+  Open();
+  RECT r = WindowRect();
+  EXPECT_EQ(r.left, 100);
+  EXPECT_EQ(r.top, 120);
+  EXPECT_EQ(r.right - r.left, 900);
+  EXPECT_EQ(r.bottom - r.top, 580);
+  EXPECT_EQ(form->Position(), TPosition::poDesigned);
+  // The suffixed name for this screen wins over the plain one.
+  CloseQuery();
+  delete form;
+  form = nullptr;
+  Store(L"NormPos" + Suffix(), L"40,50,940,630");
+  Open();
+  r = WindowRect();
+  EXPECT_EQ(r.left, 40);
+  EXPECT_EQ(r.top, 50);
+}
+
+TEST_F(PlacementTest, ClosedMaximisedOpensMaximised) {
+  Store(L"NormPos", L"100,120,1000,700");
+  Store(L"ShowCmd", L"3");
+  Open();
+  EXPECT_TRUE(IsZoomed(form->WindowHandle()));
+  CloseQuery();
+  EXPECT_EQ(Stored(L"ShowCmd"), L"3");
+  EXPECT_EQ(Stored(L"NormPos"), L"100,120,1000,700");  // the normal rectangle is kept
+}
+
+TEST_F(PlacementTest, AnotherResolutionKeepsTheStateButNotThePlace) {
+  Store(L"NormPos", L"100,120,1000,700");
+  Store(L"PixelsPerInch", L"144");
+  Store(L"ShowCmd", L"3");
+  Open();
+  EXPECT_TRUE(IsZoomed(form->WindowHandle()));
+  ShowWindow(form->WindowHandle(), SW_RESTORE);
+  EXPECT_NE(WindowRect().left, 100);
+}
+
+TEST_F(PlacementTest, BrokenValuesFallBackWithoutAWord) {
+  BoxRecorder recorder;
+  struct Case {
+    const wchar_t* norm;
+    const wchar_t* show;
+  } cases[] = {{L"500,120,400,700", L"8"},  // right <= left: nothing of the place applies;
+                                              // ShowCmd 8 leaves the state
+               {L"", L"-3"}};
+  for (const Case& c : cases) {
+    ClearStoredPlacement();  // the form deleted last time saved its own place
+    Store(L"NormPos", c.norm);
+    Store(L"ShowCmd", c.show);
+    Open();
+    RECT wa, r = WindowRect();
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &wa, 0);
+    EXPECT_EQ(r.left, (wa.right - wa.left - (r.right - r.left)) / 2) << c.norm;
+    EXPECT_FALSE(IsZoomed(form->WindowHandle())) << c.norm;
+    delete form;
+    form = nullptr;
+  }
+  // Words that are not numbers take the form's own place (here where it was made, not centred).
+  ClearStoredPlacement();
+  Store(L"NormPos", L"x,y");
+  RECT before = OpenAndRememberMadePlace();
+  RECT r = WindowRect();
+  EXPECT_EQ(r.left, before.left);
+  EXPECT_EQ(r.right, before.right);
+  EXPECT_TRUE(recorder.boxes.empty());
+}
+
+TEST_F(PlacementTest, TwoWordsGiveLeftAndTopTheOtherEdgesStayTheForms) {
+  Store(L"NormPos", L"60,70");
+  RECT before = OpenAndRememberMadePlace();
+  RECT r = WindowRect();
+  EXPECT_EQ(r.left, 60);
+  EXPECT_EQ(r.top, 70);
+  EXPECT_EQ(r.right, before.right);
+  EXPECT_EQ(r.bottom, before.bottom);
+}
+
+TEST_F(PlacementTest, AValueOfTheWrongTypeIsReportedAndNothingIsSavedThatRun) {
+  {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (KeyPath() + L"\\TMainForm").c_str(), 0, nullptr,
+                              0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    DWORD one = 1;
+    RegSetValueExW(key, L"FormVersion", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one),
+                   sizeof(one));
+    RegCloseKey(key);
+  }
+  BoxRecorder recorder;
+  Open();
+  ASSERT_EQ(recorder.boxes.size(), 1u);
+  // Ends in "'", below "." in code: no full stop is added.
+  EXPECT_EQ(recorder.boxes[0].text, L"Invalid data type for 'FormVersion'");
+  EXPECT_EQ(recorder.boxes[0].caption, L"Reprisa");
+  EXPECT_FALSE(form->FormPlacement1->Restored());
+  CloseQuery();
+  delete form;
+  form = nullptr;
+  EXPECT_FALSE(Stored(L"NormPos").has_value());  // the stored values stay as they were
+}
+
+TEST_F(PlacementTest, DestroyedWithoutClosingSavesWithVisibleOne) {
+  Open();
+  BoxRecorder recorder;
+  EXPECT_TRUE(form->FormPlacement1->Restored());
+  EXPECT_FALSE(form->FormPlacement1->Saved());
+  delete form;
+  for (auto& b : recorder.boxes) ADD_FAILURE() << NarrowUtf8(b.text);
+  form = nullptr;
+  EXPECT_EQ(Stored(L"Visible"), L"1");
+}
+
+TEST_F(PlacementTest, ANewerStoredVersionIsRestoredAnOlderOneIsNot) {
+  Store(L"NormPos", L"100,120,1000,700");
+  Store(L"FormVersion", L"0");
+  form = new TMainForm(Application);
+  form->FormPlacement1->SetVersion(2);
+  form->Show();
+  EXPECT_NE(WindowRect().left, 100);  // stored under version 0 < 2: ignored
+  CloseQuery();
+  EXPECT_EQ(Stored(L"FormVersion"), L"2");
+}
+
+TEST_F(PlacementTest, APlaceOffEveryScreenIsBroughtBackOntoTheScreen) {
+  Store(L"NormPos", L"5000,4000,5900,4580");
+  Open();
+  RECT r = WindowRect();
+  EXPECT_LT(r.left, GetSystemMetrics(SM_CXSCREEN));
+  EXPECT_LT(r.top, GetSystemMetrics(SM_CYSCREEN));
+  EXPECT_EQ(r.right - r.left, 900);
+}
+
+TEST_F(PlacementTest, ClosedMinimisedStartsTheApplicationMinimised) {
+  Store(L"ShowCmd", L"2");
+  Open();
+  EXPECT_TRUE(PumpUntil([&] { return IsIconic(form->WindowHandle()) != FALSE; }, 2000));
+}
+
+TEST_F(PlacementTest, InactiveStoreNeitherRestoresNorSavesButAnExplicitSaveWrites) {
+  Store(L"NormPos", L"100,120,1000,700");
+  form = new TMainForm(Application);
+  form->FormPlacement1->SetActive(false);
+  form->Show();
+  EXPECT_NE(WindowRect().left, 100);
+  ClearStoredPlacement();
+  CloseQuery();
+  EXPECT_FALSE(Stored(L"FormVersion").has_value());
+  form->FormPlacement1->SaveFormPlacement();
+  EXPECT_EQ(Stored(L"FormVersion"), L"0");
+}
+
+TEST_F(PlacementTest, TheComponentGivesTheFormItsEventsBack) {
+  form = new TMainForm(Application);
+  EXPECT_TRUE(static_cast<bool>(form->OnShow));
+  delete form->FormPlacement1;
+  EXPECT_FALSE(static_cast<bool>(form->OnShow));
+  EXPECT_FALSE(static_cast<bool>(form->OnCloseQuery));
+  EXPECT_FALSE(static_cast<bool>(form->OnDestroy));
+}
+
+}  // namespace
+}  // namespace reprisa
+
+namespace reprisa {
+namespace {
+using namespace testing_support;
+
+// Size limits and a fixed size, through the observer on the form's window.
+class PlacementLimitsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetScreenDpiOverride(96);
+    ClearStoredPlacement();
+    form = new TMainForm(Application);
+  }
+  void TearDown() override {
+    delete form;
+    ClearStoredPlacement();
+    SetScreenDpiOverride(0);
+  }
+  MINMAXINFO AskLimits() {
+    MINMAXINFO info{};
+    info.ptMaxPosition = {-4, -4};
+    info.ptMaxTrackSize = {5000, 5000};
+    SendMessageW(form->WindowHandle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    return info;
+  }
+  TMainForm* form = nullptr;
+};
+
+TEST_F(PlacementLimitsTest, NoLimitsNoObserverAndLimitsReplaceOnlyTheirMembers) {
+  TFormPlacement* p = form->FormPlacement1;
+  EXPECT_FALSE(p->Observing());
+  p->MinMaxInfo().SetMinTrackWidth(500);
+  EXPECT_TRUE(p->Observing());
+  MINMAXINFO info = AskLimits();
+  EXPECT_EQ(info.ptMinTrackSize.x, 500);
+  EXPECT_EQ(info.ptMaxTrackSize.x, 5000);  // 0 keeps what the system put there
+  p->MinMaxInfo().SetMinTrackWidth(0);
+  EXPECT_FALSE(p->Observing());
+}
+
+TEST_F(PlacementLimitsTest, PreventResizeFixesTheSizeAndTakesAwayTheMaximiseBox) {
+  TFormPlacement* p = form->FormPlacement1;
+  ASSERT_TRUE(form->BorderIcons() & biMaximize);
+  p->SetPreventResize(true);
+  EXPECT_TRUE(p->Observing());
+  EXPECT_FALSE(form->BorderIcons() & biMaximize);
+  EXPECT_FALSE(GetWindowLongW(form->WindowHandle(), GWL_STYLE) & WS_MAXIMIZEBOX);
+  form->Show();
+  MINMAXINFO info = AskLimits();
+  EXPECT_EQ(info.ptMinTrackSize.x, form->Width());
+  EXPECT_EQ(info.ptMaxTrackSize.y, form->Height());
+  RECT r;
+  GetWindowRect(form->WindowHandle(), &r);
+  LRESULT hit = SendMessageW(form->WindowHandle(), WM_NCHITTEST, 0,
+                             MAKELPARAM(r.right - 1, (r.top + r.bottom) / 2));
+  EXPECT_EQ(hit, HTNOWHERE);  // the sizing border is no border any more
+  p->SetPreventResize(false);
+  EXPECT_TRUE(form->BorderIcons() & biMaximize);
+  EXPECT_FALSE(p->Observing());
+}
+
+TEST_F(PlacementLimitsTest, EraseSectionsRemovesTheSectionAndItsNamesakesOnly) {
+  RegistryStore store(HKEY_CURRENT_USER, L"Software\\win_tests", false);
+  for (const wchar_t* section : {L"TMainForm", L"TMainForm.Grid", L"TMainForm2", L"Other"})
+    store.WriteValue(section, L"x", L"1");
+  form->FormPlacement1->EraseSections();
+  std::vector<std::wstring> left = store.SubkeyNames();
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::wstring>{L"Other", L"TMainForm2"}));
+}
+
+}  // namespace
+}  // namespace reprisa

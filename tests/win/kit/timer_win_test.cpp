@@ -1,0 +1,175 @@
+// The timer on the system backend under a real message loop.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "core/error_handler.h"
+#include "core/exceptions.h"
+#include "core/countdown.h"
+#include "win/kit/timer_win.h"
+
+namespace reprisa {
+namespace {
+
+// Dispatches this thread's messages until done() holds or the time is up.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= timeout_ms) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, timeout_ms - elapsed, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  return true;
+}
+
+void PumpFor(DWORD ms) {
+  PumpUntil([] { return false; }, ms);
+}
+
+TEST(Win32Timer, TicksOnTheMessageLoop) {
+  TTimer timer(NewWin32TimerBackend());
+  int ticks = 0;
+  timer.SetInterval(30);
+  timer.SetOnTimer([&] { ++ticks; });
+  ASSERT_TRUE(timer.Running());
+  EXPECT_TRUE(PumpUntil([&] { return ticks >= 3; }, 5000)) << "ticks: " << ticks;
+}
+
+BOOL CALLBACK CloseIfMessageBox(HWND window, LPARAM) {
+  wchar_t cls[16] = {};
+  GetClassNameW(window, cls, 16);
+  if (lstrcmpW(cls, L"#32770") == 0) PostMessageW(window, WM_COMMAND, IDOK, 0);
+  return TRUE;
+}
+
+// Asks every message box of the given thread to close.
+void CloseMessageBoxes(DWORD thread) { EnumThreadWindows(thread, &CloseIfMessageBox, 0); }
+
+TEST(Win32Timer, TicksGoOnWhileAMessageBoxRunsItsOwnLoop) {
+  // An error is reported in a message box; the countdown must not stand still behind it.
+  const DWORD self = GetCurrentThreadId();
+  TTimer timer(NewWin32TimerBackend());
+  int ticks = 0;
+  timer.SetInterval(30);
+  timer.SetOnTimer([&] {
+    if (++ticks == 4) CloseMessageBoxes(self);
+  });
+  // The guard that ends the box when the ticks never come runs on a thread of its own, so that
+  // it does not depend on the timers under test.
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_NE(done, nullptr);
+  std::thread guard([&] {
+    while (WaitForSingleObject(done, 5000) == WAIT_TIMEOUT) CloseMessageBoxes(self);
+  });
+  MessageBoxW(nullptr, L"Test", L"Test", MB_OK);
+  SetEvent(done);
+  guard.join();
+  CloseHandle(done);
+  EXPECT_GE(ticks, 4) << "the box was closed by the guard, not by the ticks";
+}
+
+TEST(Win32Timer, TimersTickEachOnTheirOwn) {
+  TTimer first(NewWin32TimerBackend());
+  int first_ticks = 0;
+  int second_ticks = 0;
+  first.SetInterval(20);
+  first.SetOnTimer([&] { ++first_ticks; });
+  {
+    TTimer second(NewWin32TimerBackend());
+    second.SetInterval(300);
+    second.SetOnTimer([&] { ++second_ticks; });
+    ASSERT_TRUE(PumpUntil([&] { return second_ticks >= 1; }, 5000));
+    EXPECT_GE(first_ticks, 5) << "the faster timer ticks at its own rate";
+  }
+  const int second_seen = second_ticks;
+  const int first_seen = first_ticks;
+  EXPECT_TRUE(PumpUntil([&] { return first_ticks >= first_seen + 3; }, 5000))
+      << "a timer goes on when another one ends";
+  // A timer made after the other one ended must not get that one's ticks, even when the
+  // system gives it the same id.
+  int third_ticks = 0;
+  TTimer third(NewWin32TimerBackend());
+  third.SetInterval(10000);
+  third.SetOnTimer([&] { ++third_ticks; });
+  PumpFor(700);
+  EXPECT_EQ(second_ticks, second_seen) << "an ended timer gets no tick";
+  EXPECT_EQ(third_ticks, 0) << "a tick of an ended timer reached a new one";
+}
+
+TEST(Win32Timer, StoppedTimerDeliversNothing) {
+  TTimer stopped(NewWin32TimerBackend());
+  TTimer running(NewWin32TimerBackend());
+  int stopped_ticks = 0;
+  int running_ticks = 0;
+  stopped.SetInterval(20);
+  stopped.SetOnTimer([&] { ++stopped_ticks; });
+  running.SetInterval(20);
+  running.SetOnTimer([&] { ++running_ticks; });
+  stopped.SetEnabled(false);
+  EXPECT_TRUE(PumpUntil([&] { return running_ticks >= 5; }, 5000));
+  EXPECT_EQ(stopped_ticks, 0);
+  running.SetInterval(0);
+  const int seen = running_ticks;
+  PumpFor(150);
+  EXPECT_EQ(running_ticks, seen);
+}
+
+TEST(Win32Timer, RestartGivesTheFullIntervalAgain) {
+  constexpr DWORD kInterval = 400;
+  TTimer timer(NewWin32TimerBackend());
+  DWORD fired_at = 0;
+  timer.SetInterval(kInterval);
+  timer.SetOnTimer([&] { fired_at = GetTickCount(); });
+  // Most of the interval passes, then the timer restarts: the first tick must wait a whole
+  // interval from the restart, not just the rest of the first one.
+  PumpFor(kInterval * 3 / 4);
+  ASSERT_EQ(fired_at, 0u) << "ticked before its interval";
+  timer.Restart();
+  const DWORD restarted_at = GetTickCount();
+  ASSERT_TRUE(PumpUntil([&] { return fired_at != 0; }, 5000));
+  EXPECT_GE(fired_at - restarted_at, kInterval - 50);
+}
+
+TEST(Win32Timer, ExceptionFromTheHandlerReachesTheErrorHandler) {
+  TObject* sender = nullptr;
+  std::wstring text;
+  int reports = 0;
+  ErrorHandler previous = SetErrorHandler([&](TObject* s) {
+    sender = s;
+    text = ClassifyException(nullptr).text;
+    ++reports;
+  });
+  {
+    TTimer timer(NewWin32TimerBackend());
+    timer.SetInterval(20);
+    timer.SetOnTimer([] { throw EConvertError(L"''x'' is not a valid time"); });
+    EXPECT_TRUE(PumpUntil([&] { return reports >= 2; }, 5000)) << "reports: " << reports;
+    EXPECT_EQ(sender, &timer);
+    EXPECT_TRUE(timer.Running()) << "the timer keeps ticking after a failed tick";
+  }
+  SetErrorHandler(std::move(previous));
+  EXPECT_EQ(text, L"''x'' is not a valid time.");
+}
+
+TEST(Win32Timer, ScheduleCountsDownOnTheSystemTickCount) {
+  TTimer timer(NewWin32TimerBackend());
+  timer.SetOnTimer([] {});
+  ReloadSchedule schedule(timer, SystemTickSource(), LocaleSettings{});
+  EXPECT_EQ(schedule.ApplyIntervalText(L"00:02"), L"00:02");
+  EXPECT_EQ(timer.Interval(), 2000);
+  PumpFor(1100);
+  EXPECT_EQ(schedule.CountdownText(), L"00:00");
+}
+
+}  // namespace
+}  // namespace reprisa
