@@ -1,0 +1,18 @@
+# The Linux build's end-to-end test, which drives reprisa from outside (X input, the accessibility
+# tree, a loopback web server with a video page), and the start-up benchmark's reference program.
+# Included at the end of cmake/gtk.cmake.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(reprisa_e2e_web REQUIRED IMPORTED_TARGET gtk+-3.0 webkit2gtk-4.1)
+
+# One GTK window with one web view: what bench/startup_linux.sh measures reprisa against.
+add_executable(minimal_browser_gtk ${CMAKE_SOURCE_DIR}/tests/gtk/e2e/minimal_browser.cpp)
+target_link_libraries(minimal_browser_gtk PRIVATE reprisa_flags PkgConfig::reprisa_e2e_web)
+
+if(TARGET reprisa)
+  # Starts its own Xvfb and session bus; timing-sensitive, so it runs alone. Screenshots and the
+  # program's output of a failed run are kept in gtk_e2e_artifacts/.
+  add_test(NAME gtk_e2e
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/gtk/e2e/run-e2e $<TARGET_FILE:reprisa>
+                   ${CMAKE_BINARY_DIR}/gtk_e2e_artifacts)
+  set_tests_properties(gtk_e2e PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+endif()

@@ -1,0 +1,430 @@
+"""The Linux program end to end, from outside as a user drives it: X input with xdotool, the fields
+read through the accessibility tree (AT-SPI), a loopback web server whose page plays a video and
+reports its currentTime twice a second, screenshots of the screen.
+
+    /usr/bin/python3 e2e_test.py PROGRAM [ARTIFACT_FOLDER]
+
+Needs DISPLAY (an X server without a window manager) and a session bus; run-e2e provides both.
+Exit status 0 when every check passed, 1 otherwise. On failure, the screenshots and the program's
+output are kept in ARTIFACT_FOLDER.
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi  # noqa: E402
+
+sys.dont_write_bytecode = True  # keep the source tree clean
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness as h  # noqa: E402
+
+TITLE = "Velmora Reprisa 1.0"
+ADDRESS = "Adresse"
+INTERVAL = "Wiederholung starten nach Min:Sekunden:"
+CURRENT = "Aktuelles Intervall"
+COUNTDOWN = "Neustart in:"
+SET_BUTTON = "Wert setzen"
+PAGE_PATHS = ["/index.html", "/second.html"]
+RELOAD_SECONDS = 5.0
+RELOAD_SLACK = 1.0
+
+
+class CheckFailed(Exception):
+    pass
+
+
+def check(condition, message, *details):
+    if not condition:
+        raise CheckFailed(message + "".join("\n    " + str(d) for d in details))
+
+
+# ---- the accessibility tree ----
+
+def accessible_app(pid, timeout=15.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        desktop = Atspi.get_desktop(0)
+        for i in range(desktop.get_child_count()):
+            app = desktop.get_child_at_index(i)
+            try:
+                if app is not None and app.get_process_id() == pid:
+                    return app
+            except gi.repository.GLib.Error:
+                continue
+        time.sleep(0.2)
+    raise CheckFailed("the program (pid %d) did not appear in the accessibility tree" % pid)
+
+
+def find_accessible(root, name, roles=None):
+    """Breadth-first through the program's own widgets (not into the web page's tree)."""
+    queue = [root]
+    while queue:
+        node = queue.pop(0)
+        try:
+            role = node.get_role()
+            if node.get_name() == name and (roles is None or role in roles):
+                return node
+            if role == Atspi.Role.DOCUMENT_WEB:
+                continue
+            queue.extend(node.get_child_at_index(i) for i in range(node.get_child_count()))
+        except gi.repository.GLib.Error:
+            continue
+    return None
+
+
+def field(app, name):
+    found = find_accessible(app, name, (Atspi.Role.TEXT, Atspi.Role.ENTRY,
+                                        Atspi.Role.PASSWORD_TEXT))
+    check(found is not None, "no text field named %r in the accessibility tree" % name)
+    return found
+
+
+def text_of(accessible):
+    return Atspi.Text.get_text(accessible, 0, -1)
+
+
+def click(accessible):
+    box = accessible.get_extents(Atspi.CoordType.SCREEN)
+    check(box.width > 0 and box.height > 0, "%r has no place on the screen" % accessible.get_name())
+    h.xdotool("mousemove", "--sync", box.x + box.width // 2, box.y + box.height // 2)
+    h.xdotool("click", "1")
+
+
+def wait_text(accessible, pattern, timeout):
+    deadline = time.monotonic() + timeout
+    while True:
+        text = text_of(accessible)
+        if re.fullmatch(pattern, text):
+            return text
+        if time.monotonic() >= deadline:
+            raise CheckFailed("field %r shows %r, expected /%s/" % (accessible.get_name(), text,
+                                                                    pattern))
+        time.sleep(0.1)
+
+
+# ---- the run ----
+
+class Run:
+    def __init__(self, program, artifacts):
+        self.program = program
+        self.artifacts = artifacts
+        self.tmp = tempfile.mkdtemp(prefix="reprisa-e2e-")
+        self.env = dict(os.environ)
+        for var, sub in (("XDG_CONFIG_HOME", "config"), ("XDG_DATA_HOME", "data"),
+                         ("HOME", "home"), ("XDG_CACHE_HOME", "cache")):
+            os.makedirs(os.path.join(self.tmp, sub))
+            self.env[var] = os.path.join(self.tmp, sub)
+        self.env.pop("WAYLAND_DISPLAY", None)
+        self.env["GDK_BACKEND"] = "x11"
+        self.env["NO_AT_BRIDGE"] = "0"
+        video = os.path.join(self.tmp, "clip.webm")
+        h.make_video(video)
+        self.server = h.PageServer(video)
+        self.display = h.Display()
+        self.process = None
+        self.window = None
+        self.starts = 0
+        self.shots = 0
+
+    def log(self, message):
+        print("[%6.1f s] %s" % (time.monotonic() - START, message), flush=True)
+
+    def start(self):
+        self.starts += 1
+        self.display.watch_maps()
+        self.output = open(os.path.join(self.tmp, "program-%d.log" % self.starts), "w")
+        self.process = subprocess.Popen([self.program], env=self.env, stdout=self.output,
+                                        stderr=subprocess.STDOUT, cwd=self.tmp)
+        mapped = self.display.wait_for_map(TITLE, 20.0)
+        check(mapped is not None, "no window %r appeared within 20 s" % TITLE)
+        self.window = mapped[0]
+        self.app = accessible_app(self.process.pid)
+        self.log("started, window %#x, pid %d" % (self.window, self.process.pid))
+
+    def close(self):
+        """Closes the window as a window manager's close box would; returns the exit code."""
+        self.display.request_close(self.window)
+        try:
+            code = self.process.wait(15)
+        except subprocess.TimeoutExpired:
+            code = h.stop(self.process)
+            raise CheckFailed("the program did not end within 15 s of closing its window "
+                              "(ended by signal: %s)" % code)
+        finally:
+            self.output.close()
+        return code
+
+    def screenshot(self):
+        self.shots += 1
+        return h.Screenshot(os.path.join(self.tmp, "screen-%02d.png" % self.shots))
+
+    def page_requests(self, since=0.0):
+        return self.server.log(PAGE_PATHS, since)
+
+    def reports(self, load):
+        return [r for r in self.server.log(["/report"]) if r.query.get("load") == str(load)]
+
+    def finish(self, failed):
+        if self.process is not None and self.process.poll() is None:
+            h.stop(self.process)
+        self.server.close()
+        self.display.close()
+        if failed and self.artifacts:
+            os.makedirs(self.artifacts, exist_ok=True)
+            for name in os.listdir(self.tmp):
+                if name.endswith((".png", ".log", ".ini")):
+                    shutil.copy(os.path.join(self.tmp, name), self.artifacts)
+            ini = os.path.join(self.tmp, "config", "reprisa", "reprisa.ini")
+            if os.path.exists(ini):
+                shutil.copy(ini, self.artifacts)
+            print("screenshots and program output kept in %s" % self.artifacts)
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+def page_colour_check(run, name):
+    """The page is rendered in the browser area: its background and its link box, in their
+    colours, at their places near the window's bottom right corner; the top strip with the
+    program's own controls is not painted in the page's colour."""
+    x, y, width, height = h.window_geometry(run.window)
+    shot = run.screenshot()
+    page = h.PAGES[name]
+    places = [
+        ("page background", x + width - h.LINK_WIDTH - 60, y + height - 20, page["background"]),
+        ("link box", x + width - h.LINK_WIDTH // 2, y + height - h.LINK_HEIGHT // 2, page["link"]),
+    ]
+    for what, px, py, colour in places:
+        seen = shot.pixel(px, py)
+        check(h.close_to(seen, colour), "%s of %s: expected %s at %d,%d, the screen shows %s"
+              % (what, name, colour, px, py, seen))
+    top = shot.pixel(x + width // 2, y + 5)
+    check(not h.close_to(top, page["background"]),
+          "the top of the window is painted in the page's colour %s: the page covers the "
+          "program's own controls" % (top,))
+
+
+def case_start(run):
+    """A first start: nothing is loaded, the fields show their first texts."""
+    run.start()
+    x, y, width, height = h.window_geometry(run.window)
+    run.first_geometry = (x, y, width, height)
+    check(width >= 846 and height >= 554, "the first window is %dx%d, smaller than 846x554"
+          % (width, height))
+    check(text_of(field(run.app, INTERVAL)) == "03:00", "the interval field does not start at 03:00")
+    check(text_of(field(run.app, CURRENT)) == "03:00", "the current interval is not 03:00 at start")
+    wait_text(field(run.app, COUNTDOWN), r"0(3:00|2:5\d)", 3.0)
+    check(not run.page_requests(), "a page was requested before an address was opened",
+          run.page_requests())
+
+
+def case_open_address(run):
+    """Typing an address and pressing Enter loads it, exactly once."""
+    h.xdotool("windowfocus", "--sync", run.window)
+    click(field(run.app, ADDRESS))
+    h.xdotool("key", "--clearmodifiers", "ctrl+a")
+    h.xdotool("type", "--delay", "5", run.server.url("/index.html"))
+    typed = time.monotonic()
+    h.xdotool("key", "Return")
+    first = run.server.wait_for(PAGE_PATHS, since=typed, timeout=5.0)
+    check(first and first[0].path == "/index.html",
+          "Enter in the address field did not load the page within 5 s", run.server.log())
+    run.server.wait_for(["/painted"], since=typed, timeout=10.0)
+    time.sleep(1.5)
+    loads = run.page_requests(typed)
+    check(len(loads) == 1, "Enter loaded the page %d times, expected once" % len(loads), *loads)
+    run.log("address opened: one request for /index.html")
+
+
+def case_rendered(run):
+    """A screenshot shows the page in its colours at known places."""
+    check(run.server.wait_for(["/painted"], timeout=5.0), "the page never reported its first paint")
+    page_colour_check(run, "index")
+    run.log("screenshot: page colours at their places")
+
+
+def case_interval_reloads(run):
+    """After setting 00:05 the page comes again every 5 s, at least three times, and each time
+    the video starts again from the beginning."""
+    click(field(run.app, INTERVAL))
+    h.xdotool("key", "--clearmodifiers", "ctrl+a")
+    h.xdotool("type", "--delay", "5", "00:05")
+    click(find_accessible(run.app, SET_BUTTON, (Atspi.Role.PUSH_BUTTON,)))
+    clicked = time.monotonic()
+    wait_text(field(run.app, CURRENT), "00:05", 2.0)
+    countdown = field(run.app, COUNTDOWN)
+    wait_text(countdown, "00:0[0-4]", 1.5)
+
+    # The countdown read through the accessibility tree while three reloads come.
+    seen = []
+    deadline = clicked + 3 * RELOAD_SECONDS + 2 * RELOAD_SLACK
+    while time.monotonic() < deadline and len(run.page_requests(clicked)) < 3:
+        seen.append(text_of(countdown))
+        time.sleep(0.25)
+    reloads = run.server.wait_for(PAGE_PATHS, count=3, since=clicked, timeout=1.0)
+    check(len(reloads) == 3, "%d reloads within %.0f s of setting 00:05, expected 3"
+          % (len(reloads), deadline - clicked), *run.page_requests())
+    bad = [t for t in seen if not re.fullmatch("00:0[0-4]", t)]
+    check(not bad, "the countdown showed texts outside 00:00..00:04 with interval 00:05", bad)
+    check(len(set(seen)) >= 4, "the countdown did not count down: it showed only %s" % sorted(set(seen)))
+
+    times = [clicked] + [r.when for r in reloads]
+    gaps = [b - a for a, b in zip(times, times[1:])]
+    check(all(abs(g - RELOAD_SECONDS) <= RELOAD_SLACK for g in gaps),
+          "reloads came after %s s, expected %.0f +- %.0f s" % (["%.2f" % g for g in gaps],
+                                                              RELOAD_SECONDS, RELOAD_SLACK))
+    check(all(r.path == "/index.html" for r in reloads), "a reload asked for another page", reloads)
+
+    # Each reload restarted the video: the load before it had played past 3 s, the new load's
+    # first report is below 1.5 s.
+    time.sleep(1.2)
+    loads = [r.load for r in reloads]
+    for load in loads:
+        before = [float(r.query["t"]) for r in run.reports(load - 1)]
+        after = [float(r.query["t"]) for r in run.reports(load)]
+        check(before and max(before) >= 3.0,
+              "before reload %d the video had not played past 3 s: %s" % (load, before))
+        check(after and after[0] < 1.5,
+              "after reload %d the video's first reported time is %s, expected below 1.5 s"
+              % (load, after[:3]))
+    run.log("interval 00:05: reloads after %s s, countdown showed %s"
+            % (", ".join("%.2f" % g for g in gaps), " ".join(sorted(set(seen), reverse=True))))
+    run.last_reload = reloads[-1].when
+
+
+def click_link(run):
+    x, y, width, height = h.window_geometry(run.window)
+    h.xdotool("mousemove", "--sync", x + width - h.LINK_WIDTH // 2, y + height - h.LINK_HEIGHT // 2)
+    h.xdotool("click", "1")
+
+
+def case_follow_link(run):
+    """After following a link, the next reload asks for the linked page."""
+    # Click well inside a reload interval, so the click's own load is not the tick's.
+    tick = run.server.wait_for(PAGE_PATHS, since=run.last_reload + 0.5, timeout=RELOAD_SECONDS + 2)
+    check(tick, "the reloads stopped", run.page_requests())
+    time.sleep(1.0)
+    clicked = time.monotonic()
+    click_link(run)
+    followed = run.server.wait_for(PAGE_PATHS, since=clicked, timeout=3.0)
+    check(followed and followed[0].path == "/second.html",
+          "clicking the link did not load /second.html", run.page_requests(clicked))
+    nxt = run.server.wait_for(PAGE_PATHS, count=2, since=clicked,
+                              timeout=RELOAD_SECONDS + RELOAD_SLACK)
+    check(len(nxt) == 2, "no reload came after following the link", run.page_requests(clicked))
+    check(nxt[1].path == "/second.html", "after following the link the reload asked for %s, "
+          "not the linked page /second.html" % nxt[1].path)
+    gap = nxt[1].when - tick[0].when
+    check(abs(gap - RELOAD_SECONDS) <= RELOAD_SLACK,
+          "following the link moved the reload: it came %.2f s after the previous one" % gap)
+    run.server.wait_for(["/painted"], since=nxt[1].when, timeout=5.0)
+    run.last_reload = nxt[1].when
+    run.log("link followed: the reload asked for /second.html")
+
+
+def case_web_process_killed(run):
+    """The web process killed from outside: the next tick brings the page back."""
+    time.sleep(1.0)
+    victims = h.web_processes(run.process.pid)
+    check(victims, "no WebKitWebProcess below the program (pid %d)" % run.process.pid,
+          [(p, h.process_name(p)) for p in h.descendants(run.process.pid)])
+    killed = time.monotonic()
+    for pid in victims:
+        os.kill(pid, 9)
+    run.log("killed web process(es) %s" % victims)
+    back = run.server.wait_for(PAGE_PATHS, since=killed, timeout=RELOAD_SECONDS + RELOAD_SLACK)
+    check(back, "no page request within %.0f s of the web process's end"
+          % (RELOAD_SECONDS + RELOAD_SLACK), run.server.log(since=killed))
+    check(back[0].path == "/second.html", "after the crash the program loaded %s, not the page "
+          "it showed (/second.html)" % back[0].path)
+    load = None
+    deadline = time.monotonic() + 5.0
+    while load is None and time.monotonic() < deadline:
+        late = run.server.log(["/report"], since=back[0].when)
+        load = late[0].query.get("load") if late else None
+        time.sleep(0.1)
+    check(load is not None, "the page came back but its script never ran")
+    check(run.server.wait_for(["/painted"], since=back[0].when, timeout=5.0),
+          "the page came back but never painted")
+    now = h.web_processes(run.process.pid)
+    check(now and not set(now) & set(victims), "no new web process after the crash", now)
+    page_colour_check(run, "second")
+    run.log("web process back (%s): page requested %.2f s after the kill"
+            % (now, back[0].when - killed))
+
+
+def case_close_and_restart(run):
+    """Closing ends the program with code 0; the next start comes back where the window was."""
+    h.xdotool("windowmove", "--sync", run.window, 40, 60)
+    h.xdotool("windowsize", "--sync", run.window, 1200, 760)
+    time.sleep(0.5)
+    before = h.window_geometry(run.window)
+    check(before == (40, 60, 1200, 760), "moving and sizing the window did not take: %s"
+          % (before,))
+    code = run.close()
+    check(code == 0, "closing the window ended the program with exit code %s" % code)
+    ini = os.path.join(run.env["XDG_CONFIG_HOME"], "reprisa", "reprisa.ini")
+    check(os.path.isfile(ini), "no placement file %s after closing" % ini)
+    with open(ini, encoding="utf-8", errors="replace") as f:
+        stored = f.read()
+    check("[TMainForm]" in stored, "the placement file has no [TMainForm] section", stored[:300])
+    run.log("closed with exit code 0; placement stored")
+
+    restarted = time.monotonic()
+    run.start()
+    after = h.window_geometry(run.window)
+    check(after == before, "the second start opened at %s, not where the window was closed (%s)"
+          % (after, before))
+    check(not run.page_requests(restarted), "the second start loaded a page by itself",
+          run.page_requests(restarted))
+    code = run.close()
+    check(code == 0, "closing the second start ended the program with exit code %s" % code)
+    run.log("second start at %s, closed with exit code 0" % (after,))
+
+
+CASES = [case_start, case_open_address, case_rendered, case_interval_reloads, case_follow_link,
+         case_web_process_killed, case_close_and_restart]
+
+
+def main():
+    if len(sys.argv) < 2:
+        print(__doc__, file=sys.stderr)
+        return 2
+    program = os.path.abspath(sys.argv[1])
+    artifacts = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else None
+    run = Run(program, artifacts)
+    failures = []
+    try:
+        for case in CASES:
+            try:
+                case(run)
+                print("PASS %s" % case.__name__, flush=True)
+            except CheckFailed as failure:
+                failures.append(case.__name__)
+                print("FAIL %s: %s" % (case.__name__, failure), flush=True)
+                if run.process is None or run.process.poll() is not None:
+                    if case is not CASES[-1]:
+                        print("the program is not running: the remaining cases are skipped")
+                        failures.append("(skipped)")
+                    break
+            except Exception:
+                failures.append(case.__name__)
+                print("ERROR %s:\n%s" % (case.__name__, traceback.format_exc()), flush=True)
+                break
+    finally:
+        run.finish(bool(failures))
+    print("%d of %d cases failed, %.0f s" % (len(failures), len(CASES), time.monotonic() - START)
+          if failures else "all %d cases passed, %.0f s" % (len(CASES), time.monotonic() - START))
+    return 1 if failures else 0
+
+
+START = time.monotonic()
+
+if __name__ == "__main__":
+    sys.exit(main())
