@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/exceptions.h"
+#include "core/texts.h"
 
 namespace reprisa {
 
@@ -14,7 +15,7 @@ ReloadSchedule::ReloadSchedule(TTimer& reload_timer, TickSource& ticks, LocaleSe
 
 std::wstring ReloadSchedule::ApplyIntervalText(std::wstring_view text) {
   const auto interval = ParseIntervalText(text, locale_);
-  if (!interval) throw EConvertError(FormatMessageText(L"''%s'' is not a valid time", {text}));
+  if (!interval) throw EConvertError(FormatMessageText(texts::kInvalidTime, {text}));
   timer_.SetInterval(*interval);
   timer_.Restart();
   lasttimer_ = ticks_.Now();

@@ -2,6 +2,8 @@
 
 #include <typeinfo>
 
+#include "core/texts.h"
+
 namespace reprisa {
 
 Exception::Exception(std::wstring message, std::shared_ptr<const Exception> inner)
@@ -34,7 +36,7 @@ std::wstring ExceptionDisplayText(const Exception& e) {
 }
 
 std::wstring LastResortText(std::wstring_view description) {
-  std::wstring text = L"Ein unerwarteter Fehler ist aufgetreten";
+  std::wstring text(texts::kUnexpectedError);
   if (!description.empty()) {
     text += L":\n";
     text += description;
@@ -54,7 +56,7 @@ ExceptionReport ClassifyException(std::exception_ptr e) {
   } catch (const Exception& ours) {
     return {ExceptionRoute::Show, ExceptionDisplayText(ours)};
   } catch (const std::bad_alloc&) {
-    return {ExceptionRoute::LastResort, L"Nicht gen\u00FCgend Arbeitsspeicher."};
+    return {ExceptionRoute::LastResort, std::wstring(texts::kOutOfMemory)};
   } catch (const std::exception& other) {
     return {ExceptionRoute::LastResort, WidenUtf8(other.what())};
   } catch (...) {

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "core/texts.h"
+
 namespace reprisa {
 
 // Base of every exception the program raises itself. The message is UTF-16; an exception may
@@ -27,7 +29,7 @@ class Exception : public std::exception {
 // Silent abort: leaves a handler without anything being shown.
 class EAbort : public Exception {
  public:
-  EAbort() : Exception(L"Operation aborted") {}
+  EAbort() : Exception(std::wstring(texts::kAborted)) {}
 };
 
 // A text could not be converted (an invalid interval text, for instance).

@@ -1,5 +1,7 @@
 #include "core/ole_error.h"
 
+#include "core/texts.h"
+
 namespace reprisa {
 
 std::wstring UnknownErrorText(std::int32_t code) {
@@ -7,7 +9,7 @@ std::wstring UnknownErrorText(std::int32_t code) {
   auto value = static_cast<std::uint32_t>(code);
   std::wstring hex(8, L'0');
   for (int i = 7; i >= 0; --i, value >>= 4) hex[static_cast<std::size_t>(i)] = kDigits[value & 0xF];
-  return L"Unbekannter Fehler 0x" + hex;
+  return std::wstring(texts::kUnknownError) + hex;
 }
 
 std::wstring OleErrorText(std::int32_t code, std::wstring_view system_text) {

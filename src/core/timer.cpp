@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/exceptions.h"
+#include "core/texts.h"
 
 namespace reprisa {
 
@@ -53,7 +54,7 @@ void TTimer::UpdateTimer() {
   }
   if (interval_ > 0 && enabled_ && on_timer_) {
     if (!backend_->Start(static_cast<std::uint32_t>(interval_)))
-      throw EOutOfResources(L"Not enough timers available");
+      throw EOutOfResources(std::wstring(texts::kNoTimers));
     running_ = true;
   }
 }

@@ -1,5 +1,6 @@
 #include "win/app/about_box_win.h"
 
+#include "core/texts.h"
 #include "win/app/resource_ids.h"
 
 namespace reprisa {
@@ -7,8 +8,8 @@ namespace reprisa {
 TAboutBox* AboutBox = nullptr;
 
 std::wstring InsertYear(std::wstring text, int year) {
-  std::size_t at = text.find(L"XXXX");
-  if (at != std::wstring::npos) text.replace(at, 4, std::to_wstring(year));
+  std::size_t at = text.find(texts::kYearPlaceholder);
+  if (at != std::wstring::npos) text.replace(at, texts::kYearPlaceholder.size(), std::to_wstring(year));
   return text;
 }
 
@@ -27,7 +28,7 @@ TAboutBox::TAboutBox(TComponent* owner) : TForm(owner) {
   SetDesignFont({L"MS Sans Serif", -11, false, clWindowText});
   SetBorderStyle(TBorderStyle::bsDialog);
   SetBorderIcons(biSystemMenu);
-  SetCaption(L"Info");
+  SetCaption(std::wstring(texts::kAboutCaption));
   SetDesignClientSize(664, 453);
   SetPosition(TPosition::poScreenCenter);
 
@@ -41,17 +42,16 @@ TAboutBox::TAboutBox(TComponent* owner) : TForm(owner) {
   ProgramIcon->SetStretch(true);
 
   ProductName = NewLabel(this, L"ProductName", Panel1, 8, 8,
-                          L"Garantiert ein Original Velmora Programm");
+                          std::wstring(texts::kProductName));
   ProductName->SetFont({L"Arial Narrow", -24, true, clBlack});
   ProductName->SetCaption(ProductName->Caption());  // size to the headline's own font
   Copyright = NewLabel(this, L"Copyright", Panel1, 336, 40,
-                        L"Copyright \u00A9 XXXX Velmora. Alle Rechte vorbehalten.");
+                        std::wstring(texts::kCopyright));
   Comments = NewControl<TLabel>(this, L"Comments", Panel1);
   Comments->SetWordWrap(true);
   Comments->SetAutoSize(false);
   Comments->SetDesignBounds(336, 56, 257, 33);
-  Comments->SetCaption(
-      L"Dies ist eine Velmora Computersoftware Produktion. (info@velmora.example)");
+  Comments->SetCaption(std::wstring(texts::kComments));
 
   BitBtn1 = NewControl<TBitBtn>(this, L"BitBtn1", this);
   BitBtn1->SetDesignBounds(241, 404, 181, 37);
@@ -59,24 +59,20 @@ TAboutBox::TAboutBox(TComponent* owner) : TForm(owner) {
   BitBtn1->SetTabOrder(1);
 
   Label1 = NewLabel(this, L"Label1", Panel1, 336, 96,
-                     L"Vertrauen Sie auf deutsche Qualit\u00E4t bei Software.");
+                     std::wstring(texts::kQuality));
   Label1->SetFont({L"MS Sans Serif", -11, true, clWindowText});
   Label1->SetCaption(Label1->Caption());
   Label2 = NewLabel(this, L"Label2", Panel1, 336, 112,
-                     L"Kleine Programme, die einfach funktionieren.");
+                     std::wstring(texts::kSlogan));
   Label3 = NewControl<TLabel>(this, L"Label3", Panel1);
   Label3->SetWordWrap(true);
   Label3->SetAutoSize(false);
   Label3->SetDesignBounds(336, 131, 238, 121);
-  Label3->SetCaption(
-      L"Neuigkeiten, Hilfe und weitere Programme finden Sie auf unserer Website "
-      L"www.velmora.example.\r\n\r\n"
-      L"Wir freuen uns \u00FCber Ihre Anregungen und w\u00FCnschen Ihnen viel Freude "
-      L"mit Reprisa.");
+  Label3->SetCaption(std::wstring(texts::kNews));
 
   BitBtnXP1 = NewControl<TBitBtn>(this, L"BitBtnXP1", Panel1);
   BitBtnXP1->SetDesignBounds(336, 240, 169, 25);
-  BitBtnXP1->SetText(L"www.velmora.example");
+  BitBtnXP1->SetText(std::wstring(texts::kMakerWebSiteCaption));
   BitBtnXP1->SetGlyph(IDB_GLYPH_GLOBE, IDB_GLYPH_GLOBE_DISABLED, 16);
   BitBtnXP1->SetTabOrder(0);
   BitBtnXP1->OnClick = [this](TObject* s) { BitBtnXP1Click(s); };
@@ -108,7 +104,7 @@ void TAboutBox::FormCreate(TObject*) {
 
 void TAboutBox::BitBtnXP1Click(TObject*) {
   if (open_hook) {
-    open_hook(WindowHandle(), kMakerWebSite);
+    open_hook(WindowHandle(), std::wstring(kMakerWebSite));
     return;
   }
   // The shell is loaded only when it is needed: it is large, and nothing else uses it.
@@ -117,7 +113,7 @@ void TAboutBox::BitBtnXP1Click(TObject*) {
   if (!shell) return;
   auto execute = reinterpret_cast<ShellExecuteFn>(
       reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW")));
-  if (execute) execute(WindowHandle(), L"open", kMakerWebSite, nullptr, nullptr, SW_SHOW);
+  if (execute) execute(WindowHandle(), L"open", kMakerWebSite.data(), nullptr, nullptr, SW_SHOW);
 }
 
 }  // namespace reprisa

@@ -1,12 +1,13 @@
 // The About dialog: the maker's logo, texts and a button that opens the maker's web site.
 #pragma once
 
+#include "core/texts.h"
 #include "win/kit/form_win.h"
 #include "win/kit/stdctrls_win.h"
 
 namespace reprisa {
 
-inline constexpr wchar_t kMakerWebSite[] = L"https://www.velmora.example/";
+inline constexpr std::wstring_view kMakerWebSite = texts::kMakerWebSite;
 
 class TAboutBox : public TForm {
  public:

@@ -1,10 +1,9 @@
 #include "win/app/main_form_win.h"
 
-#include "core/version.h"
-
-#include "win/kit/web_browser_win.h"
 #include "core/locale_settings.h"
+#include "core/texts.h"
 #include "win/app/about_box_win.h"
+#include "win/kit/web_browser_win.h"
 
 namespace reprisa {
 
@@ -12,19 +11,19 @@ TMainForm* MainForm = nullptr;
 
 namespace {
 TEdit* MakeEdit(TForm* form, const wchar_t* name, TWinControl* parent, int left, int top, int width,
-                int height, const wchar_t* text, int tab_order) {
+                int height, std::wstring_view text, int tab_order) {
   auto* e = NewControl<TEdit>(form, name, parent);
   e->SetDesignBounds(left, top, width, height);
-  e->SetText(text);
+  e->SetText(std::wstring(text));
   e->SetTabOrder(tab_order);
   return e;
 }
 
 TBitBtn* MakeButton(TForm* form, const wchar_t* name, TWinControl* parent, int left, int top,
-                    int width, int height, const wchar_t* caption, TBitBtnKind kind, int tab_order) {
+                    int width, int height, std::wstring_view caption, TBitBtnKind kind, int tab_order) {
   auto* b = NewControl<TBitBtn>(form, name, parent);
   b->SetDesignBounds(left, top, width, height);
-  b->SetText(caption);
+  b->SetText(std::wstring(caption));
   b->SetKind(kind);
   b->SetTabOrder(tab_order);
   return b;
@@ -35,7 +34,7 @@ TBitBtn* MakeButton(TForm* form, const wchar_t* name, TWinControl* parent, int l
 TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
   SetName(L"MainForm");
   SetDesignFont({L"Tahoma", -11, false, clWindowText});
-  SetCaption(L"Velmora Reprisa " REPRISA_VERSION_SHORT_W);
+  SetCaption(std::wstring(texts::kMainCaption));
   SetDesignClientSize(846, 554);
   SetPosition(TPosition::poScreenCenter);
 
@@ -55,20 +54,20 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
   Panel2->SetBevels(TBevelCut::bvNone, TBevelCut::bvNone);
   Panel2->SetAlign(TAlign::alRight);
 
-  GotoWebsiteBtn = MakeButton(this, L"GotoWebsiteBtn", Panel2, 8, 3, 153, 25, L"Zur Website...",
+  GotoWebsiteBtn = MakeButton(this, L"GotoWebsiteBtn", Panel2, 8, 3, 153, 25, texts::kGotoWebsite,
                               TBitBtnKind::bkOK, 0);
-  Label1 = NewLabel(this, L"Label1", Panel1, 8, 35, L"Wiederholung starten nach Min:Sekunden:");
-  Edit1 = MakeEdit(this, L"Edit1", Panel1, 226, 35, 71, 21, L"03:00", 2);
-  BitBtn2 = MakeButton(this, L"BitBtn2", Panel1, 303, 34, 122, 25, L"Wert setzen",
+  Label1 = NewLabel(this, L"Label1", Panel1, 8, 35, std::wstring(texts::kIntervalLabel));
+  Edit1 = MakeEdit(this, L"Edit1", Panel1, 226, 35, 71, 21, texts::kInitialInterval, 2);
+  BitBtn2 = MakeButton(this, L"BitBtn2", Panel1, 303, 34, 122, 25, texts::kApplyInterval,
                        TBitBtnKind::bkRetry, 3);
-  Edit2 = MakeEdit(this, L"Edit2", Panel1, 431, 35, 71, 21, L"03:00", 4);
+  Edit2 = MakeEdit(this, L"Edit2", Panel1, 431, 35, 71, 21, texts::kInitialInterval, 4);
   Edit2->SetReadOnly(true);
   Edit2->SetColor(clSilver);
-  Edit3 = MakeEdit(this, L"Edit3", Panel1, 571, 35, 71, 21, L"03:00", 5);
+  Edit3 = MakeEdit(this, L"Edit3", Panel1, 571, 35, 71, 21, texts::kInitialInterval, 5);
   Edit3->SetReadOnly(true);
   Edit3->SetColor(clSilver);
-  Label2 = NewLabel(this, L"Label2", Panel1, 508, 35, L"Neustart in:");
-  BitBtn3 = MakeButton(this, L"BitBtn3", Panel2, 8, 34, 153, 25, L"Stopuhr auf 0",
+  Label2 = NewLabel(this, L"Label2", Panel1, 508, 35, std::wstring(texts::kCountdownLabel));
+  BitBtn3 = MakeButton(this, L"BitBtn3", Panel2, 8, 34, 153, 25, texts::kRestartCountdown,
                        TBitBtnKind::bkCancel, 1);
   FormPlacement1 = new TFormPlacement(this);
   FormPlacement1->SetName(L"FormPlacement1");
@@ -87,10 +86,10 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
   MainMenu1->SetName(L"MainMenu1");
   Hilfe1 = new TMenuItem(this);
   Hilfe1->SetName(L"Hilfe1");
-  Hilfe1->SetCaption(L"Hilfe");
+  Hilfe1->SetCaption(std::wstring(texts::kHelpMenu));
   ber1 = new TMenuItem(this);
   ber1->SetName(L"ber1");
-  ber1->SetCaption(L"\u00DCber...");
+  ber1->SetCaption(std::wstring(texts::kAboutMenu));
   Hilfe1->Add(ber1);
   MainMenu1->Add(Hilfe1);
   SetMenu(MainMenu1);

@@ -3,8 +3,9 @@
 
 #include <memory>
 
-#include "win/kit/form_placement_win.h"
 #include "core/countdown.h"
+#include "core/texts.h"
+#include "win/kit/form_placement_win.h"
 #include "win/kit/timer_win.h"
 #include "win/kit/form_win.h"
 #include "win/kit/stdctrls_win.h"
@@ -14,7 +15,7 @@ namespace reprisa {
 class TWebBrowser;
 
 // The address the address field starts with.
-inline constexpr wchar_t kDefaultAddress[] = L"https://www.youtube.com/";
+inline constexpr std::wstring_view kDefaultAddress = texts::kDefaultAddress;
 
 class TMainForm : public TForm {
  public:

@@ -3,6 +3,7 @@
 
 #include "win/kit/application_win.h"
 #include "core/locale_settings.h"
+#include "core/texts.h"
 #include "win/app/about_box_win.h"
 #include "win/app/main_form_win.h"
 
@@ -15,7 +16,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
       app.Initialize();
       app.SetMainFormOnTaskBar(true);
-      app.SetTitle(L"Reprisa");
+      app.SetTitle(std::wstring(texts::kAppTitle));
       app.CreateForm(MainForm);
       app.CreateForm(AboutBox);
       code = app.Run();
