@@ -6,6 +6,7 @@ set(core_test_sources
   tests/core/jpeg_image_test.cpp
   tests/core/layout_test.cpp
   tests/core/ole_error_test.cpp
+  tests/core/placement_test.cpp
   tests/core/placement_values_test.cpp
   tests/core/timer_test.cpp
 )

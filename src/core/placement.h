@@ -279,6 +279,9 @@ class PlacementEngine {
   virtual bool MayResetMaximizedPosition() const { return true; }
 
   PlacementWindow* Window() const noexcept { return window_; }
+  // Closes a store left open and forgets the store and the window; a platform component calls
+  // it in its destructor, before the store and the window it bound go.
+  void Unbind() noexcept;
 
  private:
   class StoreScope;
@@ -287,7 +290,7 @@ class PlacementEngine {
   void WritePlacement(const PlacementRecord& record);
   void ReadPlacement(bool load_state, bool load_position);
   std::optional<Point> ResetMaximizedPoint();
-  void SaveGuarded(TObject* sender) noexcept;
+  void SaveGuarded() noexcept;
 
   TObject* sender_;
   PlacementStore* store_ = nullptr;
@@ -310,7 +313,7 @@ class PlacementEngine {
 // larger than the whole desktop, is moved onto the work area of the screen nearest to it (the one
 // it overlaps most when it overlaps any) and shrunk to fit it. The arithmetic is 64-bit, so any
 // 32-bit input works; the result has a positive size. Screens with an empty work area are
-// ignored; with none left the rectangle is only clamped to 32 bits.
+// ignored; with none left the rectangle is only moved into the 32-bit range.
 struct Rect64 {
   std::int64_t left = 0, top = 0, right = 0, bottom = 0;
 };
