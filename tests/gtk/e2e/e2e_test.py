@@ -2,11 +2,11 @@
 read through the accessibility tree (AT-SPI), a loopback web server whose page plays a video and
 reports its currentTime twice a second, screenshots of the screen.
 
-    /usr/bin/python3 e2e_test.py PROGRAM [ARTIFACT_FOLDER]
+    /usr/bin/python3 e2e_test.py [--keep] PROGRAM [ARTIFACT_FOLDER]
 
 Needs DISPLAY (an X server without a window manager) and a session bus; run-e2e provides both.
 Exit status 0 when every check passed, 1 otherwise. On failure, the screenshots and the program's
-output are kept in ARTIFACT_FOLDER.
+output are kept in ARTIFACT_FOLDER (with --keep, also when every check passed).
 """
 import os
 import re
@@ -214,9 +214,12 @@ def case_start(run):
     """A first start: nothing is loaded, the fields show their first texts."""
     run.start()
     x, y, width, height = h.window_geometry(run.window)
-    run.first_geometry = (x, y, width, height)
-    check(width >= 846 and height >= 554, "the first window is %dx%d, smaller than 846x554"
-          % (width, height))
+    check(width == 846 and height >= 554, "the first window is %dx%d, expected 846 wide and at "
+          "least 554 high" % (width, height))
+    screen_width, screen_height = run.display.size
+    centred = ((screen_width - width) // 2, (screen_height - height) // 2)
+    check(abs(x - centred[0]) <= 1 and abs(y - centred[1]) <= 1,
+          "the first window is at %d,%d, not centred at %d,%d" % (x, y, *centred))
     check(text_of(field(run.app, INTERVAL)) == "03:00", "the interval field does not start at 03:00")
     check(text_of(field(run.app, CURRENT)) == "03:00", "the current interval is not 03:00 at start")
     wait_text(field(run.app, COUNTDOWN), r"0(3:00|2:5\d)", 3.0)
@@ -359,6 +362,46 @@ def case_web_process_killed(run):
             % (now, back[0].when - killed))
 
 
+def showing(accessible):
+    try:
+        states = accessible.get_state_set()
+        return states.contains(Atspi.StateType.SHOWING)
+    except gi.repository.GLib.Error:
+        return False
+
+
+def wait_showing(root, name, roles, timeout=5.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        found = find_accessible(root, name, roles)
+        if found is not None and showing(found):
+            return found
+        time.sleep(0.1)
+    raise CheckFailed("%r did not show within %.0f s" % (name, timeout))
+
+
+def case_about_dialog(run):
+    """"Hilfe" -> "Über..." opens the dialog "Info"; while it is open the page keeps restarting
+    and the countdown keeps counting; "OK" closes it."""
+    click(find_accessible(run.app, "Hilfe", (Atspi.Role.MENU,)))
+    click(wait_showing(run.app, "Über...", (Atspi.Role.MENU_ITEM,)))
+    opened = time.monotonic()
+    dialog = wait_showing(run.app, "Info", (Atspi.Role.DIALOG, Atspi.Role.FRAME))
+    countdown = field(run.app, COUNTDOWN)
+    first = text_of(countdown)
+    reload = run.server.wait_for(PAGE_PATHS, since=opened, timeout=RELOAD_SECONDS + RELOAD_SLACK)
+    check(reload, "no reload while the About dialog was open")
+    check(text_of(countdown) != first, "the countdown stood still while the About dialog was open")
+    check(showing(dialog), "the About dialog closed by itself")
+    click(find_accessible(dialog, "OK", (Atspi.Role.PUSH_BUTTON,)))
+    deadline = time.monotonic() + 3.0
+    while showing(dialog) and time.monotonic() < deadline:
+        time.sleep(0.1)
+    check(not showing(dialog), "\"OK\" did not close the About dialog")
+    check(run.process.poll() is None, "closing the About dialog ended the program")
+    run.log("About dialog: a reload came while it was open; OK closed it")
+
+
 def case_close_and_restart(run):
     """Closing ends the program with code 0; the next start comes back where the window was."""
     h.xdotool("windowmove", "--sync", run.window, 40, 60)
@@ -389,15 +432,17 @@ def case_close_and_restart(run):
 
 
 CASES = [case_start, case_open_address, case_rendered, case_interval_reloads, case_follow_link,
-         case_web_process_killed, case_close_and_restart]
+         case_web_process_killed, case_about_dialog, case_close_and_restart]
 
 
 def main():
     if len(sys.argv) < 2:
         print(__doc__, file=sys.stderr)
         return 2
-    program = os.path.abspath(sys.argv[1])
-    artifacts = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else None
+    keep = "--keep" in sys.argv
+    args = [a for a in sys.argv[1:] if a != "--keep"]
+    program = os.path.abspath(args[0])
+    artifacts = os.path.abspath(args[1]) if len(args) > 1 else None
     run = Run(program, artifacts)
     failures = []
     try:
@@ -418,7 +463,7 @@ def main():
                 print("ERROR %s:\n%s" % (case.__name__, traceback.format_exc()), flush=True)
                 break
     finally:
-        run.finish(bool(failures))
+        run.finish(bool(failures) or keep)
     print("%d of %d cases failed, %.0f s" % (len(failures), len(CASES), time.monotonic() - START)
           if failures else "all %d cases passed, %.0f s" % (len(CASES), time.monotonic() - START))
     return 1 if failures else 0

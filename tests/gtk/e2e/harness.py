@@ -213,6 +213,16 @@ _x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctype
                             ctypes.c_void_p]
 _x11.XFlush.argtypes = [ctypes.c_void_p]
 _x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+_x11.XDisplayWidth.argtypes = [ctypes.c_void_p, ctypes.c_int]
+_x11.XDisplayHeight.argtypes = [ctypes.c_void_p, ctypes.c_int]
+
+# Xlib's default error handler ends the process; a window can vanish between its MapNotify and
+# our question for its name, so errors are only noted.
+_ERROR_HANDLER = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
+_x11.XSetErrorHandler.argtypes = [_ERROR_HANDLER]
+_x11.XSetErrorHandler.restype = ctypes.c_void_p
+_ignore_x_errors = _ERROR_HANDLER(lambda display, event: 0)
+_x11.XSetErrorHandler(_ignore_x_errors)
 
 _MAP_NOTIFY, _CLIENT_MESSAGE = 19, 33
 _SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
@@ -243,6 +253,7 @@ class Display:
         if not self.dpy:
             raise RuntimeError("cannot open the X display %r" % os.environ.get("DISPLAY"))
         self.root = _x11.XDefaultRootWindow(self.dpy)
+        self.size = (_x11.XDisplayWidth(self.dpy, 0), _x11.XDisplayHeight(self.dpy, 0))
 
     def close(self):
         if self.dpy:
