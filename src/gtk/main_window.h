@@ -1,0 +1,113 @@
+// The main window: the address, the interval and the countdown above the embedded browser,
+// the reload and countdown timers, and the "Hilfe" menu.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/countdown.h"
+#include "core/error_handler.h"
+#include "core/timer.h"
+#include "gtk/placement_gtk.h"
+#include "gtk/timer_gtk.h"
+#include "gtk/web_view_gtk.h"
+
+namespace reprisa {
+
+class AboutDialog;
+
+// Where the program keeps what it keeps: the placement file, and the folders of the web
+// view's site data and cache. The program passes the user's XDG folders; tests pass their own.
+struct AppFolders {
+  std::string placement_file;  // e.g. ~/.config/reprisa/reprisa.ini
+  std::string data_dir;        // e.g. ~/.local/share/reprisa
+  std::string cache_dir;       // e.g. ~/.cache/reprisa
+};
+
+// The user's folders, from GLib's XDG lookups, for an executable of the given path.
+AppFolders UserAppFolders(const std::string& executable_path);
+
+class MainWindow : public TObject {
+ public:
+  // Builds the window and its controls, hidden; the timers run from here on.
+  explicit MainWindow(const AppFolders& folders);
+  ~MainWindow() override;
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Shows the window: at the stored placement, or centred at the design size on a first run.
+  void Show();
+  // From now on nothing is saved, neither at a close nor at destruction (the program was told
+  // to terminate).
+  void DiscardPlacement();
+
+  // What happens when the user closed the window, after the placement was saved (the program
+  // ends its main loop here). The window is hidden, not destroyed, before it is called.
+  std::function<void()> on_closed;
+  // The About dialog "Über..." shows (may stay null: then the menu item does nothing).
+  AboutDialog* about = nullptr;
+
+  GtkWindow* Window() const noexcept { return GTK_WINDOW(window_); }
+  WebHost& Web() noexcept { return *web_; }
+  ReloadSchedule& Schedule() noexcept { return *schedule_; }
+  TTimer& Timer1() noexcept { return *timer1_; }
+  TTimer& Timer2() noexcept { return *timer2_; }
+  const AppFolders& Folders() const noexcept { return folders_; }
+  GtkFormPlacement& Placement() noexcept { return *placement_; }
+
+  // The controls (owned by the window).
+  GtkWidget* MainMenu1 = nullptr;
+  GtkWidget* Hilfe1 = nullptr;
+  GtkWidget* ber1 = nullptr;
+  GtkWidget* Panel1 = nullptr;
+  GtkWidget* Panel2 = nullptr;
+  GtkWidget* urled = nullptr;
+  GtkWidget* GotoWebsiteBtn = nullptr;
+  GtkWidget* Label1 = nullptr;
+  GtkWidget* Edit1 = nullptr;
+  GtkWidget* BitBtn2 = nullptr;
+  GtkWidget* Edit2 = nullptr;
+  GtkWidget* Label2 = nullptr;
+  GtkWidget* Edit3 = nullptr;
+  GtkWidget* BitBtn3 = nullptr;
+  GtkWidget* WebBrowser1 = nullptr;
+
+  // The handlers (each runs inside a guard at its GTK callback).
+  void FormCreate();
+  void GotoWebsiteBtnClick();
+  void BitBtn2Click();
+  void BitBtn3Click();
+  void Timer1Timer();
+  void Timer2Timer();
+  void ber1Click();
+  // The close request: saves the placement, hides the window and calls on_closed.
+  void FormClose();
+
+  // Whether the widget is the page or inside it (keys there belong to the page).
+  bool InsidePage(GtkWidget* widget) const;
+
+ private:
+  void BuildControls();
+  static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
+  static gboolean OnDelete(GtkWidget* widget, GdkEvent* event, gpointer self);
+  static gboolean OnDestroyedOutside(GtkWidget* widget, GdkEvent* event, gpointer self);
+
+  AppFolders folders_;
+  GtkWidget* window_ = nullptr;
+  std::unique_ptr<WebHost> web_;
+  MonotonicTickSource ticks_;
+  std::unique_ptr<TTimer> timer1_;
+  std::unique_ptr<TTimer> timer2_;
+  std::unique_ptr<ReloadSchedule> schedule_;
+  std::unique_ptr<GtkFormPlacement> placement_;
+  bool closed_ = false;
+};
+
+// The text of an entry as UTF-16, and the other way round.
+std::wstring EntryText(GtkWidget* entry);
+void SetEntryText(GtkWidget* entry, std::wstring_view text);
+
+}  // namespace reprisa

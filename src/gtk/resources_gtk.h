@@ -1,0 +1,38 @@
+// Files built into the executable (generated from resources/ at build time) and the pictures
+// made from them.
+#pragma once
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/jpeg_image.h"
+#include "gtk/gtk_ptr.h"
+
+namespace reprisa {
+
+struct EmbeddedFile {
+  const std::uint8_t* data;
+  std::size_t size;
+};
+
+// resources/logo.jpg
+EmbeddedFile LogoJpeg() noexcept;
+// The window icon at 16, 24, 32, 48 and 256 pixels (PNG), from resources/reprisa.ico.
+EmbeddedFile IconPng(int index) noexcept;
+inline constexpr int kIconCount = 5;
+// The 18 x 18 button glyphs of the three stock kinds and the About dialog's 16 x 16 globe (BMP).
+enum class Glyph { Ok, Cancel, Retry, Globe };
+EmbeddedFile GlyphBmp(Glyph glyph) noexcept;
+
+// A pixbuf holding a decoded picture; null for an empty picture.
+GRef<GdkPixbuf> PixbufFromImage(const PixelImage& image);
+// A pixbuf from an encoded file GdkPixbuf can read (PNG, BMP); null when it cannot.
+GRef<GdkPixbuf> PixbufFromFile(EmbeddedFile file);
+// A button glyph, its bottom-left pixel's colour made transparent (the rule of bitmap buttons).
+GRef<GdkPixbuf> GlyphPixbuf(Glyph glyph);
+// The About dialog's logo, decoded by the core's JPEG decoder; null when it does not decode.
+GRef<GdkPixbuf> LogoPixbuf();
+
+}  // namespace reprisa

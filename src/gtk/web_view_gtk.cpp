@@ -1,0 +1,93 @@
+#include "gtk/web_view_gtk.h"
+
+#include <glib/gstdio.h>
+
+#include <cctype>
+
+namespace reprisa {
+
+std::string AddressFromText(const std::string& text) {
+  auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return "";
+  auto last = text.find_last_not_of(" \t\r\n");
+  std::string address = text.substr(first, last - first + 1);
+  // A scheme is letters, digits, '+', '-' or '.' from a letter up to a ':'; "host:port" is not one
+  // unless a "//" follows or the scheme is one that never has it.
+  std::size_t colon = address.find(':');
+  bool scheme = colon != std::string::npos && colon > 0 &&
+                std::isalpha(static_cast<unsigned char>(address[0]));
+  for (std::size_t i = 0; scheme && i < colon; ++i) {
+    unsigned char c = static_cast<unsigned char>(address[i]);
+    scheme = std::isalnum(c) || c == '+' || c == '-' || c == '.';
+  }
+  if (scheme) {
+    std::string name = address.substr(0, colon);
+    for (auto& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (address.compare(colon + 1, 2, "//") == 0 || name == "about" || name == "data" ||
+        name == "file" || name == "javascript" || name == "mailto") {
+      return address;
+    }
+  }
+  return "http://" + address;
+}
+
+WebHost::WebHost(const std::string& data_dir, const std::string& cache_dir) {
+  g_mkdir_with_parents(data_dir.c_str(), 0700);
+  GRef<WebKitWebsiteDataManager> data(webkit_website_data_manager_new(
+      "base-data-directory", data_dir.c_str(), "base-cache-directory", cache_dir.c_str(),
+      nullptr));
+  // Cookies are kept only in memory unless given a file: a signed-in site stays signed in.
+  GString0 cookies(g_build_filename(data_dir.c_str(), "cookies.sqlite", nullptr));
+  webkit_cookie_manager_set_persistent_storage(
+      webkit_website_data_manager_get_cookie_manager(data.get()), cookies.get(),
+      WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+  context_.Reset(webkit_web_context_new_with_website_data_manager(data.get()));
+
+  // The restarted video must not wait for a click.
+  GRef<WebKitWebsitePolicies> policies(
+      webkit_website_policies_new_with_policies("autoplay", WEBKIT_AUTOPLAY_ALLOW, nullptr));
+  view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_.get(),
+                                       "website-policies", policies.get(), nullptr));
+  g_object_ref_sink(view_);
+  WebKitSettings* settings = webkit_web_view_get_settings(view_);
+  webkit_settings_set_media_playback_requires_user_gesture(settings, FALSE);
+  webkit_settings_set_enable_media(settings, TRUE);
+
+  g_signal_connect(view_, "load-changed", G_CALLBACK(&WebHost::OnLoadChanged), this);
+  g_signal_connect(view_, "web-process-terminated", G_CALLBACK(&WebHost::OnTerminated), this);
+}
+
+WebHost::~WebHost() {
+  g_signal_handlers_disconnect_by_data(view_, this);
+  g_object_unref(view_);
+}
+
+void WebHost::Navigate(const std::string& text) {
+  std::string address = AddressFromText(text);
+  if (address.empty()) return;
+  ended_ = false;
+  last_uri_ = address;
+  webkit_web_view_load_uri(view_, address.c_str());
+}
+
+void WebHost::Refresh() {
+  if (ended_) {
+    ended_ = false;
+    if (!last_uri_.empty()) webkit_web_view_load_uri(view_, last_uri_.c_str());
+    return;
+  }
+  webkit_web_view_reload(view_);
+}
+
+void WebHost::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self) {
+  if (event != WEBKIT_LOAD_COMMITTED) return;
+  auto* host = static_cast<WebHost*>(self);
+  if (const gchar* uri = webkit_web_view_get_uri(view)) host->last_uri_ = uri;
+  host->ended_ = false;
+}
+
+void WebHost::OnTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self) {
+  static_cast<WebHost*>(self)->ended_ = true;
+}
+
+}  // namespace reprisa

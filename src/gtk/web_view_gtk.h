@@ -1,0 +1,55 @@
+// The embedded browser: one WebKit web view with its own web context, whose cookies and site
+// storage live in a folder of the program's, media allowed to start without a click, and a
+// page that comes back after its web process ended.
+#pragma once
+
+#include <webkit2/webkit2.h>
+
+#include <string>
+
+#include "gtk/gtk_ptr.h"
+
+namespace reprisa {
+
+class WebHost {
+ public:
+  // data_dir holds cookies and site storage (made when missing); cache_dir the web cache.
+  WebHost(const std::string& data_dir, const std::string& cache_dir);
+  ~WebHost();
+  WebHost(const WebHost&) = delete;
+  WebHost& operator=(const WebHost&) = delete;
+
+  // The web view widget (owned by the window it is packed into).
+  GtkWidget* Widget() const noexcept { return GTK_WIDGET(view_); }
+  WebKitWebView* View() const noexcept { return view_; }
+
+  // Opens the address typed by the user. A text without a scheme is taken as an http address,
+  // as a browser's address bar does; a text of blanks only opens nothing.
+  void Navigate(const std::string& address);
+
+  // Reloads the page now shown (also one reached through a link). After the web process ended,
+  // loads the last address it showed again instead, so the window does not stay blank.
+  void Refresh();
+
+  // Whether the web process ended since the page was last (re)loaded.
+  bool WebProcessEnded() const noexcept { return ended_; }
+  // The address of the page last committed, "" before any.
+  const std::string& LastUri() const noexcept { return last_uri_; }
+
+ private:
+  static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
+  static void OnTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
+                           gpointer self);
+
+  GRef<WebKitWebContext> context_;
+  WebKitWebView* view_ = nullptr;  // floating until packed; we hold a reference of our own
+  std::string last_uri_;
+  bool ended_ = false;
+};
+
+// The address a typed text stands for: as it is when it names a scheme ("http://...",
+// "about:blank", "file:/..."), otherwise "http://" + text. Blanks around it are dropped;
+// "" for a text of blanks only.
+std::string AddressFromText(const std::string& text);
+
+}  // namespace reprisa

@@ -1,0 +1,103 @@
+// The About dialog: its texts with this year, the logo decoded by the core, the web-site button
+// that hands the maker's address to the desktop and leaves the dialog open, and OK that closes it.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/exceptions.h"
+#include "core/texts.h"
+#include "gtk/about_dialog.h"
+#include "gtk/resources_gtk.h"
+#include "gtk_test_support.h"
+
+namespace reprisa {
+namespace {
+
+using testing_gtk::PumpUntil;
+
+std::string U8(std::wstring_view text) { return NarrowUtf8(text); }
+std::string LabelText(GtkWidget* label) { return gtk_label_get_text(GTK_LABEL(label)); }
+
+TEST(AboutDialog, ShowsTheMakersTextsWithThisYear) {
+  AboutDialog about;
+  EXPECT_EQ(gtk_window_get_title(about.Window()), std::string("Info"));
+  EXPECT_FALSE(gtk_window_get_resizable(about.Window()));
+  GDateTime* now = g_date_time_new_now_local();
+  const std::string year = std::to_string(g_date_time_get_year(now));
+  g_date_time_unref(now);
+  EXPECT_EQ(LabelText(about.Copyright),
+            "Copyright \u00A9 " + year + " Velmora. Alle Rechte vorbehalten.");
+  EXPECT_EQ(LabelText(about.ProductName), U8(texts::kProductName));
+  EXPECT_EQ(LabelText(about.Label1), U8(texts::kQuality));
+  EXPECT_EQ(LabelText(about.Comments), U8(texts::kComments));
+  EXPECT_EQ(LabelText(about.Label3).find('\r'), std::string::npos);
+  EXPECT_EQ(gtk_button_get_label(GTK_BUTTON(about.BitBtnXP1)), U8(texts::kMakerWebSiteCaption));
+  EXPECT_EQ(gtk_button_get_label(GTK_BUTTON(about.BitBtn1)), std::string("OK"));
+}
+
+TEST(AboutDialog, InsertYearReplacesTheFirstPlaceholderOnly) {
+  EXPECT_EQ(InsertYear(L"(c) XXXX and XXXX", 2026), L"(c) 2026 and XXXX");
+  EXPECT_EQ(InsertYear(L"no placeholder", 2026), L"no placeholder");
+}
+
+TEST(AboutDialog, TheLogoIsTheEmbeddedJpegDecodedByTheCore) {
+  GRef<GdkPixbuf> logo = LogoPixbuf();
+  ASSERT_TRUE(logo);
+  EXPECT_EQ(gdk_pixbuf_get_width(logo.get()), 306);
+  EXPECT_EQ(gdk_pixbuf_get_height(logo.get()), 322);
+  AboutDialog about;
+  GdkPixbuf* shown = gtk_image_get_pixbuf(GTK_IMAGE(about.ProgramIcon));
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(gdk_pixbuf_get_width(shown), 306);
+}
+
+TEST(AboutDialog, GlyphsHaveTheirBackgroundTransparent) {
+  for (Glyph glyph : {Glyph::Ok, Glyph::Cancel, Glyph::Retry, Glyph::Globe}) {
+    GRef<GdkPixbuf> pixbuf = GlyphPixbuf(glyph);
+    ASSERT_TRUE(pixbuf);
+    ASSERT_TRUE(gdk_pixbuf_get_has_alpha(pixbuf.get()));
+    const guchar* corner = gdk_pixbuf_read_pixels(pixbuf.get()) +
+                           (gdk_pixbuf_get_height(pixbuf.get()) - 1) *
+                               gdk_pixbuf_get_rowstride(pixbuf.get());
+    EXPECT_EQ(corner[3], 0);
+  }
+}
+
+// While the dialog runs modally, `step` runs from the main loop: it finds the dialog and acts.
+struct ModalScript {
+  AboutDialog* about;
+  std::vector<std::string> opened;
+  bool was_open_after_website = false;
+  int shows = 0;
+};
+
+TEST(AboutDialog, WebsiteButtonOpensTheAddressAndOkCloses) {
+  AboutDialog about;
+  ModalScript script{&about, {}, false, 0};
+  about.open_uri = [&](GtkWindow* owner, const std::string& uri) {
+    EXPECT_EQ(owner, about.Window());
+    script.opened.push_back(uri);
+  };
+  for (int round = 0; round < 2; ++round) {
+    g_timeout_add(
+        50,
+        +[](gpointer data) -> gboolean {
+          auto* s = static_cast<ModalScript*>(data);
+          if (!gtk_widget_get_visible(GTK_WIDGET(s->about->Window()))) return G_SOURCE_CONTINUE;
+          ++s->shows;
+          gtk_button_clicked(GTK_BUTTON(s->about->BitBtnXP1));
+          s->was_open_after_website = gtk_widget_get_visible(GTK_WIDGET(s->about->Window()));
+          gtk_button_clicked(GTK_BUTTON(s->about->BitBtn1));
+          return G_SOURCE_REMOVE;
+        },
+        &script);
+    about.ShowModal(nullptr);  // returns once OK was clicked
+    EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(about.Window())));
+  }
+  EXPECT_EQ(script.shows, 2);
+  EXPECT_TRUE(script.was_open_after_website);
+  EXPECT_EQ(script.opened, (std::vector<std::string>(2, U8(texts::kMakerWebSite))));
+}
+
+}  // namespace
+}  // namespace reprisa

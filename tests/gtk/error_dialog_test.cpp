@@ -1,0 +1,114 @@
+// Errors reach the user in a modal dialog titled "Reprisa" with the core's text, and the program
+// goes on; an abort shows nothing.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "core/error_handler.h"
+#include "core/exceptions.h"
+#include "gtk/error_dialog.h"
+#include "gtk/locale_gtk.h"
+#include "gtk_test_support.h"
+
+namespace reprisa {
+namespace {
+
+struct Seen {
+  int dialogs = 0;
+  std::string text;
+};
+
+// Closes the first error dialog that appears and notes its text.
+guint WatchForDialog(Seen* seen) {
+  return g_timeout_add(
+      20,
+      +[](gpointer data) -> gboolean {
+        auto* s = static_cast<Seen*>(data);
+        GtkWindow* dialog = testing_gtk::FindToplevel("Reprisa");
+        if (!dialog) return G_SOURCE_CONTINUE;
+        ++s->dialogs;
+        gchar* text = nullptr;
+        g_object_get(dialog, "text", &text, nullptr);
+        s->text = text ? text : "";
+        g_free(text);
+        gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+        return G_SOURCE_CONTINUE;
+      },
+      seen);
+}
+
+class ErrorDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = SetErrorHandler(nullptr);
+    InstallErrorDialogHandler(nullptr);
+    watch_ = WatchForDialog(&seen);
+  }
+  void TearDown() override {
+    g_source_remove(watch_);
+    SetErrorHandler(std::move(previous_));
+  }
+  template <class E>
+  void Raise(E e) {
+    try {
+      throw e;
+    } catch (...) {
+      HandleException(nullptr);
+    }
+  }
+  Seen seen;
+
+ private:
+  ErrorHandler previous_;
+  guint watch_ = 0;
+};
+
+TEST_F(ErrorDialogTest, ShowsTheProgramsOwnErrorsWithTheirText) {
+  Raise(ERegistryException(L"Failed to set data for 'NormPos'"));
+  EXPECT_EQ(seen.dialogs, 1);
+  EXPECT_EQ(seen.text, "Failed to set data for 'NormPos'");
+  Raise(EConvertError(L"no period after a quote, one after a letter"));
+  EXPECT_EQ(seen.dialogs, 2);
+  EXPECT_EQ(seen.text, "no period after a quote, one after a letter.");
+}
+
+TEST_F(ErrorDialogTest, ShowsForeignErrorsWithTheGermanLastResortText) {
+  Raise(std::runtime_error("kaputt"));
+  EXPECT_EQ(seen.dialogs, 1);
+  EXPECT_EQ(seen.text, "Ein unerwarteter Fehler ist aufgetreten:\nkaputt");
+}
+
+TEST_F(ErrorDialogTest, AnAbortShowsNothing) {
+  Raise(EAbort());
+  testing_gtk::Pump(100);
+  EXPECT_EQ(seen.dialogs, 0);
+}
+
+TEST(LocaleSettingsFrom, TakesSeparatorsAndDesignatorsFromTheLocale) {
+  struct {
+    const char* time_format;
+    const char* radix;
+    const char* am;
+    const char* pm;
+    wchar_t time_separator;
+    wchar_t decimal_separator;
+  } cases[] = {
+      {"%H:%M:%S", ",", "", "", L':', L','},     // German
+      {"%r", ".", "AM", "PM", L':', L'.'},       // no hours in the format: the default
+      {"%I.%M.%S %p", ".", "AM", "PM", L'.', L'.'},
+      {"%T", ",", "", "", L':', L','},
+      {"%Hh%M", ",", "", "", L'h', L','},
+      {"%OH:%OM", "", "", "", L':', L','},        // no radix: the default
+      {"", nullptr, nullptr, nullptr, L':', L','},
+  };
+  for (const auto& c : cases) {
+    LocaleSettings s = LocaleSettingsFrom(c.time_format, c.radix, c.am, c.pm);
+    EXPECT_EQ(s.timeSeparator, c.time_separator) << c.time_format;
+    EXPECT_EQ(s.decimalSeparator, c.decimal_separator) << c.time_format;
+    EXPECT_EQ(s.timeAMString, WidenUtf8(c.am ? c.am : "")) << c.time_format;
+  }
+}
+
+}  // namespace
+}  // namespace reprisa

@@ -1,0 +1,193 @@
+// The main window's placement through the key file: a round trip across two windows, the
+// maximised state, files that hold garbage, and files or folders that cannot be written.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/exceptions.h"
+#include "gtk/key_file_store.h"
+#include "gtk/main_window.h"
+#include "gtk_test_support.h"
+
+namespace reprisa {
+namespace {
+
+using testing_gtk::Pump;
+using testing_gtk::PumpUntil;
+using testing_gtk::ScratchDir;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class PlacementTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = SetErrorHandler([this](TObject*) {
+      errors.push_back(ClassifyException(std::current_exception()).text);
+    });
+  }
+  void TearDown() override { SetErrorHandler(std::move(previous_)); }
+
+  AppFolders Folders() const { return {ini, dir / "data", dir / "cache"}; }
+  std::unique_ptr<MainWindow> ShowWindow() {
+    auto window = std::make_unique<MainWindow>(Folders());
+    window->Show();
+    EXPECT_TRUE(PumpUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(window->Window())); }));
+    Pump(100);
+    return window;
+  }
+  static GdkRectangle Geometry(MainWindow& w) {
+    GdkRectangle r;
+    gtk_window_get_position(w.Window(), &r.x, &r.y);
+    gtk_window_get_size(w.Window(), &r.width, &r.height);
+    return r;
+  }
+  // The window centred at its design size, as on a first run (the screen is 1280 x 1024).
+  static void ExpectFirstRunPlace(MainWindow& w) {
+    GdkRectangle r = Geometry(w);
+    EXPECT_EQ(r.width, 846);
+    EXPECT_NEAR(r.x, (1280 - r.width) / 2, 1);
+    EXPECT_NEAR(r.y, (1024 - r.height) / 2, 1);
+  }
+
+  ScratchDir dir;
+  std::string ini = dir / "config/reprisa.ini";
+  std::vector<std::wstring> errors;
+
+ private:
+  ErrorHandler previous_;
+};
+
+TEST_F(PlacementTest, ComesBackWhereAndAsLargeAsItWasClosed) {
+  {
+    auto first = ShowWindow();
+    ExpectFirstRunPlace(*first);
+    gtk_window_move(first->Window(), 123, 77);
+    gtk_window_resize(first->Window(), 900, 640);
+    ASSERT_TRUE(PumpUntil([&] {
+      GdkRectangle r = Geometry(*first);
+      return r.x == 123 && r.y == 77 && r.width == 900 && r.height == 640;
+    }));
+    Pump(100);
+    first->FormClose();
+  }
+  const std::string stored = ReadFile(ini);
+  EXPECT_NE(stored.find("[TMainForm]"), std::string::npos) << stored;
+  EXPECT_NE(stored.find("NormPos(1280x1024)=123,77,1023,717"), std::string::npos) << stored;
+  EXPECT_NE(stored.find("NormPos=123,77,1023,717"), std::string::npos) << stored;
+  EXPECT_NE(stored.find("ShowCmd=1"), std::string::npos) << stored;
+  EXPECT_NE(stored.find("Visible=0"), std::string::npos) << stored;
+  // Written through a temporary file and a rename: nothing else is left in the folder.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "config"), {}), 1);
+
+  auto second = ShowWindow();
+  GdkRectangle r = Geometry(*second);
+  EXPECT_EQ(r.x, 123);
+  EXPECT_EQ(r.y, 77);
+  EXPECT_EQ(r.width, 900);
+  EXPECT_EQ(r.height, 640);
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(PlacementTest, ClosedMaximisedComesBackMaximised) {
+  std::filesystem::create_directories(dir / "config");
+  std::ofstream(ini) << "[TMainForm]\nFormVersion=0\nShowCmd=3\nPixelsPerInch=96\n"
+                        "NormPos=50,60,850,660\n";
+  auto window = ShowWindow();
+  EXPECT_EQ(window->Placement().PlacementWindowAdapter().WindowState(),
+            StoredWindowState::Maximized);
+  window->FormClose();
+  const std::string stored = ReadFile(ini);
+  EXPECT_NE(stored.find("ShowCmd=3"), std::string::npos) << stored;
+  // The normal rectangle is the one it comes back to, not the maximised one.
+  EXPECT_NE(stored.find("NormPos=50,60,850,660"), std::string::npos) << stored;
+}
+
+TEST_F(PlacementTest, GarbageGivesTheDefaults) {
+  std::string binary("[TMainForm]\nNormPos=\0\xff\xfe\x01\x02,7\n", 29);
+  for (int i = 0; i < 256; ++i) binary += static_cast<char>(i);
+  const std::string cases[] = {
+      binary,
+      "[TMainForm]\nNormPos=" + std::string(2 * 1024 * 1024, '9') + "\n",
+      "[TMainForm]\nNormPos=abc,def,ghi,jkl\nShowCmd=99\nFlags=x\n",
+      "[TMainForm]\nNormPos=500,500,100,100\n",  // right <= left: no position
+      "[TMainForm\nNormPos=10,10,500,500\n",     // no valid key file
+      "\xc3\x28[TMainForm]\nNormPos=10,10,500,500\n",  // not UTF-8
+  };
+  int n = 0;
+  for (const std::string& contents : cases) {
+    SCOPED_TRACE(n++);
+    std::filesystem::create_directories(dir / "config");
+    std::ofstream(ini, std::ios::binary | std::ios::trunc) << contents;
+    auto window = ShowWindow();
+    ExpectFirstRunPlace(*window);
+    EXPECT_EQ(window->Placement().PlacementWindowAdapter().WindowState(),
+              StoredWindowState::Normal);
+    window->FormClose();
+    // The next close writes a clean file over the garbage.
+    EXPECT_NE(ReadFile(ini).find("FormVersion=0"), std::string::npos);
+  }
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(PlacementTest, AFileThatCannotBeReplacedGivesDefaultsAndOneMessage) {
+  // A folder where the file belongs: it cannot be read, and the rename over it fails (also for
+  // root, whom permissions do not stop).
+  std::filesystem::create_directories(ini);
+  auto window = ShowWindow();
+  ExpectFirstRunPlace(*window);
+  EXPECT_TRUE(errors.empty());
+  window->FormClose();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0], L"Failed to set data for 'FormVersion'");
+  EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(window->Window())));
+  window.reset();  // the destroy event tries once more, and reports once more
+  EXPECT_EQ(errors.size(), 2u);
+}
+
+TEST_F(PlacementTest, AFolderThatCannotBeMadeGivesDefaultsAndTheCreateKeyMessage) {
+  std::ofstream(dir / "config") << "a file where the folder belongs";
+  auto window = ShowWindow();
+  ExpectFirstRunPlace(*window);
+  window->FormClose();
+  ASSERT_GE(errors.size(), 1u);
+  EXPECT_EQ(errors[0], L"Failed to create key TMainForm.");
+}
+
+TEST(KeyFileStore, ReadsWritesListsAndErasesSections) {
+  ScratchDir dir;
+  KeyFileStore store(dir / "sub/folder/test.ini");
+  store.Open(L"Software\\reprisa", true);
+  EXPECT_FALSE(store.Read(L"TMainForm", L"NormPos"));
+  store.Write(L"TMainForm", L"NormPos(1280x1024)", L"1,2,3,4");
+  store.Write(L"TMainForm.Extra", L"Text", L"with = and ; and \u00fc");
+  store.Close();
+
+  store.Open(L"Software\\reprisa", true);
+  auto value = store.Read(L"TMainForm", L"NormPos(1280x1024)");
+  ASSERT_TRUE(value);
+  EXPECT_EQ(value->text, L"1,2,3,4");
+  EXPECT_EQ(store.Read(L"TMainForm.Extra", L"Text")->text, L"with = and ; and \u00fc");
+  EXPECT_EQ(store.SectionNames(), (std::vector<std::wstring>{L"TMainForm", L"TMainForm.Extra"}));
+  store.EraseSection(L"TMainForm.Extra");
+  store.EraseSection(L"Missing");
+  store.Close();
+
+  store.Open(L"Software\\reprisa", false);
+  EXPECT_EQ(store.SectionNames(), (std::vector<std::wstring>{L"TMainForm"}));
+  // Names a key file cannot hold are missing on reading and fail on writing.
+  EXPECT_FALSE(store.Read(L"Bad]Section", L"x"));
+  EXPECT_THROW(store.Write(L"Bad]Section", L"x", L"1"), ERegistryException);
+  EXPECT_THROW(store.Write(L"TMainForm", L"a=b", L"1"), ERegistryException);
+  store.Close();
+  EXPECT_THROW(store.Write(L"TMainForm", L"x", L"1"), ERegistryException);  // not open
+}
+
+}  // namespace
+}  // namespace reprisa
