@@ -83,6 +83,17 @@ target_link_libraries(reprisa_gtk PUBLIC reprisa_core PkgConfig::REPRISA_GTK_DEP
 add_executable(reprisa ${CMAKE_SOURCE_DIR}/src/gtk/main.cpp)
 target_link_libraries(reprisa PRIVATE reprisa_gtk)
 
+# `cmake --install`: the program, its desktop file and its icon in the sizes the icon file holds.
+include(GNUInstallDirs)
+install(TARGETS reprisa RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/resources/reprisa.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+foreach(size 16 24 32 48 256)
+  install(FILES ${CMAKE_SOURCE_DIR}/resources/linux/reprisa-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+          RENAME reprisa.png)
+endforeach()
+
 # In-process tests on a screen of their own (tests/gtk/run-under-xvfb starts Xvfb and a session
 # bus for them).
 file(GLOB gtk_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/gtk/*_test.cpp)

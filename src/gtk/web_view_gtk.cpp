@@ -82,7 +82,9 @@ void WebHost::Refresh() {
 void WebHost::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self) {
   if (event != WEBKIT_LOAD_COMMITTED) return;
   auto* host = static_cast<WebHost*>(self);
-  if (const gchar* uri = webkit_web_view_get_uri(view)) host->last_uri_ = uri;
+  // After the web process ended the view may report no address: keep the last real one.
+  const gchar* uri = webkit_web_view_get_uri(view);
+  if (uri && *uri) host->last_uri_ = uri;
   host->ended_ = false;
 }
 
