@@ -24,3 +24,5 @@ set(jpeg_corpus ${CMAKE_BINARY_DIR}/jpeg_fuzz_corpus)
 file(MAKE_DIRECTORY ${jpeg_corpus})
 file(COPY ${CMAKE_SOURCE_DIR}/resources/logo.jpg DESTINATION ${jpeg_corpus})
 reprisa_fuzz_target(jpeg_fuzz -max_len=32768 ${jpeg_corpus})
+# Stored placement texts may be long: up to 1 MiB of input.
+reprisa_fuzz_target(placement_fuzz -max_len=1048576)

@@ -67,6 +67,7 @@ set(e2e_sources
   tests/e2e/main.cpp
   tests/e2e/driver.cpp
   tests/e2e/dialogs_test.cpp
+  tests/e2e/endsession_test.cpp
   tests/e2e/main_window_test.cpp
   tests/e2e/startup_test.cpp
   tests/support/loopback_server.cpp

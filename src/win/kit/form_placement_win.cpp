@@ -1,42 +1,18 @@
+// The form placement component on Windows: the rules of the core bound to a form's window and to
+// the registry.
 #include "win/kit/form_placement_win.h"
 
 #include <commctrl.h>
 
-#include <algorithm>
-#include <typeinfo>
+#include <vector>
 
 #include "win/kit/application_win.h"
-#include "core/placement_values.h"
 #include "win/kit/registry_store_win.h"
+#include "win/kit/web_browser_win.h"
 
 namespace reprisa {
 
 namespace {
-constexpr wchar_t kFormVersion[] = L"FormVersion";
-constexpr wchar_t kFlags[] = L"Flags";
-constexpr wchar_t kShowCmd[] = L"ShowCmd";
-constexpr wchar_t kPixels[] = L"PixelsPerInch";
-constexpr wchar_t kMinMaxPos[] = L"MinMaxPos";
-constexpr wchar_t kNormPos[] = L"NormPos";
-constexpr wchar_t kVisible[] = L"Visible";
-constexpr wchar_t kActiveControl[] = L"ActiveControl";
-
-// The suffix of the values that belong to the present screen size. Asked for once per read or
-// write: every question about the screen is a round trip to the window system under Wine.
-std::wstring CurrentScreenSuffix() {
-  return ScreenSuffix(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-}
-
-// The window's placement as the starting point of a new one: a hidden window stays hidden when
-// the placement is set.
-WINDOWPLACEMENT PlacementToSet(HWND h) {
-  WINDOWPLACEMENT wp{};
-  wp.length = sizeof(wp);
-  GetWindowPlacement(h, &wp);
-  if (!IsWindowVisible(h)) wp.showCmd = SW_HIDE;
-  return wp;
-}
-
 std::wstring ExecutablePath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
@@ -49,21 +25,179 @@ std::wstring ExecutablePath() {
   }
 }
 
-// A rectangle that lies off every present screen is moved onto the nearest screen's work area,
-// so that the window can always be reached.
-void KeepOnScreen(RECT& r) {
-  if (r.right <= r.left || MonitorFromRect(&r, MONITOR_DEFAULTTONULL)) return;
+Rect ToRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+Rect Offset(const RECT& r, const POINT& origin) {
+  return {r.left - origin.x, r.top - origin.y, r.right - origin.x, r.bottom - origin.y};
+}
+
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
   MONITORINFO mi{};
   mi.cbSize = sizeof(mi);
-  if (!GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &mi)) return;
-  const RECT& wa = mi.rcWork;
-  int w = std::min(static_cast<int>(r.right - r.left), static_cast<int>(wa.right - wa.left));
-  int h = std::min(static_cast<int>(r.bottom - r.top), static_cast<int>(wa.bottom - wa.top));
-  int left = std::clamp(static_cast<int>(r.left), static_cast<int>(wa.left), static_cast<int>(wa.right) - w);
-  int top = std::clamp(static_cast<int>(r.top), static_cast<int>(wa.top), static_cast<int>(wa.bottom) - h);
-  r = {left, top, left + w, top + h};
+  if (GetMonitorInfoW(monitor, &mi)) reinterpret_cast<std::vector<MONITORINFO>*>(data)->push_back(mi);
+  return TRUE;
 }
 }  // namespace
+
+// The form as the placement rules see it.
+class TFormPlacement::Window final : public PlacementWindow {
+ public:
+  explicit Window(TForm& form) : form_(form) {}
+
+  bool HandleAllocated() override { return form_.HandleAllocated(); }
+
+  PlacementRecord GetPlacement() override {
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof(wp);
+    if (!GetWindowPlacement(form_.Handle(), &wp)) {
+      const DWORD error = GetLastError();
+      const HRESULT code = error != 0 ? HRESULT_FROM_WIN32(error) : E_FAIL;
+      throw EOleSysError(OleErrorMessage(code), static_cast<std::int32_t>(code));
+    }
+    return {wp.flags,
+            static_cast<std::int32_t>(wp.showCmd),
+            {wp.ptMinPosition.x, wp.ptMinPosition.y},
+            {wp.ptMaxPosition.x, wp.ptMaxPosition.y},
+            ToRect(wp.rcNormalPosition)};
+  }
+
+  void SetPlacement(const PlacementRecord& r) override {
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof(wp);
+    wp.flags = r.flags;
+    wp.showCmd = static_cast<UINT>(r.show_cmd);
+    wp.ptMinPosition = {r.min_position.x, r.min_position.y};
+    wp.ptMaxPosition = {r.max_position.x, r.max_position.y};
+    wp.rcNormalPosition = {r.normal.left, r.normal.top, r.normal.right, r.normal.bottom};
+    SetWindowPlacement(form_.WindowHandle(), &wp);
+  }
+
+  bool Visible() override { return IsWindowVisible(form_.WindowHandle()) != FALSE; }
+
+  Point ScreenSize() override {
+    return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  }
+
+  int Dpi() override { return ScreenDpi(); }
+
+  // The placement record of a top-level window without WS_EX_TOOLWINDOW is in workspace
+  // coordinates, whose origin is the primary screen's work area: the screens are given in the
+  // same coordinates, so that a task bar at the top or the left does not shift the comparison.
+  std::vector<PlacementScreen> Screens() override {
+    std::vector<MONITORINFO> monitors;
+    EnumDisplayMonitors(nullptr, nullptr, &AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+    POINT origin{0, 0};
+    HWND h = form_.WindowHandle();
+    if (!h || (!(GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) &&
+               !(GetWindowLongW(h, GWL_STYLE) & WS_CHILD))) {
+      RECT work{};
+      if (SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) origin = {work.left, work.top};
+    }
+    std::vector<PlacementScreen> screens;
+    for (const MONITORINFO& mi : monitors)
+      screens.push_back({Offset(mi.rcMonitor, origin), Offset(mi.rcWork, origin)});
+    return screens;
+  }
+
+  Point FrameSize(FrameMetric metric) override {
+    switch (metric) {
+      case FrameMetric::Border:
+        return {GetSystemMetrics(SM_CXBORDER), GetSystemMetrics(SM_CYBORDER)};
+      case FrameMetric::DialogFrame:
+        return {GetSystemMetrics(SM_CXDLGFRAME), GetSystemMetrics(SM_CYDLGFRAME)};
+      case FrameMetric::Frame:
+        break;
+    }
+    return {GetSystemMetrics(SM_CXFRAME), GetSystemMetrics(SM_CYFRAME)};
+  }
+
+  Rect Bounds() override {
+    return {form_.Left(), form_.Top(), form_.Left() + form_.Width(), form_.Top() + form_.Height()};
+  }
+
+  PlacementBorderStyle BorderStyle() override {
+    switch (form_.BorderStyle()) {
+      case TBorderStyle::bsNone: return PlacementBorderStyle::bsNone;
+      case TBorderStyle::bsSingle: return PlacementBorderStyle::bsSingle;
+      case TBorderStyle::bsDialog: return PlacementBorderStyle::bsDialog;
+      case TBorderStyle::bsToolWindow: return PlacementBorderStyle::bsToolWindow;
+      case TBorderStyle::bsSizeToolWin: return PlacementBorderStyle::bsSizeToolWin;
+      case TBorderStyle::bsSizeable: break;
+    }
+    return PlacementBorderStyle::bsSizeable;
+  }
+
+  PlacementFormStyle FormStyle() override {
+    switch (form_.FormStyle()) {
+      case TFormStyle::fsMDIChild: return PlacementFormStyle::fsMDIChild;
+      case TFormStyle::fsMDIForm: return PlacementFormStyle::fsMDIForm;
+      case TFormStyle::fsStayOnTop: return PlacementFormStyle::fsStayOnTop;
+      case TFormStyle::fsNormal: break;
+    }
+    return PlacementFormStyle::fsNormal;
+  }
+
+  PlacementPosition Position() override {
+    switch (form_.Position()) {
+      case TPosition::poDefault: return PlacementPosition::poDefault;
+      case TPosition::poScreenCenter: return PlacementPosition::poScreenCenter;
+      case TPosition::poDesktopCenter: return PlacementPosition::poDesktopCenter;
+      case TPosition::poMainFormCenter: return PlacementPosition::poMainFormCenter;
+      case TPosition::poDesigned: break;
+    }
+    return PlacementPosition::poDesigned;
+  }
+
+  void SetPosition(PlacementPosition position) override {
+    switch (position) {
+      case PlacementPosition::poDefault: return form_.SetPosition(TPosition::poDefault);
+      case PlacementPosition::poScreenCenter: return form_.SetPosition(TPosition::poScreenCenter);
+      case PlacementPosition::poDesktopCenter:
+        return form_.SetPosition(TPosition::poDesktopCenter);
+      case PlacementPosition::poMainFormCenter:
+        return form_.SetPosition(TPosition::poMainFormCenter);
+      case PlacementPosition::poDesigned: break;
+    }
+    form_.SetPosition(TPosition::poDesigned);
+  }
+
+  StoredWindowState WindowState() override {
+    switch (form_.WindowState()) {
+      case TWindowState::wsMinimized: return StoredWindowState::Minimized;
+      case TWindowState::wsMaximized: return StoredWindowState::Maximized;
+      case TWindowState::wsNormal: break;
+    }
+    return StoredWindowState::Normal;
+  }
+
+  void SetWindowState(StoredWindowState state) override {
+    form_.SetWindowState(state == StoredWindowState::Minimized   ? TWindowState::wsMinimized
+                         : state == StoredWindowState::Maximized ? TWindowState::wsMaximized
+                                                                 : TWindowState::wsNormal);
+  }
+
+  void Repaint() override { form_.Repaint(); }
+  bool IsMainForm() override { return form_.IsMainForm(); }
+  bool HasMainForm() override { return Application && Application->MainForm(); }
+  bool ApplicationMinimized() override { return Application && Application->Minimized(); }
+
+  void MinimizeApplication() override {
+    if (Application) PostMessageW(Application->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  }
+
+  std::wstring ActiveControlName() override {
+    TWinControl* c = form_.ActiveControl();
+    return c ? c->Name() : std::wstring();
+  }
+
+  void FocusControl(const std::wstring& name) override {
+    auto* c = dynamic_cast<TWinControl*>(form_.FindComponent(name));
+    if (c && c->CanFocus()) form_.SetActiveControl(c);
+  }
+
+ private:
+  TForm& form_;
+};
 
 bool TFormPlacement::UseTitleForRegistryKey = false;
 std::wstring TFormPlacement::RegistryCompanyName;
@@ -142,62 +276,60 @@ LRESULT CALLBACK TWindowHook::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UI
   return m.result;
 }
 
-// ---- Links -------------------------------------------------------------------------------------
-
-TPlacementLink::~TPlacementLink() {
-  if (placement_) placement_->RemoveLink(this);
-}
-
-void TFormPlacement::AddLink(TPlacementLink* link) {
-  if (!link || link->placement_ == this) return;
-  if (link->placement_) link->placement_->RemoveLink(link);
-  links_.push_back(link);
-  link->placement_ = this;
-}
-
-void TFormPlacement::RemoveLink(TPlacementLink* link) noexcept {
-  auto it = std::find(links_.begin(), links_.end(), link);
-  if (it == links_.end()) return;
-  links_.erase(it);
-  link->placement_ = nullptr;
-}
-
 // ---- TFormPlacement ----------------------------------------------------------------------------
 
 TFormPlacement::TFormPlacement(TComponent* owner)
-    : TComponent(owner), min_max_info_(std::make_unique<TWinMinMaxInfo>(this)) {
-  options_ = dynamic_cast<TForm*>(owner) ? (fpState | fpPosition) : 0;
+    : TComponent(owner),
+      PlacementEngine(this),
+      registry_(std::make_unique<RegistryPlacementStore>(HKEY_CURRENT_USER)),
+      min_max_info_(std::make_unique<TWinMinMaxInfo>(this)) {
+  if (TForm* f = Form()) {
+    window_adapter_ = std::make_unique<Window>(*f);
+    SetOptions(fpState | fpPosition);
+  }
+  Bind(registry_.get(), window_adapter_.get());
   win_hook_ = new TWindowHook(this);
   win_hook_->AfterMessage = [this](TObject* s, THookMessage& m, bool& h) {
     HandleWindowMessage(s, m, h);
   };
+  session_hook_ = new TWindowHook(this);
+  session_hook_->AfterMessage = [this](TObject* s, THookMessage& m, bool& h) {
+    HandleSessionMessage(s, m, h);
+  };
 }
 
 TFormPlacement::~TFormPlacement() {
-  CloseStore();
+  Unbind();  // closes a store left open while the store and the window are still here
   win_hook_->UnhookControl();
+  session_hook_->UnhookControl();
   if (attached_) {
     if (TForm* f = Form()) {
-      f->OnShow = save_form_show_;
-      f->OnCloseQuery = save_form_close_query_;
-      f->OnDestroy = save_form_destroy_;
+      f->OnShow = KeptShow;
+      f->OnCloseQuery = KeptCloseQuery;
+      f->OnDestroy = KeptDestroy;
     }
   }
-  while (!links_.empty()) RemoveLink(links_.back());
   min_max_info_->DetachOwner();
 }
 
 TForm* TFormPlacement::Form() const { return dynamic_cast<TForm*>(Owner()); }
 
-std::wstring TFormPlacement::IniFileName() const {
-  if (!ini_file_name_.empty()) return ini_file_name_;
+std::wstring TFormPlacement::DefaultIniFileName() const {
   return DefaultKeyPath(ExecutablePath(), Application ? Application->Title() : std::wstring(),
                         UseTitleForRegistryKey, RegistryCompanyName);
 }
 
-std::wstring TFormPlacement::IniSection() const {
-  if (!ini_section_.empty()) return ini_section_;
+std::wstring TFormPlacement::DefaultIniSection() const {
   return Owner() ? Owner()->ClassName() : std::wstring();
+}
+
+bool TFormPlacement::MayResetMaximizedPosition() const {
+  return !Loading() && !prevent_resize_ && min_max_info_->DefaultMinMaxInfo();
+}
+
+void TFormPlacement::SetRegistryRoot(TPlacementRegRoot value) {
+  registry_root_ = value;
+  registry_->SetRoot(RootKeyFor(static_cast<int>(value)));
 }
 
 void TFormPlacement::Loaded() {
@@ -205,262 +337,37 @@ void TFormPlacement::Loaded() {
   TComponent::Loaded();
   TForm* f = Form();
   if (was_loading && f) {
-    save_form_show_ = f->OnShow;
-    f->OnShow = [this](TObject* s) { HandleFormShow(s); };
-    save_form_close_query_ = f->OnCloseQuery;
+    KeptShow = f->OnShow;
+    f->OnShow = [this](TObject* s) {
+      WatchSession();
+      HandleFormShow(s);
+    };
+    KeptCloseQuery = f->OnCloseQuery;
     f->OnCloseQuery = [this](TObject* s, bool& c) { HandleFormCloseQuery(s, c); };
-    save_form_destroy_ = f->OnDestroy;
+    KeptDestroy = f->OnDestroy;
     f->OnDestroy = [this](TObject* s) { HandleFormDestroy(s); };
     attached_ = true;
     def_maximize_ = (f->BorderIcons() & biMaximize) != 0;
     if (prevent_resize_) ApplyPreventResize();
+    if (f->HandleAllocated()) WatchSession();
   }
   UpdateObserver();
 }
 
-void TFormPlacement::OpenStore(bool read_only) {
-  static const HKEY roots[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_CURRENT_CONFIG,
-                               HKEY_CLASSES_ROOT, HKEY_USERS, HKEY_DYN_DATA};
-  store_ = std::make_unique<RegistryStore>(roots[static_cast<int>(registry_root_)],
-                                           NormalizeKeyPath(IniFileName()), read_only);
-}
-
-void TFormPlacement::CloseStore() noexcept { store_.reset(); }
-
-// A store for the length of one operation: opened unless one is open already (inside the save and
-// restore events), and closed again by whoever opened it, also when the operation fails.
-class TFormPlacement::StoreScope {
- public:
-  StoreScope(TFormPlacement& placement, bool read_only)
-      : placement_(placement), own_(!placement.store_) {
-    if (own_) placement_.OpenStore(read_only);
-  }
-  ~StoreScope() {
-    if (own_) placement_.CloseStore();
-  }
-  StoreScope(const StoreScope&) = delete;
-  StoreScope& operator=(const StoreScope&) = delete;
-
- private:
-  TFormPlacement& placement_;
-  bool own_;
-};
-
-std::wstring TFormPlacement::ReadStringValue(const std::wstring& section, const std::wstring& ident,
-                                             const std::wstring& default_value) {
-  StoreScope scope(*this, true);
-  std::optional<std::wstring> value = store_->ReadValue(section, ident);
-  return value && !value->empty() ? *value : default_value;
-}
-
-void TFormPlacement::WriteStringValue(const std::wstring& section, const std::wstring& ident,
-                                      const std::wstring& value) {
-  StoreScope scope(*this, false);
-  store_->WriteValue(section, ident, value);
-}
-
-std::wstring TFormPlacement::ReadString(const std::wstring& ident, const std::wstring& default_value) {
-  return ReadStringValue(IniSection(), ident, default_value);
-}
-
-void TFormPlacement::WriteString(const std::wstring& ident, const std::wstring& value) {
-  WriteStringValue(IniSection(), ident, value);
-}
-
-std::int32_t TFormPlacement::ReadInteger(const std::wstring& ident, std::int32_t default_value) {
-  std::optional<std::int32_t> v = ParseIntegerText(ReadString(ident, std::wstring()));
-  return v ? *v : default_value;
-}
-
-void TFormPlacement::WriteInteger(const std::wstring& ident, std::int32_t value) {
-  WriteString(ident, IntegerText(value));
-}
-
-void TFormPlacement::EraseSections() {
-  if (store_) return;
-  StoreScope scope(*this, false);
-  std::wstring section = IniSection();
-  for (const std::wstring& name : store_->SubkeyNames())
-    if (MatchesSectionPattern(name, section)) store_->DeleteSubkeyTree(name);
-}
-
-void TFormPlacement::DoSavePlacement() {
-  if (OnSavePlacement) OnSavePlacement(this);
-}
-
-void TFormPlacement::DoRestorePlacement() {
-  if (OnRestorePlacement) OnRestorePlacement(this);
-}
-
-void TFormPlacement::SaveFormPlacement() {
-  if (!restored_ && active_) return;  // never restored: the stored values stay as they are
-  StoreScope scope(*this, false);
-  WriteInteger(kFormVersion, version_);
-  StorePlacementValues();
-  DoSavePlacement();
-  saved_ = true;
-}
-
-void TFormPlacement::StorePlacementValues() {
+// The end of the session reaches the form's window: from then on the observer answers it.
+void TFormPlacement::WatchSession() {
   TForm* f = Form();
-  if (f) {
-    if (options_ & (fpState | fpPosition)) {
-      WritePlacement();
-      WriteString(kVisible, destroying_ ? L"1" : L"0");
-    }
-    if (options_ & fpActiveControl) {
-      if (TWinControl* c = f->ActiveControl(); c && !c->Name().empty())
-        WriteString(kActiveControl, c->Name());
-    }
+  if (!f || session_hook_->Hooked()) return;
+  session_hook_->SetWinControl(f);
+  session_hook_->HookControl();
+}
+
+void TFormPlacement::HandleSessionMessage(TObject*, THookMessage& msg, bool&) {
+  if (msg.msg == WM_QUERYENDSESSION) {
+    msg.result = TRUE;  // the program never holds the session up
+  } else if (msg.msg == WM_ENDSESSION && msg.wparam) {
+    HandleEndSession();  // the process may end as soon as this returns
   }
-  for (TPlacementLink* link : std::vector<TPlacementLink*>(links_)) link->SaveLink();
-}
-
-void TFormPlacement::WritePlacement() {
-  TForm* f = Form();
-  WINDOWPLACEMENT wp{};
-  wp.length = sizeof(wp);
-  GetWindowPlacement(f->Handle(), &wp);
-  if (f->IsMainForm() && Application && Application->Minimized()) wp.showCmd = SW_SHOWMINIMIZED;
-  WriteInteger(kFlags, static_cast<std::int32_t>(wp.flags));
-  WriteInteger(kShowCmd, static_cast<std::int32_t>(wp.showCmd));
-  WriteInteger(kPixels, ScreenDpi());
-  std::wstring min_max = FourNumbersText(wp.ptMinPosition.x, wp.ptMinPosition.y,
-                                         wp.ptMaxPosition.x, wp.ptMaxPosition.y);
-  const std::wstring suffix = CurrentScreenSuffix();
-  WriteString(kMinMaxPos + suffix, min_max);
-  WriteString(kMinMaxPos, min_max);
-  const RECT& r = wp.rcNormalPosition;
-  std::wstring norm = FourNumbersText(r.left, r.top, r.right, r.bottom);
-  WriteString(kNormPos + suffix, norm);
-  WriteString(kNormPos, norm);
-}
-
-void TFormPlacement::RestoreFormPlacement() {
-  saved_ = false;
-  max_position_applied_ = false;
-  {
-    StoreScope scope(*this, true);
-    std::int32_t stored_version = ReadInteger(kFormVersion, 0);
-    if (stored_version >= version_) {
-      LoadPlacementValues();
-      restored_ = true;
-      DoRestorePlacement();
-      if ((options_ & fpActiveControl) && Form()) {
-        std::wstring name = ReadString(kActiveControl, std::wstring());
-        auto* c = dynamic_cast<TWinControl*>(Form()->FindComponent(name));
-        if (c && c->CanFocus()) Form()->SetActiveControl(c);
-      }
-    }
-    restored_ = true;
-  }  // the store is closed before the maximised position is reset
-  // Setting a placement moves the window even when nothing changes, which takes a while: when
-  // the restored placement carried the reset position already and nothing else had the chance to
-  // change it since, it is not set a second time.
-  // (A derived store may change the placement in its own restore steps: it always resets.)
-  bool applied = max_position_applied_ && !OnRestorePlacement && links_.empty() &&
-                 typeid(*this) == typeid(TFormPlacement);
-  max_position_applied_ = false;
-  if (!applied) ResetMaximizedPosition();
-}
-
-void TFormPlacement::LoadPlacementValues() {
-  if (Form()) ReadPlacement((options_ & fpState) != 0, (options_ & fpPosition) != 0);
-  for (TPlacementLink* link : std::vector<TPlacementLink*>(links_)) link->LoadLink();
-}
-
-void TFormPlacement::ReadPlacement(bool load_state, bool load_position) {
-  if (!load_state && !load_position) return;
-  TForm* f = Form();
-  HWND h = f->Handle();
-  WINDOWPLACEMENT wp = PlacementToSet(h);
-  if (load_position) {
-    wp.flags = static_cast<UINT>(ReadInteger(kFlags, static_cast<std::int32_t>(wp.flags)));
-    bool found = false;
-    const std::wstring suffix = CurrentScreenSuffix();
-    std::wstring text = ReadString(kMinMaxPos + suffix, std::wstring());
-    if (text.empty()) text = ReadString(kMinMaxPos, std::wstring());
-    if (!text.empty()) {
-      found = true;
-      auto v = ReadFourNumbers(text, {0, 0, 0, 0});
-      wp.ptMinPosition = {v[0], v[1]};
-      wp.ptMaxPosition = {v[2], v[3]};
-    }
-    text = ReadString(kNormPos + suffix, std::wstring());
-    if (text.empty()) text = ReadString(kNormPos, std::wstring());
-    if (!text.empty()) {
-      found = true;
-      auto v = ReadFourNumbers(text, {f->Left(), f->Top(), f->Left() + f->Width(),
-                                      f->Top() + f->Height()});
-      wp.rcNormalPosition = {v[0], v[1], v[2], v[3]};
-    }
-    if (ReadInteger(kPixels, ScreenDpi()) != ScreenDpi()) found = false;  // not scaled: ignored
-    if (found) {
-      RECT& r = wp.rcNormalPosition;
-      if (f->BorderStyle() != TBorderStyle::bsSizeable &&
-          f->BorderStyle() != TBorderStyle::bsSizeToolWin)
-        r = {r.left, r.top, r.left + f->Width(), r.top + f->Height()};
-      if (r.right > r.left) {
-        if (f->Position() == TPosition::poScreenCenter || f->Position() == TPosition::poDesktopCenter)
-          f->SetPosition(TPosition::poDesigned);
-        KeepOnScreen(r);
-        if (std::optional<POINT> max = ResetMaximizedPoint()) {
-          wp.ptMaxPosition = *max;
-          max_position_applied_ = true;
-        }
-        SetWindowPlacement(h, &wp);
-      }
-    }
-  }
-  if (load_state) {
-    bool main_or_first = f->IsMainForm() || !Application || !Application->MainForm();
-    // Nothing stored and nothing asked for by default: the state the form already has stays,
-    // so that a window started maximised (from a shortcut, say) opens maximised on a first run.
-    std::optional<TWindowState> state;
-    if (main_or_first && (f->FormStyle() == TFormStyle::fsMDIForm ||
-                          (f->FormStyle() == TFormStyle::fsNormal &&
-                           f->Position() == TPosition::poDefault)))
-      state = TWindowState::wsMaximized;
-    if (auto stored = StateFromShowCmd(ReadInteger(kShowCmd, 0))) {
-      state = *stored == StoredWindowState::Minimized   ? TWindowState::wsMinimized
-              : *stored == StoredWindowState::Maximized ? TWindowState::wsMaximized
-                                                        : TWindowState::wsNormal;
-    }
-    if (state == TWindowState::wsMinimized && main_or_first) {
-      // The application minimises itself when its message loop gets there.
-      if (Application) PostMessageW(Application->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-      return;
-    }
-    if (state) f->SetWindowState(*state);
-  }
-  f->Repaint();
-}
-
-std::optional<POINT> TFormPlacement::ResetMaximizedPoint() {
-  TForm* f = Form();
-  if (!f || !f->HandleAllocated() || Loading() || prevent_resize_ ||
-      !min_max_info_->DefaultMinMaxInfo())
-    return std::nullopt;
-  switch (f->BorderStyle()) {
-    case TBorderStyle::bsNone:
-      return POINT{0, 0};
-    case TBorderStyle::bsSingle:
-    case TBorderStyle::bsToolWindow:
-      return POINT{-GetSystemMetrics(SM_CXBORDER), -GetSystemMetrics(SM_CYBORDER)};
-    case TBorderStyle::bsDialog:
-      return POINT{-GetSystemMetrics(SM_CXDLGFRAME), -GetSystemMetrics(SM_CYDLGFRAME)};
-    default:
-      return POINT{-GetSystemMetrics(SM_CXFRAME), -GetSystemMetrics(SM_CYFRAME)};
-  }
-}
-
-void TFormPlacement::ResetMaximizedPosition() {
-  std::optional<POINT> max = ResetMaximizedPoint();
-  if (!max) return;
-  HWND h = Form()->WindowHandle();
-  WINDOWPLACEMENT wp = PlacementToSet(h);
-  wp.ptMaxPosition = *max;
-  SetWindowPlacement(h, &wp);
 }
 
 void TFormPlacement::SetPreventResize(bool value) {
@@ -474,8 +381,8 @@ void TFormPlacement::ApplyPreventResize() {
   TForm* f = Form();
   if (!f) return;
   if (prevent_resize_) def_maximize_ = (f->BorderIcons() & biMaximize) != 0;
-  bool was_active = active_;
-  active_ = false;
+  const bool was_active = Active();
+  SetActive(false);
   try {
     unsigned icons = f->BorderIcons();
     if (!prevent_resize_ && def_maximize_ && f->BorderStyle() != TBorderStyle::bsDialog)
@@ -484,10 +391,10 @@ void TFormPlacement::ApplyPreventResize() {
       icons &= ~static_cast<unsigned>(biMaximize);
     f->SetBorderIcons(icons);
   } catch (...) {
-    active_ = was_active;
+    SetActive(was_active);
     throw;
   }
-  active_ = was_active;
+  SetActive(was_active);
   if (!Loading()) UpdateObserver();
 }
 
@@ -552,42 +459,6 @@ void TFormPlacement::HandleWindowMessage(TObject*, THookMessage& msg, bool&) {
     }
     msg.result = 1;
   }
-}
-
-void TFormPlacement::HandleFormShow(TObject* sender) {
-  if (active_) {
-    try {
-      RestoreFormPlacement();
-    } catch (...) {
-      HandleException(this);
-    }
-  }
-  if (save_form_show_) save_form_show_(sender);
-}
-
-void TFormPlacement::HandleFormCloseQuery(TObject* sender, bool& can_close) {
-  if (save_form_close_query_) save_form_close_query_(sender, can_close);
-  TForm* f = Form();
-  if (can_close && active_ && f && f->HandleAllocated()) {
-    try {
-      SaveFormPlacement();
-    } catch (...) {
-      HandleException(this);
-    }
-  }
-}
-
-void TFormPlacement::HandleFormDestroy(TObject* sender) {
-  if (active_ && !saved_) {
-    destroying_ = true;
-    try {
-      SaveFormPlacement();
-    } catch (...) {
-      HandleException(this);
-    }
-    destroying_ = false;
-  }
-  if (save_form_destroy_) save_form_destroy_(sender);
 }
 
 }  // namespace reprisa

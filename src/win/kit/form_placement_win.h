@@ -1,26 +1,22 @@
-// The form placement store: carries a form's window placement from one run to the next in the
-// registry. It restores the placement every time the form is shown and saves it when the form is
-// asked whether it may close (or, failing that, when it is destroyed), through the form's show,
-// close-query and destroy events, which it takes over when the form has been built.
+// The form placement component on Windows: binds the placement rules of the core to a form's
+// window and to the registry. It takes over the form's show, close-query and destroy events when
+// the form has been built, answers the end of the session, and can impose size limits on the form
+// through a window-message observer.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
+#include "core/placement.h"
 #include "win/kit/form_win.h"
 
 namespace reprisa {
 
-class RegistryStore;
+class RegistryPlacementStore;
 class TFormPlacement;
-
-enum TPlacementOption : unsigned { fpState = 1, fpPosition = 2, fpActiveControl = 4 };
-using TPlacementOptions = unsigned;
 
 enum class TPlacementRegRoot { prCurrentUser, prLocalMachine, prCurrentConfig, prClassesRoot,
                                prUsers, prDynData };
@@ -88,56 +84,20 @@ class TWindowHook : public TComponent {
   bool active_ = true;
 };
 
-// Another storage object that saves and loads with the placement.
-class TPlacementLink {
- public:
-  virtual ~TPlacementLink();
-  virtual void SaveLink() {}
-  virtual void LoadLink() {}
-  TFormPlacement* Placement() const noexcept { return placement_; }
-
- private:
-  friend class TFormPlacement;
-  TFormPlacement* placement_ = nullptr;
-};
-
-class TFormPlacement : public TComponent {
+class TFormPlacement : public TComponent, public PlacementEngine {
  public:
   explicit TFormPlacement(TComponent* owner);
   ~TFormPlacement() override;
   std::wstring ClassName() const override { return L"TFormPlacement"; }
 
-  bool Active() const noexcept { return active_; }
-  void SetActive(bool value) { active_ = value; }
-  std::wstring IniFileName() const;
-  void SetIniFileName(std::wstring value) { ini_file_name_ = std::move(value); }
-  std::wstring IniSection() const;
-  void SetIniSection(std::wstring value) { ini_section_ = std::move(value); }
   TWinMinMaxInfo& MinMaxInfo() noexcept { return *min_max_info_; }
-  TPlacementOptions Options() const noexcept { return options_; }
-  void SetOptions(TPlacementOptions value) { options_ = value; }
   bool PreventResize() const noexcept { return prevent_resize_; }
   void SetPreventResize(bool value);
   TPlacementRegRoot RegistryRoot() const noexcept { return registry_root_; }
-  void SetRegistryRoot(TPlacementRegRoot value) { registry_root_ = value; }
+  void SetRegistryRoot(TPlacementRegRoot value);
   bool UseRegistry() const noexcept { return use_registry_; }
   void SetUseRegistry(bool value) { use_registry_ = value; }
-  std::int32_t Version() const noexcept { return version_; }
-  void SetVersion(std::int32_t value) { version_ = value; }
-  TNotifyEvent OnSavePlacement, OnRestorePlacement;
 
-  void SaveFormPlacement();
-  void RestoreFormPlacement();
-  std::int32_t ReadInteger(const std::wstring& ident, std::int32_t default_value);
-  void WriteInteger(const std::wstring& ident, std::int32_t value);
-  std::wstring ReadString(const std::wstring& ident, const std::wstring& default_value);
-  void WriteString(const std::wstring& ident, const std::wstring& value);
-  void EraseSections();
-  void AddLink(TPlacementLink* link);
-  void RemoveLink(TPlacementLink* link) noexcept;
-
-  bool Saved() const noexcept { return saved_; }
-  bool Restored() const noexcept { return restored_; }
   bool Observing() const noexcept { return win_hook_->Hooked(); }
 
   void Loaded() override;
@@ -148,55 +108,31 @@ class TFormPlacement : public TComponent {
   static std::wstring RegistryCompanyName;
 
  protected:
-  virtual void StorePlacementValues();
-  virtual void LoadPlacementValues();
-  virtual std::wstring ReadStringValue(const std::wstring& section, const std::wstring& ident,
-                                       const std::wstring& default_value);
-  virtual void WriteStringValue(const std::wstring& section, const std::wstring& ident,
-                                const std::wstring& value);
-  virtual void DoSavePlacement();
-  virtual void DoRestorePlacement();
+  std::wstring DefaultIniFileName() const override;
+  std::wstring DefaultIniSection() const override;
+  bool MayResetMaximizedPosition() const override;
 
  private:
   friend class TWinMinMaxInfo;
-  class StoreScope;
+  class Window;
   TForm* Form() const;
-  void OpenStore(bool read_only);
-  void CloseStore() noexcept;
-  void WritePlacement();
-  void ReadPlacement(bool load_state, bool load_position);
-  void ResetMaximizedPosition();
-  // The maximised position ResetMaximizedPosition sets; nothing when it sets none.
-  std::optional<POINT> ResetMaximizedPoint();
   void ApplyPreventResize();
   void UpdateObserver();
   void MinMaxChanged();
-  void HandleFormShow(TObject* sender);
-  void HandleFormCloseQuery(TObject* sender, bool& can_close);
-  void HandleFormDestroy(TObject* sender);
+  void WatchSession();
   void HandleWindowMessage(TObject* sender, THookMessage& msg, bool& handled);
+  void HandleSessionMessage(TObject* sender, THookMessage& msg, bool& handled);
 
-  bool active_ = true;
-  std::wstring ini_file_name_;
-  std::wstring ini_section_;
   bool use_registry_ = false;
-  std::unique_ptr<RegistryStore> store_;  // open only for one save, restore, read or write
   TPlacementRegRoot registry_root_ = TPlacementRegRoot::prCurrentUser;
-  std::vector<TPlacementLink*> links_;
-  TPlacementOptions options_ = 0;
-  std::int32_t version_ = 0;
-  bool saved_ = false;
-  bool restored_ = false;
-  bool max_position_applied_ = false;  // the restore in progress has set the reset position
-  bool destroying_ = false;
+  std::unique_ptr<RegistryPlacementStore> registry_;
+  std::unique_ptr<Window> window_adapter_;
   bool prevent_resize_ = false;
   std::unique_ptr<TWinMinMaxInfo> min_max_info_;
   bool def_maximize_ = false;
-  TWindowHook* win_hook_;  // owned as a component
+  TWindowHook* win_hook_;      // owned as a component; on the form only while limits are in force
+  TWindowHook* session_hook_;  // owned as a component; on the form once it has a window
   bool attached_ = false;
-  TNotifyEvent save_form_show_;
-  TNotifyEvent save_form_destroy_;
-  TCloseQueryEvent save_form_close_query_;
 };
 
 }  // namespace reprisa

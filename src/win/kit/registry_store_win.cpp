@@ -2,6 +2,7 @@
 #include "win/kit/registry_store_win.h"
 
 #include <limits>
+#include <utility>
 
 #include "core/exceptions.h"
 
@@ -57,7 +58,8 @@ std::wstring TextOfData(const std::vector<wchar_t>& buffer, DWORD size_bytes) {
 RegistryStore::RegistryStore(HKEY root, const std::wstring& path, bool read_only)
     : read_only_(read_only) {
   const std::wstring relative = (!path.empty() && path.front() == L'\\') ? path.substr(1) : path;
-  key_ = read_only ? OpenKey(root, relative, KEY_READ) : CreateKey(root, relative);
+  key_ = read_only && root != HKEY_CURRENT_USER ? OpenKey(root, relative, KEY_READ)
+                                                : CreateKey(root, relative);
 }
 
 HKEY RegistryStore::SectionKey(const std::wstring& section, bool create) {
@@ -76,6 +78,14 @@ HKEY RegistryStore::SectionKey(const std::wstring& section, bool create) {
 
 std::optional<std::wstring> RegistryStore::ReadValue(const std::wstring& section,
                                                      const std::wstring& ident) {
+  std::optional<StoredValue> value = ReadTypedValue(section, ident);
+  if (!value) return std::nullopt;
+  if (value->type != StoredType::String) throw StoreDataTypeFailure(ident);
+  return std::move(value->text);
+}
+
+std::optional<StoredValue> RegistryStore::ReadTypedValue(const std::wstring& section,
+                                                         const std::wstring& ident) {
   const HKEY sub = SectionKey(section, false);
   if (!sub) return std::nullopt;
 
@@ -89,12 +99,10 @@ std::optional<std::wstring> RegistryStore::ReadValue(const std::wstring& section
                                      reinterpret_cast<BYTE*>(buffer.data()), &got);
     if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) {
       if (first) return std::nullopt;  // a value that cannot be queried reads as missing
-      throw ERegistryException(FormatMessageText(L"Failed to get data for '%s'", {ident}));
+      throw StoreGetDataFailure(ident);
     }
-    if (type != REG_SZ && type != REG_EXPAND_SZ) {
-      throw ERegistryException(FormatMessageText(L"Invalid data type for '%s'", {ident}));
-    }
-    if (rc == ERROR_SUCCESS) return TextOfData(buffer, got);
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return StoredValue{StoredType::Other, {}};
+    if (rc == ERROR_SUCCESS) return StoredValue{StoredType::String, TextOfData(buffer, got)};
     // Too long for the buffer: again with the size reported now (rounded up to whole
     // characters); the value may grow between two queries.
     buffer.assign((got + 1) / sizeof(wchar_t) + 2, L'\0');
@@ -104,14 +112,14 @@ std::optional<std::wstring> RegistryStore::ReadValue(const std::wstring& section
 void RegistryStore::WriteValue(const std::wstring& section, const std::wstring& ident,
                                const std::wstring& value) {
   const HKEY sub = SectionKey(section, true);
-  if (!sub) throw ERegistryException(FormatMessageText(L"Failed to create key %s", {section}));
+  if (!sub) throw StoreCreateKeyFailure(section);
 
   const std::size_t bytes = (value.size() + 1) * sizeof(wchar_t);
   if (value.size() >= std::numeric_limits<DWORD>::max() / sizeof(wchar_t) ||
       RegSetValueExW(sub, ident.c_str(), 0, REG_SZ,
                      reinterpret_cast<const BYTE*>(value.c_str()),
                      static_cast<DWORD>(bytes)) != ERROR_SUCCESS) {
-    throw ERegistryException(FormatMessageText(L"Failed to set data for '%s'", {ident}));
+    throw StoreSetDataFailure(ident);
   }
 }
 
@@ -135,15 +143,43 @@ std::vector<std::wstring> RegistryStore::SubkeyNames() {
 }
 
 void RegistryStore::DeleteSubkeyTree(const std::wstring& name) {
-  if (!key_) throw ERegistryException(FormatMessageText(L"Failed to delete key %s", {name}));
+  if (!key_) throw StoreDeleteKeyFailure(name);
   // An empty name would empty the store's own key instead of deleting a subkey.
   section_key_.Reset();  // the subkey may be the one being deleted
   section_name_.clear();
   const LONG rc =
       name.empty() ? ERROR_INVALID_PARAMETER : RegDeleteTreeW(key_.Get(), name.c_str());
   if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
-    throw ERegistryException(FormatMessageText(L"Failed to delete key %s", {name}));
+    throw StoreDeleteKeyFailure(name);
   }
+}
+
+void RegistryPlacementStore::Open(const std::wstring& key_path, bool read_only) noexcept {
+  try {
+    store_.emplace(root_, key_path, read_only);
+  } catch (...) {  // out of memory: as a path that cannot be opened
+    store_.reset();
+  }
+}
+
+std::optional<StoredValue> RegistryPlacementStore::Read(const std::wstring& section,
+                                                        const std::wstring& ident) {
+  return store_ ? store_->ReadTypedValue(section, ident) : std::nullopt;
+}
+
+void RegistryPlacementStore::Write(const std::wstring& section, const std::wstring& ident,
+                                   const std::wstring& value) {
+  if (!store_) throw StoreCreateKeyFailure(section);
+  store_->WriteValue(section, ident, value);
+}
+
+std::vector<std::wstring> RegistryPlacementStore::SectionNames() {
+  return store_ ? store_->SubkeyNames() : std::vector<std::wstring>();
+}
+
+void RegistryPlacementStore::EraseSection(const std::wstring& name) {
+  if (!store_) throw StoreDeleteKeyFailure(name);
+  store_->DeleteSubkeyTree(name);
 }
 
 HKEY RootKeyFor(int root_index) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/placement.h"
+
 namespace reprisa {
 
 // Owns an open registry key handle and closes it on destruction.
@@ -32,9 +34,11 @@ class RegKey {
 // The placement store's registry access: one key path below a root, open for one operation.
 class RegistryStore {
  public:
-  // Opens (read_only: KEY_READ) or opens-or-creates (KEY_ALL_ACCESS) root\path; a leading
-  // backslash of the path is dropped. Never throws: when that fails the store has no key, reads
-  // give nothing and writes fail.
+  // Opens root\path with full access (KEY_ALL_ACCESS), creating it when missing, so that a write
+  // from a read-only store's caller works on a first run; read_only only makes sections open for
+  // reading with KEY_READ. Below another root than HKEY_CURRENT_USER a read-only store opens the
+  // path for reading and creates nothing. A leading backslash of the path is dropped. Never
+  // throws: when that fails the store has no key, reads give nothing and writes fail.
   RegistryStore(HKEY root, const std::wstring& path, bool read_only);
   ~RegistryStore() = default;  // closes the key (no explicit flush)
   RegistryStore(const RegistryStore&) = delete;
@@ -42,9 +46,10 @@ class RegistryStore {
 
   bool HasKey() const noexcept { return static_cast<bool>(key_); }
 
-  // The string value `ident` of the subkey `section`; nullopt when the subkey or the value is
-  // missing. REG_SZ and REG_EXPAND_SZ (not expanded) count as strings; any other type throws
-  // ERegistryException.
+  // The value `ident` of the subkey `section` with its type; nullopt when the subkey or the value
+  // is missing. REG_SZ and REG_EXPAND_SZ (not expanded) count as strings.
+  std::optional<StoredValue> ReadTypedValue(const std::wstring& section, const std::wstring& ident);
+  // The same for a string value; any other type throws ERegistryException.
   std::optional<std::wstring> ReadValue(const std::wstring& section, const std::wstring& ident);
 
   // Sets `ident` of the subkey `section` as REG_SZ, creating the subkey when missing. Throws
@@ -69,6 +74,24 @@ class RegistryStore {
   std::wstring section_name_;
   RegKey section_key_;
   bool section_writable_ = false;
+};
+
+// The placement rules' typed store over the registry: one RegistryStore for each operation.
+class RegistryPlacementStore final : public PlacementStore {
+ public:
+  explicit RegistryPlacementStore(HKEY root) noexcept : root_(root) {}
+  void SetRoot(HKEY root) noexcept { root_ = root; }
+  void Open(const std::wstring& key_path, bool read_only) noexcept override;
+  void Close() noexcept override { store_.reset(); }
+  std::optional<StoredValue> Read(const std::wstring& section, const std::wstring& ident) override;
+  void Write(const std::wstring& section, const std::wstring& ident,
+             const std::wstring& value) override;
+  std::vector<std::wstring> SectionNames() override;
+  void EraseSection(const std::wstring& name) override;
+
+ private:
+  HKEY root_;
+  std::optional<RegistryStore> store_;
 };
 
 // The registry root selected by a placement root index: 0 HKEY_CURRENT_USER,

@@ -132,46 +132,6 @@ TEST_F(PlacementTest, AnotherResolutionKeepsTheStateButNotThePlace) {
   EXPECT_NE(WindowRect().left, 100);
 }
 
-TEST_F(PlacementTest, BrokenValuesFallBackWithoutAWord) {
-  BoxRecorder recorder;
-  struct Case {
-    const wchar_t* norm;
-    const wchar_t* show;
-  } cases[] = {{L"500,120,400,700", L"8"},  // right <= left: nothing of the place applies;
-                                              // ShowCmd 8 leaves the state
-               {L"", L"-3"}};
-  for (const Case& c : cases) {
-    ClearStoredPlacement();  // the form deleted last time saved its own place
-    Store(L"NormPos", c.norm);
-    Store(L"ShowCmd", c.show);
-    Open();
-    RECT wa, r = WindowRect();
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &wa, 0);
-    EXPECT_EQ(r.left, (wa.right - wa.left - (r.right - r.left)) / 2) << c.norm;
-    EXPECT_FALSE(IsZoomed(form->WindowHandle())) << c.norm;
-    delete form;
-    form = nullptr;
-  }
-  // Words that are not numbers take the form's own place (here where it was made, not centred).
-  ClearStoredPlacement();
-  Store(L"NormPos", L"x,y");
-  RECT before = OpenAndRememberMadePlace();
-  RECT r = WindowRect();
-  EXPECT_EQ(r.left, before.left);
-  EXPECT_EQ(r.right, before.right);
-  EXPECT_TRUE(recorder.boxes.empty());
-}
-
-TEST_F(PlacementTest, TwoWordsGiveLeftAndTopTheOtherEdgesStayTheForms) {
-  Store(L"NormPos", L"60,70");
-  RECT before = OpenAndRememberMadePlace();
-  RECT r = WindowRect();
-  EXPECT_EQ(r.left, 60);
-  EXPECT_EQ(r.top, 70);
-  EXPECT_EQ(r.right, before.right);
-  EXPECT_EQ(r.bottom, before.bottom);
-}
-
 TEST_F(PlacementTest, AValueOfTheWrongTypeIsReportedAndNothingIsSavedThatRun) {
   {
     HKEY key;
@@ -207,17 +167,6 @@ TEST_F(PlacementTest, DestroyedWithoutClosingSavesWithVisibleOne) {
   EXPECT_EQ(Stored(L"Visible"), L"1");
 }
 
-TEST_F(PlacementTest, ANewerStoredVersionIsRestoredAnOlderOneIsNot) {
-  Store(L"NormPos", L"100,120,1000,700");
-  Store(L"FormVersion", L"0");
-  form = new TMainForm(Application);
-  form->FormPlacement1->SetVersion(2);
-  form->Show();
-  EXPECT_NE(WindowRect().left, 100);  // stored under version 0 < 2: ignored
-  CloseQuery();
-  EXPECT_EQ(Stored(L"FormVersion"), L"2");
-}
-
 TEST_F(PlacementTest, APlaceOffEveryScreenIsBroughtBackOntoTheScreen) {
   Store(L"NormPos", L"5000,4000,5900,4580");
   Open();
@@ -225,6 +174,46 @@ TEST_F(PlacementTest, APlaceOffEveryScreenIsBroughtBackOntoTheScreen) {
   EXPECT_LT(r.left, GetSystemMetrics(SM_CXSCREEN));
   EXPECT_LT(r.top, GetSystemMetrics(SM_CYSCREEN));
   EXPECT_EQ(r.right - r.left, 900);
+}
+
+TEST_F(PlacementTest, AnOverflowingPlaceComesBackOntoTheWorkAreaWithAPositiveSize) {
+  Store(L"NormPos", L"-2147483648,-100000,2147483647,-99000");
+  Open();
+  RECT wa;
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &wa, 0);
+  RECT r = WindowRect();
+  EXPECT_EQ(r.left, wa.left);
+  EXPECT_EQ(r.top, wa.top);
+  EXPECT_EQ(r.right - r.left, wa.right - wa.left);
+  EXPECT_EQ(r.bottom - r.top, 1000);
+}
+
+TEST_F(PlacementTest, TheFirstRunsRestoreMakesTheKeySoThatItsEventCanWrite) {
+  BoxRecorder recorder;
+  form = new TMainForm(Application);
+  form->FormPlacement1->OnRestorePlacement = [this](TObject*) {
+    form->FormPlacement1->WriteInteger(L"Runs", form->FormPlacement1->ReadInteger(L"Runs", 0) + 1);
+  };
+  form->Show();
+  for (auto& b : recorder.boxes) ADD_FAILURE() << NarrowUtf8(b.text);
+  EXPECT_EQ(Stored(L"Runs"), L"1");
+}
+
+TEST_F(PlacementTest, TheEndOfTheSessionSavesAsAtACloseAndTheDestroyDoesNotAgain) {
+  Store(L"NormPos", L"100,120,1000,700");
+  Open();
+  HWND h = form->WindowHandle();
+  EXPECT_EQ(SendMessageW(h, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+  EXPECT_FALSE(Stored(L"Visible").has_value());  // asking saves nothing
+  SendMessageW(h, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);  // cancelled: nothing either
+  EXPECT_FALSE(Stored(L"Visible").has_value());
+  SendMessageW(h, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  EXPECT_EQ(Stored(L"Visible"), L"0");
+  EXPECT_EQ(Stored(L"NormPos"), L"100,120,1000,700");
+  EXPECT_TRUE(form->FormPlacement1->Saved());
+  delete form;
+  form = nullptr;
+  EXPECT_EQ(Stored(L"Visible"), L"0");
 }
 
 TEST_F(PlacementTest, ClosedMinimisedStartsTheApplicationMinimised) {

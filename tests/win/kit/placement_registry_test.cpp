@@ -123,17 +123,25 @@ TEST_F(PlacementRegistry, ValueOfAnotherTypeFailsTheRead) {
   }
 }
 
-TEST_F(PlacementRegistry, ReadOnlyStoreOnMissingPathHasNoKeyAndCreatesNone) {
+TEST_F(PlacementRegistry, AReadOnlyStoreCreatesTheMissingPathSoThatAWriteWorks) {
   RegistryStore store(HKEY_CURRENT_USER, path_, true);
-  EXPECT_FALSE(store.HasKey());
-  EXPECT_FALSE(KeyExists(L""));
+  EXPECT_TRUE(store.HasKey());
+  EXPECT_TRUE(KeyExists(L""));
+  EXPECT_FALSE(KeyExists(L"TMainForm"));  // sections are made by writes only
   EXPECT_EQ(std::nullopt, store.ReadValue(L"TMainForm", L"NormPos"));
-  EXPECT_TRUE(store.SubkeyNames().empty());
+  store.WriteValue(L"TMainForm", L"Restores", L"1");
+  EXPECT_EQ(L"1", store.ReadValue(L"TMainForm", L"Restores"));
 }
 
-TEST_F(PlacementRegistry, WritingWithoutKeyFailsToCreateTheSection) {
-  RegistryStore store(HKEY_CURRENT_USER, path_, true);
+TEST_F(PlacementRegistry, WithoutAKeyReadsGiveNothingAndWritesFailToCreateTheSection) {
+  // Below another root than the current user's a read-only store creates nothing; no root at all
+  // stands for a path that cannot be made.
+  RegistryStore elsewhere(HKEY_USERS, path_, true);
+  EXPECT_FALSE(elsewhere.HasKey());
+  RegistryStore store(nullptr, path_, false);
   ASSERT_FALSE(store.HasKey());
+  EXPECT_EQ(std::nullopt, store.ReadValue(L"TMainForm", L"NormPos"));
+  EXPECT_TRUE(store.SubkeyNames().empty());
   try {
     store.WriteValue(L"TMainForm", L"Flags", L"0");
     ADD_FAILURE() << "no exception";
@@ -141,6 +149,25 @@ TEST_F(PlacementRegistry, WritingWithoutKeyFailsToCreateTheSection) {
     EXPECT_EQ(L"Failed to create key TMainForm", e.Message());
   }
   EXPECT_FALSE(KeyExists(L""));
+}
+
+TEST_F(PlacementRegistry, ThePlacementStoreReportsTypesAndWorksOnlyWhileOpen) {
+  const DWORD number = 7;
+  SetRaw(L"TMainForm", L"X", REG_DWORD, &number, sizeof number);
+  SetRaw(L"TMainForm", L"S", REG_EXPAND_SZ, L"%x%", 8);
+  RegistryPlacementStore store(HKEY_CURRENT_USER);
+  EXPECT_THROW(store.Write(L"TMainForm", L"Y", L"1"), ERegistryException);  // not open
+  EXPECT_EQ(std::nullopt, store.Read(L"TMainForm", L"S"));
+  store.Open(path_, true);
+  EXPECT_EQ(StoredType::Other, store.Read(L"TMainForm", L"X")->type);
+  EXPECT_EQ(StoredType::String, store.Read(L"TMainForm", L"S")->type);
+  EXPECT_EQ(L"%x%", store.Read(L"TMainForm", L"S")->text);  // not expanded
+  store.Write(L"TMainForm", L"Y", L"1");
+  EXPECT_EQ(std::vector<std::wstring>{L"TMainForm"}, store.SectionNames());
+  store.EraseSection(L"TMainForm");
+  store.Close();
+  EXPECT_FALSE(KeyExists(L"TMainForm"));
+  EXPECT_TRUE(KeyExists(L""));
 }
 
 TEST_F(PlacementRegistry, SubkeysAreListedAndDeletedWithTheirSubkeys) {
@@ -184,8 +211,7 @@ TEST_F(PlacementRegistry, ReadOnlyStoreWritesIntoAnExistingSection) {
 }
 
 TEST_F(PlacementRegistry, DeletingWithoutKeyOrNameFails) {
-  EXPECT_THROW(RegistryStore(HKEY_CURRENT_USER, path_, true).DeleteSubkeyTree(L"S"),
-               ERegistryException);
+  EXPECT_THROW(RegistryStore(nullptr, path_, true).DeleteSubkeyTree(L"S"), ERegistryException);
   RegistryStore store(HKEY_CURRENT_USER, path_, false);
   store.WriteValue(L"S", L"A", L"1");
   EXPECT_THROW(store.DeleteSubkeyTree(L""), ERegistryException);
