@@ -66,6 +66,7 @@ set_tests_properties(win_tests PROPERTIES TIMEOUT 600)
 set(e2e_sources
   tests/e2e/main.cpp
   tests/e2e/driver.cpp
+  tests/e2e/countdown_test.cpp
   tests/e2e/dialogs_test.cpp
   tests/e2e/endsession_test.cpp
   tests/e2e/main_window_test.cpp

@@ -12,6 +12,18 @@
 
 namespace reprisa {
 
+// The shortest wait for the next display tick: a tick that comes up to this much before its
+// mid-point still counts as that mid-point's tick, so the next one is a second later.
+inline constexpr std::uint32_t kMinDisplayTickDelay = 250;
+
+// The delay, in ms, from tick count now to the next display tick of a countdown of the given
+// interval that last started at tick count lasttimer. The countdown text changes where the
+// remaining time crosses a whole second; the display ticks half-way between two such boundaries,
+// so that a few ms of timer jitter never decide which second a tick reads: the next mid-point
+// at least kMinDisplayTickDelay ms away (so the result is kMinDisplayTickDelay to
+// kMinDisplayTickDelay + 999). Tick counts wrap like RemainingTime's.
+std::uint32_t DisplayTickDelay(std::int32_t interval, std::uint32_t now, std::uint32_t lasttimer);
+
 class ReloadSchedule {
  public:
   // The schedule works on the given reload timer and tick source, which must outlive it, and
@@ -38,6 +50,10 @@ class ReloadSchedule {
   std::wstring CountdownText(std::uint32_t now) const;
   // The same at the tick source's current tick count.
   std::wstring CountdownText() const;
+
+  // The delay from tick count now (by default the tick source's) to the next display tick.
+  std::uint32_t NextDisplayTickDelay(std::uint32_t now) const;
+  std::uint32_t NextDisplayTickDelay() const;
 
   std::uint32_t LastTimer() const noexcept { return lasttimer_; }
   void SetLastTimer(std::uint32_t ticks) noexcept { lasttimer_ = ticks; }

@@ -39,6 +39,20 @@ void TTimer::Restart() {
   SetEnabled(true);
 }
 
+void TTimer::DelayNextTick(std::uint32_t delay_ms) {
+  if (!running_) return;
+  running_ = false;
+  backend_->Stop();
+  Arm(delay_ms);
+  delayed_ = true;
+}
+
+void TTimer::Arm(std::uint32_t period_ms) {
+  delayed_ = false;
+  if (!backend_->Start(period_ms)) throw EOutOfResources(std::wstring(texts::kNoTimers));
+  running_ = true;
+}
+
 void TTimer::BeginLoading() noexcept { loading_ = true; }
 
 void TTimer::Loaded() {
@@ -48,19 +62,22 @@ void TTimer::Loaded() {
 
 void TTimer::UpdateTimer() {
   if (loading_) return;
+  delayed_ = false;
   if (running_) {
     running_ = false;
     backend_->Stop();
   }
-  if (interval_ > 0 && enabled_ && on_timer_) {
-    if (!backend_->Start(static_cast<std::uint32_t>(interval_)))
-      throw EOutOfResources(std::wstring(texts::kNoTimers));
-    running_ = true;
-  }
+  if (interval_ > 0 && enabled_ && on_timer_) Arm(static_cast<std::uint32_t>(interval_));
 }
 
 void TTimer::Tick() {
   if (!running_ || !on_timer_) return;
+  if (delayed_) {
+    // The one-off delay has run: back to the interval before the handler, which may delay again.
+    running_ = false;
+    backend_->Stop();
+    Arm(static_cast<std::uint32_t>(interval_));
+  }
   // A copy, so that the handler may reassign OnTimer while it runs.
   Handler handler = on_timer_;
   handler();

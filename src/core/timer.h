@@ -69,6 +69,12 @@ class TTimer : public TObject {
   // Enabled false, then true: the full interval runs again from now.
   void Restart();
 
+  // Re-arms a running timer so that its next tick comes delay_ms from now, and the ticks after
+  // that every Interval ms again (Interval itself does not change). Does nothing while the timer
+  // does not run. Any re-arm through the properties drops the pending delay. A refused system
+  // timer raises EOutOfResources and leaves the timer stopped.
+  void DelayNextTick(std::uint32_t delay_ms);
+
   // Whether a system timer is running for this timer.
   bool Running() const noexcept { return running_; }
 
@@ -88,6 +94,8 @@ class TTimer : public TObject {
 
  private:
   void UpdateTimer();
+  // Starts the system timer with the given period; raises when the system refuses.
+  void Arm(std::uint32_t period_ms);
 
   std::unique_ptr<TimerBackend> backend_;
   std::int32_t interval_ = 1000;
@@ -95,6 +103,7 @@ class TTimer : public TObject {
   Handler on_timer_;
   bool running_ = false;
   bool loading_ = false;
+  bool delayed_ = false;  // the running system timer has the one-off delay, not Interval
 };
 
 }  // namespace reprisa

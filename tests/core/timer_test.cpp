@@ -204,6 +204,68 @@ TEST(Timer, HandlerExceptionReachesTheErrorHandlerWithTheTimerAsSender) {
   EXPECT_TRUE(timer.Running());
 }
 
+TEST(Timer, DelayedTickComesOnceThenTheIntervalResumes) {
+  BackendLog log;
+  TTimer timer(Recording(log));
+  int ticks = 0;
+  timer.SetOnTimer([&] { ++ticks; });
+  log.calls.clear();
+  timer.DelayNextTick(500);
+  EXPECT_EQ(log.calls, Calls({"stop", "start 500"}));
+  EXPECT_EQ(timer.Interval(), 1000);
+  EXPECT_TRUE(timer.Running());
+  timer.Tick();
+  EXPECT_EQ(ticks, 1);
+  EXPECT_EQ(log.calls, Calls({"stop", "start 500", "stop", "start 1000"}));
+  timer.Tick();
+  EXPECT_EQ(ticks, 2);
+  EXPECT_EQ(log.calls.size(), 4u) << "the interval runs on without re-arming";
+}
+
+TEST(Timer, HandlerMayDelayItsOwnNextTick) {
+  BackendLog log;
+  TTimer timer(Recording(log));
+  std::uint32_t next = 700;
+  timer.SetOnTimer([&] { timer.DelayNextTick(next++); });
+  timer.DelayNextTick(300);
+  log.calls.clear();
+  timer.Tick();
+  timer.Tick();
+  EXPECT_EQ(log.calls,
+            Calls({"stop", "start 1000", "stop", "start 700", "stop", "start 1000", "stop",
+                   "start 701"}));
+}
+
+TEST(Timer, DelayDoesNothingWhileTheTimerDoesNotRunAndAPropertyDropsIt) {
+  BackendLog log;
+  TTimer timer(Recording(log));
+  timer.DelayNextTick(500);  // no handler yet
+  timer.SetOnTimer([] {});
+  timer.SetEnabled(false);
+  timer.DelayNextTick(500);
+  EXPECT_EQ(log.calls, Calls({"start 1000", "stop"}));
+  EXPECT_FALSE(timer.Running());
+
+  timer.SetEnabled(true);
+  timer.DelayNextTick(250);
+  timer.SetInterval(2000);  // a re-arm through a property gives the full new interval
+  log.calls.clear();
+  timer.Tick();
+  EXPECT_TRUE(log.calls.empty()) << "no delay is left to undo";
+}
+
+TEST(Timer, RefusedDelayRaisesAndLeavesTheTimerStopped) {
+  BackendLog log;
+  TTimer timer(Recording(log));
+  int ticks = 0;
+  timer.SetOnTimer([&] { ++ticks; });
+  log.refuse = true;
+  EXPECT_THROW(timer.DelayNextTick(500), EOutOfResources);
+  EXPECT_FALSE(timer.Running());
+  timer.Tick();
+  EXPECT_EQ(ticks, 0);
+}
+
 TEST(Timer, RejectsAMissingBackend) {
   EXPECT_THROW(TTimer timer(nullptr), std::invalid_argument);
 }

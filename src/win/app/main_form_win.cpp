@@ -116,7 +116,14 @@ TMainForm::~TMainForm() {
   if (MainForm == this) MainForm = nullptr;
 }
 
-void TMainForm::FormCreate(TObject*) { schedule_->Stamp(); }
+void TMainForm::AlignCountdownTick() {
+  Timer2->Timer().DelayNextTick(schedule_->NextDisplayTickDelay());
+}
+
+void TMainForm::FormCreate(TObject*) {
+  schedule_->Stamp();
+  AlignCountdownTick();
+}
 
 void TMainForm::GotoWebsiteBtnClick(TObject*) { WebBrowser1->Navigate(urled->Text()); }
 
@@ -127,16 +134,26 @@ void TMainForm::urledKeyPress(TObject* sender, wchar_t& key) {
 void TMainForm::BitBtn2Click(TObject*) {
   try {
     Edit2->SetText(schedule_->ApplyIntervalText(Edit1->Text()));
+    AlignCountdownTick();
   } catch (...) {
     // An invalid interval text changes nothing and shows nothing.
   }
 }
 
-void TMainForm::BitBtn3Click(TObject*) { schedule_->RestartCountdown(); }
+// Also the Escape key's way: BitBtn3 is the window's cancel button.
+void TMainForm::BitBtn3Click(TObject*) {
+  schedule_->RestartCountdown();
+  AlignCountdownTick();
+}
 
 void TMainForm::Timer1Timer(TObject*) {
   try {
     schedule_->NoteReload();
+    AlignCountdownTick();
+  } catch (...) {
+    // A refused timer stops the countdown display; the reload itself still happens.
+  }
+  try {
     WebBrowser1->Refresh();
   } catch (...) {
     // Whatever the browser reports on a reload is not the user's concern; the next comes later.
@@ -146,6 +163,7 @@ void TMainForm::Timer1Timer(TObject*) {
 void TMainForm::Timer2Timer(TObject*) {
   std::wstring text = schedule_->CountdownText();
   if (text != Edit3->Text()) Edit3->SetText(text);
+  AlignCountdownTick();
 }
 
 void TMainForm::ber1Click(TObject*) {

@@ -54,6 +54,10 @@ class TMainForm : public TForm {
   ReloadSchedule& Schedule() noexcept { return *schedule_; }
 
  private:
+  // Re-arms Timer2 so that its next tick falls half-way into a second of the countdown (its
+  // Interval stays 1000); called after every tick and every restart of the countdown.
+  void AlignCountdownTick();
+
   Win32TickSource ticks_;
   std::unique_ptr<ReloadSchedule> schedule_;
 };
