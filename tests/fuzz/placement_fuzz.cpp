@@ -14,14 +14,22 @@ using namespace reprisa;
 using namespace reprisa::testing_support;
 
 std::wstring WideText(FuzzedDataProvider& in) {
-  // Two bytes a character, so that every UTF-16 unit (delimiters, digits, signs, NUL and
-  // surrogates) can turn up; the length is the fuzzer's choice.
-  const std::string bytes = in.ConsumeRandomLengthString(2 * 1024 * 1024);
+  // A byte below 0x80 is that character, so that digits, signs, commas and blanks come easily;
+  // a higher byte takes the next two as any UTF-16 unit (NUL and surrogates too).
+  const std::string bytes = in.ConsumeRandomLengthString(1024 * 1024);
   std::wstring text;
-  text.reserve(bytes.size() / 2);
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-    text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
-                                        static_cast<unsigned char>(bytes[i + 1]) << 8));
+  text.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (byte < 0x80 || i + 2 >= bytes.size()) {
+      text.push_back(static_cast<wchar_t>(byte));
+    } else {
+      const auto low = static_cast<unsigned char>(bytes[i + 1]);
+      const auto high = static_cast<unsigned char>(bytes[i + 2]);
+      text.push_back(static_cast<wchar_t>(low | high << 8));
+      i += 2;
+    }
+  }
   return text;
 }
 
