@@ -125,7 +125,7 @@ class PlacementWindow {
   // Whether the window exists (on Windows: its handle has been made).
   virtual bool HandleAllocated() = 0;
   // The window's current placement; throws the program's Exception, with the system's reason,
-  // when the system refuses to tell it. Nothing is saved then.
+  // when the system refuses to tell it. A save then writes nothing at all, and a restore stops.
   virtual PlacementRecord GetPlacement() = 0;
   // Sets the placement; a show_cmd of 0 keeps a hidden window hidden.
   virtual void SetPlacement(const PlacementRecord& record) = 0;
@@ -309,11 +309,12 @@ class PlacementEngine {
   std::optional<PlacementRecord> pending_record_;  // queried before a save writes anything
 };
 
-// A stored normal rectangle made reachable: a rectangle that meets none of the screens, or is
-// larger than the whole desktop, is moved onto the work area of the screen nearest to it (the one
-// it overlaps most when it overlaps any) and shrunk to fit it. The arithmetic is 64-bit, so any
-// 32-bit input works; the result has a positive size. Screens with an empty work area are
-// ignored; with none left the rectangle is only moved into the 32-bit range.
+// A stored normal rectangle (of positive width and height) made reachable: a rectangle that meets
+// none of the screens, or is wider or taller than the whole desktop, is moved onto the work area
+// of the screen nearest to it (the one it overlaps most when it overlaps any) and shrunk to fit
+// it. The arithmetic is 64-bit, so any edges work; the result has a positive size. Screens with
+// an empty work area are ignored; with none left the rectangle is only moved into the 32-bit
+// range. (A restore applies a stored rectangle only when it has a positive width and height.)
 struct Rect64 {
   std::int64_t left = 0, top = 0, right = 0, bottom = 0;
 };
