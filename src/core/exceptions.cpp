@@ -101,7 +101,9 @@ std::string NarrowUtf8(std::wstring_view w) {
   out.reserve(w.size());
   for (std::size_t i = 0; i < w.size(); ++i) {
     char32_t cp = static_cast<char32_t>(w[i]);
-    if (sizeof(wchar_t) == 2 && cp >= 0xD800 && cp < 0xDC00 && i + 1 < w.size()) {
+    // A UTF-16 surrogate pair is one code point (a 32-bit wide string may hold one too, when
+    // its text came from UTF-16).
+    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < w.size()) {
       char32_t lo = static_cast<char32_t>(w[i + 1]);
       if (lo >= 0xDC00 && lo < 0xE000) {
         cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <string>
 
 #include "core/error_handler.h"
 #include "core/exceptions.h"
@@ -113,6 +114,38 @@ TEST(Utf8, RoundTripsAndReplacesBrokenSequences) {
   EXPECT_EQ(WidenUtf8(NarrowUtf8(text)), text);
   EXPECT_EQ(WidenUtf8("a\xC3"), L"a\uFFFD");
   EXPECT_EQ(WidenUtf8("\xFF" "b"), L"\uFFFD" L"b");
+}
+
+// Each boundary of the encoding's length classes: the exact bytes, and back.
+TEST(Utf8, EncodesEveryLengthBoundaryExactly) {
+  const struct {
+    char32_t code_point;
+    std::string bytes;
+  } rows[] = {
+      {0x7F, "\x7F"},
+      {0x80, "\xC2\x80"},
+      {0x7FF, "\xDF\xBF"},
+      {0x800, "\xE0\xA0\x80"},
+      {0xFFFF, "\xEF\xBF\xBF"},
+  };
+  for (const auto& row : rows) {
+    const std::wstring wide(1, static_cast<wchar_t>(row.code_point));
+    EXPECT_EQ(NarrowUtf8(wide), row.bytes) << std::hex << static_cast<unsigned>(row.code_point);
+    EXPECT_EQ(WidenUtf8(row.bytes), wide) << std::hex << static_cast<unsigned>(row.code_point);
+  }
+}
+
+// U+1F600 beyond the 16-bit range: from a UTF-16 surrogate pair (what Windows keeps in a wide
+// string) to four bytes, and from four bytes to the platform's wide form.
+TEST(Utf8, SurrogatePairBecomesOneFourByteSequence) {
+  const std::wstring pair{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
+  const std::string bytes = "\xF0\x9F\x98\x80";
+  EXPECT_EQ(NarrowUtf8(pair), bytes);
+  EXPECT_EQ(NarrowUtf8(L"a" + pair + L"b"), "a" + bytes + "b");
+  const std::wstring wide =
+      sizeof(wchar_t) == 2 ? pair : std::wstring(1, static_cast<wchar_t>(0x1F600));
+  EXPECT_EQ(WidenUtf8(bytes), wide);
+  EXPECT_EQ(NarrowUtf8(WidenUtf8(bytes)), bytes);
 }
 
 }  // namespace

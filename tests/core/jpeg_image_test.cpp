@@ -247,6 +247,51 @@ TEST(JpegImage, TruncatedFilesAreRefused) {
   }
 }
 
+// Inserts a segment FF <marker> with a payload of payload bytes at offset at.
+Bytes WithSegment(const Bytes& bytes, size_t at, uint8_t marker, size_t payload) {
+  Bytes out(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(at));
+  const size_t length = payload + 2;
+  out.insert(out.end(), {0xFF, marker, static_cast<uint8_t>(length >> 8),
+                         static_cast<uint8_t>(length)});
+  for (size_t i = 0; i < payload; ++i) out.push_back(static_cast<uint8_t>('a' + i % 26));
+  out.insert(out.end(), bytes.begin() + static_cast<ptrdiff_t>(at), bytes.end());
+  return out;
+}
+
+Bytes Cut(const Bytes& bytes, size_t size) {
+  return Bytes(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(size));
+}
+
+// A segment the decoder skips unread (a comment, an APPn nobody handles) may claim more bytes
+// than the file has left: skipping past the end must refuse, not read on beyond the buffer.
+TEST(JpegImage, FileCutInsideASkippedSegmentIsRefused) {
+  const struct {
+    const char* name;
+    uint8_t marker;
+  } segments[] = {{"comment", 0xFE}, {"APP5", 0xE5}, {"APP15", 0xEF}};
+  for (const Bytes& file : {Baseline(), Progressive()}) {
+    for (const auto& segment : segments) {
+      SCOPED_TRACE(segment.name);
+      const Bytes bytes = WithSegment(file, 2, segment.marker, 4000);
+      ASSERT_TRUE(Decode(bytes)) << "whole";
+      for (size_t cut : {size_t{6}, size_t{7}, size_t{2000}, size_t{4005}})
+        EXPECT_FALSE(Decode(Cut(bytes, cut))) << "cut at " << cut;
+    }
+  }
+}
+
+// The pixels are all there, but the file ends before its end marker: in a segment after the last
+// scan or just before the marker. Only the finishing step sees it.
+TEST(JpegImage, FileCutAfterItsLastScanIsRefused) {
+  for (const Bytes& file : {Baseline(), Progressive()}) {
+    const Bytes bytes = WithSegment(file, file.size() - 2, 0xFE, 300);
+    ASSERT_TRUE(Decode(bytes)) << "whole";
+    const size_t comment = bytes.size() - 2 - 304;
+    for (size_t cut : {comment, comment + 2, comment + 150, bytes.size() - 2, bytes.size() - 1})
+      EXPECT_FALSE(Decode(Cut(bytes, cut))) << "cut at " << cut << " of " << bytes.size();
+  }
+}
+
 Bytes RandomBytes(size_t count) {
   std::mt19937 random(12345);
   Bytes bytes(count);
