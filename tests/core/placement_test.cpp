@@ -47,10 +47,13 @@ class PlacementRules : public ::testing::Test {
     return can_close;
   }
   int Opens() const {
-    return static_cast<int>(std::count_if(store.log.begin(), store.log.end(),
-                                          [](const std::wstring& e) { return e.rfind(L"open", 0) == 0; }));
+    return static_cast<int>(std::count_if(store.log.begin(), store.log.end(), [](const auto& e) {
+      return e.rfind(L"open", 0) == 0;
+    }));
   }
-  int Closes() const { return static_cast<int>(std::count(store.log.begin(), store.log.end(), L"close")); }
+  int Closes() const {
+    return static_cast<int>(std::count(store.log.begin(), store.log.end(), L"close"));
+  }
 };
 
 TEST_F(PlacementRules, FirstRunAppliesNothingAndTheCloseWritesEveryValueInOrder) {

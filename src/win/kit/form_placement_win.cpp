@@ -31,10 +31,44 @@ Rect Offset(const RECT& r, const POINT& origin) {
   return {r.left - origin.x, r.top - origin.y, r.right - origin.x, r.bottom - origin.y};
 }
 
+// The core's names for the form's border styles, styles, positions and window states list the
+// same values in the same order.
+template <typename To, typename From>
+constexpr To SameValue(From value) {
+  return static_cast<To>(static_cast<int>(value));
+}
+using PB = PlacementBorderStyle;
+using TB = TBorderStyle;
+using PF = PlacementFormStyle;
+using TF = TFormStyle;
+using PP = PlacementPosition;
+using TP = TPosition;
+static_assert(SameValue<PB>(TB::bsNone) == PB::bsNone);
+static_assert(SameValue<PB>(TB::bsSingle) == PB::bsSingle);
+static_assert(SameValue<PB>(TB::bsSizeable) == PB::bsSizeable);
+static_assert(SameValue<PB>(TB::bsDialog) == PB::bsDialog);
+static_assert(SameValue<PB>(TB::bsToolWindow) == PB::bsToolWindow);
+static_assert(SameValue<PB>(TB::bsSizeToolWin) == PB::bsSizeToolWin);
+static_assert(SameValue<PF>(TF::fsNormal) == PF::fsNormal);
+static_assert(SameValue<PF>(TF::fsMDIChild) == PF::fsMDIChild);
+static_assert(SameValue<PF>(TF::fsMDIForm) == PF::fsMDIForm);
+static_assert(SameValue<PF>(TF::fsStayOnTop) == PF::fsStayOnTop);
+static_assert(SameValue<PP>(TP::poDesigned) == PP::poDesigned);
+static_assert(SameValue<PP>(TP::poDefault) == PP::poDefault);
+static_assert(SameValue<PP>(TP::poScreenCenter) == PP::poScreenCenter);
+static_assert(SameValue<PP>(TP::poDesktopCenter) == PP::poDesktopCenter);
+static_assert(SameValue<PP>(TP::poMainFormCenter) == PP::poMainFormCenter);
+using SW = StoredWindowState;
+using TW = TWindowState;
+static_assert(SameValue<SW>(TW::wsNormal) == SW::Normal);
+static_assert(SameValue<SW>(TW::wsMinimized) == SW::Minimized);
+static_assert(SameValue<SW>(TW::wsMaximized) == SW::Maximized);
+
 BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
   MONITORINFO mi{};
   mi.cbSize = sizeof(mi);
-  if (GetMonitorInfoW(monitor, &mi)) reinterpret_cast<std::vector<MONITORINFO>*>(data)->push_back(mi);
+  if (GetMonitorInfoW(monitor, &mi))
+    reinterpret_cast<std::vector<MONITORINFO>*>(data)->push_back(mi);
   return TRUE;
 }
 }  // namespace
@@ -116,64 +150,21 @@ class TFormPlacement::Window final : public PlacementWindow {
   }
 
   PlacementBorderStyle BorderStyle() override {
-    switch (form_.BorderStyle()) {
-      case TBorderStyle::bsNone: return PlacementBorderStyle::bsNone;
-      case TBorderStyle::bsSingle: return PlacementBorderStyle::bsSingle;
-      case TBorderStyle::bsDialog: return PlacementBorderStyle::bsDialog;
-      case TBorderStyle::bsToolWindow: return PlacementBorderStyle::bsToolWindow;
-      case TBorderStyle::bsSizeToolWin: return PlacementBorderStyle::bsSizeToolWin;
-      case TBorderStyle::bsSizeable: break;
-    }
-    return PlacementBorderStyle::bsSizeable;
+    return SameValue<PlacementBorderStyle>(form_.BorderStyle());
   }
-
   PlacementFormStyle FormStyle() override {
-    switch (form_.FormStyle()) {
-      case TFormStyle::fsMDIChild: return PlacementFormStyle::fsMDIChild;
-      case TFormStyle::fsMDIForm: return PlacementFormStyle::fsMDIForm;
-      case TFormStyle::fsStayOnTop: return PlacementFormStyle::fsStayOnTop;
-      case TFormStyle::fsNormal: break;
-    }
-    return PlacementFormStyle::fsNormal;
+    return SameValue<PlacementFormStyle>(form_.FormStyle());
   }
-
-  PlacementPosition Position() override {
-    switch (form_.Position()) {
-      case TPosition::poDefault: return PlacementPosition::poDefault;
-      case TPosition::poScreenCenter: return PlacementPosition::poScreenCenter;
-      case TPosition::poDesktopCenter: return PlacementPosition::poDesktopCenter;
-      case TPosition::poMainFormCenter: return PlacementPosition::poMainFormCenter;
-      case TPosition::poDesigned: break;
-    }
-    return PlacementPosition::poDesigned;
-  }
-
+  PlacementPosition Position() override { return SameValue<PlacementPosition>(form_.Position()); }
   void SetPosition(PlacementPosition position) override {
-    switch (position) {
-      case PlacementPosition::poDefault: return form_.SetPosition(TPosition::poDefault);
-      case PlacementPosition::poScreenCenter: return form_.SetPosition(TPosition::poScreenCenter);
-      case PlacementPosition::poDesktopCenter:
-        return form_.SetPosition(TPosition::poDesktopCenter);
-      case PlacementPosition::poMainFormCenter:
-        return form_.SetPosition(TPosition::poMainFormCenter);
-      case PlacementPosition::poDesigned: break;
-    }
-    form_.SetPosition(TPosition::poDesigned);
+    form_.SetPosition(SameValue<TPosition>(position));
   }
 
   StoredWindowState WindowState() override {
-    switch (form_.WindowState()) {
-      case TWindowState::wsMinimized: return StoredWindowState::Minimized;
-      case TWindowState::wsMaximized: return StoredWindowState::Maximized;
-      case TWindowState::wsNormal: break;
-    }
-    return StoredWindowState::Normal;
+    return SameValue<StoredWindowState>(form_.WindowState());
   }
-
   void SetWindowState(StoredWindowState state) override {
-    form_.SetWindowState(state == StoredWindowState::Minimized   ? TWindowState::wsMinimized
-                         : state == StoredWindowState::Maximized ? TWindowState::wsMaximized
-                                                                 : TWindowState::wsNormal);
+    form_.SetWindowState(SameValue<TWindowState>(state));
   }
 
   void Repaint() override { form_.Repaint(); }
