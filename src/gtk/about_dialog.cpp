@@ -49,6 +49,7 @@ std::wstring InsertYear(std::wstring text, int year) {
 }
 
 AboutDialog::AboutDialog() {
+  InstallProgramStyle();
   dialog_ = gtk_dialog_new();
   g_object_ref_sink(dialog_);
   gtk_widget_set_name(dialog_, "AboutBox");
@@ -67,10 +68,13 @@ AboutDialog::AboutDialog() {
   gtk_widget_set_size_request(client, 664, 453);
   gtk_box_pack_start(GTK_BOX(area), client, TRUE, TRUE, 0);
 
+  // The panel draws its own background (a bare GtkFixed has none), and holds the texts.
+  GtkWidget* panel_frame = gtk_event_box_new();
+  gtk_widget_set_name(panel_frame, "AboutPanel");
+  gtk_widget_set_size_request(panel_frame, 649, 385);
+  gtk_fixed_put(GTK_FIXED(client), panel_frame, 8, 8);
   Panel1 = gtk_fixed_new();
-  gtk_widget_set_name(Panel1, "AboutPanel");
-  gtk_widget_set_size_request(Panel1, 649, 385);
-  gtk_fixed_put(GTK_FIXED(client), Panel1, 8, 8);
+  gtk_container_add(GTK_CONTAINER(panel_frame), Panel1);
 
   ProgramIcon = gtk_image_new();
   gtk_widget_set_name(ProgramIcon, "ProgramIcon");

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/exceptions.h"
+#include "gtk/gtk_ptr.h"
 
 namespace reprisa {
 
@@ -59,9 +60,15 @@ LocaleSettings LocaleSettingsFrom(const char* time_format, const char* radix, co
 }
 
 LocaleSettings ReadCLocaleSettings() {
+  // The locale's texts are in its own character set; the grammar works on UTF-16.
+  auto utf8 = [](const char* text) {
+    GString0 converted(text ? g_locale_to_utf8(text, -1, nullptr, nullptr, nullptr) : nullptr);
+    return converted.str();
+  };
   const lconv* conv = localeconv();
-  return LocaleSettingsFrom(nl_langinfo(T_FMT), conv ? conv->decimal_point : nullptr,
-                            nl_langinfo(AM_STR), nl_langinfo(PM_STR));
+  return LocaleSettingsFrom(utf8(nl_langinfo(T_FMT)).c_str(),
+                            utf8(conv ? conv->decimal_point : nullptr).c_str(),
+                            utf8(nl_langinfo(AM_STR)).c_str(), utf8(nl_langinfo(PM_STR)).c_str());
 }
 
 }  // namespace reprisa

@@ -24,6 +24,14 @@ namespace {
 gboolean OnTerminate(gpointer main_window) {
   // SIGTERM: end cleanly, saving nothing.
   if (auto* window = *static_cast<reprisa::MainWindow**>(main_window)) window->DiscardPlacement();
+  // A modal dialog runs a loop of its own, which would keep the program waiting for the user.
+  GList* toplevels = gtk_window_list_toplevels();
+  for (GList* w = toplevels; w; w = w->next) {
+    if (GTK_IS_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data))) {
+      gtk_dialog_response(GTK_DIALOG(w->data), GTK_RESPONSE_DELETE_EVENT);
+    }
+  }
+  g_list_free(toplevels);
   gtk_main_quit();
   return G_SOURCE_REMOVE;
 }

@@ -20,31 +20,6 @@ constexpr int kClientHeight = 554;
 constexpr int kPanel1Height = 65;
 constexpr int kPanel2Width = 174;
 
-// The look of the classic form: small text, fields 21 and buttons 25 pixels high, read-only
-// fields on silver. Scoped by widget names, so dialogs and the page keep the desktop's look.
-constexpr char kCss[] =
-    "#Panel1 { font-family: Tahoma, \"DejaVu Sans Condensed\", sans-serif; font-size: 8pt; }\n"
-    "#Panel1 entry { min-height: 0; padding-top: 1px; padding-bottom: 1px; }\n"
-    "#Panel1 button { min-height: 0; padding: 0 4px; }\n"
-    "#Panel1 entry.read-only-field { background-color: #c0c0c0; background-image: none; }\n"
-    "#AboutPanel { background-color: rgb(240, 202, 166); border: 2px groove #a0a0a0; }\n"
-    "#AboutBox { font-family: \"MS Sans Serif\", \"DejaVu Sans\", sans-serif; font-size: 8pt; }\n"
-    "#ProductName { font-family: \"Arial Narrow\", \"DejaVu Sans Condensed\", sans-serif;"
-    " font-size: 18pt; font-weight: bold; color: black; }\n"
-    "#AboutPanel label { color: black; }\n";
-
-void InstallStyle() {
-  static bool installed = false;
-  if (installed) return;
-  GdkScreen* screen = gdk_screen_get_default();
-  if (!screen) return;
-  GRef<GtkCssProvider> css(gtk_css_provider_new());
-  gtk_css_provider_load_from_data(css.get(), kCss, -1, nullptr);
-  gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(css.get()),
-                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-  installed = true;
-}
-
 void SetAccessibleName(GtkWidget* widget, std::wstring_view name) {
   if (AtkObject* acc = gtk_widget_get_accessible(widget)) {
     atk_object_set_name(acc, U8(name).c_str());
@@ -126,7 +101,7 @@ void SetEntryText(GtkWidget* entry, std::wstring_view text) {
 }
 
 MainWindow::MainWindow(const AppFolders& folders) : folders_(folders) {
-  InstallStyle();
+  InstallProgramStyle();
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   g_object_ref_sink(window_);
   gtk_widget_set_name(window_, "MainForm");
@@ -214,22 +189,18 @@ void MainWindow::BuildControls() {
   }
   gtk_grid_attach(GTK_GRID(Panel1), row2, 0, 1, 1, 1);
 
-  Panel2 = gtk_fixed_new();  // only a name for the column: the buttons sit in the grid
+  // Panel2: the right-hand column, 174 wide, whose buttons stay at the window's right edge.
+  Panel2 = gtk_box_new(GTK_ORIENTATION_VERTICAL, 34 - 3 - 25);
+  gtk_widget_set_name(Panel2, "Panel2");
+  gtk_widget_set_margin_start(Panel2, 8);
+  gtk_widget_set_margin_end(Panel2, kPanel2Width - 8 - 153);
+  gtk_widget_set_margin_top(Panel2, 3);
+  gtk_widget_set_valign(Panel2, GTK_ALIGN_START);
   GotoWebsiteBtn = MakeButton("GotoWebsiteBtn", 153, texts::kGotoWebsite, Glyph::Ok);
-  gtk_widget_set_margin_start(GotoWebsiteBtn, 8);
-  gtk_widget_set_margin_end(GotoWebsiteBtn, kPanel2Width - 8 - 153);
-  gtk_widget_set_margin_top(GotoWebsiteBtn, 3);
-  gtk_widget_set_valign(GotoWebsiteBtn, GTK_ALIGN_START);
-  gtk_grid_attach(GTK_GRID(Panel1), GotoWebsiteBtn, 1, 0, 1, 1);
   BitBtn3 = MakeButton("BitBtn3", 153, texts::kRestartCountdown, Glyph::Cancel);
-  gtk_widget_set_margin_start(BitBtn3, 8);
-  gtk_widget_set_margin_end(BitBtn3, kPanel2Width - 8 - 153);
-  gtk_widget_set_margin_top(BitBtn3, 4);
-  gtk_widget_set_valign(BitBtn3, GTK_ALIGN_START);
-  gtk_grid_attach(GTK_GRID(Panel1), BitBtn3, 1, 1, 1, 1);
-  g_object_ref_sink(Panel2);  // not packed: dropped with the window
-  g_object_unref(Panel2);
-  Panel2 = nullptr;
+  gtk_box_pack_start(GTK_BOX(Panel2), GotoWebsiteBtn, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(Panel2), BitBtn3, FALSE, FALSE, 0);
+  gtk_grid_attach(GTK_GRID(Panel1), Panel2, 1, 0, 1, 2);
 
   gtk_widget_set_hexpand(WebBrowser1, TRUE);
   gtk_widget_set_vexpand(WebBrowser1, TRUE);
@@ -240,7 +211,8 @@ void MainWindow::BuildControls() {
   gtk_window_set_default(GTK_WINDOW(window_), GotoWebsiteBtn);
 
   // Tab order: the address, the two right-hand buttons, the interval row, then the page.
-  SetFocusChain(Panel1, {urled, GotoWebsiteBtn, BitBtn3, row2});
+  SetFocusChain(Panel1, {urled, Panel2, row2});
+  SetFocusChain(Panel2, {GotoWebsiteBtn, BitBtn3});
   SetFocusChain(row2, {Edit1, BitBtn2, Edit2, Edit3});
   SetFocusChain(content, {Panel1, WebBrowser1});
 
@@ -282,7 +254,14 @@ void MainWindow::Show() {
 
 void MainWindow::DiscardPlacement() { placement_->SetActive(false); }
 
-void MainWindow::FormCreate() { schedule_->Stamp(); }
+void MainWindow::AlignCountdownTick() {
+  timer2_->DelayNextTick(schedule_->NextDisplayTickDelay());
+}
+
+void MainWindow::FormCreate() {
+  schedule_->Stamp();
+  AlignCountdownTick();
+}
 
 void MainWindow::GotoWebsiteBtnClick() {
   // The countdown keeps its phase: opening an address is no restart.
@@ -292,16 +271,26 @@ void MainWindow::GotoWebsiteBtnClick() {
 void MainWindow::BitBtn2Click() {
   try {
     SetEntryText(Edit2, schedule_->ApplyIntervalText(EntryText(Edit1)));
+    AlignCountdownTick();
   } catch (...) {
     // An invalid interval text changes nothing and shows nothing.
   }
 }
 
-void MainWindow::BitBtn3Click() { schedule_->RestartCountdown(); }
+// Also the Escape key's way.
+void MainWindow::BitBtn3Click() {
+  schedule_->RestartCountdown();
+  AlignCountdownTick();
+}
 
 void MainWindow::Timer1Timer() {
   try {
     schedule_->NoteReload();
+    AlignCountdownTick();
+  } catch (...) {
+    // A refused timer stops the countdown display; the reload itself still happens.
+  }
+  try {
     web_->Refresh();
   } catch (...) {
     // Whatever the browser reports on a reload is not the user's concern; the next comes later.
@@ -311,6 +300,7 @@ void MainWindow::Timer1Timer() {
 void MainWindow::Timer2Timer() {
   std::wstring text = schedule_->CountdownText();
   if (text != EntryText(Edit3)) SetEntryText(Edit3, text);
+  AlignCountdownTick();
 }
 
 void MainWindow::ber1Click() {

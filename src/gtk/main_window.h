@@ -91,6 +91,9 @@ class MainWindow : public TObject {
 
  private:
   void BuildControls();
+  // The countdown display ticks half-way between the countdown's second boundaries, so that
+  // every second is shown once (a free-running tick could skip or repeat one).
+  void AlignCountdownTick();
   static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
   static gboolean OnDelete(GtkWidget* widget, GdkEvent* event, gpointer self);
   static gboolean OnDestroyedOutside(GtkWidget* widget, GdkEvent* event, gpointer self);

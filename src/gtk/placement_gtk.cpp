@@ -4,10 +4,10 @@
 #include <gdk/gdkx.h>
 #endif
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/exceptions.h"
-#include "core/layout.h"
 
 namespace reprisa {
 
@@ -39,8 +39,8 @@ GtkWidget* FindNamed(GtkWidget* widget, const std::string& name) {
 }  // namespace
 
 GtkPlacementWindow::GtkPlacementWindow(GtkWindow* window) : window_(window) {
-  // Until it is shown, the window is where it will centre itself: the defaults of a stored
-  // rectangle's missing or broken parts.
+  // Until it is shown, the window is where GTK will centre it (in the primary monitor's work
+  // area, kept inside it): the defaults of a stored rectangle's missing or broken parts.
   normal_ = CurrentRect(window_);
   GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window_));
   GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
@@ -48,11 +48,12 @@ GtkPlacementWindow::GtkPlacementWindow(GtkWindow* window) : window_(window) {
     monitor = gdk_display_get_monitor(display, 0);
   }
   if (monitor) {
-    GdkRectangle w;
-    gdk_monitor_get_workarea(monitor, &w);
-    const Rect work{w.x, w.y, w.x + w.width, w.y + w.height};
-    const Point at = CenterOnWorkArea(work, normal_.Width(), normal_.Height());
-    normal_ = {at.x, at.y, at.x + normal_.Width(), at.y + normal_.Height()};
+    GdkRectangle work;
+    gdk_monitor_get_workarea(monitor, &work);
+    const int w = normal_.Width(), h = normal_.Height();
+    const int x = work.x + std::max(0, (work.width - w) / 2);
+    const int y = work.y + std::max(0, (work.height - h) / 2);
+    normal_ = {x, y, x + w, y + h};
   }
   previous_normal_ = normal_;
   g_signal_connect(window_, "configure-event", G_CALLBACK(&GtkPlacementWindow::OnConfigure),

@@ -1,8 +1,39 @@
 #include "gtk/resources_gtk.h"
 
+#include <gtk/gtk.h>
+
 #include <cstring>
 
 namespace reprisa {
+
+namespace {
+// The look of the classic form: small text, fields 21 and buttons 25 pixels high, read-only
+// fields on silver; the About panel in its colour. Scoped by widget names, so message dialogs
+// and the page keep the desktop's look.
+constexpr char kCss[] =
+    "#Panel1 { font-family: Tahoma, \"DejaVu Sans Condensed\", sans-serif; font-size: 8pt; }\n"
+    "#Panel1 entry { min-height: 0; padding-top: 1px; padding-bottom: 1px; }\n"
+    "#Panel1 button { min-height: 0; padding: 0 4px; }\n"
+    "#Panel1 entry.read-only-field { background-color: #c0c0c0; background-image: none; }\n"
+    "#AboutPanel { background-color: rgb(240, 202, 166); border: 2px groove #a0a0a0; }\n"
+    "#AboutBox { font-family: \"MS Sans Serif\", \"DejaVu Sans\", sans-serif; font-size: 8pt; }\n"
+    "#ProductName { font-family: \"Arial Narrow\", \"DejaVu Sans Condensed\", sans-serif;"
+    " font-size: 18pt; font-weight: bold; color: black; }\n"
+    "#AboutPanel label { color: black; }\n";
+
+}  // namespace
+
+void InstallProgramStyle() {
+  static bool installed = false;
+  if (installed) return;
+  GdkScreen* screen = gdk_screen_get_default();
+  if (!screen) return;
+  GRef<GtkCssProvider> css(gtk_css_provider_new());
+  gtk_css_provider_load_from_data(css.get(), kCss, -1, nullptr);
+  gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(css.get()),
+                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  installed = true;
+}
 
 GRef<GdkPixbuf> PixbufFromImage(const PixelImage& image) {
   if (image.width <= 0 || image.height <= 0 ||

@@ -26,6 +26,10 @@ inline constexpr int kIconCount = 5;
 enum class Glyph { Ok, Cancel, Retry, Globe };
 EmbeddedFile GlyphBmp(Glyph glyph) noexcept;
 
+// The program's look, scoped by widget names (the main window's panel, the About dialog):
+// installed once for the screen, before the first window is built.
+void InstallProgramStyle();
+
 // A pixbuf holding a decoded picture; null for an empty picture.
 GRef<GdkPixbuf> PixbufFromImage(const PixelImage& image);
 // A pixbuf from an encoded file GdkPixbuf can read (PNG, BMP); null when it cannot.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <vector>
 #include <memory>
 
 #include "core/exceptions.h"
@@ -143,6 +144,11 @@ TEST_F(MainWindowTest, WideningTheWindowWidensTheAddressOnly) {
   })) << url.width;
   gtk_widget_get_allocation(window->GotoWebsiteBtn, &button);
   EXPECT_EQ(button.x, 1046 - 174 + 8);
+  GtkAllocation restart;
+  gtk_widget_get_allocation(window->BitBtn3, &restart);
+  EXPECT_EQ(restart.x, button.x);
+  EXPECT_EQ(restart.width, 153);
+  EXPECT_GT(restart.y, button.y + button.height);
   GtkAllocation edit1;
   gtk_widget_get_allocation(window->Edit1, &edit1);
   EXPECT_EQ(edit1.width, 71);
@@ -210,12 +216,24 @@ TEST_F(MainWindowTest, ApplyIntervalTakesValidTextsAndIgnoresOthers) {
   }
 }
 
-TEST_F(MainWindowTest, CountdownShowsTheTimeLeftWithinASecond) {
+TEST_F(MainWindowTest, CountdownShowsEverySecondOnceFromHalfASecondOn) {
   ShowAndSettle();
+  std::vector<std::string> shown;
+  g_signal_connect(window->Edit3, "changed", G_CALLBACK(+[](GtkEditable* e, gpointer list) {
+                     static_cast<std::vector<std::string>*>(list)->push_back(
+                         gtk_entry_get_text(GTK_ENTRY(e)));
+                   }),
+                   &shown);
   gtk_entry_set_text(GTK_ENTRY(window->Edit1), "04:30");
   gtk_button_clicked(GTK_BUTTON(window->BitBtn2));
-  ASSERT_TRUE(PumpUntil([&] { return Text(window->Edit3) == "04:29"; }, 1600))
-      << Text(window->Edit3);
+  const gint64 start = g_get_monotonic_time();
+  ASSERT_TRUE(PumpUntil([&] { return !shown.empty(); }, 1000));
+  // The display ticks half-way between second boundaries: the first one about 0.5 s after the
+  // restart, then one per second, none skipped and none repeated.
+  EXPECT_NEAR((g_get_monotonic_time() - start) / 1000, 500, 150);
+  Pump(2200);
+  std::vector<std::string> expected = {"04:29", "04:28", "04:27"};
+  EXPECT_EQ(shown, expected);
 }
 
 TEST_F(MainWindowTest, ReloadTickReloadsThePageNowShownEvenAfterALink) {

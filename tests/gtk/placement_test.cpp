@@ -160,6 +160,17 @@ TEST_F(PlacementTest, AFolderThatCannotBeMadeGivesDefaultsAndTheCreateKeyMessage
   EXPECT_EQ(errors[0], L"Failed to create key TMainForm.");
 }
 
+TEST_F(PlacementTest, DestroyedWithoutCloseSavesVisibleUnlessDiscarded) {
+  ShowWindow().reset();  // destroyed while shown: the destroy event saves
+  EXPECT_NE(ReadFile(ini).find("Visible=1"), std::string::npos);
+  std::filesystem::remove(ini);
+  auto window = ShowWindow();
+  window->DiscardPlacement();  // what SIGTERM does: nothing is saved, neither now nor later
+  window->FormClose();
+  window.reset();
+  EXPECT_FALSE(std::filesystem::exists(ini));
+}
+
 TEST(KeyFileStore, ReadsWritesListsAndErasesSections) {
   ScratchDir dir;
   KeyFileStore store(dir / "sub/folder/test.ini");
