@@ -1,5 +1,7 @@
 #include "core/layout.h"
 
+#include <algorithm>
+
 namespace reprisa {
 
 int MulDivRound(int a, int b, int c) {
@@ -21,12 +23,21 @@ LayoutScale::LayoutScale(int dpi, int scaled_text_height) {
   }
 }
 
-Point CenterOnWorkArea(const Rect& work_area, const Rect& desktop, int width, int height) {
-  Point p{(work_area.right - work_area.left - width) / 2,
-          (work_area.bottom - work_area.top - height) / 2};
-  if (p.x < desktop.left) p.x = desktop.left;
-  if (p.y < desktop.top) p.y = desktop.top;
-  return p;
+namespace {
+// The start of a span of `size` centred in [low, high), kept inside it; the low edge wins when the
+// span is longer than the room.
+int CenterSpan(int low, int high, int size) {
+  std::int64_t room = static_cast<std::int64_t>(high) - low;
+  std::int64_t start = low + (room - size) / 2;
+  start = std::min<std::int64_t>(start, static_cast<std::int64_t>(high) - size);
+  start = std::max<std::int64_t>(start, low);
+  return static_cast<int>(start);
+}
+}  // namespace
+
+Point CenterOnWorkArea(const Rect& work_area, int width, int height) {
+  return {CenterSpan(work_area.left, work_area.right, width),
+          CenterSpan(work_area.top, work_area.bottom, height)};
 }
 
 }  // namespace reprisa

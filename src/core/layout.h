@@ -34,12 +34,13 @@ class LayoutScale {
   int den_ = 1;
 };
 
-// The top-left corner at which a window of the given size is centred on the work area; a result
-// left of or above the desktop's edge is raised to that edge.
+// The top-left corner at which a window of the given size is centred in the work area (the
+// screen without its task bar), from the work area's own origin, truncating. The window is kept
+// inside the work area: one larger than it starts at its left or top edge.
 struct Point {
   int x = 0, y = 0;
   friend bool operator==(const Point&, const Point&) = default;
 };
-Point CenterOnWorkArea(const Rect& work_area, const Rect& desktop, int width, int height);
+Point CenterOnWorkArea(const Rect& work_area, int width, int height);
 
 }  // namespace reprisa

@@ -42,17 +42,64 @@ TEST(MulDivRound, RoundsHalvesAwayFromZeroWithoutOverflow) {
   EXPECT_EQ(MulDivRound(5, 7, 0), 5);
 }
 
-TEST(CenterOnWorkArea, CentresWithTruncationAndClampsToTheDesktop) {
-  Rect work{0, 0, 1280, 984};
-  Rect desktop{0, 0, 1280, 1024};
-  EXPECT_EQ(CenterOnWorkArea(work, desktop, 862, 612), (Point{209, 186}));
-  EXPECT_EQ(CenterOnWorkArea(work, desktop, 863, 613), (Point{208, 185}));  // 417/2 truncates
-  // Larger than the work area: raised to the desktop's edge, not negative.
-  EXPECT_EQ(CenterOnWorkArea(work, desktop, 1400, 1100), (Point{0, 0}));
-  // A desktop that starts left of the primary screen allows a negative result down to its edge.
-  EXPECT_EQ(CenterOnWorkArea(work, Rect{-1920, 0, 1280, 1024}, 1400, 600), (Point{-60, 192}));
-  // The formula measures the work area's size only (a task bar at the left does not shift it).
-  EXPECT_EQ(CenterOnWorkArea(Rect{100, 0, 1280, 1024}, desktop, 580, 424), (Point{300, 300}));
+TEST(CenterOnWorkArea, CentresInTheWorkAreaFromItsOriginWhereverTheTaskBarIs) {
+  // A 1280 x 1024 screen with a 40-pixel task bar on each side in turn, and a window of the main
+  // window's outer size at 96 dpi.
+  struct Case {
+    const char* bar;
+    Rect work;
+    int width, height;
+    Point expected;
+  } cases[] = {
+      {"bottom", {0, 0, 1280, 984}, 862, 612, {209, 186}},
+      {"top", {0, 40, 1280, 1024}, 862, 612, {209, 226}},
+      {"left", {40, 0, 1280, 1024}, 862, 612, {229, 206}},
+      {"right", {0, 0, 1240, 1024}, 862, 612, {189, 206}},
+      {"bottom, odd room truncates", {0, 0, 1280, 984}, 863, 613, {208, 185}},
+      {"left, odd room truncates", {40, 0, 1280, 1024}, 861, 611, {229, 206}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CenterOnWorkArea(c.work, c.width, c.height), c.expected) << "task bar " << c.bar;
+  }
+}
+
+TEST(CenterOnWorkArea, KeepsAWindowLargerThanTheWorkAreaAtItsLeftAndTopEdges) {
+  struct Case {
+    const char* what;
+    Rect work;
+    int width, height;
+    Point expected;
+  } cases[] = {
+      // A second screen left of and above the primary one makes the desktop's origin negative;
+      // the window still starts at the work area's top, not above it on the other screen.
+      {"taller, desktop origin negative", {0, 0, 1920, 1040}, 800, 1200, {560, 0}},
+      {"taller, bar at the top", {0, 40, 1280, 1024}, 862, 1100, {209, 40}},
+      {"wider, bar at the left", {40, 0, 1280, 1024}, 1400, 612, {40, 206}},
+      {"both, bar at the top", {0, 40, 1280, 1024}, 1400, 1100, {0, 40}},
+      {"work area at negative coordinates", {-1280, -200, 0, 824}, 600, 400, {-940, 112}},
+      {"larger, work area at negative coordinates", {-1280, -200, 0, 824}, 2000, 2000,
+       {-1280, -200}},
+      {"exactly the work area", {0, 40, 1280, 1024}, 1280, 984, {0, 40}},
+  };
+  for (const Case& c : cases) {
+    Point p = CenterOnWorkArea(c.work, c.width, c.height);
+    EXPECT_EQ(p, c.expected) << c.what;
+    EXPECT_GE(p.x, c.work.left) << c.what;
+    EXPECT_GE(p.y, c.work.top) << c.what;
+    if (c.width <= c.work.Width()) {
+      EXPECT_LE(p.x + c.width, c.work.right) << c.what;
+    }
+    if (c.height <= c.work.Height()) {
+      EXPECT_LE(p.y + c.height, c.work.bottom) << c.what;
+    }
+  }
+}
+
+TEST(CenterOnWorkArea, ExtremeCoordinatesDoNotOverflow) {
+  const Rect huge{-2000000000, -2000000000, 2000000000, 2000000000};
+  EXPECT_EQ(CenterOnWorkArea(huge, 100, 100), (Point{-50, -50}));
+  EXPECT_EQ(CenterOnWorkArea(Rect{2147483000, 0, 2147483600, 100}, 200, 50),
+            (Point{2147483200, 25}));
 }
 
 class Probe : public TComponent {

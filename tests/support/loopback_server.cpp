@@ -3,12 +3,19 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace e2e {
 
 LoopbackServer::~LoopbackServer() { Stop(); }
 
 bool LoopbackServer::Start() {
+  if (thread_.joinable()) return true;
+  if (!winsock_) {
+    WSADATA wsa;
+    winsock_ = WSAStartup(MAKEWORD(2, 2), &wsa) == 0;  // counted: balanced in Stop()
+    if (!winsock_) return false;
+  }
   listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (listener_ == INVALID_SOCKET) return false;
   sockaddr_in addr{};
@@ -31,9 +38,25 @@ bool LoopbackServer::Start() {
 
 void LoopbackServer::Stop() {
   stop_ = true;
+  Release();
   if (thread_.joinable()) thread_.join();
   if (listener_ != INVALID_SOCKET) closesocket(listener_);
   listener_ = INVALID_SOCKET;
+  if (winsock_) WSACleanup();
+  winsock_ = false;
+}
+
+void LoopbackServer::Hold() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  hold_ = true;
+}
+
+void LoopbackServer::Release() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    hold_ = false;
+  }
+  released_.notify_all();
 }
 
 std::wstring LoopbackServer::Url(const std::string& path) const {
@@ -83,8 +106,9 @@ void LoopbackServer::Answer(SOCKET client) {
   size_t sp2 = sp1 == std::string::npos ? std::string::npos : head.find(' ', sp1 + 1);
   if (sp2 == std::string::npos) return;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     paths_.push_back(head.substr(sp1 + 1, sp2 - sp1 - 1));
+    released_.wait_for(lock, std::chrono::seconds(10), [this] { return !hold_; });
   }
   static const std::string body = "<html><body><p>reprisa e2e</p></body></html>";
   std::string reply =

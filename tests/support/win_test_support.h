@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,15 +12,20 @@
 
 namespace reprisa::testing_support {
 
-// Dispatches messages through the application's loop until `done` or the time is up.
+// Dispatches messages through the application's loop until `done` or the time is up. What is
+// waiting is dispatched before `done` is asked, so that a condition met by another thread (a
+// request seen by a test server) still lets this thread handle what that brought in first.
+// The one message pump of the Wine-run suites.
 inline bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 3000) {
-  DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start > timeout_ms) return false;
+  const DWORD start = GetTickCount();
+  for (;;) {
     Application->ProcessMessages();
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    if (done()) return true;
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= timeout_ms) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(10, timeout_ms - elapsed),
+                              QS_ALLINPUT);
   }
-  return true;
 }
 
 inline void PumpFor(DWORD ms) {

@@ -16,14 +16,14 @@ constexpr wchar_t kAppClass[] = L"TApplication";
 
 struct ThreadWindows {
   HWND except;
-  std::vector<HWND> disabled;
+  std::vector<HWND>* disabled;
 };
 
 BOOL CALLBACK DisableOne(HWND hwnd, LPARAM lp) {
   auto* tw = reinterpret_cast<ThreadWindows*>(lp);
   if (hwnd != tw->except && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
     try {
-      tw->disabled.push_back(hwnd);  // remembered first: only what can be enabled again is disabled
+      tw->disabled->push_back(hwnd);  // remembered first: only what can be enabled again is disabled
     } catch (...) {
       return FALSE;
     }
@@ -33,20 +33,39 @@ BOOL CALLBACK DisableOne(HWND hwnd, LPARAM lp) {
 }
 }  // namespace
 
-std::vector<HWND> DisableThreadWindows(HWND except) {
-  ThreadWindows tw{except, {}};
-  EnumThreadWindows(GetCurrentThreadId(), &DisableOne, reinterpret_cast<LPARAM>(&tw));
-  return tw.disabled;
+TComScope::TComScope(Kind kind)
+    : kind_(kind),
+      result_(kind == Kind::Ole ? OleInitialize(nullptr)
+                                : CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+
+TComScope::~TComScope() {
+  if (!Succeeded()) return;
+  if (kind_ == Kind::Ole) OleUninitialize();
+  else CoUninitialize();
 }
 
-void EnableWindows(const std::vector<HWND>& windows) {
-  for (HWND h : windows)
+TModalScope::TModalScope(HWND modal_window) : active_(GetActiveWindow()), focus_(GetFocus()) {
+  ThreadWindows tw{modal_window, &disabled_};
+  EnumThreadWindows(GetCurrentThreadId(), &DisableOne, reinterpret_cast<LPARAM>(&tw));
+}
+
+TModalScope::~TModalScope() { End(); }
+
+void TModalScope::EnableOthers() noexcept {
+  for (HWND h : disabled_)
     if (IsWindow(h)) EnableWindow(h, TRUE);
+  disabled_.clear();
+}
+
+void TModalScope::End() noexcept {
+  if (ended_) return;
+  ended_ = true;
+  EnableOthers();
+  if (active_ && IsWindow(active_)) SetActiveWindow(active_);
+  if (focus_ && IsWindow(focus_)) SetFocus(focus_);
 }
 
 TApplication::TApplication() : TComponent(nullptr) {
-  HRESULT hr = OleInitialize(nullptr);
-  ole_initialized_ = SUCCEEDED(hr);
   Application = this;
   SetErrorHandler([this](TObject* sender) { HandleException(sender); });
 }
@@ -57,13 +76,12 @@ TApplication::~TApplication() {
   main_form_ = nullptr;
   SetErrorHandler(nullptr);
   if (handle_) DestroyWindow(handle_);
-  if (com_initialized_) CoUninitialize();
-  if (ole_initialized_) OleUninitialize();
+  com_.reset();  // undone in the reverse order; OLE goes with the object itself
   if (Application == this) Application = nullptr;
 }
 
 void TApplication::Initialize() {
-  if (!com_initialized_) com_initialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  if (!com_) com_.emplace(TComScope::Kind::Com);
   initialized_ = true;
 }
 
@@ -227,9 +245,7 @@ void TApplication::ShowException(const std::wstring& display_text) {
 }
 
 int TApplication::MessageBox(const std::wstring& text, const std::wstring& caption, UINT flags) {
-  HWND active = GetActiveWindow();
-  HWND focus = GetFocus();
-  HWND owner = active;
+  HWND owner = GetActiveWindow();
   if (!owner) {
     try {
       owner = Handle();
@@ -238,12 +254,8 @@ int TApplication::MessageBox(const std::wstring& text, const std::wstring& capti
     }
   }
   if (message_box_hook) return message_box_hook(owner, text, caption, flags);
-  std::vector<HWND> disabled = DisableThreadWindows(owner);
-  int result = ::MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
-  EnableWindows(disabled);
-  if (active && IsWindow(active)) SetActiveWindow(active);
-  if (focus && IsWindow(focus)) SetFocus(focus);
-  return result;
+  TModalScope modal(owner);
+  return ::MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
 }
 
 void TApplication::AddMessageFilter(MessageFilter* filter) { filters_.push_back(filter); }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,49 @@
 namespace reprisa {
 
 class TForm;
+
+// COM (single-threaded apartment) or OLE initialised for the calling thread for the life of the
+// object. S_FALSE (the thread had it already) is a success like S_OK and is balanced like it;
+// a failure (the thread is in another apartment) is remembered and not undone.
+class TComScope {
+ public:
+  enum class Kind { Com, Ole };
+  explicit TComScope(Kind kind);
+  ~TComScope();
+  TComScope(const TComScope&) = delete;
+  TComScope& operator=(const TComScope&) = delete;
+
+  bool Succeeded() const noexcept { return SUCCEEDED(result_); }
+  HRESULT Result() const noexcept { return result_; }
+
+ private:
+  Kind kind_;
+  HRESULT result_;
+};
+
+// A modal state for one window: while it lasts, every other visible, enabled top-level window of
+// the thread is disabled. At its end those windows are enabled again (the ones that still exist)
+// and the window that was active and the window that had the keyboard focus get them back.
+// EnableOthers() ends the first half early, for a caller that hides its modal window in between.
+class TModalScope {
+ public:
+  explicit TModalScope(HWND modal_window);
+  ~TModalScope();
+  TModalScope(const TModalScope&) = delete;
+  TModalScope& operator=(const TModalScope&) = delete;
+
+  void EnableOthers() noexcept;
+  void End() noexcept;
+
+  // The windows disabled now (for tests).
+  const std::vector<HWND>& Disabled() const noexcept { return disabled_; }
+
+ private:
+  HWND active_;
+  HWND focus_;
+  std::vector<HWND> disabled_;
+  bool ended_ = false;
+};
 
 // Offered every message before it is translated and dispatched; true when it was used.
 class MessageFilter {
@@ -43,7 +87,7 @@ class TApplication : public TComponent {
   // throws EOutOfResources when it cannot be made.
   HWND Handle();
   bool Terminated() const noexcept { return terminated_; }
-  bool OleInitialized() const noexcept { return ole_initialized_; }
+  bool OleInitialized() const noexcept { return ole_.Succeeded(); }
 
   // Creates a form of class T owned by the application; `ref` is set before construction ends
   // (the form's constructor stores itself through RegisterCreating). The first form created
@@ -108,19 +152,14 @@ class TApplication : public TComponent {
   bool main_form_on_task_bar_ = false;
   TForm* main_form_ = nullptr;
   bool terminated_ = false;
-  bool ole_initialized_ = false;
-  bool com_initialized_ = false;
+  TComScope ole_{TComScope::Kind::Ole};  // first: before any window exists
+  std::optional<TComScope> com_;
   bool initialized_ = false;
   bool main_form_created_ = false;
   bool idle_window_tried_ = false;
   std::vector<MessageFilter*> filters_;
   std::function<void(TForm*)> creating_store_;  // set while CreateForm constructs
 };
-
-// Disables every visible, enabled top-level window of the thread except `except`; returns them.
-std::vector<HWND> DisableThreadWindows(HWND except);
-// Enables the given windows again (those that still exist).
-void EnableWindows(const std::vector<HWND>& windows);
 
 // The one application object of the process (null before it exists).
 extern TApplication* Application;

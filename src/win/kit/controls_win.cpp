@@ -1,8 +1,9 @@
 #include "win/kit/controls_win.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <set>
-#include <unordered_map>
 
 #include "core/exceptions.h"
 #include "win/kit/form_win.h"
@@ -10,15 +11,9 @@
 namespace reprisa {
 
 namespace {
-TWinControl* g_creating = nullptr;  // the control whose own-class window is being created
-
-// Which of our controls a window belongs to. Kept in the process rather than as a window
-// property: a property lives with the window manager, and asking for it at every message (as
-// a window procedure must) is a round trip there under some systems.
-std::unordered_map<HWND, TWinControl*>& Controls() {
-  static std::unordered_map<HWND, TWinControl*> controls;
-  return controls;
-}
+// The id under which our procedure sits in a standard control's subclass chain; the control
+// object itself is the reference data.
+constexpr UINT_PTR kSubclassId = 1;
 
 // Whether a window's client area is all of it: no border, no edge, no scroll bar, no caption.
 bool HasEmptyFrame(HWND hwnd) {
@@ -84,9 +79,22 @@ TWinControl::~TWinControl() {
 
 TWinControl* TWinControl::FromHandle(HWND hwnd) {
   if (!hwnd) return nullptr;
-  const auto& controls = Controls();
-  auto it = controls.find(hwnd);
-  return it == controls.end() ? nullptr : it->second;
+  // A window of one of our own classes keeps its control in its user data; a standard control
+  // keeps it as the reference data of our place in its subclass chain. Anything else is not ours,
+  // whatever its user data holds.
+  if (GetClassLongPtrW(hwnd, GCLP_WNDPROC) == reinterpret_cast<ULONG_PTR>(&OwnClassProc))
+    return reinterpret_cast<TWinControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  DWORD_PTR ref = 0;
+  if (GetWindowSubclass(hwnd, &SubclassProc, kSubclassId, &ref))
+    return reinterpret_cast<TWinControl*>(ref);
+  return nullptr;
+}
+
+TWinControl* TWinControl::ChildFromHandle(HWND hwnd) const noexcept {
+  if (!hwnd) return nullptr;
+  for (TWinControl* c : children_)
+    if (c->handle_ == hwnd) return c;
+  return nullptr;
 }
 
 TWinControl* TWinControl::FindControl(HWND hwnd) {
@@ -393,22 +401,23 @@ void TWinControl::CreateHandle() {
   HWND parent_hwnd = parent_ ? parent_->Handle() : p.owner;
   if (p.own_class)
     RegisterOwnClass(p.class_name, &OwnClassProc, CS_DBLCLKS, nullptr, !(p.style & WS_CHILD));
-  TWinControl* previous = g_creating;
-  g_creating = p.own_class ? this : nullptr;
+  // Our own classes bind the window to `this` at WM_NCCREATE (from the creation parameter).
   HWND h = CreateWindowExW(p.ex_style, p.class_name.c_str(), text_.c_str(), p.style,
                            bounds_.left, bounds_.top, bounds_.Width(), bounds_.Height(),
                            parent_hwnd, p.menu, GetModuleHandleW(nullptr), this);
-  g_creating = previous;
-  if (!h || (!handle_ && !Attach(h))) {
-    if (h) DestroyWindow(h);
-    throw EOutOfResources(L"Fenster konnte nicht erzeugt werden: " + ClassName());
+  // A window of a system class: our procedure joins its subclass chain and passes on what it
+  // leaves alone.
+  if (h && !p.own_class) {
+    if (SetWindowSubclass(h, &SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
+      handle_ = h;
+      subclassed_ = true;
+    }
   }
-  if (!p.own_class) {
-    // A window of a system class: its procedure is replaced by ours, which passes on what it
-    // leaves alone.
-    previous_proc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(h, GWLP_WNDPROC));
-    SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProc));
-    subclassed_ = true;
+  if (!h || handle_ != h) {
+    if (h) DestroyWindow(h);
+    handle_ = nullptr;
+    subclassed_ = false;
+    throw EOutOfResources(L"Fenster konnte nicht erzeugt werden: " + ClassName());
   }
   SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
   // Pictures and texts sit below the controls that share their parent, so that a text that runs
@@ -422,62 +431,43 @@ void TWinControl::CreateHandle() {
   AlignControls();
 }
 
-bool TWinControl::Attach(HWND hwnd) noexcept {
-  try {
-    TWinControl*& entry = Controls()[hwnd];
-    // A control that never heard of its window's end may still name the handle the system now
-    // gives to a new window: it lets go, so that the new window belongs to the new control only.
-    if (entry && entry != this && entry->handle_ == hwnd) {
-      entry->handle_ = nullptr;
-      entry->subclassed_ = false;
-    }
-    entry = this;
-  } catch (...) {
-    return false;
-  }
-  handle_ = hwnd;
-  return true;
-}
-
 void TWinControl::Detach() noexcept {
   if (!handle_) return;
-  // The system procedure goes back in, unless someone replaced ours in the meantime: then ours
-  // stays in their chain and passes everything on.
-  if (subclassed_ &&
-      GetWindowLongPtrW(handle_, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&SubclassProc))
-    SetWindowLongPtrW(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_proc_));
-  auto& controls = Controls();
-  auto it = controls.find(handle_);
-  if (it != controls.end() && it->second == this) controls.erase(it);
+  // The window forgets us only if it still names us: a handle the system has already given to
+  // a new window belongs to that window's control.
+  if (subclassed_) {
+    DWORD_PTR ref = 0;
+    if (GetWindowSubclass(handle_, &SubclassProc, kSubclassId, &ref) &&
+        ref == reinterpret_cast<DWORD_PTR>(this))
+      RemoveWindowSubclass(handle_, &SubclassProc, kSubclassId);
+  } else if (GetWindowLongPtrW(handle_, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(this)) {
+    SetWindowLongPtrW(handle_, GWLP_USERDATA, 0);
+  }
   subclassed_ = false;
   handle_ = nullptr;
 }
 
 LRESULT CALLBACK TWinControl::OwnClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  TWinControl* self = FromHandle(hwnd);
+  TWinControl* self;
   if (msg == WM_NCCREATE) {
-    // The control that makes the window, whatever the table still says about this handle.
-    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
-    TWinControl* maker = static_cast<TWinControl*>(cs->lpCreateParams);
-    if (!maker) maker = g_creating;
-    if (maker) {
-      if (!maker->Attach(hwnd)) return FALSE;  // the window is not made
-      self = maker;
+    self = static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    if (self) {
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+      self->handle_ = hwnd;
     }
+  } else {
+    // Null before WM_NCCREATE (a top-level window is asked for its size limits first) and
+    // after WM_NCDESTROY.
+    self = reinterpret_cast<TWinControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   }
   if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
   return self->Dispatch(msg, wp, lp);
 }
 
-LRESULT CALLBACK TWinControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  TWinControl* self = FromHandle(hwnd);
-  if (!self) {
-    // The control has let go of a window that still calls us (someone put a procedure on top
-    // of ours): the window's class procedure, the one we replaced, serves it.
-    auto previous = reinterpret_cast<WNDPROC>(GetClassLongPtrW(hwnd, GCLP_WNDPROC));
-    return previous ? CallWindowProcW(previous, hwnd, msg, wp, lp)
-                    : DefWindowProcW(hwnd, msg, wp, lp);
-  }
+LRESULT CALLBACK TWinControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                           DWORD_PTR ref) {
+  auto* self = reinterpret_cast<TWinControl*>(ref);
+  if (!self || self->handle_ != hwnd) return DefSubclassProc(hwnd, msg, wp, lp);
   return self->Dispatch(msg, wp, lp);
 }
 
@@ -493,7 +483,7 @@ LRESULT TWinControl::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT TWinControl::DefaultProc(UINT msg, WPARAM wp, LPARAM lp) {
-  if (subclassed_) return CallWindowProcW(previous_proc_, handle_, msg, wp, lp);
+  if (subclassed_) return DefSubclassProc(handle_, msg, wp, lp);
   return DefWindowProcW(handle_, msg, wp, lp);
 }
 
@@ -501,14 +491,14 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
       if (lp) {
-        if (TWinControl* c = FromHandle(reinterpret_cast<HWND>(lp)); c && c->Command(HIWORD(wp)))
+        if (TWinControl* c = ChildFromHandle(reinterpret_cast<HWND>(lp)); c && c->Command(HIWORD(wp)))
           return 0;
       }
       break;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-      if (TWinControl* c = FromHandle(reinterpret_cast<HWND>(lp)))
+      if (TWinControl* c = ChildFromHandle(reinterpret_cast<HWND>(lp)))
         return reinterpret_cast<LRESULT>(c->CtlColor(reinterpret_cast<HDC>(wp)));
       break;
     case WM_SETFOCUS:

@@ -1,7 +1,8 @@
 // The widget kit's base: windowed controls as thin objects over real Win32 windows.
-// One static window procedure per kind of window: our own classes store `this` at WM_NCCREATE,
-// standard classes (EDIT, BUTTON, STATIC) are subclassed; both forget it at WM_NCDESTROY.
-// WM_COMMAND and WM_CTLCOLOR* are reflected to the control that sent them.
+// A window finds its control without any table: windows of our own classes keep `this` in their
+// user data from WM_NCCREATE, standard controls (EDIT, BUTTON, STATIC) are subclassed with `this`
+// as the reference data; both forget it at WM_NCDESTROY. WM_COMMAND and WM_CTLCOLOR* are
+// reflected to the child control that sent them.
 #pragma once
 
 #include <windows.h>
@@ -72,6 +73,7 @@ class TWinControl : public TComponent {
   HWND Handle();
   HWND WindowHandle() const noexcept { return handle_; }
   bool HandleAllocated() const noexcept { return handle_ != nullptr; }
+  // The control of one of our windows; null for any other window.
   static TWinControl* FromHandle(HWND hwnd);
   // The innermost control of ours that contains `hwnd` (which may be a foreign child window).
   static TWinControl* FindControl(HWND hwnd);
@@ -160,17 +162,17 @@ class TWinControl : public TComponent {
 
  private:
   static LRESULT CALLBACK OwnClassProc(HWND, UINT, WPARAM, LPARAM);
-  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
   LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
-  bool Attach(HWND hwnd) noexcept;  // false when the control cannot be recorded
   void Detach() noexcept;
+  // The child control whose window this is (reflected notifications come from children).
+  TWinControl* ChildFromHandle(HWND hwnd) const noexcept;
   void InsertChild(TWinControl* child);
   void RemoveChild(TWinControl* child) noexcept;
   void UpdateAnchorMargins();
 
   HWND handle_ = nullptr;
-  bool subclassed_ = false;
-  WNDPROC previous_proc_ = nullptr;  // the system class's procedure, when subclassed_
+  bool subclassed_ = false;  // a standard control with our procedure in its subclass chain
   TWinControl* parent_ = nullptr;
   std::vector<TWinControl*> children_;  // in tab order
   TAlign align_ = TAlign::alNone;

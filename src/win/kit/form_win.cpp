@@ -260,11 +260,10 @@ void TForm::CenterOnScreen() {
   HWND h = Handle();
   RECT wa{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &wa, 0);
-  Rect desktop{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
   RECT wr;
   GetWindowRect(h, &wr);
-  Point p = CenterOnWorkArea({wa.left, wa.top, wa.right, wa.bottom}, desktop,
-                             wr.right - wr.left, wr.bottom - wr.top);
+  Point p = CenterOnWorkArea({wa.left, wa.top, wa.right, wa.bottom}, wr.right - wr.left,
+                             wr.bottom - wr.top);
   SetWindowPos(h, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -327,17 +326,14 @@ int TForm::ShowModal() {
     throw Exception(L"Ein sichtbares Fenster kann nicht modal angezeigt werden");
   if (GetCapture()) SendMessageW(GetCapture(), WM_CANCELMODE, 0, 0);
   ReleaseCapture();
-  HWND previous_active = GetActiveWindow();
-  HWND previous_focus = GetFocus();
-  std::vector<HWND> disabled = DisableThreadWindows(h);
+  TModalScope scope(h);
   modal_ = true;
   modal_result_ = mrNone;
   auto restore = [&] {
-    EnableWindows(disabled);
+    scope.EnableOthers();  // before the window goes, so that the system can activate its owner
     Hide();
     modal_ = false;
-    if (previous_active && IsWindow(previous_active)) SetActiveWindow(previous_active);
-    if (previous_focus && IsWindow(previous_focus)) ::SetFocus(previous_focus);
+    scope.End();
     if (Application->Terminated()) PostQuitMessage(0);  // hand the quit on to the outer loop
   };
   try {

@@ -1,5 +1,6 @@
 #include "win/kit/web_browser_win.h"
 
+#include <docobj.h>
 #include <oleauto.h>
 
 #include <atomic>
@@ -19,6 +20,10 @@ constexpr CLSID kWebBrowserClass = {
 // {D30C1661-CDAF-11D0-8A3E-00C04FC9E26E}
 constexpr IID kWebBrowser2Interface = {
     0xD30C1661, 0xCDAF, 0x11D0, {0x8A, 0x3E, 0x00, 0xC0, 0x4F, 0xC9, 0xE2, 0x6E}};
+
+// {F38BC242-B950-11D1-8918-00C04FC2C836}: the group of commands a document host is asked for.
+constexpr GUID kDocHostCommandHandler = {
+    0xF38BC242, 0xB950, 0x11D1, {0x89, 0x18, 0x00, 0xC0, 0x4F, 0xC2, 0xC8, 0x36}};
 
 std::atomic<long> g_live_sites{0};
 std::atomic<long> g_controls_left_referenced{0};
@@ -66,6 +71,29 @@ struct LocalDeleter {
 
 }  // namespace
 
+const wchar_t kBrowserEmulationKey[] =
+    L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
+
+void RequestNewestBrowserMode() noexcept {
+  wchar_t path[MAX_PATH];
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return;
+  const wchar_t* name = path;
+  for (const wchar_t* p = path; *p; ++p)
+    if (*p == L'\\' || *p == L'/') name = p + 1;
+  if (!*name) return;
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, nullptr, 0,
+                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return;
+  // Only a value that is certainly absent is written: a value that cannot be read is left too.
+  if (RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_FILE_NOT_FOUND) {
+    const DWORD mode = kNewestBrowserMode;
+    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mode), sizeof(mode));
+  }
+  RegCloseKey(key);
+}
+
 std::wstring OleErrorMessage(HRESULT code) {
   wchar_t* buffer = nullptr;
   DWORD length = FormatMessageW(
@@ -82,12 +110,13 @@ HRESULT OleCheck(HRESULT code) {
   return code;
 }
 
-// The container's side of the conversation with the control: client site, in-place site and
-// in-place frame in one reference-counted object. It outlives its host when the control keeps a
-// reference; from then on it answers without touching the host.
+// The container's side of the conversation with the control: client site, in-place site,
+// in-place frame and command target in one reference-counted object. It outlives its host when
+// the control keeps a reference; from then on it answers without touching the host.
 class TWebBrowser::Site final : public IOleClientSite,
                                 public IOleInPlaceSite,
-                                public IOleInPlaceFrame {
+                                public IOleInPlaceFrame,
+                                public IOleCommandTarget {
  public:
   explicit Site(TWebBrowser* host) : host_(host) { ++g_live_sites; }
   Site(const Site&) = delete;
@@ -106,6 +135,8 @@ class TWebBrowser::Site final : public IOleClientSite,
       *out = static_cast<IOleInPlaceSite*>(this);
     else if (IsEqualIID(iid, IID_IOleInPlaceUIWindow) || IsEqualIID(iid, IID_IOleInPlaceFrame))
       *out = static_cast<IOleInPlaceFrame*>(this);
+    else if (IsEqualIID(iid, IID_IOleCommandTarget))
+      *out = static_cast<IOleCommandTarget*>(this);
     else
       return E_NOINTERFACE;
     AddRef();
@@ -198,6 +229,30 @@ class TWebBrowser::Site final : public IOleClientSite,
   HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
 
+  // IOleCommandTarget: the one command we answer is "show script error", with "go on running
+  // the page's scripts" and no dialog, so that an unattended page that errs at every reload
+  // does not pile up dialogs. Every other dialog of the control (sign-in prompts, certificate
+  // warnings) stays.
+  HRESULT STDMETHODCALLTYPE QueryStatus(const GUID* group, ULONG count, OLECMD* commands,
+                                        OLECMDTEXT*) override {
+    if (!group || !IsEqualGUID(*group, kDocHostCommandHandler)) return OLECMDERR_E_UNKNOWNGROUP;
+    if (count > 0 && !commands) return E_POINTER;
+    for (ULONG i = 0; i < count; ++i)
+      commands[i].cmdf =
+          commands[i].cmdID == OLECMDID_SHOWSCRIPTERROR ? OLECMDF_SUPPORTED | OLECMDF_ENABLED : 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Exec(const GUID* group, DWORD id, DWORD, VARIANT*,
+                                 VARIANT* out) override {
+    if (!group || !IsEqualGUID(*group, kDocHostCommandHandler)) return OLECMDERR_E_UNKNOWNGROUP;
+    if (id != OLECMDID_SHOWSCRIPTERROR) return OLECMDERR_E_NOTSUPPORTED;
+    if (out) {
+      V_VT(out) = VT_BOOL;
+      V_BOOL(out) = VARIANT_TRUE;  // true: the scripts go on running
+    }
+    return S_OK;  // handled: the control shows no dialog
+  }
+
  private:
   ~Site() { --g_live_sites; }
 
@@ -218,6 +273,10 @@ TWebBrowser::~TWebBrowser() {
   // The control goes while our window (its parent) still exists; the base class destroys the
   // window afterwards.
   Teardown();
+}
+
+IOleClientSite* TWebBrowser::ClientSite() const noexcept {
+  return site_ ? static_cast<IOleClientSite*>(site_.get()) : nullptr;
 }
 
 long TWebBrowser::LiveSites() noexcept { return g_live_sites.load(); }
@@ -280,9 +339,6 @@ void TWebBrowser::Embed() {
     if (auto persist = object_.As<IPersistStreamInit>(IID_IPersistStreamInit))
       OleCheck(persist->InitNew());
     if (!site_first) OleCheck(object_->SetClientSite(client));
-    // Script errors of a page must never stop the program with a dialog.
-    if (auto browser = object_.As<IWebBrowser2>(kWebBrowser2Interface))
-      browser->put_Silent(VARIANT_TRUE);
     RECT r = HostRect();
     OleCheck(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, client, 0, WindowHandle(), &r));
     in_place_ = object_.As<IOleInPlaceObject>(IID_IOleInPlaceObject);

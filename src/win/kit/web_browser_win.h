@@ -21,6 +21,16 @@ std::wstring OleErrorMessage(HRESULT code);
 // Raises EOleSysError for a negative result code; returns the code otherwise.
 HRESULT OleCheck(HRESULT code);
 
+// Asks the browser control for its newest document mode in this program, for the current user:
+// under HKEY_CURRENT_USER\...\FeatureControl\FEATURE_BROWSER_EMULATION, a value named after the
+// running executable's file name is created as REG_DWORD 11001 when there is none. A value that
+// exists, of any type or number, is the user's or an administrator's choice and stays. Nothing is
+// reported: without the value the control opens pages in its oldest mode. Call it before the
+// first control is made.
+void RequestNewestBrowserMode() noexcept;
+extern const wchar_t kBrowserEmulationKey[];  // the key's path under HKEY_CURRENT_USER
+constexpr DWORD kNewestBrowserMode = 11001;
+
 class TWebBrowser : public TWinControl, public MessageFilter {
  public:
   explicit TWebBrowser(TComponent* owner);
@@ -42,6 +52,12 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   bool WantsAllKeys() const override { return true; }
   // Offers key messages for windows inside ours to the control's in-place active object first.
   bool PreTranslateMessage(MSG& msg) override;
+
+  // The control's automation interface (obtained on first use and kept); raises like the two
+  // operations when there is no control.
+  IWebBrowser2* ControlInterface() { return Browser(); }
+  // The client site the control talks to (null before the control is set up).
+  IOleClientSite* ClientSite() const noexcept;
 
   // True between the control's in-place activation and its deactivation.
   bool InPlaceActive() const noexcept { return in_place_active_; }

@@ -231,10 +231,8 @@ TEST_F(MainFormKeysTest, TheFirstShowingCentresTheWindowOnTheWorkAreaOnce) {
   RECT wa, w;
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &wa, 0);
   GetWindowRect(form->WindowHandle(), &w);
-  Point expected = CenterOnWorkArea({wa.left, wa.top, wa.right, wa.bottom},
-                                    {GetSystemMetrics(SM_XVIRTUALSCREEN),
-                                     GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0},
-                                    w.right - w.left, w.bottom - w.top);
+  Point expected = CenterOnWorkArea({wa.left, wa.top, wa.right, wa.bottom}, w.right - w.left,
+                                    w.bottom - w.top);
   EXPECT_EQ(w.left, expected.x);
   EXPECT_EQ(w.top, expected.y);
   EXPECT_EQ(form->Position(), TPosition::poDesigned);

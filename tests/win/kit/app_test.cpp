@@ -244,5 +244,97 @@ TEST(Application, FirstFormCreatedBecomesTheMainFormAndAFailedCreationClearsTheR
   EXPECT_EQ(Application->MainForm(), nullptr);
 }
 
+// ---- Modal scope and COM scope ----------------------------------------------------------------
+
+// A plain top-level window of the thread, shown without taking activation.
+HWND ShowPlainWindow() {
+  HWND h = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"andere", WS_POPUP, 0, 0, 40, 40,
+                           nullptr, nullptr, nullptr, nullptr);
+  if (h) ShowWindow(h, SW_SHOWNA);
+  return h;
+}
+
+TEST(ModalScope, DisablesTheOtherWindowsAndGivesBackActivationAndFocus) {
+  ProbeForm first(nullptr), modal(nullptr);
+  HWND other = ShowPlainWindow(), going = ShowPlainWindow(), already_disabled = ShowPlainWindow();
+  HWND hidden = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 40, 40, nullptr, nullptr,
+                                nullptr, nullptr);
+  ASSERT_TRUE(other && going && already_disabled && hidden);
+  EnableWindow(already_disabled, FALSE);
+  first.Show();
+  first.counting->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == first.counting->WindowHandle(); }));
+  {
+    TModalScope scope(modal.Handle());
+    EXPECT_FALSE(IsWindowEnabled(first.WindowHandle()));
+    EXPECT_FALSE(IsWindowEnabled(other));
+    EXPECT_FALSE(IsWindowEnabled(going));
+    EXPECT_TRUE(IsWindowEnabled(modal.WindowHandle()));
+    EXPECT_TRUE(IsWindowEnabled(hidden)) << "a hidden window is left alone";
+    // The modal window takes activation and focus while the scope lasts; one of the disabled
+    // windows goes away meanwhile.
+    modal.Show();
+    modal.failing->SetFocus();
+    PumpFor(20);
+    EXPECT_EQ(GetFocus(), modal.failing->WindowHandle());
+    DestroyWindow(going);
+  }
+  EXPECT_TRUE(IsWindowEnabled(first.WindowHandle()));
+  EXPECT_TRUE(IsWindowEnabled(other));
+  EXPECT_FALSE(IsWindowEnabled(already_disabled)) << "it was not ours to enable";
+  EXPECT_EQ(GetActiveWindow(), first.WindowHandle());
+  EXPECT_EQ(GetFocus(), first.counting->WindowHandle());
+  for (HWND h : {other, already_disabled, hidden}) DestroyWindow(h);
+}
+
+TEST(ModalScope, EnablingTheOthersEarlyLeavesActivationForTheEnd) {
+  ProbeForm modal(nullptr);
+  HWND owner = ShowPlainWindow();
+  modal.Show();
+  ASSERT_TRUE(PumpUntil([&] { return GetActiveWindow() == modal.WindowHandle(); }));
+  TModalScope scope(modal.WindowHandle());
+  EXPECT_FALSE(IsWindowEnabled(owner));
+  scope.EnableOthers();
+  EXPECT_TRUE(IsWindowEnabled(owner));
+  EXPECT_EQ(GetActiveWindow(), modal.WindowHandle());
+  scope.End();
+  scope.End();  // a second end changes nothing
+  EXPECT_TRUE(IsWindowEnabled(owner));
+  DestroyWindow(owner);
+}
+
+TEST(ComScope, SFalseIsASuccessBalancedLikeAnyOtherAndAFailureIsNotUndone) {
+  HRESULT outer = E_FAIL, inner = E_FAIL, afterwards = E_FAIL, ole = S_OK, still_mta = E_FAIL;
+  bool both_succeeded = false, ole_succeeded = true;
+  // A thread of its own: the test thread's apartment is the program's.
+  std::thread([&] {
+    {
+      TComScope first(TComScope::Kind::Com);
+      TComScope second(TComScope::Kind::Com);
+      outer = first.Result();
+      inner = second.Result();
+      both_succeeded = first.Succeeded() && second.Succeeded();
+    }
+    // Both ends balanced: the thread has left the apartment and may join another one.
+    afterwards = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    {
+      TComScope wrong(TComScope::Kind::Ole);  // OLE needs a single-threaded apartment
+      ole = wrong.Result();
+      ole_succeeded = wrong.Succeeded();
+    }
+    // The failed scope took nothing away: the thread is still in the free-threaded apartment.
+    still_mta = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (SUCCEEDED(still_mta)) CoUninitialize();
+    if (SUCCEEDED(afterwards)) CoUninitialize();
+  }).join();
+  EXPECT_EQ(outer, S_OK);
+  EXPECT_EQ(inner, S_FALSE);
+  EXPECT_TRUE(both_succeeded);
+  EXPECT_EQ(afterwards, S_OK) << "a scope was not undone";
+  EXPECT_EQ(ole, RPC_E_CHANGED_MODE);
+  EXPECT_FALSE(ole_succeeded);
+  EXPECT_EQ(still_mta, S_FALSE) << "a failed scope was undone";
+}
+
 }  // namespace
 }  // namespace reprisa

@@ -1,48 +1,31 @@
 // The browser host against the system's control: in-place hosting, a loopback HTTP server that
 // sees the requests of Navigate, error texts, keyboard routing, and a clean teardown.
 #include <winsock2.h>
-#include <ws2tcpip.h>
 #include <windows.h>
+
+#include <docobj.h>
+#include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <functional>
+#include <cstring>
 #include <memory>
-#include <mutex>
 #include <ostream>
 #include <string>
-#include <thread>
-#include <vector>
 
-#include "win/kit/application_win.h"
 #include "core/exceptions.h"
-#include "win/kit/web_browser_win.h"
+#include "support/loopback_server.h"
+#include "support/win_test_support.h"
+#include "win/kit/application_win.h"
 #include "win/kit/form_win.h"
+#include "win/kit/web_browser_win.h"
 
 namespace reprisa {
 namespace {
-
-// Dispatches this thread's messages until done() holds or the time is up.
-bool Pump(const std::function<bool()>& done, DWORD timeout_ms) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    if (done()) return true;
-    const DWORD elapsed = GetTickCount() - start;
-    if (elapsed >= timeout_ms) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(50, timeout_ms - elapsed),
-                              QS_ALLINPUT);
-  }
-}
+using e2e::LoopbackServer;
+using testing_support::PumpFor;
+using testing_support::PumpUntil;
 
 // A form holding one browser that fills its client area. The form stays hidden unless shown.
 struct Host {
@@ -107,110 +90,6 @@ int CountThreadWindows() {
   return n;
 }
 
-// A loopback HTTP server on 127.0.0.1 and an ephemeral port, serving on a background thread.
-// It records each request line; while `hold` is set it answers nothing until Release().
-class LoopbackServer {
- public:
-  LoopbackServer() {
-    WSADATA wsa;
-    started_ = WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
-    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    if (listener_ == INVALID_SOCKET ||
-        bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
-        listen(listener_, 8) != 0)
-      return;
-    int len = sizeof(addr);
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this] { Serve(); });
-  }
-  ~LoopbackServer() {
-    stop_ = true;
-    Release();
-    if (thread_.joinable()) thread_.join();
-    if (listener_ != INVALID_SOCKET) closesocket(listener_);
-    if (started_) WSACleanup();
-  }
-
-  int Port() const { return port_; }
-  std::wstring Url(const std::string& path) const {
-    return L"http://127.0.0.1:" + std::to_wstring(port_) + std::wstring(path.begin(), path.end());
-  }
-  void Hold() { hold_ = true; }
-  void Release() {
-    std::lock_guard lock(mutex_);
-    hold_ = false;
-    released_.notify_all();
-  }
-  bool Seen(const std::string& request_line_start) const {
-    std::lock_guard lock(mutex_);
-    for (const auto& line : requests_)
-      if (line.rfind(request_line_start, 0) == 0) return true;
-    return false;
-  }
-  std::vector<std::string> Requests() const {
-    std::lock_guard lock(mutex_);
-    return requests_;
-  }
-
- private:
-  void Serve() {
-    // Bounded: the server ends by itself after 30 s even if nobody stops it.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!stop_ && std::chrono::steady_clock::now() < deadline) {
-      fd_set set;
-      FD_ZERO(&set);
-      FD_SET(listener_, &set);
-      timeval tv{0, 50 * 1000};
-      if (select(0, &set, nullptr, nullptr, &tv) <= 0) continue;
-      SOCKET s = accept(listener_, nullptr, nullptr);
-      if (s == INVALID_SOCKET) continue;
-      Answer(s);
-      closesocket(s);
-    }
-  }
-
-  void Answer(SOCKET s) {
-    std::string request;
-    char buf[2048];
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (request.find("\r\n\r\n") == std::string::npos &&
-           std::chrono::steady_clock::now() < deadline && request.size() < 65536) {
-      fd_set set;
-      FD_ZERO(&set);
-      FD_SET(s, &set);
-      timeval tv{0, 50 * 1000};
-      if (select(0, &set, nullptr, nullptr, &tv) <= 0) continue;
-      int n = recv(s, buf, sizeof(buf), 0);
-      if (n <= 0) break;
-      request.append(buf, static_cast<std::size_t>(n));
-    }
-    {
-      std::unique_lock lock(mutex_);
-      requests_.push_back(request.substr(0, request.find("\r\n")));
-      released_.wait_for(lock, std::chrono::seconds(10), [this] { return !hold_; });
-    }
-    const std::string body = "<html><body>Reprisa loopback page</body></html>";
-    const std::string reply = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
-                              std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-    send(s, reply.data(), static_cast<int>(reply.size()), 0);
-  }
-
-  bool started_ = false;
-  SOCKET listener_ = INVALID_SOCKET;
-  int port_ = 0;
-  std::thread thread_;
-  std::atomic<bool> stop_{false};
-  std::atomic<bool> hold_{false};
-  mutable std::mutex mutex_;
-  std::condition_variable released_;
-  std::vector<std::string> requests_;
-};
-
 // --- hosting ------------------------------------------------------------------------------------
 
 struct HostingCase {
@@ -234,7 +113,7 @@ TEST_P(BrowserHosting, ActiveInPlaceAndFillsHostBeforeAndAfterResize) {
   EXPECT_GT(before.right, 0);
 
   h.form->SetBounds(50, 50, c.new_width, c.new_height);
-  Pump([] { return false; }, 20);
+  PumpFor(20);
   RECT after = ClientRectOf(h.browser->WindowHandle());
   EXPECT_NE(before.right, after.right);
   EXPECT_NE(before.bottom, after.bottom);
@@ -243,7 +122,7 @@ TEST_P(BrowserHosting, ActiveInPlaceAndFillsHostBeforeAndAfterResize) {
   if (!c.show_later) return;
   // Shown later, it still fills the host.
   ShowWindow(h.form->WindowHandle(), SW_SHOWNOACTIVATE);
-  Pump([] { return false; }, 20);
+  PumpFor(20);
   EXPECT_TRUE(h.browser->InPlaceActive());
   EXPECT_TRUE(FillsHost(*h.browser));
 }
@@ -260,9 +139,9 @@ TEST(BrowserHost, FocusOnTheHostMovesIntoTheControl) {
   HWND form = h.form->WindowHandle();
   ShowWindow(form, SW_SHOW);
   SetForegroundWindow(form);
-  Pump([] { return false; }, 50);
+  PumpFor(50);
   SetFocus(h.browser->WindowHandle());
-  Pump([] { return false; }, 50);
+  PumpFor(50);
   HWND focus = GetFocus();
   EXPECT_TRUE(focus && IsChild(h.browser->WindowHandle(), focus))
       << "focus " << focus << ", host " << h.browser->WindowHandle() << ", control "
@@ -305,20 +184,20 @@ TEST(BrowserHost, LeavesKeysOutsideThePageAlone) {
 
 TEST(BrowserNavigate, TheServerReceivesTheRequestForThePath) {
   LoopbackServer server;
-  ASSERT_GT(server.Port(), 0);
+  ASSERT_TRUE(server.Start());
   server.Hold();  // no answer until released: Navigate must not wait for the page
   Host h;
   const DWORD start = GetTickCount();
   h.browser->Navigate(server.Url("/reprisa/probe.html?n=1"));
   const DWORD navigate_ms = GetTickCount() - start;
-  EXPECT_TRUE(Pump([&] { return server.Seen("GET /reprisa/probe.html?n=1 HTTP/1."); }, 10000))
-      << "requests seen: " << server.Requests().size();
+  EXPECT_TRUE(PumpUntil([&] { return server.Count("/reprisa/probe.html?n=1") > 0; }, 10000))
+      << "requests seen: " << server.Paths().size();
   EXPECT_LT(navigate_ms, 5000u);
   server.Release();
   // A second address on the same control goes out too (the interface is kept, not lost).
   h.browser->Navigate(server.Url("/second"));
-  EXPECT_TRUE(Pump([&] { return server.Seen("GET /second HTTP/1."); }, 10000));
-  Pump([] { return false; }, 100);
+  EXPECT_TRUE(PumpUntil([&] { return server.Count("/second") > 0; }, 10000));
+  PumpFor(100);
 }
 
 TEST(BrowserErrors, RefreshBeforeAnyPageRaisesWithADescription) {
@@ -385,8 +264,9 @@ TEST_P(BrowserTeardown, SiteReferencesReturnToZero) {
     EXPECT_GT(h.browser->SiteReferences(), 1u);
     if (c.navigate) {
       server = std::make_unique<LoopbackServer>();
+      ASSERT_TRUE(server->Start());
       h.browser->Navigate(server->Url("/teardown"));
-      Pump([&] { return server->Seen("GET /teardown "); }, 10000);
+      PumpUntil([&] { return server->Count("/teardown") > 0; }, 10000);
     }
     switch (c.how) {
       case Teardown::DeleteForm:
@@ -402,7 +282,7 @@ TEST_P(BrowserTeardown, SiteReferencesReturnToZero) {
         break;
     }
   }
-  Pump([] { return false; }, 50);
+  PumpFor(50);
   EXPECT_EQ(TWebBrowser::LiveSites(), sites_before);
   EXPECT_EQ(TWebBrowser::ControlsLeftReferenced(), referenced_before);
   EXPECT_EQ(CountThreadWindows(), windows_before);
@@ -426,7 +306,7 @@ TEST(BrowserTeardown, TwoHundredHostsLeakNoHandles) {
   };
   // Warm-up: the first hosts load the control's libraries and their shared objects.
   for (int i = 0; i < 5; ++i) cycle();
-  Pump([] { return false; }, 20);
+  PumpFor(20);
   const DWORD gdi_before = GetGuiResources(self, GR_GDIOBJECTS);
   const DWORD user_before = GetGuiResources(self, GR_USEROBJECTS);
   const int windows_before = CountThreadWindows();
@@ -435,9 +315,9 @@ TEST(BrowserTeardown, TwoHundredHostsLeakNoHandles) {
   const DWORD start = GetTickCount();
   for (int i = 0; i < 200; ++i) {
     cycle();
-    if (i % 20 == 0) Pump([] { return false; }, 0);
+    if (i % 20 == 0) PumpFor(0);
   }
-  Pump([] { return false; }, 20);
+  PumpFor(20);
   const DWORD elapsed = GetTickCount() - start;
   const DWORD gdi_after = GetGuiResources(self, GR_GDIOBJECTS);
   const DWORD user_after = GetGuiResources(self, GR_USEROBJECTS);
@@ -453,6 +333,158 @@ TEST(BrowserTeardown, TwoHundredHostsLeakNoHandles) {
               static_cast<unsigned long>(elapsed), static_cast<unsigned long>(gdi_before),
               static_cast<unsigned long>(gdi_after), static_cast<unsigned long>(user_before),
               static_cast<unsigned long>(user_after), windows_before, windows_after);
+}
+
+// --- document mode and script errors -----------------------------------------------------------
+
+// The value this test program's own browser mode is kept under: its executable's file name.
+std::wstring OwnExecutableName() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return PathFindFileNameW(path);
+}
+
+struct StoredValue {
+  bool present = false;
+  DWORD type = REG_NONE;
+  std::wstring bytes;  // the raw data, two bytes per character
+};
+
+StoredValue ReadModeValue(const std::wstring& name) {
+  StoredValue v;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, KEY_QUERY_VALUE, &key) != 0)
+    return v;
+  wchar_t data[64] = {};
+  DWORD size = sizeof(data);
+  if (RegQueryValueExW(key, name.c_str(), nullptr, &v.type, reinterpret_cast<BYTE*>(data),
+                       &size) == ERROR_SUCCESS) {
+    v.present = true;
+    v.bytes.assign(data, (size + 1) / sizeof(wchar_t));
+  }
+  RegCloseKey(key);
+  return v;
+}
+
+DWORD AsDword(const StoredValue& v) {
+  DWORD d = 0;
+  if (v.bytes.size() * sizeof(wchar_t) >= sizeof(d)) std::memcpy(&d, v.bytes.data(), sizeof(d));
+  return d;
+}
+
+class BrowserMode : public ::testing::Test {
+ protected:
+  void SetUp() override { Forget(); }
+  void TearDown() override { Forget(); }
+  void Forget() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, KEY_SET_VALUE, &key) == 0) {
+      RegDeleteValueW(key, name.c_str());
+      RegCloseKey(key);
+    }
+  }
+  void Store(DWORD type, const void* data, DWORD size) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, nullptr, 0, KEY_SET_VALUE,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+  const std::wstring name = OwnExecutableName();
+};
+
+TEST_F(BrowserMode, TheNewestModeIsCreatedWhenAbsentEvenWithoutTheKey) {
+  ASSERT_EQ(name.substr(name.size() - 4), L".exe");
+  // Without the key (a new user) as well as with a key that holds only other programs' values.
+  HKEY key = nullptr;
+  DWORD values = 0;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, KEY_QUERY_VALUE, &key) == 0) {
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                     nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    if (values == 0) RegDeleteKeyW(HKEY_CURRENT_USER, kBrowserEmulationKey);
+  }
+  RequestNewestBrowserMode();
+  StoredValue v = ReadModeValue(name);
+  ASSERT_TRUE(v.present);
+  EXPECT_EQ(v.type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(v.bytes.size() * sizeof(wchar_t), sizeof(DWORD));
+  EXPECT_EQ(AsDword(v), 11001u);
+  // A second start finds it and changes nothing.
+  RequestNewestBrowserMode();
+  EXPECT_EQ(AsDword(ReadModeValue(name)), 11001u);
+}
+
+TEST_F(BrowserMode, AValueThatExistsIsNeverOverwritten) {
+  struct Case {
+    const char* what;
+    DWORD type;
+    std::wstring data;  // raw bytes, two per character
+  };
+  const DWORD older = 7000, newest = 11001;
+  const Case cases[] = {
+      {"another mode", REG_DWORD, std::wstring(reinterpret_cast<const wchar_t*>(&older), 2)},
+      {"the newest mode", REG_DWORD, std::wstring(reinterpret_cast<const wchar_t*>(&newest), 2)},
+      {"a text", REG_SZ, std::wstring(L"11001\0", 6)},
+      {"an empty binary value", REG_BINARY, std::wstring()},
+  };
+  for (const Case& c : cases) {
+    Store(c.type, c.data.data(), static_cast<DWORD>(c.data.size() * sizeof(wchar_t)));
+    RequestNewestBrowserMode();
+    StoredValue v = ReadModeValue(name);
+    EXPECT_TRUE(v.present) << c.what;
+    EXPECT_EQ(v.type, c.type) << c.what;
+    EXPECT_EQ(v.bytes, c.data) << c.what;
+    Forget();
+  }
+}
+
+TEST(BrowserHost, AnswersScriptErrorsWithGoOnAndNoDialog) {
+  Host h;
+  IOleClientSite* site = h.browser->ClientSite();
+  ASSERT_NE(site, nullptr);
+  IOleCommandTarget* target = nullptr;
+  ASSERT_EQ(site->QueryInterface(IID_IOleCommandTarget, reinterpret_cast<void**>(&target)), S_OK);
+  const GUID doc_host = {0xF38BC242, 0xB950, 0x11D1,
+                         {0x89, 0x18, 0x00, 0xC0, 0x4F, 0xC2, 0xC8, 0x36}};
+  const GUID other = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+  // The script error command: handled (so the control shows nothing), scripts go on.
+  VARIANT in{}, out{};
+  EXPECT_EQ(target->Exec(&doc_host, OLECMDID_SHOWSCRIPTERROR, OLECMDEXECOPT_DODEFAULT, &in, &out),
+            S_OK);
+  EXPECT_EQ(V_VT(&out), VT_BOOL);
+  EXPECT_EQ(V_BOOL(&out), VARIANT_TRUE);
+  EXPECT_EQ(target->Exec(&doc_host, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, nullptr), S_OK);
+  // Anything else is left to the control: unknown groups and commands are not taken.
+  VARIANT untouched{};
+  struct Case {
+    const GUID* group;
+    DWORD id;
+    HRESULT expected;
+  };
+  for (const Case& c : {Case{&doc_host, OLECMDID_SHOWMESSAGE, OLECMDERR_E_NOTSUPPORTED},
+                        Case{&doc_host, OLECMDID_SHOWFIND, OLECMDERR_E_NOTSUPPORTED},
+                        Case{&other, OLECMDID_SHOWSCRIPTERROR, OLECMDERR_E_UNKNOWNGROUP},
+                        Case{nullptr, OLECMDID_SHOWSCRIPTERROR, OLECMDERR_E_UNKNOWNGROUP}}) {
+    EXPECT_EQ(target->Exec(c.group, c.id, 0, nullptr, &untouched), c.expected) << c.id;
+    EXPECT_EQ(V_VT(&untouched), VT_EMPTY);
+  }
+  OLECMD commands[2] = {{OLECMDID_SHOWSCRIPTERROR, 0}, {OLECMDID_SHOWMESSAGE, 0}};
+  EXPECT_EQ(target->QueryStatus(&doc_host, 2, commands, nullptr), S_OK);
+  EXPECT_EQ(commands[0].cmdf, static_cast<DWORD>(OLECMDF_SUPPORTED | OLECMDF_ENABLED));
+  EXPECT_EQ(commands[1].cmdf, 0u);
+  EXPECT_EQ(target->QueryStatus(&other, 2, commands, nullptr), OLECMDERR_E_UNKNOWNGROUP);
+  target->Release();
+}
+
+TEST(BrowserHost, TheControlIsNotSilent) {
+  // Silent mode would also hide sign-in prompts and certificate warnings.
+  Host h;
+  VARIANT_BOOL silent = VARIANT_TRUE;
+  ASSERT_EQ(h.browser->ControlInterface()->get_Silent(&silent), S_OK);
+  EXPECT_EQ(silent, VARIANT_FALSE);
 }
 
 }  // namespace

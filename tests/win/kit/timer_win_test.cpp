@@ -11,30 +11,14 @@
 #include "core/error_handler.h"
 #include "core/exceptions.h"
 #include "core/countdown.h"
+#include "support/win_test_support.h"
 #include "win/kit/timer_win.h"
 
 namespace reprisa {
 namespace {
 
-// Dispatches this thread's messages until done() holds or the time is up.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms) {
-  const DWORD start = GetTickCount();
-  while (!done()) {
-    const DWORD elapsed = GetTickCount() - start;
-    if (elapsed >= timeout_ms) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, timeout_ms - elapsed, QS_ALLINPUT);
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
-  return true;
-}
-
-void PumpFor(DWORD ms) {
-  PumpUntil([] { return false; }, ms);
-}
+using testing_support::PumpFor;
+using testing_support::PumpUntil;
 
 TEST(Win32Timer, TicksOnTheMessageLoop) {
   TTimer timer(NewWin32TimerBackend());
