@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "win/kit/application_win.h"
+#include "win/kit/web_browser_win.h"
 #include "core/locale_settings.h"
 #include "core/texts.h"
 #include "win/app/about_box_win.h"
@@ -10,6 +11,7 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   using namespace reprisa;
   SetCurrentLocaleSettings(ReadUserLocaleSettings());
+  RequestNewestBrowserMode();  // before the main window makes its browser control
   int code = 0;
   {
     TApplication app;  // initialises OLE before any window exists
