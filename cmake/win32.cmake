@@ -51,6 +51,7 @@ set(win_test_sources
   tests/win/kit/placement_registry_test.cpp
   tests/win/kit/timer_win_test.cpp
   tests/win/app/about_box_test.cpp
+  tests/win/app/fonts_test.cpp
   tests/win/app/main_form_test.cpp
   tests/win/app/placement_test.cpp
   tests/support/loopback_server.cpp
