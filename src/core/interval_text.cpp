@@ -137,6 +137,20 @@ std::optional<std::int32_t> ParseIntervalText(std::wstring_view text,
   return t->a * 60000 + t->b * 1000;
 }
 
+std::wstring DecimalText(std::int64_t value) {
+  // Counted in the unsigned type, so that the most negative value has a magnitude too.
+  std::uint64_t magnitude =
+      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  wchar_t digits[21];
+  wchar_t* first = digits + 21;
+  do {
+    *--first = static_cast<wchar_t>(L'0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) *--first = L'-';
+  return std::wstring(first, digits + 21);
+}
+
 std::wstring TwoDigits(std::wstring text) {
   while (text.size() < 2) text.insert(text.begin(), L'0');
   return text;
@@ -146,7 +160,7 @@ std::wstring TimeText(std::int32_t ms) {
   const std::int32_t s = ms / 1000;
   const std::int32_t m = s / 60;
   const std::int32_t r = s - 60 * m;
-  return TwoDigits(std::to_wstring(m)) + L":" + TwoDigits(std::to_wstring(r));
+  return TwoDigits(DecimalText(m)) + L":" + TwoDigits(DecimalText(r));
 }
 
 std::int32_t RemainingTime(std::int32_t interval, std::uint32_t now, std::uint32_t lasttimer) {

@@ -33,6 +33,11 @@ std::optional<IntervalTime> ParseIntervalTime(std::wstring_view text,
 std::optional<std::int32_t> ParseIntervalText(std::wstring_view text,
                                               const LocaleSettings& locale);
 
+// The decimal form of a number: a leading "-" when it is negative, no leading zeros. (Written
+// here rather than taken from the library's formatted output, which would bring a whole printf
+// into the Windows program.)
+std::wstring DecimalText(std::int64_t value);
+
 // Prefixes the text with "0" while it is shorter than two characters.
 std::wstring TwoDigits(std::wstring text);
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "core/interval_text.h"
+
 namespace reprisa {
 
 std::optional<std::int32_t> ParseIntegerText(std::wstring_view text) {
@@ -29,7 +31,7 @@ std::optional<std::int32_t> ParseIntegerText(std::wstring_view text) {
   return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
-std::wstring IntegerText(std::int32_t value) { return std::to_wstring(value); }
+std::wstring IntegerText(std::int32_t value) { return DecimalText(value); }
 
 std::array<std::int32_t, 4> ReadFourNumbers(std::wstring_view text,
                                             const std::array<std::int32_t, 4>& defaults) {

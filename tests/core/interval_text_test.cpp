@@ -1,6 +1,7 @@
 // The interval text grammar under several locales, the time text and the remaining time.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -243,6 +244,23 @@ const TimeRow kTimeRows[] = {
     {std::numeric_limits<std::int32_t>::min(), L"-35791:-23"},
 };
 INSTANTIATE_TEST_SUITE_P(Rows, TimeTextTable, testing::ValuesIn(kTimeRows));
+
+TEST(DecimalTextRule, MinusSignAndNoLeadingZeros) {
+  const struct {
+    std::int64_t value;
+    const wchar_t* text;
+  } rows[] = {{0, L"0"},
+              {7, L"7"},
+              {-5, L"-5"},
+              {10, L"10"},
+              {-100, L"-100"},
+              {2026, L"2026"},
+              {INT32_MAX, L"2147483647"},
+              {INT32_MIN, L"-2147483648"},
+              {INT64_MAX, L"9223372036854775807"},
+              {INT64_MIN, L"-9223372036854775808"}};
+  for (const auto& row : rows) EXPECT_EQ(DecimalText(row.value), row.text) << row.text;
+}
 
 TEST(TwoDigitRule, PadsOnlyShortTexts) {
   EXPECT_EQ(TwoDigits(L"5"), L"05");

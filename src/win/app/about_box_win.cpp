@@ -1,5 +1,6 @@
 #include "win/app/about_box_win.h"
 
+#include "core/interval_text.h"
 #include "core/texts.h"
 #include "win/app/resource_ids.h"
 
@@ -9,7 +10,7 @@ TAboutBox* AboutBox = nullptr;
 
 std::wstring InsertYear(std::wstring text, int year) {
   std::size_t at = text.find(texts::kYearPlaceholder);
-  if (at != std::wstring::npos) text.replace(at, texts::kYearPlaceholder.size(), std::to_wstring(year));
+  if (at != std::wstring::npos) text.replace(at, texts::kYearPlaceholder.size(), DecimalText(year));
   return text;
 }
 

@@ -20,7 +20,8 @@ TEdit* MakeEdit(TForm* form, const wchar_t* name, TWinControl* parent, int left,
 }
 
 TBitBtn* MakeButton(TForm* form, const wchar_t* name, TWinControl* parent, int left, int top,
-                    int width, int height, std::wstring_view caption, TBitBtnKind kind, int tab_order) {
+                    int width, int height, std::wstring_view caption, TBitBtnKind kind,
+                    int tab_order) {
   auto* b = NewControl<TBitBtn>(form, name, parent);
   b->SetDesignBounds(left, top, width, height);
   b->SetText(std::wstring(caption));
