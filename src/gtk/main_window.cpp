@@ -113,8 +113,6 @@ MainWindow::MainWindow(const AppFolders& folders) : folders_(folders) {
   // Destroyed from outside (another client destroyed the X window): closed like a close request.
   g_signal_connect(window_, "destroy-event", G_CALLBACK(&MainWindow::OnDestroyedOutside), this);
 
-  web_ = std::make_unique<WebHost>(folders_.data_dir, folders_.cache_dir);
-  WebBrowser1 = web_->Widget();
   BuildControls();
   placement_ = std::make_unique<GtkFormPlacement>(GTK_WINDOW(window_), folders_.placement_file,
                                                   L"reprisa");
@@ -136,6 +134,7 @@ MainWindow::~MainWindow() {
   // The timers go first: no tick may reach a half-destroyed window.
   timer1_->SetEnabled(false);
   timer2_->SetEnabled(false);
+  if (web_idle_ != 0) g_source_remove(web_idle_);
   g_signal_handlers_disconnect_by_data(window_, this);
   gtk_widget_destroy(window_);
   g_object_unref(window_);
@@ -202,9 +201,7 @@ void MainWindow::BuildControls() {
   gtk_box_pack_start(GTK_BOX(Panel2), BitBtn3, FALSE, FALSE, 0);
   gtk_grid_attach(GTK_GRID(Panel1), Panel2, 1, 0, 1, 2);
 
-  gtk_widget_set_hexpand(WebBrowser1, TRUE);
-  gtk_widget_set_vexpand(WebBrowser1, TRUE);
-  gtk_box_pack_start(GTK_BOX(content), WebBrowser1, TRUE, TRUE, 0);
+  content_ = content;  // the page joins below Panel1 when it is made (see Web())
 
   // "Zur Website..." is the default button: Enter in a field clicks it.
   gtk_widget_set_can_default(GotoWebsiteBtn, TRUE);
@@ -214,7 +211,7 @@ void MainWindow::BuildControls() {
   SetFocusChain(Panel1, {urled, Panel2, row2});
   SetFocusChain(Panel2, {GotoWebsiteBtn, BitBtn3});
   SetFocusChain(row2, {Edit1, BitBtn2, Edit2, Edit3});
-  SetFocusChain(content, {Panel1, WebBrowser1});
+  SetFocusChain(content, {Panel1});
 
   // Names for screen readers and automation.
   SetAccessibleName(urled, L"Adresse");
@@ -246,10 +243,47 @@ void MainWindow::Show() {
   placement_->HandleFormShow(this);
   const bool centre = adapter.Position() == PlacementPosition::poScreenCenter;
   gtk_window_set_position(GTK_WINDOW(window_), centre ? GTK_WIN_POS_CENTER : GTK_WIN_POS_NONE);
+  if (!web_ && web_idle_ == 0) {
+    // The web view (its web context is the slowest part of the start) is made once the window
+    // has been painted, or at the first use before that.
+    g_signal_connect_after(window_, "draw", G_CALLBACK(&MainWindow::OnFirstDraw), this);
+  }
   gtk_widget_show(window_);
   adapter.SetPosition(PlacementPosition::poDesigned);
   gtk_window_set_position(GTK_WINDOW(window_), GTK_WIN_POS_NONE);
   gtk_widget_grab_focus(urled);
+}
+
+WebHost& MainWindow::Web() {
+  if (!web_) {
+    web_ = std::make_unique<WebHost>(folders_.data_dir, folders_.cache_dir);
+    WebBrowser1 = web_->Widget();
+    gtk_widget_set_hexpand(WebBrowser1, TRUE);
+    gtk_widget_set_vexpand(WebBrowser1, TRUE);
+    gtk_box_pack_start(GTK_BOX(content_), WebBrowser1, TRUE, TRUE, 0);
+    gtk_widget_show(WebBrowser1);
+    SetFocusChain(content_, {Panel1, WebBrowser1});
+  }
+  return *web_;
+}
+
+gboolean MainWindow::OnFirstDraw(GtkWidget*, cairo_t*, gpointer self) {
+  auto* window = static_cast<MainWindow*>(self);
+  g_signal_handlers_disconnect_by_func(window->window_, reinterpret_cast<gpointer>(&OnFirstDraw),
+                                       self);
+  // After this frame, when the loop is idle: the web view is made while the user looks.
+  window->web_idle_ = g_idle_add(
+      +[](gpointer data) -> gboolean {
+        auto* w = static_cast<MainWindow*>(data);
+        w->web_idle_ = 0;
+        Guarded(w, [&] {
+          // An empty page starts the web process now rather than at the first address.
+          if (!w->web_) webkit_web_view_load_uri(w->Web().View(), "about:blank");
+        });
+        return G_SOURCE_REMOVE;
+      },
+      self);
+  return FALSE;
 }
 
 void MainWindow::DiscardPlacement() { placement_->SetActive(false); }
@@ -265,7 +299,7 @@ void MainWindow::FormCreate() {
 
 void MainWindow::GotoWebsiteBtnClick() {
   // The countdown keeps its phase: opening an address is no restart.
-  web_->Navigate(gtk_entry_get_text(GTK_ENTRY(urled)));
+  Web().Navigate(gtk_entry_get_text(GTK_ENTRY(urled)));
 }
 
 void MainWindow::BitBtn2Click() {
@@ -291,7 +325,7 @@ void MainWindow::Timer1Timer() {
     // A refused timer stops the countdown display; the reload itself still happens.
   }
   try {
-    web_->Refresh();
+    Web().Refresh();
   } catch (...) {
     // Whatever the browser reports on a reload is not the user's concern; the next comes later.
   }
@@ -317,7 +351,8 @@ void MainWindow::FormClose() {
 }
 
 bool MainWindow::InsidePage(GtkWidget* widget) const {
-  return widget && (widget == WebBrowser1 || gtk_widget_is_ancestor(widget, WebBrowser1));
+  return widget && WebBrowser1 &&
+         (widget == WebBrowser1 || gtk_widget_is_ancestor(widget, WebBrowser1));
 }
 
 gboolean MainWindow::OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self) {

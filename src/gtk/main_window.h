@@ -51,7 +51,8 @@ class MainWindow : public TObject {
   AboutDialog* about = nullptr;
 
   GtkWindow* Window() const noexcept { return GTK_WINDOW(window_); }
-  WebHost& Web() noexcept { return *web_; }
+  // The browser; made after the window's first paint, or here when asked for before.
+  WebHost& Web();
   ReloadSchedule& Schedule() noexcept { return *schedule_; }
   TTimer& Timer1() noexcept { return *timer1_; }
   TTimer& Timer2() noexcept { return *timer2_; }
@@ -73,7 +74,7 @@ class MainWindow : public TObject {
   GtkWidget* Label2 = nullptr;
   GtkWidget* Edit3 = nullptr;
   GtkWidget* BitBtn3 = nullptr;
-  GtkWidget* WebBrowser1 = nullptr;
+  GtkWidget* WebBrowser1 = nullptr;  // the web view, once made (see Web())
 
   // The handlers (each runs inside a guard at its GTK callback).
   void FormCreate();
@@ -96,10 +97,13 @@ class MainWindow : public TObject {
   void AlignCountdownTick();
   static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
   static gboolean OnDelete(GtkWidget* widget, GdkEvent* event, gpointer self);
+  static gboolean OnFirstDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
   static gboolean OnDestroyedOutside(GtkWidget* widget, GdkEvent* event, gpointer self);
 
   AppFolders folders_;
   GtkWidget* window_ = nullptr;
+  GtkWidget* content_ = nullptr;  // the window's column: menu bar, Panel1, the page
+  guint web_idle_ = 0;            // the pending creation of the web view
   std::unique_ptr<WebHost> web_;
   MonotonicTickSource ticks_;
   std::unique_ptr<TTimer> timer1_;

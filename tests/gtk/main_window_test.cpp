@@ -46,6 +46,10 @@ class MainWindowTest : public ::testing::Test {
     // gives it to whatever window is under the pointer unless asked).
     gdk_window_focus(gtk_widget_get_window(GTK_WIDGET(window->Window())), GDK_CURRENT_TIME);
     PumpUntil([&] { return gtk_window_is_active(window->Window()); }, 2000);
+    // After the first paint the web view is made and starts its web process on an empty page.
+    ASSERT_TRUE(PumpUntil([&] { return window->WebBrowser1 != nullptr; }));
+    ASSERT_TRUE(PumpUntil([&] { return !webkit_web_view_is_loading(window->Web().View()); }));
+    EXPECT_STREQ(webkit_web_view_get_uri(window->Web().View()), "about:blank");
     Pump(100);
   }
   // A page of our own in the scratch folder.
