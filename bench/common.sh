@@ -2,9 +2,9 @@
 # screen of their own.
 #   REPRISA_BENCH_BUILD  a configured win32 build folder to build and measure in (default: the
 #                        win32 preset's folder, configured here)
-#   WINEPREFIX           the Wine prefix to run in (default: the project's, build/wineprefix)
+#   WINEPREFIX           the Wine prefix to run in (default: the tests' prefix, build/wineprefix-tests)
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
+export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix-tests}
 # shellcheck source=../scripts/lib/xvfb.sh
 source "$root/scripts/lib/xvfb.sh"
 

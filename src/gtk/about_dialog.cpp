@@ -99,23 +99,11 @@ AboutDialog::AboutDialog() {
   Label2 = PlaceLabel(Panel1, "Label2", 336, 112, U8(texts::kSlogan));
   Label3 = PlaceLabel(Panel1, "Label3", 336, 131, WithoutCr(texts::kNews), 238, 121);
 
-  BitBtnXP1 = gtk_button_new_with_label(U8(texts::kMakerWebSiteCaption).c_str());
-  gtk_widget_set_name(BitBtnXP1, "BitBtnXP1");
-  gtk_widget_set_size_request(BitBtnXP1, 169, 25);
-  if (auto globe = GlyphPixbuf(Glyph::Globe)) {
-    gtk_button_set_image(GTK_BUTTON(BitBtnXP1), gtk_image_new_from_pixbuf(globe.get()));
-    gtk_button_set_always_show_image(GTK_BUTTON(BitBtnXP1), TRUE);
-  }
+  BitBtnXP1 = GlyphButton("BitBtnXP1", 169, 25, texts::kMakerWebSiteCaption, Glyph::Globe);
   gtk_fixed_put(GTK_FIXED(Panel1), BitBtnXP1, 336, 240);
   g_signal_connect(BitBtnXP1, "clicked", G_CALLBACK(OnWebsiteClicked), this);
 
-  BitBtn1 = gtk_button_new_with_label("OK");
-  gtk_widget_set_name(BitBtn1, "BitBtn1");
-  gtk_widget_set_size_request(BitBtn1, 181, 37);
-  if (auto ok = GlyphPixbuf(Glyph::Ok)) {
-    gtk_button_set_image(GTK_BUTTON(BitBtn1), gtk_image_new_from_pixbuf(ok.get()));
-    gtk_button_set_always_show_image(GTK_BUTTON(BitBtn1), TRUE);
-  }
+  BitBtn1 = GlyphButton("BitBtn1", 181, 37, L"OK", Glyph::Ok);
   gtk_fixed_put(GTK_FIXED(client), BitBtn1, 241, 404);
   // OK closes the dialog with the result OK, and is its default button.
   gtk_widget_set_can_default(BitBtn1, TRUE);

@@ -42,17 +42,6 @@ GtkWidget* MakeEdit(const char* name, int width, std::wstring_view text, bool re
   return e;
 }
 
-GtkWidget* MakeButton(const char* name, int width, std::wstring_view caption, Glyph glyph) {
-  GtkWidget* b = gtk_button_new_with_label(U8(caption).c_str());
-  gtk_widget_set_name(b, name);
-  gtk_widget_set_size_request(b, width, 25);
-  if (auto pixbuf = GlyphPixbuf(glyph)) {
-    gtk_button_set_image(GTK_BUTTON(b), gtk_image_new_from_pixbuf(pixbuf.get()));
-    gtk_button_set_always_show_image(GTK_BUTTON(b), TRUE);
-  }
-  return b;
-}
-
 GtkWidget* MakeLabel(const char* name, std::wstring_view text) {
   GtkWidget* l = gtk_label_new(U8(text).c_str());
   gtk_widget_set_name(l, name);
@@ -178,7 +167,7 @@ void MainWindow::BuildControls() {
   Label1 = MakeLabel("Label1", texts::kIntervalLabel);
   gtk_widget_set_size_request(Label1, 226 - 8 - 6, -1);
   Edit1 = MakeEdit("Edit1", 71, texts::kInitialInterval, false);
-  BitBtn2 = MakeButton("BitBtn2", 122, texts::kApplyInterval, Glyph::Retry);
+  BitBtn2 = GlyphButton("BitBtn2", 122, 25, texts::kApplyInterval, Glyph::Retry);
   Edit2 = MakeEdit("Edit2", 71, texts::kInitialInterval, true);
   Label2 = MakeLabel("Label2", texts::kCountdownLabel);
   gtk_widget_set_size_request(Label2, 571 - 508 - 6, -1);
@@ -195,8 +184,8 @@ void MainWindow::BuildControls() {
   gtk_widget_set_margin_end(Panel2, kPanel2Width - 8 - 153);
   gtk_widget_set_margin_top(Panel2, 3);
   gtk_widget_set_valign(Panel2, GTK_ALIGN_START);
-  GotoWebsiteBtn = MakeButton("GotoWebsiteBtn", 153, texts::kGotoWebsite, Glyph::Ok);
-  BitBtn3 = MakeButton("BitBtn3", 153, texts::kRestartCountdown, Glyph::Cancel);
+  GotoWebsiteBtn = GlyphButton("GotoWebsiteBtn", 153, 25, texts::kGotoWebsite, Glyph::Ok);
+  BitBtn3 = GlyphButton("BitBtn3", 153, 25, texts::kRestartCountdown, Glyph::Cancel);
   gtk_box_pack_start(GTK_BOX(Panel2), GotoWebsiteBtn, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(Panel2), BitBtn3, FALSE, FALSE, 0);
   gtk_grid_attach(GTK_GRID(Panel1), Panel2, 1, 0, 1, 2);

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "core/exceptions.h"
+
 namespace reprisa {
 
 namespace {
@@ -77,6 +79,18 @@ GRef<GdkPixbuf> GlyphPixbuf(Glyph glyph) {
                          static_cast<std::size_t>(height - 1) * gdk_pixbuf_get_rowstride(bitmap.get());
   return GRef<GdkPixbuf>(
       gdk_pixbuf_add_alpha(bitmap.get(), TRUE, corner[0], corner[1], corner[2]));
+}
+
+GtkWidget* GlyphButton(const char* name, int width, int height, std::wstring_view caption,
+                       Glyph glyph) {
+  GtkWidget* button = gtk_button_new_with_label(NarrowUtf8(caption).c_str());
+  gtk_widget_set_name(button, name);
+  gtk_widget_set_size_request(button, width, height);
+  if (auto pixbuf = GlyphPixbuf(glyph)) {
+    gtk_button_set_image(GTK_BUTTON(button), gtk_image_new_from_pixbuf(pixbuf.get()));
+    gtk_button_set_always_show_image(GTK_BUTTON(button), TRUE);
+  }
+  return button;
 }
 
 GRef<GdkPixbuf> LogoPixbuf() {

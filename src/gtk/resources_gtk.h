@@ -3,9 +3,11 @@
 #pragma once
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtk/gtk.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "core/jpeg_image.h"
 #include "gtk/gtk_ptr.h"
@@ -36,6 +38,9 @@ GRef<GdkPixbuf> PixbufFromImage(const PixelImage& image);
 GRef<GdkPixbuf> PixbufFromFile(EmbeddedFile file);
 // A button glyph, its bottom-left pixel's colour made transparent (the rule of bitmap buttons).
 GRef<GdkPixbuf> GlyphPixbuf(Glyph glyph);
+// A push button of the given size with a caption and a glyph beside it.
+GtkWidget* GlyphButton(const char* name, int width, int height, std::wstring_view caption,
+                       Glyph glyph);
 // The About dialog's logo, decoded by the core's JPEG decoder; null when it does not decode.
 GRef<GdkPixbuf> LogoPixbuf();
 
