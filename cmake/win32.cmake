@@ -14,6 +14,7 @@ set(kit_sources
   src/win/kit/form_placement_win.cpp
   src/win/kit/form_win.cpp
   src/win/kit/locale_settings_win.cpp
+  src/win/kit/ole_error_win.cpp
   src/win/kit/registry_store_win.cpp
   src/win/kit/stdctrls_win.cpp
   src/win/kit/timer_win.cpp

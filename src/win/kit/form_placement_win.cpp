@@ -6,9 +6,10 @@
 
 #include <vector>
 
+#include "core/exceptions.h"
 #include "win/kit/application_win.h"
+#include "win/kit/ole_error_win.h"
 #include "win/kit/registry_store_win.h"
-#include "win/kit/web_browser_win.h"
 
 namespace reprisa {
 

@@ -12,14 +12,9 @@
 #include "win/kit/application_win.h"
 #include "win/kit/com_ptr_win.h"
 #include "win/kit/controls_win.h"
+#include "win/kit/ole_error_win.h"
 
 namespace reprisa {
-
-// The system's description of a result code (trailing line breaks trimmed), or a German text
-// naming the code in hex when the system has none.
-std::wstring OleErrorMessage(HRESULT code);
-// Raises EOleSysError for a negative result code; returns the code otherwise.
-HRESULT OleCheck(HRESULT code);
 
 // Asks the browser control for its newest document mode in this program, for the current user:
 // under HKEY_CURRENT_USER\...\FeatureControl\FEATURE_BROWSER_EMULATION, a value named after the
