@@ -8,7 +8,6 @@
 #include "core/error_handler.h"
 #include "core/exceptions.h"
 #include "gtk/error_dialog.h"
-#include "gtk/locale_gtk.h"
 #include "gtk_test_support.h"
 
 namespace reprisa {
@@ -83,31 +82,6 @@ TEST_F(ErrorDialogTest, AnAbortShowsNothing) {
   Raise(EAbort());
   testing_gtk::Pump(100);
   EXPECT_EQ(seen.dialogs, 0);
-}
-
-TEST(LocaleSettingsFrom, TakesSeparatorsAndDesignatorsFromTheLocale) {
-  struct {
-    const char* time_format;
-    const char* radix;
-    const char* am;
-    const char* pm;
-    wchar_t time_separator;
-    wchar_t decimal_separator;
-  } cases[] = {
-      {"%H:%M:%S", ",", "", "", L':', L','},     // German
-      {"%r", ".", "AM", "PM", L':', L'.'},       // no hours in the format: the default
-      {"%I.%M.%S %p", ".", "AM", "PM", L'.', L'.'},
-      {"%T", ",", "", "", L':', L','},
-      {"%Hh%M", ",", "", "", L'h', L','},
-      {"%OH:%OM", "", "", "", L':', L','},        // no radix: the default
-      {"", nullptr, nullptr, nullptr, L':', L','},
-  };
-  for (const auto& c : cases) {
-    LocaleSettings s = LocaleSettingsFrom(c.time_format, c.radix, c.am, c.pm);
-    EXPECT_EQ(s.timeSeparator, c.time_separator) << c.time_format;
-    EXPECT_EQ(s.decimalSeparator, c.decimal_separator) << c.time_format;
-    EXPECT_EQ(s.timeAMString, WidenUtf8(c.am ? c.am : "")) << c.time_format;
-  }
 }
 
 }  // namespace
