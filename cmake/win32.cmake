@@ -32,9 +32,13 @@ list(TRANSFORM app_sources PREPEND ${CMAKE_SOURCE_DIR}/)
 add_library(reprisa_app STATIC ${app_sources})
 target_link_libraries(reprisa_app PUBLIC reprisa_kit)
 
+# The manifest carries the project version too; the resource compiler finds it among the
+# generated files.
+set(app_manifest ${CMAKE_BINARY_DIR}/generated/reprisa.manifest)
+configure_file(${CMAKE_SOURCE_DIR}/resources/reprisa.manifest.in ${app_manifest} @ONLY)
 set(app_rc ${CMAKE_SOURCE_DIR}/resources/reprisa.rc)
 set_property(SOURCE ${app_rc} APPEND PROPERTY OBJECT_DEPENDS
-             ${CMAKE_SOURCE_DIR}/resources/reprisa.manifest
+             ${app_manifest}
              ${CMAKE_SOURCE_DIR}/resources/kit_glyphs.rc)
 
 add_executable(reprisa WIN32 ${CMAKE_SOURCE_DIR}/src/win/app/main_win.cpp ${app_rc})
@@ -97,7 +101,8 @@ target_link_options(minimal_window PRIVATE ${static_flags} -municode -s)
 add_executable(minimal_themed WIN32 ${CMAKE_SOURCE_DIR}/bench/minimal_themed_win.cpp
                               ${CMAKE_SOURCE_DIR}/bench/minimal_themed.rc)
 set_property(SOURCE ${CMAKE_SOURCE_DIR}/bench/minimal_themed.rc APPEND PROPERTY OBJECT_DEPENDS
-             ${CMAKE_SOURCE_DIR}/resources/reprisa.manifest)
+             ${app_manifest})
+target_include_directories(minimal_themed PRIVATE ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(minimal_themed PRIVATE ole32 comctl32 user32 gdi32)
 target_link_options(minimal_themed PRIVATE ${static_flags} -municode -s)
 
