@@ -184,8 +184,9 @@ int GtkPlacementWindow::Dpi() {
 }
 
 std::vector<PlacementScreen> GtkPlacementWindow::Screens() {
+  // Also where the window cannot be placed (Wayland): a stored size larger than the screens
+  // shrinks to fit them.
   std::vector<PlacementScreen> screens;
-  if (!CanMove()) return screens;
   GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window_));
   for (int i = 0, n = gdk_display_get_n_monitors(display); i < n; ++i) {
     GdkMonitor* monitor = gdk_display_get_monitor(display, i);

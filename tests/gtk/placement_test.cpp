@@ -136,6 +136,36 @@ TEST_F(PlacementTest, GarbageGivesTheDefaults) {
   EXPECT_TRUE(errors.empty());
 }
 
+TEST_F(PlacementTest, ARectangleOffTheScreenOrLargerThanItComesBackOnIt) {
+  struct {
+    const char* norm_pos;
+    GdkRectangle expected;  // on the 1280 x 1024 screen, which has no panels
+  } cases[] = {
+      {"5000,4000,5900,4600", {380, 424, 900, 600}},      // beyond the right bottom corner
+      {"-3000,-2000,-2100,-1400", {0, 0, 900, 600}},      // beyond the left top corner
+      {"-100,-100,60000,50000", {0, 0, 1280, 1024}},      // larger than the screen
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.norm_pos);
+    std::filesystem::create_directories(dir / "config");
+    std::ofstream(ini, std::ios::trunc) << "[TMainForm]\nFormVersion=0\nShowCmd=1\n"
+                                           "PixelsPerInch=96\nNormPos=" << c.norm_pos << "\n";
+    auto window = ShowWindow();
+    GdkRectangle r{};
+    PumpUntil([&] {
+      r = Geometry(*window);
+      return r.x == c.expected.x && r.y == c.expected.y && r.width == c.expected.width &&
+             r.height == c.expected.height;
+    }, 2000);
+    EXPECT_EQ(r.x, c.expected.x);
+    EXPECT_EQ(r.y, c.expected.y);
+    EXPECT_EQ(r.width, c.expected.width);
+    EXPECT_EQ(r.height, c.expected.height);
+    window->DiscardPlacement();
+  }
+  EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(PlacementTest, AFileThatCannotBeReplacedGivesDefaultsAndOneMessage) {
   // A folder where the file belongs: it cannot be read, and the rename over it fails (also for
   // root, whom permissions do not stop).
