@@ -157,8 +157,9 @@ def main():
     program_cpu = usage["reprisa"][0][2]
     web = [u for u in usage["reprisa"] if u[0].startswith("WebKitWebProces")]
     print("reprisa typing the address: median %.0f ms; from Enter to the first paint: median %.0f "
-          "ms (its web process starts only when the first address is opened; the minimal program "
-          "starts loading before its window shows)" % (median("reprisa", "typing"),
+          "ms (its web view and web process start after the window's first paint and it loads no "
+          "address before one is typed; the minimal program starts loading before its window "
+          "shows)" % (median("reprisa", "typing"),
                                                        median("reprisa", "load")))
     print("startup median ratio: window %.2f (reprisa %.0f ms, minimal %.0f ms), first paint %.2f "
           "(reprisa %.0f ms, minimal %.0f ms); goal 1.15. reprisa resident %.1f MiB, web process "
