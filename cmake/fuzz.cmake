@@ -7,14 +7,15 @@ target_compile_options(reprisa_core_fuzz PUBLIC -fsanitize=fuzzer-no-link,addres
                                                 -fno-omit-frame-pointer -g)
 target_link_libraries(reprisa_core_fuzz PUBLIC reprisa_flags JPEG::JPEG)
 
-# name, then the extra libFuzzer arguments
+# name, then the extra libFuzzer arguments. An input that runs longer than the timeout is a hang
+# and fails the test.
 function(reprisa_fuzz_target name)
   add_executable(${name} ${CMAKE_SOURCE_DIR}/tests/fuzz/${name}.cpp)
   target_compile_options(${name} PRIVATE ${fuzz_flags})
   target_link_options(${name} PRIVATE ${fuzz_flags})
   target_link_libraries(${name} PRIVATE reprisa_core_fuzz)
   add_test(NAME ${name} COMMAND ${name} -max_total_time=${REPRISA_FUZZ_SECONDS}
-                                -print_final_stats=1 ${ARGN})
+                                -timeout=10 -print_final_stats=1 ${ARGN})
 endfunction()
 
 # Interval texts are short.
