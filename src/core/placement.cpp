@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "core/texts.h"
+
 namespace reprisa {
 
 namespace {
@@ -46,19 +48,19 @@ bool HasArea(const Rect& r) { return r.right > r.left && r.bottom > r.top; }
 }  // namespace
 
 ERegistryException StoreCreateKeyFailure(std::wstring_view section) {
-  return ERegistryException(FormatMessageText(L"Failed to create key %s", {section}));
+  return ERegistryException(FormatMessageText(texts::kStoreCreateKeyFailed, {section}));
 }
 ERegistryException StoreSetDataFailure(std::wstring_view ident) {
-  return ERegistryException(FormatMessageText(L"Failed to set data for '%s'", {ident}));
+  return ERegistryException(FormatMessageText(texts::kStoreSetDataFailed, {ident}));
 }
 ERegistryException StoreGetDataFailure(std::wstring_view ident) {
-  return ERegistryException(FormatMessageText(L"Failed to get data for '%s'", {ident}));
+  return ERegistryException(FormatMessageText(texts::kStoreGetDataFailed, {ident}));
 }
 ERegistryException StoreDataTypeFailure(std::wstring_view ident) {
-  return ERegistryException(FormatMessageText(L"Invalid data type for '%s'", {ident}));
+  return ERegistryException(FormatMessageText(texts::kStoreDataTypeInvalid, {ident}));
 }
 ERegistryException StoreDeleteKeyFailure(std::wstring_view name) {
-  return ERegistryException(FormatMessageText(L"Failed to delete key %s", {name}));
+  return ERegistryException(FormatMessageText(texts::kStoreDeleteKeyFailed, {name}));
 }
 
 Rect KeepOnScreen(const Rect64& r, const std::vector<PlacementScreen>& screens) {

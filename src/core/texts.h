@@ -56,4 +56,26 @@ inline constexpr std::wstring_view kOutOfMemory = L"Nicht gen\u00FCgend Arbeitss
 // Followed by the error code as eight hexadecimal digits.
 inline constexpr std::wstring_view kUnknownError = L"Unbekannter Fehler 0x";
 
+// The placement store's failures. "%s" is the section or value name.
+inline constexpr std::wstring_view kStoreCreateKeyFailed = L"Failed to create key %s";
+inline constexpr std::wstring_view kStoreSetDataFailed = L"Failed to set data for '%s'";
+inline constexpr std::wstring_view kStoreGetDataFailed = L"Failed to get data for '%s'";
+inline constexpr std::wstring_view kStoreDataTypeInvalid = L"Invalid data type for '%s'";
+inline constexpr std::wstring_view kStoreDeleteKeyFailed = L"Failed to delete key %s";
+
+// The widget kit: the captions of the glyph buttons that have none of their own, and what it
+// reports when the system refuses it a window or a menu.
+inline constexpr std::wstring_view kButtonOk = L"OK";
+inline constexpr std::wstring_view kButtonCancel = L"Abbrechen";
+inline constexpr std::wstring_view kButtonRetry = L"Wiederholen";
+inline constexpr std::wstring_view kWindowClassFailed =
+    L"Fensterklasse konnte nicht registriert werden";
+// Followed by the control's class name.
+inline constexpr std::wstring_view kWindowFailed = L"Fenster konnte nicht erzeugt werden: ";
+inline constexpr std::wstring_view kApplicationWindowFailed =
+    L"Das Anwendungsfenster konnte nicht erzeugt werden";
+inline constexpr std::wstring_view kMenuFailed = L"Das Men\u00FC konnte nicht erzeugt werden";
+inline constexpr std::wstring_view kVisibleWindowModal =
+    L"Ein sichtbares Fenster kann nicht modal angezeigt werden";
+
 }  // namespace reprisa::texts

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/exceptions.h"
+#include "core/texts.h"
 #include "win/kit/form_win.h"
 
 namespace reprisa {
@@ -97,7 +98,7 @@ HWND TApplication::Handle() {
     handle_ = CreateWindowExW(0, kAppClass, title_.c_str(),
                               WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
                               0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
-    if (!handle_) throw EOutOfResources(L"Das Anwendungsfenster konnte nicht erzeugt werden");
+    if (!handle_) throw EOutOfResources(std::wstring(texts::kApplicationWindowFailed));
     if (main_form_created_) ApplyTaskBarStyle();
   }
   return handle_;

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "core/exceptions.h"
+#include "core/texts.h"
 #include "win/kit/form_win.h"
 
 namespace reprisa {
@@ -58,7 +59,7 @@ void RegisterOwnClass(const std::wstring& name, WNDPROC proc, UINT style, HBRUSH
   // Only top-level windows show the application icon; loading it costs start-up time.
   if (with_icon) SetApplicationIcons(wc);
   if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-    throw EOutOfResources(L"Fensterklasse konnte nicht registriert werden");
+    throw EOutOfResources(std::wstring(texts::kWindowClassFailed));
   registered.insert(name);
 }
 
@@ -417,7 +418,7 @@ void TWinControl::CreateHandle() {
     if (h) DestroyWindow(h);
     handle_ = nullptr;
     subclassed_ = false;
-    throw EOutOfResources(L"Fenster konnte nicht erzeugt werden: " + ClassName());
+    throw EOutOfResources(std::wstring(texts::kWindowFailed) + ClassName());
   }
   SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
   // Pictures and texts sit below the controls that share their parent, so that a text that runs

@@ -4,6 +4,7 @@
 
 #include "win/kit/application_win.h"
 #include "core/exceptions.h"
+#include "core/texts.h"
 #include "win/kit/stdctrls_win.h"
 
 namespace reprisa {
@@ -323,7 +324,7 @@ void TForm::Close() {
 int TForm::ShowModal() {
   HWND h = Handle();
   if (IsWindowVisible(h) || modal_)
-    throw Exception(L"Ein sichtbares Fenster kann nicht modal angezeigt werden");
+    throw Exception(std::wstring(texts::kVisibleWindowModal));
   if (GetCapture()) SendMessageW(GetCapture(), WM_CANCELMODE, 0, 0);
   ReleaseCapture();
   TModalScope scope(h);

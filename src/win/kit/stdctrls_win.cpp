@@ -1,6 +1,7 @@
 #include "win/kit/stdctrls_win.h"
 
 #include "core/exceptions.h"
+#include "core/texts.h"
 #include "win/kit/kit_resource_ids.h"
 #include "win/kit/timer_win.h"
 #include "win/kit/form_win.h"
@@ -176,18 +177,18 @@ void TBitBtn::SetKind(TBitBtnKind kind) {
       SetDefault(true);
       SetModalResult(mrOk);
       SetGlyph(IDB_GLYPH_OK, IDB_GLYPH_OK_DISABLED, 18);
-      if (Text().empty()) SetText(L"OK");
+      if (Text().empty()) SetText(std::wstring(texts::kButtonOk));
       break;
     case TBitBtnKind::bkCancel:
       SetCancel(true);
       SetModalResult(mrCancel);
       SetGlyph(IDB_GLYPH_CANCEL, IDB_GLYPH_CANCEL_DISABLED, 18);
-      if (Text().empty()) SetText(L"Abbrechen");
+      if (Text().empty()) SetText(std::wstring(texts::kButtonCancel));
       break;
     case TBitBtnKind::bkRetry:
       SetModalResult(mrRetry);
       SetGlyph(IDB_GLYPH_RETRY, IDB_GLYPH_RETRY_DISABLED, 18);
-      if (Text().empty()) SetText(L"Wiederholen");
+      if (Text().empty()) SetText(std::wstring(texts::kButtonRetry));
       break;
     default:
       break;
@@ -322,7 +323,7 @@ TMainMenu::~TMainMenu() {
 HMENU TMainMenu::Handle() {
   if (!handle_) {
     handle_ = CreateMenu();
-    if (!handle_) throw EOutOfResources(L"Das Men\u00FC konnte nicht erzeugt werden");
+    if (!handle_) throw EOutOfResources(std::wstring(texts::kMenuFailed));
     Build(handle_, items_);
   }
   return handle_;
