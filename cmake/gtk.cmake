@@ -96,8 +96,17 @@ endforeach()
 
 # In-process tests on a screen of their own (tests/gtk/run-under-xvfb starts Xvfb and a session
 # bus for them).
-file(GLOB gtk_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/gtk/*_test.cpp)
-add_executable(gtk_tests ${CMAKE_SOURCE_DIR}/tests/gtk/main.cpp ${gtk_test_sources})
+set(gtk_test_sources
+  tests/gtk/main.cpp
+  tests/gtk/about_dialog_test.cpp
+  tests/gtk/error_dialog_test.cpp
+  tests/gtk/locale_test.cpp
+  tests/gtk/main_window_test.cpp
+  tests/gtk/placement_test.cpp
+  tests/gtk/web_host_test.cpp
+)
+list(TRANSFORM gtk_test_sources PREPEND ${CMAKE_SOURCE_DIR}/)
+add_executable(gtk_tests ${gtk_test_sources})
 target_link_libraries(gtk_tests PRIVATE reprisa_gtk gtest)
 target_compile_definitions(gtk_tests PRIVATE REPRISA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 add_test(NAME gtk_tests
