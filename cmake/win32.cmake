@@ -98,11 +98,12 @@ add_executable(minimal_window WIN32 ${CMAKE_SOURCE_DIR}/bench/minimal_window_win
 target_link_libraries(minimal_window PRIVATE user32 gdi32)
 target_link_options(minimal_window PRIVATE ${static_flags} -municode -s)
 
-add_executable(minimal_themed WIN32 ${CMAKE_SOURCE_DIR}/bench/minimal_themed_win.cpp
+add_executable(minimal_themed WIN32 ${CMAKE_SOURCE_DIR}/bench/minimal_window_win.cpp
                               ${CMAKE_SOURCE_DIR}/bench/minimal_themed.rc)
 set_property(SOURCE ${CMAKE_SOURCE_DIR}/bench/minimal_themed.rc APPEND PROPERTY OBJECT_DEPENDS
              ${app_manifest})
 target_include_directories(minimal_themed PRIVATE ${CMAKE_BINARY_DIR}/generated)
+target_compile_definitions(minimal_themed PRIVATE MINIMAL_THEMED)
 target_link_libraries(minimal_themed PRIVATE ole32 comctl32 user32 gdi32)
 target_link_options(minimal_themed PRIVATE ${static_flags} -municode -s)
 
