@@ -13,9 +13,7 @@ TTimer::TTimer(std::unique_ptr<TimerBackend> backend) : backend_(std::move(backe
   backend_->Bind(this);
 }
 
-TTimer::~TTimer() {
-  if (running_) backend_->Stop();
-}
+TTimer::~TTimer() { Disarm(); }
 
 void TTimer::SetInterval(std::int32_t interval) {
   if (interval == interval_) return;
@@ -41,10 +39,15 @@ void TTimer::Restart() {
 
 void TTimer::DelayNextTick(std::uint32_t delay_ms) {
   if (!running_) return;
-  running_ = false;
-  backend_->Stop();
+  Disarm();
   Arm(delay_ms);
   delayed_ = true;
+}
+
+void TTimer::Disarm() noexcept {
+  if (!running_) return;
+  running_ = false;
+  backend_->Stop();
 }
 
 void TTimer::Arm(std::uint32_t period_ms) {
@@ -63,10 +66,7 @@ void TTimer::Loaded() {
 void TTimer::UpdateTimer() {
   if (loading_) return;
   delayed_ = false;
-  if (running_) {
-    running_ = false;
-    backend_->Stop();
-  }
+  Disarm();
   if (interval_ > 0 && enabled_ && on_timer_) Arm(static_cast<std::uint32_t>(interval_));
 }
 
@@ -74,8 +74,7 @@ void TTimer::Tick() {
   if (!running_ || !on_timer_) return;
   if (delayed_) {
     // The one-off delay has run: back to the interval before the handler, which may delay again.
-    running_ = false;
-    backend_->Stop();
+    Disarm();
     Arm(static_cast<std::uint32_t>(interval_));
   }
   // A copy, so that the handler may reassign OnTimer while it runs.

@@ -94,6 +94,8 @@ class TTimer : public TObject {
 
  private:
   void UpdateTimer();
+  // Kills the running system timer, if one runs.
+  void Disarm() noexcept;
   // Starts the system timer with the given period; raises when the system refuses.
   void Arm(std::uint32_t period_ms);
 
