@@ -143,9 +143,9 @@ class PageServer:
 
             def _send_video(self):
                 data, size = server.video, len(server.video)
-                spec = self.headers.get("Range", "")
-                if spec.startswith("bytes="):
-                    first, _, last = spec[6:].split(",")[0].partition("-")
+                byte_range = self.headers.get("Range", "")
+                if byte_range.startswith("bytes="):
+                    first, _, last = byte_range[6:].split(",")[0].partition("-")
                     if first:
                         start, end = int(first), int(last) if last else size - 1
                     else:
