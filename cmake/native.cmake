@@ -8,6 +8,8 @@ set(core_test_sources
   tests/core/ole_error_test.cpp
   tests/core/placement_test.cpp
   tests/core/placement_values_test.cpp
+  tests/core/reload_presenter_test.cpp
+  tests/core/texts_test.cpp
   tests/core/timer_test.cpp
 )
 list(TRANSFORM core_test_sources PREPEND ${CMAKE_SOURCE_DIR}/)
