@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "core/jpeg_image.h"
@@ -28,9 +29,15 @@ inline constexpr int kIconCount = 5;
 enum class Glyph { Ok, Cancel, Retry, Globe };
 EmbeddedFile GlyphBmp(Glyph glyph) noexcept;
 
-// The program's look, scoped by widget names (the main window's panel, the About dialog):
-// installed once for the screen, before the first window is built.
+// The widget name of the About dialog's coloured panel (its background; the design's panel is
+// the layout inside it).
+inline constexpr char kAboutPanelName[] = "AboutPanel";
+
+// The program's look, scoped by widget names (the main window's panel, the About dialog): the
+// design's fonts and colours. Installed once for the screen, before the first window is built.
 void InstallProgramStyle();
+// The style sheet that InstallProgramStyle installs.
+std::string ProgramStyleSheet();
 
 // A pixbuf holding a decoded picture; null for an empty picture.
 GRef<GdkPixbuf> PixbufFromImage(const PixelImage& image);
