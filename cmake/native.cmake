@@ -1,6 +1,7 @@
 # Native build: the portable core's tests, once plain and once under ASan/UBSan.
 set(core_test_sources
   tests/core/countdown_test.cpp
+  tests/core/design_layout_test.cpp
   tests/core/exceptions_test.cpp
   tests/core/interval_text_test.cpp
   tests/core/jpeg_image_test.cpp

@@ -26,6 +26,7 @@ target_link_libraries(reprisa_kit PUBLIC reprisa_core ${win_libs})
 
 set(app_sources
   src/win/app/about_box_win.cpp
+  src/win/app/design_controls_win.cpp
   src/win/app/main_form_win.cpp
 )
 list(TRANSFORM app_sources PREPEND ${CMAKE_SOURCE_DIR}/)

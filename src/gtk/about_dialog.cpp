@@ -20,8 +20,8 @@ std::string WithoutCr(std::wstring_view text) {
 }
 
 // A label at its design place; one with a design size wraps at its width.
-GtkWidget* PlaceLabel(GtkWidget* fixed, const design::Control& d, const std::string& text) {
-  GtkWidget* l = gtk_label_new(text.c_str());
+GtkWidget* PlaceLabel(GtkWidget* fixed, const design::Control& d) {
+  GtkWidget* l = gtk_label_new(WithoutCr(d.text).c_str());
   gtk_widget_set_name(l, NarrowUtf8(d.name).c_str());
   gtk_label_set_xalign(GTK_LABEL(l), 0.0f);
   gtk_label_set_yalign(GTK_LABEL(l), 0.0f);
@@ -34,9 +34,9 @@ GtkWidget* PlaceLabel(GtkWidget* fixed, const design::Control& d, const std::str
   return l;
 }
 
-GtkWidget* PlaceButton(GtkWidget* fixed, const design::Control& d, std::wstring_view caption,
-                       Glyph glyph) {
-  GtkWidget* b = GlyphButton(NarrowUtf8(d.name).c_str(), d.width, d.height, caption, glyph);
+GtkWidget* PlaceButton(GtkWidget* fixed, const design::Control& d) {
+  GtkWidget* b =
+      GlyphButton(NarrowUtf8(d.name).c_str(), d.width, d.height, d.text, StockGlyph(d.kind));
   gtk_fixed_put(GTK_FIXED(fixed), b, d.left, d.top);
   return b;
 }
@@ -100,25 +100,25 @@ void AboutDialog::BuildPanel(GtkWidget* client) {
   gtk_widget_set_size_request(logo, place.width, place.height);
   gtk_fixed_put(GTK_FIXED(panel), logo, place.left, place.top);
 
-  product_name = PlaceLabel(panel, kDesign.product_name, NarrowUtf8(texts::kProductName));
-  copyright = PlaceLabel(
-      panel, kDesign.copyright,
-      NarrowUtf8(texts::InsertYear(std::wstring(texts::kCopyright), CurrentYear())));
-  comments = PlaceLabel(panel, kDesign.comments, NarrowUtf8(texts::kComments));
-  quality_label = PlaceLabel(panel, kDesign.quality, "");
-  GString0 bold(g_markup_printf_escaped("<b>%s</b>", NarrowUtf8(texts::kQuality).c_str()));
+  product_name = PlaceLabel(panel, kDesign.product_name);
+  copyright = PlaceLabel(panel, kDesign.copyright);
+  gtk_label_set_text(
+      GTK_LABEL(copyright),
+      NarrowUtf8(texts::InsertYear(std::wstring(kDesign.copyright.text), CurrentYear())).c_str());
+  comments = PlaceLabel(panel, kDesign.comments);
+  quality_label = PlaceLabel(panel, kDesign.quality);
+  GString0 bold(g_markup_printf_escaped("<b>%s</b>", NarrowUtf8(kDesign.quality.text).c_str()));
   gtk_label_set_markup(GTK_LABEL(quality_label), bold.get());
-  slogan_label = PlaceLabel(panel, kDesign.slogan, NarrowUtf8(texts::kSlogan));
-  news_label = PlaceLabel(panel, kDesign.news, WithoutCr(texts::kNews));
+  slogan_label = PlaceLabel(panel, kDesign.slogan);
+  news_label = PlaceLabel(panel, kDesign.news);
 
-  web_site_button =
-      PlaceButton(panel, kDesign.web_site_button, texts::kMakerWebSiteCaption, Glyph::Globe);
+  web_site_button = PlaceButton(panel, kDesign.web_site_button);
   g_signal_connect(web_site_button, "clicked", G_CALLBACK(OnWebsiteClicked), this);
 }
 
 // OK closes the dialog with the result OK, and is its default button.
 void AboutDialog::BuildOkButton(GtkWidget* client) {
-  ok_button = PlaceButton(client, kDesign.ok_button, texts::kButtonOk, Glyph::Ok);
+  ok_button = PlaceButton(client, kDesign.ok_button);
   gtk_widget_set_can_default(ok_button, TRUE);
   g_signal_connect_swapped(ok_button, "clicked", G_CALLBACK(+[](gpointer dialog) {
                              gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);

@@ -28,16 +28,16 @@ void SetAccessibleName(GtkWidget* widget, std::wstring_view name) {
   }
 }
 
-GtkWidget* MakeEdit(const design::Control& d, std::wstring_view text, bool read_only) {
+GtkWidget* MakeEdit(const design::Control& d) {
   GtkWidget* e = gtk_entry_new();
   gtk_widget_set_name(e, WidgetName(d).c_str());
   gtk_widget_set_size_request(e, d.width, d.height);
   gtk_entry_set_width_chars(GTK_ENTRY(e), 1);  // the design width, not a width of characters
-  gtk_entry_set_text(GTK_ENTRY(e), NarrowUtf8(text).c_str());
+  gtk_entry_set_text(GTK_ENTRY(e), NarrowUtf8(d.text).c_str());
   gtk_widget_set_valign(e, GTK_ALIGN_CENTER);
   // Enter in any of the window's fields clicks the default button ("Zur Website...").
   gtk_entry_set_activates_default(GTK_ENTRY(e), TRUE);
-  if (read_only) {
+  if (d.read_only) {
     gtk_editable_set_editable(GTK_EDITABLE(e), FALSE);
     gtk_style_context_add_class(gtk_widget_get_style_context(e), "read-only-field");
   }
@@ -45,16 +45,16 @@ GtkWidget* MakeEdit(const design::Control& d, std::wstring_view text, bool read_
 }
 
 // A label as wide as the room up to the control after it.
-GtkWidget* MakeLabel(const design::Control& d, std::wstring_view text, int room) {
-  GtkWidget* l = gtk_label_new(NarrowUtf8(text).c_str());
+GtkWidget* MakeLabel(const design::Control& d, int room) {
+  GtkWidget* l = gtk_label_new(NarrowUtf8(d.text).c_str());
   gtk_widget_set_name(l, WidgetName(d).c_str());
   gtk_label_set_xalign(GTK_LABEL(l), 0.0f);
   gtk_widget_set_size_request(l, room, -1);
   return l;
 }
 
-GtkWidget* MakeButton(const design::Control& d, std::wstring_view caption, Glyph glyph) {
-  return GlyphButton(WidgetName(d).c_str(), d.width, d.height, caption, glyph);
+GtkWidget* MakeButton(const design::Control& d) {
+  return GlyphButton(WidgetName(d).c_str(), d.width, d.height, d.text, StockGlyph(d.kind));
 }
 
 // The focus chain of a container, in the design's tab order.
@@ -174,7 +174,7 @@ void MainWindow::BuildTopPanel(GtkWidget* content) {
   gtk_box_pack_start(GTK_BOX(content), top_panel, FALSE, FALSE, 0);
 
   const design::Control& address = kDesign.address_edit;
-  address_edit = MakeEdit(address, texts::kDefaultAddress, false);
+  address_edit = MakeEdit(address);
   gtk_widget_set_size_request(address_edit, 100, address.height);  // narrower with the window
   gtk_widget_set_hexpand(address_edit, TRUE);
   gtk_widget_set_margin_start(address_edit, address.left);
@@ -219,15 +219,14 @@ GtkWidget* MainWindow::BuildIntervalRow() {
   const int row_top = field.top - (button.height - field.height) / 2;
   gtk_widget_set_margin_top(row, row_top - kDesign.address_edit.bottom());
 
-  interval_label = MakeLabel(kDesign.interval_label, texts::kIntervalLabel,
-                             field.left - kDesign.interval_label.left - spacing);
-  interval_edit = MakeEdit(field, texts::kInitialInterval, false);
-  apply_interval_button = MakeButton(button, texts::kApplyInterval, Glyph::Retry);
-  current_interval_edit = MakeEdit(kDesign.current_interval_edit, texts::kInitialInterval, true);
-  countdown_label =
-      MakeLabel(kDesign.countdown_label, texts::kCountdownLabel,
-                kDesign.countdown_edit.left - kDesign.countdown_label.left - spacing);
-  countdown_edit = MakeEdit(kDesign.countdown_edit, texts::kInitialInterval, true);
+  interval_label =
+      MakeLabel(kDesign.interval_label, field.left - kDesign.interval_label.left - spacing);
+  interval_edit = MakeEdit(field);
+  apply_interval_button = MakeButton(button);
+  current_interval_edit = MakeEdit(kDesign.current_interval_edit);
+  countdown_label = MakeLabel(kDesign.countdown_label,
+                              kDesign.countdown_edit.left - kDesign.countdown_label.left - spacing);
+  countdown_edit = MakeEdit(kDesign.countdown_edit);
   for (GtkWidget* w : {interval_label, interval_edit, apply_interval_button,
                        current_interval_edit, countdown_label, countdown_edit}) {
     gtk_box_pack_start(GTK_BOX(row), w, FALSE, FALSE, 0);
@@ -249,8 +248,8 @@ void MainWindow::BuildButtonPanel() {
   gtk_widget_set_margin_end(button_panel, kDesign.button_panel.width - open.right());
   gtk_widget_set_margin_top(button_panel, open.top);
   gtk_widget_set_valign(button_panel, GTK_ALIGN_START);
-  open_address_button = MakeButton(open, texts::kGotoWebsite, Glyph::Ok);
-  restart_countdown_button = MakeButton(restart, texts::kRestartCountdown, Glyph::Cancel);
+  open_address_button = MakeButton(open);
+  restart_countdown_button = MakeButton(restart);
   gtk_box_pack_start(GTK_BOX(button_panel), open_address_button, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(button_panel), restart_countdown_button, FALSE, FALSE, 0);
   SetFocusChain(button_panel, {{open_address_button, open.tab_order},

@@ -111,6 +111,12 @@ GRef<GdkPixbuf> GlyphPixbuf(Glyph glyph) {
       gdk_pixbuf_add_alpha(bitmap.get(), TRUE, corner[0], corner[1], corner[2]));
 }
 
+Glyph StockGlyph(design::ButtonKind kind) noexcept {
+  // In the order of design::ButtonKind: Plain, Ok, Cancel, Retry.
+  constexpr Glyph kGlyphs[] = {Glyph::Globe, Glyph::Ok, Glyph::Cancel, Glyph::Retry};
+  return kGlyphs[static_cast<int>(kind)];
+}
+
 GtkWidget* GlyphButton(const char* name, int width, int height, std::wstring_view caption,
                        Glyph glyph) {
   GtkWidget* button = gtk_button_new_with_label(NarrowUtf8(caption).c_str());

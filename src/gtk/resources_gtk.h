@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/design_layout.h"
 #include "core/jpeg_image.h"
 #include "gtk/gtk_ptr.h"
 
@@ -28,6 +29,8 @@ inline constexpr int kIconCount = 5;
 // The 18 x 18 button glyphs of the three stock kinds and the About dialog's 16 x 16 globe (BMP).
 enum class Glyph { Ok, Cancel, Retry, Globe };
 EmbeddedFile GlyphBmp(Glyph glyph) noexcept;
+// The glyph of a design button's stock kind (kind Plain, the web-site button's: the globe).
+Glyph StockGlyph(design::ButtonKind kind) noexcept;
 
 // The widget name of the About dialog's coloured panel (its background; the design's panel is
 // the layout inside it).

@@ -15,7 +15,6 @@ namespace {
 
 using testing_gtk::PumpUntil;
 
-std::string U8(std::wstring_view text) { return NarrowUtf8(text); }
 std::string LabelText(GtkWidget* label) { return gtk_label_get_text(GTK_LABEL(label)); }
 
 TEST(AboutDialog, ShowsTheMakersTextsWithThisYear) {
@@ -27,11 +26,12 @@ TEST(AboutDialog, ShowsTheMakersTextsWithThisYear) {
   g_date_time_unref(now);
   EXPECT_EQ(LabelText(about.copyright),
             "Copyright \u00A9 " + year + " Velmora. Alle Rechte vorbehalten.");
-  EXPECT_EQ(LabelText(about.product_name), U8(texts::kProductName));
-  EXPECT_EQ(LabelText(about.quality_label), U8(texts::kQuality));
-  EXPECT_EQ(LabelText(about.comments), U8(texts::kComments));
+  EXPECT_EQ(LabelText(about.product_name), NarrowUtf8(texts::kProductName));
+  EXPECT_EQ(LabelText(about.quality_label), NarrowUtf8(texts::kQuality));
+  EXPECT_EQ(LabelText(about.comments), NarrowUtf8(texts::kComments));
   EXPECT_EQ(LabelText(about.news_label).find('\r'), std::string::npos);
-  EXPECT_EQ(gtk_button_get_label(GTK_BUTTON(about.web_site_button)), U8(texts::kMakerWebSiteCaption));
+  EXPECT_EQ(gtk_button_get_label(GTK_BUTTON(about.web_site_button)),
+            NarrowUtf8(texts::kMakerWebSiteCaption));
   EXPECT_EQ(gtk_button_get_label(GTK_BUTTON(about.ok_button)), std::string("OK"));
 }
 
@@ -91,7 +91,7 @@ TEST(AboutDialog, WebsiteButtonOpensTheAddressAndOkCloses) {
   }
   EXPECT_EQ(script.shows, 2);
   EXPECT_TRUE(script.was_open_after_website);
-  EXPECT_EQ(script.opened, (std::vector<std::string>(2, U8(texts::kMakerWebSite))));
+  EXPECT_EQ(script.opened, (std::vector<std::string>(2, NarrowUtf8(texts::kMakerWebSite))));
 }
 
 }  // namespace
