@@ -13,10 +13,10 @@ set(REPRISA_HOMEPAGE "https://www.velmora.example/")
 if(REPRISA_GTK AND TARGET reprisa)
   include(GNUInstallDirs)
   set(package_dir ${CMAKE_BINARY_DIR}/package)
-  # The date of this build's sources (SOURCE_DATE_EPOCH when set, so that a package is
-  # reproducible), for the manual page and the changelog.
+  # The day of the build (SOURCE_DATE_EPOCH's when set, so that the same sources make the same
+  # package), for the manual page and the changelog.
   string(TIMESTAMP REPRISA_DATE "%Y-%m-%d" UTC)
-  string(TIMESTAMP REPRISA_RFC2822_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+  string(TIMESTAMP REPRISA_RFC2822_DATE "%a, %d %b %Y 00:00:00 +0000" UTC)
   configure_file(${CMAKE_SOURCE_DIR}/resources/linux/reprisa.1.in ${package_dir}/reprisa.1 @ONLY)
   configure_file(${CMAKE_SOURCE_DIR}/packaging/linux/changelog.in ${package_dir}/changelog @ONLY)
   # gzip -n -9: no name or time stamp inside, as Debian wants compressed documentation.
