@@ -18,20 +18,25 @@ if(REPRISA_GTK AND TARGET reprisa)
   string(TIMESTAMP REPRISA_DATE "%Y-%m-%d" UTC)
   string(TIMESTAMP REPRISA_RFC2822_DATE "%a, %d %b %Y 00:00:00 +0000" UTC)
   configure_file(${CMAKE_SOURCE_DIR}/resources/linux/reprisa.1.in ${package_dir}/reprisa.1 @ONLY)
+  configure_file(${CMAKE_SOURCE_DIR}/resources/linux/reprisa.de.1.in ${package_dir}/reprisa.de.1
+                 @ONLY)
   configure_file(${CMAKE_SOURCE_DIR}/packaging/linux/changelog.in ${package_dir}/changelog @ONLY)
   # gzip -n -9: no name or time stamp inside, as Debian wants compressed documentation.
-  foreach(doc reprisa.1 changelog)
+  foreach(doc reprisa.1 reprisa.de.1 changelog)
     add_custom_command(
       OUTPUT ${package_dir}/${doc}.gz
       COMMAND gzip -n -9 -c ${package_dir}/${doc} > ${package_dir}/${doc}.gz
       DEPENDS ${package_dir}/${doc}
       VERBATIM)
   endforeach()
-  add_custom_target(package_docs ALL DEPENDS ${package_dir}/reprisa.1.gz ${package_dir}/changelog.gz)
+  add_custom_target(package_docs ALL DEPENDS ${package_dir}/reprisa.1.gz ${package_dir}/reprisa.de.1.gz
+                                             ${package_dir}/changelog.gz)
 
   set(metainfo ${CMAKE_SOURCE_DIR}/resources/linux/example.velmora.reprisa.metainfo.xml)
   install(FILES ${metainfo} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   install(FILES ${package_dir}/reprisa.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${package_dir}/reprisa.de.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/de/man1
+          RENAME reprisa.1.gz)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/copyright ${package_dir}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
