@@ -3,6 +3,9 @@
 //   package_probe start-close EXE         starts EXE, waits for its main window (class TMainForm),
 //                                         closes it with WM_CLOSE as the close box does, and
 //                                         exits with 0 when EXE ended with exit code 0
+//   package_probe uninstall-while-running EXE UNINSTALLER
+//                                         the same, with UNINSTALLER /S run while the window
+//                                         is open: it must fail and leave EXE in place
 //   package_probe run-wait EXE [ARGS...]  runs EXE and waits until it and every process it
 //                                         started have ended (an uninstaller hands its work to a
 //                                         copy of itself); exits with EXE's exit code
@@ -108,7 +111,11 @@ BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM param) {
   return TRUE;
 }
 
-int StartClose(const std::wstring& exe) {
+int RunWait(const std::wstring& exe, const std::wstring& args);
+
+// With an uninstaller given, it runs silently while the program's window is open: it must give
+// up (non-zero exit code) and leave the program's file in place.
+int StartClose(const std::wstring& exe, const std::wstring& uninstaller) {
   PROCESS_INFORMATION pi{};
   if (!Start(exe, L"", 0, pi)) return Fail(L"cannot start " + exe);
   Handle process(pi.hProcess), thread(pi.hThread);
@@ -133,6 +140,19 @@ int StartClose(const std::wstring& exe) {
   GetWindowTextW(search.found, caption, 128);
   Print(L"window \"" + std::wstring(caption) + L"\" shown after " +
         std::to_wstring(GetTickCount() - started) + L" ms");
+  bool uninstall_refused = true;
+  if (!uninstaller.empty()) {
+    // In place (_?=its folder), so that the exit code is the uninstaller's own and not that
+    // of the stub that hands the work to a temporary copy.
+    const std::wstring folder = uninstaller.substr(0, uninstaller.find_last_of(L"\\/"));
+    const int code = RunWait(uninstaller, L"/S _?=" + folder);
+    const bool exe_kept = GetFileAttributesW(exe.c_str()) != INVALID_FILE_ATTRIBUTES;
+    uninstall_refused = code != 0 && exe_kept;
+    if (!uninstall_refused) {
+      Print(L"FAIL: the uninstaller, run while the program runs, ended with exit code " +
+            std::to_wstring(code) + (exe_kept ? L"" : L" and deleted the running program"));
+    }
+  }
   if (!PostMessageW(search.found, WM_CLOSE, 0, 0)) return Fail(L"PostMessage WM_CLOSE");
   if (WaitForSingleObject(pi.hProcess, kExitTimeoutMs) != WAIT_OBJECT_0) {
     TerminateProcess(pi.hProcess, 1);
@@ -141,7 +161,7 @@ int StartClose(const std::wstring& exe) {
   DWORD code = 1;
   GetExitCodeProcess(pi.hProcess, &code);
   Print(L"closed, exit code " + std::to_wstring(code));
-  return code == 0 ? 0 : 1;
+  return code == 0 && uninstall_refused ? 0 : 1;
 }
 
 int RunWait(const std::wstring& exe, const std::wstring& args) {
@@ -199,12 +219,14 @@ int RunWait(const std::wstring& exe, const std::wstring& args) {
 int wmain(int argc, wchar_t** argv) {
   const std::wstring command = argc > 1 ? argv[1] : L"";
   if (command == L"shortcut-target" && argc == 3) return ShortcutTarget(argv[2]);
-  if (command == L"start-close" && argc == 3) return StartClose(argv[2]);
+  if (command == L"start-close" && argc == 3) return StartClose(argv[2], L"");
+  if (command == L"uninstall-while-running" && argc == 4) return StartClose(argv[2], argv[3]);
   if (command == L"run-wait" && argc >= 3) {
     std::wstring args;
     for (int i = 3; i < argc; ++i) args += (args.empty() ? L"" : L" ") + Quote(argv[i]);
     return RunWait(argv[2], args);
   }
-  Print(L"usage: package_probe shortcut-target LNK | start-close EXE | run-wait EXE [ARGS...]");
+  Print(L"usage: package_probe shortcut-target LNK | start-close EXE |\n"
+        L"         uninstall-while-running EXE UNINSTALLER | run-wait EXE [ARGS...]");
   return 2;
 }
