@@ -64,8 +64,9 @@ struct Focusable {
 };
 
 void SetFocusChain(GtkWidget* container, std::vector<Focusable> widgets) {
-  std::stable_sort(widgets.begin(), widgets.end(),
-                   [](const Focusable& a, const Focusable& b) { return a.tab_order < b.tab_order; });
+  std::stable_sort(widgets.begin(), widgets.end(), [](const Focusable& a, const Focusable& b) {
+    return a.tab_order < b.tab_order;
+  });
   GList* chain = nullptr;
   for (const Focusable& f : widgets) chain = g_list_append(chain, f.widget);
   // Deprecated in favour of overriding focus(), but still honoured by GTK 3 and far simpler.

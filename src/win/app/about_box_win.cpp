@@ -100,7 +100,8 @@ void TAboutBox::OnWebSiteButtonClick(TObject*) {
   if (!shell) return;
   auto execute = reinterpret_cast<ShellExecuteFn>(
       reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW")));
-  if (execute) execute(WindowHandle(), L"open", texts::kMakerWebSite.data(), nullptr, nullptr, SW_SHOW);
+  if (execute)
+    execute(WindowHandle(), L"open", texts::kMakerWebSite.data(), nullptr, nullptr, SW_SHOW);
 }
 
 }  // namespace reprisa

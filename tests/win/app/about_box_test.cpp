@@ -93,8 +93,11 @@ TEST_F(AboutBoxTest, IsAFixedDialogWithTheTableLayoutAndTexts) {
   EXPECT_EQ(RectInParent(box->slogan_label->WindowHandle()).top, 112);
 
   EXPECT_EQ(box->product_name->Caption(), L"Garantiert ein Original Velmora Programm");
-  EXPECT_EQ(box->quality_label->Caption(), L"Vertrauen Sie auf deutsche Qualit\u00E4t bei Software.");
-  EXPECT_EQ(box->comments->Caption().rfind(L"Dies ist eine Velmora Computersoftware Produktion. (", 0), 0u);
+  EXPECT_EQ(box->quality_label->Caption(),
+            L"Vertrauen Sie auf deutsche Qualit\u00E4t bei Software.");
+  EXPECT_EQ(
+      box->comments->Caption().rfind(L"Dies ist eine Velmora Computersoftware Produktion. (", 0),
+      0u);
   EXPECT_EQ(box->comments->Caption().back(), L')');
   EXPECT_NE(box->news_label->Caption().find(L"velmora.example"), std::wstring::npos);
   EXPECT_EQ(box->ok_button->Text(), L"OK");

@@ -56,7 +56,8 @@ TEST_F(MainFormTest, AtDesignDpiEveryControlSitsWhereTheTableSays) {
     EXPECT_EQ(r.right - r.left, p.width) << p.name;
     EXPECT_EQ(r.bottom - r.top, p.height) << p.name;
   }
-  RECT l1 = RectInParent(form->interval_label->WindowHandle()), l2 = RectInParent(form->countdown_label->WindowHandle());
+  RECT l1 = RectInParent(form->interval_label->WindowHandle()),
+       l2 = RectInParent(form->countdown_label->WindowHandle());
   EXPECT_EQ(l1.left, 8);
   EXPECT_EQ(l1.top, 35);
   EXPECT_EQ(l2.left, 508);
@@ -71,8 +72,10 @@ TEST_F(MainFormTest, AtDesignDpiEveryControlSitsWhereTheTableSays) {
   ReleaseDC(form->countdown_label->WindowHandle(), dc);
   EXPECT_EQ(l2.right - l2.left, text.cx);
   bool label_seen = false;
-  for (HWND h = GetWindow(form->top_panel->WindowHandle(), GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
-    bool is_label = h == form->interval_label->WindowHandle() || h == form->countdown_label->WindowHandle();
+  for (HWND h = GetWindow(form->top_panel->WindowHandle(), GW_CHILD); h;
+       h = GetWindow(h, GW_HWNDNEXT)) {
+    bool is_label =
+        h == form->interval_label->WindowHandle() || h == form->countdown_label->WindowHandle();
     if (!is_label) {
       EXPECT_FALSE(label_seen) << "a control lies below a label";
     }
@@ -133,8 +136,8 @@ TEST_F(MainFormTest, WideningWidensTheAddressAndKeepsTheButtonsAtTheRightEdge) {
   EXPECT_EQ(browser.bottom - browser.top, 654 - 65);
   // Squeezed to almost nothing, nothing gets a negative size.
   SetWindowPos(h, nullptr, 0, 0, 60, 60, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  for (TWinControl* c : std::initializer_list<TWinControl*>{form->address_edit, form->top_panel, form->button_panel,
-                                                            form->browser}) {
+  for (TWinControl* c : std::initializer_list<TWinControl*>{form->address_edit, form->top_panel,
+                                                            form->button_panel, form->browser}) {
     RECT r = RectInParent(c->WindowHandle());
     EXPECT_GE(r.right - r.left, 0) << c->Name().c_str();
     EXPECT_GE(r.bottom - r.top, 0) << c->Name().c_str();
@@ -170,9 +173,16 @@ TEST_F(MainFormTest, MembersCarryTheirTextsKindsAndTabOrder) {
   struct Order {
     TWinControl* c;
     int order;
-  } orders[] = {{form->top_panel, 0}, {form->browser, 1}, {form->address_edit, 0},  {form->button_panel, 1},
-                {form->interval_edit, 2},  {form->apply_interval_button, 3},     {form->current_interval_edit, 4},  {form->countdown_edit, 5},
-                {form->open_address_button, 0}, {form->restart_countdown_button, 1}};
+  } orders[] = {{form->top_panel, 0},
+                {form->browser, 1},
+                {form->address_edit, 0},
+                {form->button_panel, 1},
+                {form->interval_edit, 2},
+                {form->apply_interval_button, 3},
+                {form->current_interval_edit, 4},
+                {form->countdown_edit, 5},
+                {form->open_address_button, 0},
+                {form->restart_countdown_button, 1}};
   for (const Order& o : orders) EXPECT_EQ(o.c->TabOrder(), o.order) << o.c->Name().c_str();
 
   EXPECT_EQ(form->ReloadTimer().Interval(), 180000);
@@ -220,7 +230,8 @@ class MainFormKeysTest : public MainFormTest {
 };
 
 TEST_F(MainFormKeysTest, EnterInAnyEditClicksTheDefaultButtonOnlyOnce) {
-  for (TEdit* e : {form->address_edit, form->interval_edit, form->current_interval_edit, form->countdown_edit}) {
+  for (TEdit* e : {form->address_edit, form->interval_edit, form->current_interval_edit,
+                   form->countdown_edit}) {
     Focus(e);
     ASSERT_EQ(GetFocus(), e->WindowHandle());
     int before = go;
@@ -246,7 +257,8 @@ TEST_F(MainFormKeysTest, TheFirstShowingCentresTheWindowOnTheWorkAreaOnce) {
   EXPECT_EQ(form->Position(), TPosition::poDesigned);
   // Hidden, moved and shown again: it stays where it was put.
   form->Hide();
-  SetWindowPos(form->WindowHandle(), nullptr, 5, 7, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(form->WindowHandle(), nullptr, 5, 7, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   form->Show();
   GetWindowRect(form->WindowHandle(), &w);
   EXPECT_EQ(w.left, 5);
@@ -272,7 +284,8 @@ TEST_F(MainFormKeysTest, AnEditsEdgeIsStillPaintedWhenFramelessChildrenSkipTheir
   RECT w, c;
   GetWindowRect(form->interval_edit->WindowHandle(), &w);
   GetClientRect(form->interval_edit->WindowHandle(), &c);
-  MapWindowPoints(form->interval_edit->WindowHandle(), HWND_DESKTOP, reinterpret_cast<POINT*>(&c), 2);
+  MapWindowPoints(form->interval_edit->WindowHandle(), HWND_DESKTOP, reinterpret_cast<POINT*>(&c),
+                  2);
   HDC screen = GetDC(nullptr);
   COLORREF edge = GetPixel(screen, w.left, (w.top + w.bottom) / 2);
   COLORREF field = GetPixel(screen, (c.left + c.right) / 2, c.bottom - 1);
@@ -320,8 +333,9 @@ TEST_F(MainFormKeysTest, EnterWithAModifierOrADisabledDefaultButtonIsLeftToTheEd
 }
 
 TEST_F(MainFormKeysTest, EscapeFromAnyOwnControlRestartsTheCountdown) {
-  for (TWinControl* c : std::initializer_list<TWinControl*>{form->address_edit, form->interval_edit, form->countdown_edit,
-                                                            form->apply_interval_button, form->open_address_button}) {
+  for (TWinControl* c : std::initializer_list<TWinControl*>{
+           form->address_edit, form->interval_edit, form->countdown_edit,
+           form->apply_interval_button, form->open_address_button}) {
     Focus(c);
     int before = restart;
     Press(VK_ESCAPE);
@@ -331,9 +345,10 @@ TEST_F(MainFormKeysTest, EscapeFromAnyOwnControlRestartsTheCountdown) {
 
 TEST_F(MainFormKeysTest, TabAndShiftTabWalkTheTabOrder) {
   Focus(form->address_edit);
-  std::vector<HWND> expected = {form->open_address_button->WindowHandle(), form->restart_countdown_button->WindowHandle(),
-                                form->interval_edit->WindowHandle(),          form->apply_interval_button->WindowHandle(),
-                                form->current_interval_edit->WindowHandle(),          form->countdown_edit->WindowHandle()};
+  std::vector<HWND> expected = {
+      form->open_address_button->WindowHandle(),   form->restart_countdown_button->WindowHandle(),
+      form->interval_edit->WindowHandle(),         form->apply_interval_button->WindowHandle(),
+      form->current_interval_edit->WindowHandle(), form->countdown_edit->WindowHandle()};
   for (HWND h : expected) {
     Press(VK_TAB);
     EXPECT_EQ(GetFocus(), h);
