@@ -9,6 +9,8 @@ set(core_test_sources
   tests/core/placement_test.cpp
   tests/core/placement_values_test.cpp
   tests/core/timer_test.cpp
+  tests/core/web_engine_test.cpp
+  tests/core/web_runtime_test.cpp
 )
 list(TRANSFORM core_test_sources PREPEND ${CMAKE_SOURCE_DIR}/)
 

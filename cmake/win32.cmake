@@ -19,6 +19,8 @@ set(kit_sources
   src/win/kit/stdctrls_win.cpp
   src/win/kit/timer_win.cpp
   src/win/kit/web_browser_win.cpp
+  src/win/kit/webview2_loader_win.cpp
+  src/win/kit/webview2_win.cpp
 )
 list(TRANSFORM kit_sources PREPEND ${CMAKE_SOURCE_DIR}/)
 add_library(reprisa_kit STATIC ${kit_sources})
