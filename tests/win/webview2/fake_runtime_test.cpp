@@ -3,9 +3,11 @@
 // every slot of its tables is the method the reference puts there (a second transcription of
 // the reference's slot numbers, so that a slip in either shows).
 #include <windows.h>
+#include <objbase.h>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -156,7 +158,13 @@ TEST_F(FakeRuntimeTest, AnswersThroughTheLoopAndCountsEveryReference) {
   EXPECT_EQ(SlotOf<Navigate>(webview_, 5)(webview_, L"http://example.invalid/x"), S_OK);
   using NoArguments = HRESULT(__stdcall*)(void*);
   EXPECT_EQ(SlotOf<NoArguments>(controller_, 24)(controller_), S_OK);  // Close
+  // A reference kept back shows as an object never freed.
+  void* kept = webview_;
+  AddRefOf(kept);
   ReleaseAll();
+  EXPECT_TRUE(Faults(runtime_.Log()) == L"WebView#1 was never freed\n")
+      << e2e::Narrow(Faults(runtime_.Log()));
+  ReleaseOf(kept);
   EXPECT_EQ(env_handler_.refs, 1) << "the environment's handler is still held";
   EXPECT_EQ(controller_handler_.refs, 1) << "the controller's handler is still held";
   std::vector<std::wstring> log = runtime_.Log();
