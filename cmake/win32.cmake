@@ -95,6 +95,8 @@ target_link_options(e2e_driver PRIVATE ${static_flags})
 add_test(NAME e2e COMMAND ${wine_run} $<TARGET_FILE:e2e_driver> $<TARGET_FILE:reprisa>)
 set_tests_properties(e2e PROPERTIES TIMEOUT 900)
 
+add_subdirectory(${CMAKE_SOURCE_DIR}/tests/win/webview2 ${CMAKE_BINARY_DIR}/webview2)
+
 # The benchmark's references: a minimal program that only opens a window, and one that also
 # loads what every themed program here loads.
 add_executable(minimal_window WIN32 ${CMAKE_SOURCE_DIR}/bench/minimal_window_win.cpp)
