@@ -59,6 +59,7 @@ endif()
 set(win_test_sources
   tests/win/kit/main.cpp
   tests/win/kit/app_test.cpp
+  tests/win/kit/browser_engine_test.cpp
   tests/win/kit/browser_web_browser_test.cpp
   tests/win/kit/placement_registry_test.cpp
   tests/win/kit/timer_win_test.cpp
