@@ -240,5 +240,46 @@ TEST_F(FakeRuntimeTest, EverySlotIsTheReferencesMethod) {
   EXPECT_EQ(e2e::Narrow(Faults(log)), "") << Dump(log);
 }
 
+// A slot past the table ends the process loudly: run in a child process (this program, started
+// with --call-past-the-table), which calls the environment's first slot after the reference's.
+TEST_F(FakeRuntimeTest, ASlotPastTheTableIsRecordedAndEndsTheProcess) {
+  wchar_t self_path[MAX_PATH];
+  GetModuleFileNameW(nullptr, self_path, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(self_path) + L"\" --call-past-the-table \"" +
+                         Folder() + L"EmbeddedBrowserWebView.dll\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessW(self_path, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &si, &pi));
+  const bool ended = WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0;
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  if (!ended) TerminateProcess(pi.hProcess, 1);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(code, kUnknownSlotExitCode);
+  std::vector<std::wstring> log = runtime_.Log();
+  EXPECT_GE(Find(log, L"UNKNOWN SLOT 8 called on Environment#1"), 0) << Dump(log);
+  EXPECT_NE(Faults(log), L"");
+}
+
 }  // namespace
+
+// The child's side of the test above; returns only when the fake failed to end the process.
+int CallPastTheTable(const std::wstring& dll) {
+  HMODULE module = LoadLibraryW(dll.c_str());
+  if (!module) return 3;
+  auto entry = reinterpret_cast<Entry>(reinterpret_cast<void*>(
+      GetProcAddress(module, "CreateWebViewEnvironmentWithOptionsInternal")));
+  if (!entry) return 4;
+  Handler handler{kHandlerVtbl, kIEnvironmentCompleted};
+  if (FAILED(entry(true, 0, L"C:\\data", nullptr, &handler))) return 5;
+  PumpUntil([&] { return handler.invoked > 0; });
+  if (!handler.result) return 6;
+  SlotOf<HRESULT(__stdcall*)(void*)>(handler.result, 8)(handler.result);
+  return 7;
+}
+
 }  // namespace fakewv2

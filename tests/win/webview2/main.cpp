@@ -1,5 +1,6 @@
 // The fake-runtime tests' entry:
 //   webview2_e2e.exe <reprisa.exe> <fake runtime DLL> <fake without entry point> [gtest flags]
+//   webview2_e2e.exe --call-past-the-table <fake runtime DLL>   (a child of one of the tests)
 #include <winsock2.h>
 #include <windows.h>
 #include <shellapi.h>
@@ -13,10 +14,17 @@
 #include "e2e/driver.h"
 #include "fake_install.h"
 
+namespace fakewv2 {
+int CallPastTheTable(const std::wstring& dll);
+}
+
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   int wargc = 0;
   LPWSTR* wargv = CommandLineToArgvW(GetCommandLineW(), &wargc);
+  // A child of the fake's own test.
+  if (wargv && wargc == 3 && wcscmp(wargv[1], L"--call-past-the-table") == 0)
+    return fakewv2::CallPastTheTable(wargv[2]);
   std::vector<std::wstring> paths;
   for (int i = 1; wargv && i < wargc; ++i)
     if (wcsncmp(wargv[i], L"--gtest", 7) != 0) paths.push_back(wargv[i]);

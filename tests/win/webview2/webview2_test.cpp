@@ -365,6 +365,58 @@ TEST_F(WebView2Test, ReloadsAtTheIntervalWithTheReloadMethod) {
   EXPECT_EQ(server_.Count("/reloaded"), 0);
 }
 
+TEST_F(WebView2Test, ReportsAnAddressTheRuntimeRefusesAndGoesOn) {
+  ASSERT_NO_FATAL_FAILURE(Install("navigate=0x80070057\n"));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  OpenAddress(server_.Url("/refused"));
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (box = program_.FindTopLevel(L"#32770", L"Reprisa")); },
+                        5000))
+      << "no message box for the refused address\n" << DumpLog();
+  std::wstring message;
+  HWND ok = nullptr;
+  for (HWND h : e2e::Children(box)) {
+    if (e2e::ClassOf(h) == L"Static" && Text(h).size() > message.size()) message = Text(h);
+    if (e2e::ClassOf(h) == L"Button") ok = h;
+  }
+  EXPECT_FALSE(message.empty()) << "the box shows no text";
+  ASSERT_NE(ok, nullptr) << "the box has no button";
+  e2e::ClickButton(ok);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 3000));
+  // The web view stays the engine: nothing went to the browser control.
+  EXPECT_TRUE(ViewFillsPageArea()) << Places();
+  EXPECT_EQ(server_.Count("/refused"), 0);
+}
+
+// The page had the focus when the window was left: coming back gives it the focus again.
+TEST_F(WebView2Test, GivesThePageTheFocusBackWhenTheWindowIsActivated) {
+  ASSERT_NO_FATAL_FAILURE(Install(""));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  HWND main = program_.MainWindow();
+  HWND view = View();
+  e2e::ClickInto(view);
+  ASSERT_TRUE(WaitUntil([&] { return program_.Focus() == view; }, 3000))
+      << "a click into the page did not give it the focus";
+  HWND other = CreateWindowExW(0, L"STATIC", L"elsewhere", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
+                               10, 200, 100, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(other, nullptr);
+  SetForegroundWindow(other);
+  const bool left = WaitUntil([&] { return GetForegroundWindow() == other; }, 3000);
+  const size_t moves = CallCount(L"Controller.MoveFocus");
+  SetForegroundWindow(main);
+  const bool back = WaitUntil([&] { return GetForegroundWindow() == main; }, 3000);
+  DestroyWindow(other);
+  ASSERT_TRUE(left && back) << "the windows could not be activated from here";
+  EXPECT_TRUE(WaitUntil([&] { return CallCount(L"Controller.MoveFocus") > moves; }, 3000))
+      << DumpLog();
+  std::vector<std::wstring> reasons = CallsOf(Log(), L"Controller.MoveFocus");
+  if (!reasons.empty()) EXPECT_EQ(Narrow(reasons.back()), "0") << "not a programmatic move";
+  EXPECT_TRUE(WaitUntil([&] { return program_.Focus() == view; }, 3000))
+      << "the focus is on " << e2e::Describe(program_.Focus());
+}
+
 // ---- every way creation fails ends in the browser control -----------------------------------------
 
 struct Failure {

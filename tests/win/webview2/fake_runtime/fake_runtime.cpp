@@ -108,6 +108,7 @@ struct Config {
   HRESULT entry = S_OK;
   Mode environment = Mode::kOk;
   Mode controller = Mode::kOk;
+  HRESULT navigate = S_OK;  // what every Navigate answers when it is a failure
 };
 
 Mode ModeOf(const std::string& value) {
@@ -142,6 +143,8 @@ Config ReadConfig() {
     if (key == "entry") config.entry = static_cast<HRESULT>(std::strtoul(value.c_str(), nullptr, 0));
     if (key == "environment") config.environment = ModeOf(value);
     if (key == "controller") config.controller = ModeOf(value);
+    if (key == "navigate")
+      config.navigate = static_cast<HRESULT>(std::strtoul(value.c_str(), nullptr, 0));
   }
   return config;
 }
@@ -586,6 +589,7 @@ struct WebView : EventSource {
   bool closed = false;        // its controller was closed
   bool browser_gone = false;  // its browser process ended
   unsigned long long navigations = 0;
+  HRESULT navigate_result = S_OK;
 };
 
 HRESULT Refused(WebView* self, const wchar_t* method) {
@@ -658,6 +662,10 @@ HRESULT __stdcall WebView_Navigate(WebView* self, LPCWSTR uri) {
   if (!uri || !Absolute(uri)) {
     Log(L"Navigate refused: not an absolute URI");
     return E_INVALIDARG;
+  }
+  if (FAILED(self->navigate_result)) {
+    Log(L"Navigate refused: %ls as told", Hex(static_cast<unsigned long>(self->navigate_result)).c_str());
+    return self->navigate_result;
   }
   self->source = uri;
   FinishNavigation(self);
@@ -1021,6 +1029,23 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CHAR:
     case WM_SYSCHAR:
       return 0;
+    case WM_LBUTTONDOWN:
+      SetFocus(hwnd);  // a click into the page gives it the focus
+      return 0;
+    case WM_SETFOCUS:
+      if (self) {
+        Keep(self);
+        Raise(self, L"GotFocus", self, nullptr);
+        Drop(self);
+      }
+      return 0;
+    case WM_KILLFOCUS:
+      if (self) {
+        Keep(self);
+        Raise(self, L"LostFocus", self, nullptr);
+        Drop(self);
+      }
+      return 0;
     case kEndProcessMessage:
       if (self) EndProcess(self, static_cast<int>(wp));
       return 0;
@@ -1094,6 +1119,7 @@ HRESULT __stdcall Environment_CreateCoreWebView2Controller(Environment* self, HW
           Keep(self);
           controller->webview = Make<WebView>(kWebViewVtbl, L"WebView", kIWebView);
           controller->webview->destroy = FreeWebView;
+          controller->webview->navigate_result = self->config.navigate;
           g_webviews.push_back(controller->webview);
           controller->parent = parent;
           controller->view = MakeView(controller);

@@ -11,6 +11,7 @@ namespace fakewv2 {
 //   entry=0x80004005        the entry point returns this instead of answering
 //   environment=MODE        how the environment's creation is answered
 //   controller=MODE         how the controller's creation is answered
+//   navigate=0x80070057     every Navigate of an absolute address fails with this
 // MODE: ok (the default), error (a failure code and no object), null (success and no object),
 // hang (never answered), hold (answered as ok when kReleaseMessage arrives).
 constexpr wchar_t kControlFile[] = L"fake_runtime.ini";
