@@ -344,7 +344,9 @@ void TWebBrowser::StartWebView() {
   const std::uint32_t attempt = engine_.Attempt();
   if (!webview_) {
     webview_ = std::make_unique<WebView2Host>(WindowHandle(), kWebViewMessage);
-    webview_->on_step = [this](std::uint32_t a) { ArmAnswerTimer(a); };
+    webview_->on_step = [this](std::uint32_t a) {
+      if (!ArmAnswerTimer(a)) WebViewFailed(a);
+    };
     webview_->on_created = [this](std::uint32_t a) {
       DisarmAnswerTimer();
       EngineStep step = engine_.Created(a);
@@ -366,15 +368,22 @@ void TWebBrowser::StartWebView() {
   } catch (...) {
     result = E_FAIL;
   }
-  if (FAILED(result)) return WebViewFailed(attempt);
-  ArmAnswerTimer(attempt);
+  // Without a timer nothing would end a wait that never ends: that too is a failure.
+  if (FAILED(result) || !ArmAnswerTimer(attempt)) return WebViewFailed(attempt);
 }
 
-void TWebBrowser::WebViewFailed(std::uint32_t attempt) { Apply(engine_.Failed(attempt)); }
+void TWebBrowser::WebViewFailed(std::uint32_t attempt) {
+  EngineStep step = engine_.Failed(attempt);
+  if (step.fallback && webview_) webview_->Close();
+  Apply(step);
+}
 
-void TWebBrowser::ArmAnswerTimer(std::uint32_t attempt) noexcept {
+bool TWebBrowser::ArmAnswerTimer(std::uint32_t attempt) noexcept {
   timed_attempt_ = attempt;
-  SetTimer(WindowHandle(), kAnswerTimer, runtime_source_->answer_timeout_ms, nullptr);
+  if (SetTimer(WindowHandle(), kAnswerTimer, runtime_source_->answer_timeout_ms, nullptr))
+    return true;
+  timed_attempt_ = 0;
+  return false;
 }
 
 void TWebBrowser::DisarmAnswerTimer() noexcept {

@@ -100,7 +100,7 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   void ChooseEngine();
   void Apply(const EngineStep& step);
   void StartWebView();
-  void ArmAnswerTimer(std::uint32_t attempt) noexcept;
+  bool ArmAnswerTimer(std::uint32_t attempt) noexcept;
   void DisarmAnswerTimer() noexcept;
   void WebViewFailed(std::uint32_t attempt);
   void OpenInControl(const std::wstring& url);
