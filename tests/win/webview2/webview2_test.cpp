@@ -257,8 +257,8 @@ TEST_F(WebView2Test, FollowsEveryResizeAndMaximiseAndReportsMoves) {
   } steps[] = {
       {"made smaller", size_to(640, 480)},
       {"made larger", size_to(980, 760)},
-      {"maximised", [main] { PostMessageW(main, WM_SYSCOMMAND, SC_MAXIMIZE, 0); }},
-      {"restored", [main] { PostMessageW(main, WM_SYSCOMMAND, SC_RESTORE, 0); }},
+      {"maximised", [main] { ShowWindow(main, SW_MAXIMIZE); }},
+      {"restored", [main] { ShowWindow(main, SW_RESTORE); }},
   };
   for (const Step& step : steps) {
     const RECT before = PageArea();
@@ -269,7 +269,8 @@ TEST_F(WebView2Test, FollowsEveryResizeAndMaximiseAndReportsMoves) {
           return !EqualRect(&now, &before) && ViewFillsPageArea();
         },
         5000))
-        << "window " << step.what << ": " << Places() << "\n" << DumpLog();
+        << "window " << step.what << " (zoomed " << IsZoomed(main) << "): " << Places() << "\n"
+        << DumpLog();
   }
 
   const size_t moves = CallCount(L"Controller.NotifyParentWindowPositionChanged");
