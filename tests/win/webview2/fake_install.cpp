@@ -57,6 +57,15 @@ void DeleteKey(Hive hive, const wchar_t* kind, Channel channel) {
   RegCloseKey(parent);
 }
 
+// The updater's keys above the channels go too once no channel is left in them (a key with
+// subkeys is not deleted).
+void DeleteEmptyParents(Hive hive) {
+  for (const wchar_t* key : {L"SOFTWARE\\Microsoft\\EdgeUpdate\\ClientState",
+                             L"SOFTWARE\\Microsoft\\EdgeUpdate\\Clients",
+                             L"SOFTWARE\\Microsoft\\EdgeUpdate"})
+    RegDeleteKeyExW(RootOf(hive), key, ViewOf(hive), 0);
+}
+
 void DeleteTree(const std::wstring& folder) {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
@@ -167,6 +176,7 @@ void FakeRuntime::Remove() {
   } else {
     DeleteKey(hive_, L"ClientState", channel_);
     DeleteKey(hive_, L"Clients", channel_);
+    DeleteEmptyParents(hive_);
   }
   DeleteTree(base_);
 }
@@ -177,6 +187,7 @@ void FakeRuntime::RemoveAllRecords() {
       DeleteKey(hive, L"ClientState", channel);
       DeleteKey(hive, L"Clients", channel);
     }
+  for (Hive hive : {Hive::kMachine, Hive::kUser}) DeleteEmptyParents(hive);
   SetEnvironmentVariableW(kFixedFolderVariable, nullptr);
 }
 

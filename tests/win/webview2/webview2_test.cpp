@@ -257,8 +257,8 @@ TEST_F(WebView2Test, FollowsEveryResizeAndMaximiseAndReportsMoves) {
   } steps[] = {
       {"made smaller", size_to(640, 480)},
       {"made larger", size_to(980, 760)},
-      {"maximised", [main] { PostMessageW(main, WM_SYSCOMMAND, SC_MAXIMIZE, 0); }},
-      {"restored", [main] { PostMessageW(main, WM_SYSCOMMAND, SC_RESTORE, 0); }},
+      {"maximised", [main] { ShowWindow(main, SW_MAXIMIZE); }},
+      {"restored", [main] { ShowWindow(main, SW_RESTORE); }},
   };
   for (const Step& step : steps) {
     const RECT before = PageArea();
@@ -269,7 +269,8 @@ TEST_F(WebView2Test, FollowsEveryResizeAndMaximiseAndReportsMoves) {
           return !EqualRect(&now, &before) && ViewFillsPageArea();
         },
         5000))
-        << "window " << step.what << ": " << Places() << "\n" << DumpLog();
+        << "window " << step.what << " (zoomed " << IsZoomed(main) << "): " << Places() << "\n"
+        << DumpLog();
   }
 
   const size_t moves = CallCount(L"Controller.NotifyParentWindowPositionChanged");
@@ -550,8 +551,19 @@ TEST_P(KeyInThePage, ReachesTheMenuOnlyWhenItIsTheMenuKey) {
     EXPECT_FALSE(LinesFrom(Log(), L"AcceleratorArgs#1.put_Handled 1").empty() &&
                  LinesFrom(Log(), L"AcceleratorArgs#2.put_Handled 1").empty())
         << "the event was not marked handled\n" << DumpLog();
+    // The bar is on "Hilfe", its one item: Enter opens its popup.
+    HWND main = program_.MainWindow();
+    auto popup_shown = [&] {
+      for (HWND h : program_.TopLevelWindows())
+        if (e2e::ClassOf(h) == L"#32768") return true;
+      return false;
+    };
+    e2e::PressKey(main, VK_RETURN);
+    EXPECT_TRUE(WaitUntil(popup_shown, 3000)) << "Enter on the menu bar opened no popup";
     // Out of the menu again, as a user would leave it.
-    e2e::PressKey(program_.MainWindow(), VK_ESCAPE);
+    e2e::PressKey(main, VK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return !popup_shown(); }, 3000)) << "Escape left the popup open";
+    e2e::PressKey(main, VK_ESCAPE);
     EXPECT_TRUE(WaitUntil([&] { return !InMenu(); }, 3000)) << "Escape did not leave the menu";
   } else {
     const std::wstring last = L"key kind=" + std::to_wstring(up_kind) + L" vk=" + vk + L" handled=";

@@ -594,7 +594,8 @@ struct WebView : EventSource {
 
 HRESULT Refused(WebView* self, const wchar_t* method) {
   if (self->closed || self->browser_gone) {
-    Note(self, method, L"REFUSED: %ls", self->closed ? L"closed" : L"browser process ended");
+    Log(L"refused %ls on %ls#%d: %ls", method, self->kind, self->id,
+        self->closed ? L"closed" : L"browser process ended");
     return HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
   }
   return S_OK;
@@ -844,7 +845,7 @@ void FreeWebView(Object* object) {
 
 HRESULT Refused(Controller* self, const wchar_t* method) {
   if (self->closed) {
-    Note(self, method, L"REFUSED: closed");
+    Log(L"refused %ls on %ls#%d: closed", method, self->kind, self->id);
     return HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
   }
   return S_OK;
