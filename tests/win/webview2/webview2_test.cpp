@@ -59,7 +59,9 @@ class WebView2Test : public testing::Test {
       if (program_.Alive()) {
         std::optional<DWORD> code = program_.Close(15000);
         EXPECT_TRUE(code.has_value()) << "the program did not end within 15 s of WM_CLOSE";
-        if (code) EXPECT_EQ(*code, 0u);
+        if (code) {
+          EXPECT_EQ(*code, 0u);
+        }
       } else {
         ADD_FAILURE() << "the program is no longer running";
       }
@@ -413,7 +415,9 @@ TEST_F(WebView2Test, GivesThePageTheFocusBackWhenTheWindowIsActivated) {
   EXPECT_TRUE(WaitUntil([&] { return CallCount(L"Controller.MoveFocus") > moves; }, 3000))
       << DumpLog();
   std::vector<std::wstring> reasons = CallsOf(Log(), L"Controller.MoveFocus");
-  if (!reasons.empty()) EXPECT_EQ(Narrow(reasons.back()), "0") << "not a programmatic move";
+  if (!reasons.empty()) {
+    EXPECT_EQ(Narrow(reasons.back()), "0") << "not a programmatic move";
+  }
   EXPECT_TRUE(WaitUntil([&] { return program_.Focus() == view; }, 3000))
       << "the focus is on " << e2e::Describe(program_.Focus());
 }
@@ -432,9 +436,10 @@ class FallsBackToTheControl : public WebView2Test, public testing::WithParamInte
 
 TEST_P(FallsBackToTheControl, WithTheAskedAddress) {
   const Failure& f = GetParam();
-  if (f.installed)
+  if (f.installed) {
     ASSERT_NO_FATAL_FAILURE(
         Install(f.control, Hive::kMachine, Channel::kStable, f.with_entry_point));
+  }
   ASSERT_NO_FATAL_FAILURE(Start());
   const std::string path = std::string("/asked-") + f.name;
   OpenAddress(server_.Url(path));
@@ -453,7 +458,9 @@ TEST_P(FallsBackToTheControl, WithTheAskedAddress) {
   EXPECT_EQ(unanswered, 0) << "the program stopped answering while it waited for the runtime";
   EXPECT_EQ(View(), nullptr) << "a web view is shown as well";
   std::vector<std::wstring> log = Log();
-  if (f.installed) EXPECT_GE(Find(log, L"loaded"), 0) << "the runtime was never loaded";
+  if (f.installed) {
+    EXPECT_GE(Find(log, L"loaded"), 0) << "the runtime was never loaded";
+  }
   EXPECT_TRUE(CallsOf(log, L"WebView.Navigate").empty()) << Dump(log);
 
   // The control stays the engine: the next address goes there too.
@@ -570,9 +577,10 @@ TEST_P(KeyInThePage, ReachesTheMenuOnlyWhenItIsTheMenuKey) {
     ASSERT_GE(WaitForLine(last, 5000), 0) << DumpLog();
     std::vector<std::wstring> log = Log();
     for (const std::wstring& line : LinesFrom(log, L"key kind="))
-      if (line.find(L" handled=") != std::wstring::npos)
+      if (line.find(L" handled=") != std::wstring::npos) {
         EXPECT_TRUE(line.ends_with(L"handled=0")) << "the program took the page's key\n"
                                                    << Dump(log);
+      }
     EXPECT_FALSE(InMenu()) << k.name << " in the page opened the menu";
   }
 }
