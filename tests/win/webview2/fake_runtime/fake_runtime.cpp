@@ -120,7 +120,7 @@ Mode ModeOf(const std::string& value) {
   return Mode::kOk;
 }
 
-Config ReadConfig() {
+[[maybe_unused]] Config ReadConfig() {
   Config config;
   HANDLE file = CreateFileW(Beside(kControlFile).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, 0, nullptr);
@@ -1170,7 +1170,7 @@ static_assert(sizeof(kEnvironmentVtbl) / sizeof(Slot) == 8 + 16);
 
 // Reads the options as the runtime does when it creates an environment: through the options
 // interface's getters, slots 3, 5, 7 and 9.
-void ReadOptions(void* options) {
+[[maybe_unused]] void ReadOptions(void* options) {
   if (!options) {
     Log(L"options: none");
     return;
@@ -1204,7 +1204,7 @@ void ReadOptions(void* options) {
   HostRelease(typed);
 }
 
-const wchar_t* Apartment() {
+[[maybe_unused]] const wchar_t* Apartment() {
   using GetType = HRESULT(WINAPI*)(int*, int*);
   auto get = reinterpret_cast<GetType>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleW(L"ole32.dll"), "CoGetApartmentType")));
