@@ -26,10 +26,6 @@ gboolean GTimeoutBackend::OnTimeout(gpointer self) {
   return source == backend->source_ && source != 0 ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
 }
 
-std::unique_ptr<TTimer> NewGTimer() {
-  return std::make_unique<TTimer>(std::make_unique<GTimeoutBackend>());
-}
-
 std::uint32_t MonotonicTickSource::Now() {
   return static_cast<std::uint32_t>(g_get_monotonic_time() / 1000);
 }

@@ -5,7 +5,6 @@
 #include <glib.h>
 
 #include <cstdint>
-#include <memory>
 
 #include "core/timer.h"
 
@@ -28,9 +27,6 @@ class GTimeoutBackend final : public TimerBackend {
   TTimer* timer_ = nullptr;
   guint source_ = 0;  // the main loop's id of the running timeout, 0 while none runs
 };
-
-// A new timer on the main loop (Interval 1000, Enabled true, no handler yet).
-std::unique_ptr<TTimer> NewGTimer();
 
 // Milliseconds of the monotonic clock, cut to 32 bits like the Windows tick count (it wraps
 // after about 49.7 days, which the countdown arithmetic allows for).

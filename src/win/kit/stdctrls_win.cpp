@@ -3,7 +3,6 @@
 #include "core/exceptions.h"
 #include "core/texts.h"
 #include "win/kit/kit_resource_ids.h"
-#include "win/kit/timer_win.h"
 #include "win/kit/form_win.h"
 
 namespace reprisa {
@@ -286,17 +285,6 @@ LRESULT TImage::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     return 0;
   }
   return TWinControl::WndProc(msg, wp, lp);
-}
-
-// ---- TTimerComponent ---------------------------------------------------------------------------
-
-TTimerComponent::TTimerComponent(TComponent* owner) : TComponent(owner), timer_(NewWin32Timer()) {
-  if (Loading()) timer_->BeginLoading();
-}
-
-void TTimerComponent::Loaded() {
-  TComponent::Loaded();
-  if (timer_->Loading()) timer_->Loaded();
 }
 
 // ---- Menus -------------------------------------------------------------------------------------

@@ -7,7 +7,6 @@
 #include <commctrl.h>
 
 #include "win/kit/controls_win.h"
-#include "core/timer.h"
 #include "core/jpeg_image.h"
 
 namespace reprisa {
@@ -175,18 +174,6 @@ class TMainMenu : public TComponent {
   std::vector<TMenuItem*> items_;
   HMENU handle_ = nullptr;
   UINT next_id_ = 100;
-};
-
-// A timer as a component of its form: it starts ticking when the form has been loaded.
-class TTimerComponent : public TComponent {
- public:
-  explicit TTimerComponent(TComponent* owner);
-  std::wstring ClassName() const override { return L"TTimer"; }
-  TTimer& Timer() noexcept { return *timer_; }
-  void Loaded() override;
-
- private:
-  std::unique_ptr<TTimer> timer_;
 };
 
 // Creates a control owned by `owner`, named, on `parent` (as a layout table lists them).

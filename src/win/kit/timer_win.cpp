@@ -48,10 +48,6 @@ std::unique_ptr<TimerBackend> NewWin32TimerBackend() {
   return std::make_unique<Win32TimerBackend>();
 }
 
-std::unique_ptr<TTimer> NewWin32Timer() {
-  return std::make_unique<TTimer>(NewWin32TimerBackend());
-}
-
 std::uint32_t Win32TickSource::Now() { return GetTickCount(); }
 
 TickSource& SystemTickSource() {

@@ -33,11 +33,8 @@ class Win32TimerBackend final : public TimerBackend {
   UINT_PTR id_ = 0;  // the system's id of the running timer, 0 while none runs
 };
 
-// A new backend bound to the system: `TTimer Timer1{NewWin32TimerBackend()};`
+// A new backend bound to the system: `TTimer timer{NewWin32TimerBackend()};`
 std::unique_ptr<TimerBackend> NewWin32TimerBackend();
-
-// A new timer on the system backend (Interval 1000, Enabled true, no handler yet).
-std::unique_ptr<TTimer> NewWin32Timer();
 
 // The system tick count (GetTickCount).
 class Win32TickSource final : public TickSource {
