@@ -298,6 +298,10 @@ class PlacementEngine {
   void CloseStore() noexcept;
   void WritePlacement(const PlacementRecord& record);
   void ReadPlacement(bool load_state, bool load_position);
+  // The stored rectangles and positions into `record`, set on the window when they are usable.
+  void ReadPosition(PlacementWindow& w, PlacementRecord& record);
+  // The stored (or default) window state; false when the application minimises itself instead.
+  bool ReadState(PlacementWindow& w);
   std::optional<Point> ResetMaximizedPoint();
   void SaveGuarded() noexcept;
 
