@@ -322,16 +322,16 @@ void PlacementEngine::LoadPlacementValues() {
 void PlacementEngine::ReadPlacement(bool load_state, bool load_position) {
   if (!load_state && !load_position) return;
   PlacementWindow& w = *window_;
-  PlacementRecord record = w.GetPlacement();
-  // At the first showing the window is not visible yet: the placement is set while it stays
-  // hidden.
-  if (!w.Visible()) record.show_cmd = kShowHidden;
-  if (load_position) ReadPosition(w, record);
+  if (load_position) ReadPosition(w);
   if (load_state && !ReadState(w)) return;
   w.Repaint();
 }
 
-void PlacementEngine::ReadPosition(PlacementWindow& w, PlacementRecord& record) {
+void PlacementEngine::ReadPosition(PlacementWindow& w) {
+  PlacementRecord record = w.GetPlacement();
+  // At the first showing the window is not visible yet: the placement is set while it stays
+  // hidden.
+  if (!w.Visible()) record.show_cmd = kShowHidden;
   record.flags =
       static_cast<std::uint32_t>(ReadInteger(kFlags, static_cast<std::int32_t>(record.flags)));
   bool found = false;
@@ -355,27 +355,24 @@ void PlacementEngine::ReadPosition(PlacementWindow& w, PlacementRecord& record) 
   }
   const int dpi = w.Dpi();
   if (ReadInteger(kPixels, dpi) != dpi) found = false;  // not scaled: ignored as a whole
-  if (found) {
-    const PlacementBorderStyle border = w.BorderStyle();
-    if (border != PlacementBorderStyle::bsSizeable &&
-        border != PlacementBorderStyle::bsSizeToolWin) {
-      // A form that cannot be resized keeps its size and takes only the stored place.
-      r.right = r.left + (std::int64_t{bounds.right} - bounds.left);
-      r.bottom = r.top + (std::int64_t{bounds.bottom} - bounds.top);
-    }
-    // A rectangle without width or height is no place to open at: nothing of the position is
-    // applied, and the form shows as on a first run.
-    if (r.right > r.left && r.bottom > r.top) {
-      const PlacementPosition position = w.Position();
-      if (position == PlacementPosition::poScreenCenter ||
-          position == PlacementPosition::poDesktopCenter)
-        w.SetPosition(PlacementPosition::poDesigned);  // it would centre itself after the show
-      record.normal = KeepOnScreen(r, w.Screens());
-      // The maximised position the end of the restore sets anyway goes with this placement.
-      if (std::optional<Point> max = ResetMaximizedPoint()) record.max_position = *max;
-      w.SetPlacement(record);
-    }
+  if (!found) return;
+  const PlacementBorderStyle border = w.BorderStyle();
+  if (border != PlacementBorderStyle::bsSizeable && border != PlacementBorderStyle::bsSizeToolWin) {
+    // A form that cannot be resized keeps its size and takes only the stored place.
+    r.right = r.left + (std::int64_t{bounds.right} - bounds.left);
+    r.bottom = r.top + (std::int64_t{bounds.bottom} - bounds.top);
   }
+  // A rectangle without width or height is no place to open at: nothing of the position is
+  // applied, and the form shows as on a first run.
+  if (r.right <= r.left || r.bottom <= r.top) return;
+  const PlacementPosition position = w.Position();
+  if (position == PlacementPosition::poScreenCenter ||
+      position == PlacementPosition::poDesktopCenter)
+    w.SetPosition(PlacementPosition::poDesigned);  // it would centre itself after the show
+  record.normal = KeepOnScreen(r, w.Screens());
+  // The maximised position the end of the restore sets anyway goes with this placement.
+  if (std::optional<Point> max = ResetMaximizedPoint()) record.max_position = *max;
+  w.SetPlacement(record);
 }
 
 bool PlacementEngine::ReadState(PlacementWindow& w) {

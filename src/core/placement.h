@@ -298,9 +298,9 @@ class PlacementEngine {
   void CloseStore() noexcept;
   void WritePlacement(const PlacementRecord& record);
   void ReadPlacement(bool load_state, bool load_position);
-  // The stored rectangles and positions into `record`, set on the window when they are usable.
-  void ReadPosition(PlacementWindow& w, PlacementRecord& record);
-  // The stored (or default) window state; false when the application minimises itself instead.
+  // The stored position and size, applied when there are any and they fit this screen's dpi.
+  void ReadPosition(PlacementWindow& w);
+  // The stored state, applied; false when the application minimises itself instead.
   bool ReadState(PlacementWindow& w);
   std::optional<Point> ResetMaximizedPoint();
   void SaveGuarded() noexcept;
