@@ -1,5 +1,5 @@
 // Components: objects with an owner that destroys them, a name, and the loading and destroying
-// states of a form that is being built from its layout table or torn down.
+// states of a form that is being built (by its constructor, control by control) or torn down.
 #pragma once
 
 #include <cstddef>
@@ -30,10 +30,7 @@ class TComponent : public TObject {
 
   bool Loading() const noexcept { return loading_; }
   bool Destroying() const noexcept { return destroying_; }
-  // There is no design time in this program.
-  static constexpr bool Designing() noexcept { return false; }
-
-  // Marks the component (and everything it owns) as being built from a layout table.
+  // Marks the component (and everything it owns) as being built.
   void BeginLoading();
   // Called once the whole form has been built; clears the loading state. Overrides call the base.
   virtual void Loaded();

@@ -1,6 +1,5 @@
 // JPEG decoding into a plain pixel buffer (portable; the shell turns it into a bitmap).
-#ifndef REPRISA_UI_JPEG_IMAGE_H_
-#define REPRISA_UI_JPEG_IMAGE_H_
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -34,5 +33,3 @@ std::optional<PixelImage> DecodeJpeg(const uint8_t* data, size_t size,
                                      const JpegLimits& limits = {});
 
 }  // namespace reprisa
-
-#endif  // REPRISA_UI_JPEG_IMAGE_H_

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "core/interval_text.h"
 #include "core/texts.h"
 
 namespace reprisa {
@@ -223,7 +224,7 @@ std::int32_t PlacementEngine::ReadInteger(const std::wstring& ident, std::int32_
 }
 
 void PlacementEngine::WriteInteger(const std::wstring& ident, std::int32_t value) {
-  WriteString(ident, IntegerText(value));
+  WriteString(ident, DecimalText(value));
 }
 
 void PlacementEngine::EraseSections() {
@@ -461,7 +462,7 @@ void PlacementEngine::HandleFormDestroy(TObject* sender) {
 void PlacementEngine::HandleEndSession() {
   if (session_saved_) return;
   session_saved_ = true;
-  // As at a close: saved with "Visible" "0", and FSaved keeps the destroy event from saving.
+  // As at a close: saved with "Visible" "0", and saved_ keeps the destroy event from saving.
   if (active_ && window_ && window_->HandleAllocated()) SaveGuarded();
 }
 

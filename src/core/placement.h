@@ -16,6 +16,15 @@
 // "MinMaxPos" and "NormPos" (each first under the name with the screen size appended, e.g.
 // "NormPos(1920x1080)", then under the plain name), "Visible" and, with fpActiveControl,
 // "ActiveControl". Texts of numbers are read with the rules of core/placement_values.h.
+//
+// What the program itself uses: both builds keep their main window's placement with the
+// components' defaults (fpState and fpPosition, the section named after the form, the key path or
+// file named after the program): restored at every show, saved at the close query, the destroy
+// and the end of the session; the Linux build switches the engine off (SetActive(false)) when it
+// is told to end without saving. The rest is the component's documented behaviour, kept and
+// tested, that no window of this program uses: links, fpActiveControl, an explicit section or
+// key path, erasing the sections with their namesakes (EraseSections), the MDI form styles, the
+// placement of a form other than the main or first one.
 #pragma once
 
 #include <cstdint>

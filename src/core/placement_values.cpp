@@ -31,8 +31,6 @@ std::optional<std::int32_t> ParseIntegerText(std::wstring_view text) {
   return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
-std::wstring IntegerText(std::int32_t value) { return DecimalText(value); }
-
 std::array<std::int32_t, 4> ReadFourNumbers(std::wstring_view text,
                                             const std::array<std::int32_t, 4>& defaults) {
   std::array<std::int32_t, 4> result = defaults;
@@ -51,11 +49,11 @@ std::array<std::int32_t, 4> ReadFourNumbers(std::wstring_view text,
 }
 
 std::wstring FourNumbersText(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) {
-  return IntegerText(a) + L',' + IntegerText(b) + L',' + IntegerText(c) + L',' + IntegerText(d);
+  return DecimalText(a) + L',' + DecimalText(b) + L',' + DecimalText(c) + L',' + DecimalText(d);
 }
 
 std::wstring ScreenSuffix(std::int32_t width, std::int32_t height) {
-  return L'(' + IntegerText(width) + L'x' + IntegerText(height) + L')';
+  return L'(' + DecimalText(width) + L'x' + DecimalText(height) + L')';
 }
 
 std::wstring ExecutableBaseName(std::wstring_view path) {

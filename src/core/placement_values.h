@@ -16,16 +16,13 @@ namespace reprisa {
 // is not an integer.
 std::optional<std::int32_t> ParseIntegerText(std::wstring_view text);
 
-// The decimal text of an integer, with a leading '-' when negative.
-std::wstring IntegerText(std::int32_t value);
-
 // Reads up to four integers from a text split at runs of commas and spaces (leading delimiters
 // skipped). Word n (1 to 4) is read with ParseIntegerText; a missing or non-integer word takes
 // defaults[n - 1]. Words after the fourth are ignored.
 std::array<std::int32_t, 4> ReadFourNumbers(std::wstring_view text,
                                             const std::array<std::int32_t, 4>& defaults);
 
-// "a,b,c,d" in decimal.
+// "a,b,c,d" in decimal (DecimalText of core/interval_text.h writes integers).
 std::wstring FourNumbersText(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d);
 
 // "(<width>x<height>)", e.g. L"(1920x1080)"; appended to the names of the position values.

@@ -167,6 +167,10 @@ TEST_F(PlacementRules, BrokenTextsTakeTheirDefaultsWithoutAWord) {
       {L",, 5 ,,6,7,8,9", L"", true, {5, 6, 7, 8}, {-1, -1}},     // runs of delimiters
       {L"500,120,400,700", L"1,2,3,4", false, {}, {}},            // right <= left: nothing
       {L"10,700,400,120", L"", false, {}, {}},                    // bottom <= top: nothing
+      {L"500,500,500,500", L"", false, {}, {}},                   // no size at all: nothing
+      {L"500,120,500,700", L"", false, {}, {}},                   // no width: nothing
+      {L"10,700,400,700", L"", false, {}, {}},                    // no height: nothing
+      {L"500,500,501,501", L"", true, {500, 500, 501, 501}, {-1, -1}},  // one pixel is a size
       {L"", L"1,x", true, {300, 200, 800, 600}, {1, 0}},          // positions only
       {L"1,2,3,99999999999", L"", true, {1, 2, 3, 600}, {-1, -1}},  // out of range: default
   };
@@ -521,6 +525,10 @@ TEST(PlacementKeepOnScreen, MovesOnlyWhatCannotBeReached) {
   const std::vector<PlacementScreen> bar_left{{{-60, 0, 1860, 1080}, {0, 0, 1860, 1080}}};
   const std::vector<PlacementScreen> two{{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}},
                                          {{-1280, -200, 0, 824}, {-1280, -200, 0, 784}}};
+  const std::vector<PlacementScreen> one{{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}}};
+  // Two screens with a gap between them (where a third one was unplugged).
+  const std::vector<PlacementScreen> apart{{{0, 0, 1000, 1000}, {0, 0, 1000, 1000}},
+                                           {{2000, 0, 3000, 1000}, {2000, 0, 3000, 1000}}};
   struct Case {
     const char* what;
     const std::vector<PlacementScreen>* screens;
@@ -535,6 +543,23 @@ TEST(PlacementKeepOnScreen, MovesOnlyWhatCannotBeReached) {
       {"far left: the left screen", &two, {-9000, 0, -8000, 500}, {-1280, 0, -280, 500}},
       {"far down: the primary", &two, {100, 5000, 600, 5300}, {100, 740, 600, 1040}},
       {"larger than the work area", &two, {3000, 0, 6000, 2000}, {0, 0, 1920, 1040}},
+      // Touching a screen's edge from outside is not being on it; one pixel over it is.
+      {"touching the left edge from outside", &one, {-800, 100, 0, 500}, {0, 100, 800, 500}},
+      {"touching the top edge from outside", &one, {100, -400, 500, 0}, {100, 0, 500, 400}},
+      {"touching the right edge from outside", &one, {1920, 100, 2720, 500},
+       {1120, 100, 1920, 500}},
+      {"one pixel over the left edge", &one, {-799, 100, 1, 500}, {-799, 100, 1, 500}},
+      // As wide as the desktop, it is still reachable where it is; one pixel wider, it is not.
+      {"exactly as wide as the desktop", &two, {-1280, 900, 1920, 1300},
+       {-1280, 900, 1920, 1300}},
+      {"one pixel wider than the desktop", &two, {-1281, 900, 1920, 1300}, {0, 640, 1920, 1040}},
+      {"exactly as high as the desktop", &one, {100, 0, 500, 1080}, {100, 0, 500, 1080}},
+      // Off every screen, the nearest screen is measured from the window's nearest edge: its
+      // width decides which screen that is.
+      {"in the gap, nearer the left screen", &apart, {1100, 100, 1200, 500},
+       {900, 100, 1000, 500}},
+      {"in the gap, wide enough to be nearer the right screen", &apart, {1100, 100, 1950, 500},
+       {2000, 100, 2850, 500}},
       {"larger than the desktop", &two,
        {-2147483648LL, -2147483648LL, 2147483647LL, 2147483647LL}, {0, 0, 1920, 1040}},
   };

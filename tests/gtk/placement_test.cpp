@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "core/exceptions.h"
-#include "gtk/key_file_store.h"
 #include "gtk/main_window.h"
 #include "gtk_test_support.h"
 
@@ -199,35 +198,6 @@ TEST_F(PlacementTest, DestroyedWithoutCloseSavesVisibleUnlessDiscarded) {
   window->FormClose();
   window.reset();
   EXPECT_FALSE(std::filesystem::exists(ini));
-}
-
-TEST(KeyFileStore, ReadsWritesListsAndErasesSections) {
-  ScratchDir dir;
-  KeyFileStore store(dir / "sub/folder/test.ini");
-  store.Open(L"Software\\reprisa", true);
-  EXPECT_FALSE(store.Read(L"TMainForm", L"NormPos"));
-  store.Write(L"TMainForm", L"NormPos(1280x1024)", L"1,2,3,4");
-  store.Write(L"TMainForm.Extra", L"Text", L"with = and ; and \u00fc");
-  store.Close();
-
-  store.Open(L"Software\\reprisa", true);
-  auto value = store.Read(L"TMainForm", L"NormPos(1280x1024)");
-  ASSERT_TRUE(value);
-  EXPECT_EQ(value->text, L"1,2,3,4");
-  EXPECT_EQ(store.Read(L"TMainForm.Extra", L"Text")->text, L"with = and ; and \u00fc");
-  EXPECT_EQ(store.SectionNames(), (std::vector<std::wstring>{L"TMainForm", L"TMainForm.Extra"}));
-  store.EraseSection(L"TMainForm.Extra");
-  store.EraseSection(L"Missing");
-  store.Close();
-
-  store.Open(L"Software\\reprisa", false);
-  EXPECT_EQ(store.SectionNames(), (std::vector<std::wstring>{L"TMainForm"}));
-  // Names a key file cannot hold are missing on reading and fail on writing.
-  EXPECT_FALSE(store.Read(L"Bad]Section", L"x"));
-  EXPECT_THROW(store.Write(L"Bad]Section", L"x", L"1"), ERegistryException);
-  EXPECT_THROW(store.Write(L"TMainForm", L"a=b", L"1"), ERegistryException);
-  store.Close();
-  EXPECT_THROW(store.Write(L"TMainForm", L"x", L"1"), ERegistryException);  // not open
 }
 
 }  // namespace

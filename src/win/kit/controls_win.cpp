@@ -219,14 +219,20 @@ void TWinControl::UpdateAnchorMargins() {
 }
 
 void TWinControl::AlignControls() {
-  Rect area = ClientRect();
+  const Rect area = ClientRect();
+  DockChildren(area);
+  AnchorChildren(area);
+}
+
+void TWinControl::Place(const Rect& r) {
+  if (bounds_ == r) return;
+  bounds_ = r;
+  if (handle_) MoveWindow(handle_, r.left, r.top, r.Width(), r.Height(), TRUE);
+  AlignControls();
+}
+
+void TWinControl::DockChildren(const Rect& area) {
   Rect rest = area;
-  auto place = [](TWinControl* c, const Rect& r) {
-    if (c->bounds_ == r) return;
-    c->bounds_ = r;
-    if (c->handle_) MoveWindow(c->handle_, r.left, r.top, r.Width(), r.Height(), TRUE);
-    c->AlignControls();
-  };
   for (TAlign pass : {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight,
                       TAlign::alClient}) {
     for (TWinControl* c : children_) {
@@ -234,23 +240,23 @@ void TWinControl::AlignControls() {
       int w = c->Width(), h = c->Height();
       switch (pass) {
         case TAlign::alTop:
-          place(c, {rest.left, rest.top, rest.right, rest.top + h});
+          c->Place({rest.left, rest.top, rest.right, rest.top + h});
           rest.top += h;
           break;
         case TAlign::alBottom:
-          place(c, {rest.left, rest.bottom - h, rest.right, rest.bottom});
+          c->Place({rest.left, rest.bottom - h, rest.right, rest.bottom});
           rest.bottom -= h;
           break;
         case TAlign::alLeft:
-          place(c, {rest.left, rest.top, rest.left + w, rest.bottom});
+          c->Place({rest.left, rest.top, rest.left + w, rest.bottom});
           rest.left += w;
           break;
         case TAlign::alRight:
-          place(c, {rest.right - w, rest.top, rest.right, rest.bottom});
+          c->Place({rest.right - w, rest.top, rest.right, rest.bottom});
           rest.right -= w;
           break;
         case TAlign::alClient:
-          place(c, {rest.left, rest.top, std::max(rest.left, rest.right),
+          c->Place({rest.left, rest.top, std::max(rest.left, rest.right),
                     std::max(rest.top, rest.bottom)});
           break;
         default:
@@ -258,6 +264,9 @@ void TWinControl::AlignControls() {
       }
     }
   }
+}
+
+void TWinControl::AnchorChildren(const Rect& area) {
   for (TWinControl* c : children_) {
     if (c->align_ != TAlign::alNone) continue;
     if (!c->anchors_known_) {
@@ -273,11 +282,7 @@ void TWinControl::AlignControls() {
       if (c->anchors_ & akTop) r.bottom = std::max(r.top, area.bottom - c->anchor_bottom_);
       else { int h = r.Height(); r.bottom = area.bottom - c->anchor_bottom_; r.top = r.bottom - h; }
     }
-    if (!(r == c->bounds_)) {
-      c->bounds_ = r;
-      if (c->handle_) MoveWindow(c->handle_, r.left, r.top, r.Width(), r.Height(), TRUE);
-      c->AlignControls();
-    }
+    c->Place(r);
   }
 }
 

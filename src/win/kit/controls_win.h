@@ -170,6 +170,11 @@ class TWinControl : public TComponent {
   void InsertChild(TWinControl* child);
   void RemoveChild(TWinControl* child) noexcept;
   void UpdateAnchorMargins();
+  // Moves the control to `r` (and lays out its children) when it is not there yet.
+  void Place(const Rect& r);
+  // The two steps of AlignControls: the docked children, then the anchored ones.
+  void DockChildren(const Rect& area);
+  void AnchorChildren(const Rect& area);
 
   HWND handle_ = nullptr;
   bool subclassed_ = false;  // a standard control with our procedure in its subclass chain

@@ -202,11 +202,6 @@ void TWinMinMaxInfo::Set(LONG& member, int value) {
   Changed();
 }
 
-void TWinMinMaxInfo::Assign(const TWinMinMaxInfo& other) {
-  info_ = other.info_;
-  Changed();
-}
-
 bool TWinMinMaxInfo::DefaultMinMaxInfo() const noexcept {
   return info_.ptMaxPosition.x == 0 && info_.ptMaxPosition.y == 0 && info_.ptMaxSize.x == 0 &&
          info_.ptMaxSize.y == 0 && info_.ptMaxTrackSize.x == 0 && info_.ptMaxTrackSize.y == 0 &&
@@ -317,11 +312,6 @@ std::wstring TFormPlacement::DefaultIniSection() const {
 
 bool TFormPlacement::MayResetMaximizedPosition() const {
   return !Loading() && !prevent_resize_ && min_max_info_->DefaultMinMaxInfo();
-}
-
-void TFormPlacement::SetRegistryRoot(TPlacementRegRoot value) {
-  registry_root_ = value;
-  registry_->SetRoot(RootKeyFor(static_cast<int>(value)));
 }
 
 void TFormPlacement::Loaded() {

@@ -2,6 +2,11 @@
 // window and to the registry. It takes over the form's show, close-query and destroy events when
 // the form has been built, answers the end of the session, and can impose size limits on the form
 // through a window-message observer.
+//
+// The program's main window uses it as built: options fpState and fpPosition, the section named
+// after the form, the key path named after the program. The size limits (MinMaxInfo), the fixed
+// size (PreventResize) and the module settings below are the component's documented behaviour,
+// kept and tested, but no window of this program sets them; see core/placement.h for the rules.
 #pragma once
 
 #include <windows.h>
@@ -17,9 +22,6 @@ namespace reprisa {
 
 class RegistryPlacementStore;
 class TFormPlacement;
-
-enum class TPlacementRegRoot { prCurrentUser, prLocalMachine, prCurrentConfig, prClassesRoot,
-                               prUsers, prDynData };
 
 // Size limits for the form (all 0: none).
 class TWinMinMaxInfo {
@@ -41,7 +43,6 @@ class TWinMinMaxInfo {
   void SetMaxTrackWidth(int v) { Set(info_.ptMaxTrackSize.x, v); }
   void SetMinTrackHeight(int v) { Set(info_.ptMinTrackSize.y, v); }
   void SetMinTrackWidth(int v) { Set(info_.ptMinTrackSize.x, v); }
-  void Assign(const TWinMinMaxInfo& other);
   bool DefaultMinMaxInfo() const noexcept;
   const MINMAXINFO& Info() const noexcept { return info_; }
   void DetachOwner() noexcept { owner_ = nullptr; }
@@ -93,10 +94,6 @@ class TFormPlacement : public TComponent, public PlacementEngine {
   TWinMinMaxInfo& MinMaxInfo() noexcept { return *min_max_info_; }
   bool PreventResize() const noexcept { return prevent_resize_; }
   void SetPreventResize(bool value);
-  TPlacementRegRoot RegistryRoot() const noexcept { return registry_root_; }
-  void SetRegistryRoot(TPlacementRegRoot value);
-  bool UseRegistry() const noexcept { return use_registry_; }
-  void SetUseRegistry(bool value) { use_registry_ = value; }
 
   bool Observing() const noexcept { return win_hook_->Hooked(); }
 
@@ -123,8 +120,6 @@ class TFormPlacement : public TComponent, public PlacementEngine {
   void HandleWindowMessage(TObject* sender, THookMessage& msg, bool& handled);
   void HandleSessionMessage(TObject* sender, THookMessage& msg, bool& handled);
 
-  bool use_registry_ = false;
-  TPlacementRegRoot registry_root_ = TPlacementRegRoot::prCurrentUser;
   std::unique_ptr<RegistryPlacementStore> registry_;
   std::unique_ptr<Window> window_adapter_;
   bool prevent_resize_ = false;

@@ -271,14 +271,7 @@ void TForm::CenterOnScreen() {
 void TForm::Show() {
   HWND h = Handle();
   if (!IsWindowVisible(h)) {
-    in_show_ = true;
-    try {
-      DoShow();
-    } catch (...) {
-      in_show_ = false;
-      throw;
-    }
-    in_show_ = false;
+    DoShow();
     int cmd = SW_SHOWNORMAL;
     if (window_state_ == TWindowState::wsMaximized) cmd = SW_SHOWMAXIMIZED;
     else if (window_state_ == TWindowState::wsMinimized) cmd = SW_SHOWMINNOACTIVE;

@@ -118,7 +118,6 @@ class TForm : public TWinControl, public MessageFilter {
   int modal_result_ = mrNone;
   bool modal_ = false;
   bool shown_once_ = false;
-  bool in_show_ = false;
   bool destroy_event_done_ = false;
   std::wstring class_name_;
 

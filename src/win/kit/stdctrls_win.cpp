@@ -7,6 +7,23 @@
 
 namespace reprisa {
 
+namespace {
+// One WM_PAINT: BeginPaint, the client rectangle, and EndPaint when it goes.
+struct PaintScope {
+  explicit PaintScope(HWND window) : hwnd(window), dc(BeginPaint(window, &ps)) {
+    GetClientRect(window, &client);
+  }
+  ~PaintScope() { EndPaint(hwnd, &ps); }
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+
+  HWND hwnd;
+  PAINTSTRUCT ps{};
+  HDC dc;
+  RECT client{};
+};
+}  // namespace
+
 // ---- TPanel ------------------------------------------------------------------------------------
 
 TPanel::TPanel(TComponent* owner) : TWinControl(owner) {}
@@ -24,17 +41,15 @@ void TPanel::CreateParams(CreateParamsT& p) {
 
 LRESULT TPanel::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_PAINT) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(WindowHandle(), &ps);
-    RECT r;
-    GetClientRect(WindowHandle(), &r);
+    PaintScope paint(WindowHandle());
+    HDC dc = paint.dc;
+    RECT r = paint.client;
     if (outer_ != TBevelCut::bvNone) {
       DrawEdge(dc, &r, outer_ == TBevelCut::bvRaised ? BDR_RAISEDOUTER : BDR_SUNKENOUTER, BF_RECT);
       InflateRect(&r, -1, -1);
     }
     if (inner_ != TBevelCut::bvNone)
       DrawEdge(dc, &r, inner_ == TBevelCut::bvRaised ? BDR_RAISEDINNER : BDR_SUNKENINNER, BF_RECT);
-    EndPaint(WindowHandle(), &ps);
     return 0;
   }
   return TWinControl::WndProc(msg, wp, lp);
@@ -169,28 +184,33 @@ TBitBtn::~TBitBtn() {
   ImageList_Destroy(image_list_);
 }
 
+namespace {
+// What a button of a stock kind brings: its result, its glyphs and its caption.
+struct StockKind {
+  TBitBtnKind kind;
+  int modal_result;
+  int glyph_id, disabled_id;
+  std::wstring_view caption;
+};
+constexpr StockKind kStockKinds[] = {
+    {TBitBtnKind::bkOK, mrOk, IDB_GLYPH_OK, IDB_GLYPH_OK_DISABLED, texts::kButtonOk},
+    {TBitBtnKind::bkCancel, mrCancel, IDB_GLYPH_CANCEL, IDB_GLYPH_CANCEL_DISABLED,
+     texts::kButtonCancel},
+    {TBitBtnKind::bkRetry, mrRetry, IDB_GLYPH_RETRY, IDB_GLYPH_RETRY_DISABLED,
+     texts::kButtonRetry},
+};
+constexpr int kStockGlyphSize = 18;
+}  // namespace
+
 void TBitBtn::SetKind(TBitBtnKind kind) {
   kind_ = kind;
-  switch (kind) {
-    case TBitBtnKind::bkOK:
-      SetDefault(true);
-      SetModalResult(mrOk);
-      SetGlyph(IDB_GLYPH_OK, IDB_GLYPH_OK_DISABLED, 18);
-      if (Text().empty()) SetText(std::wstring(texts::kButtonOk));
-      break;
-    case TBitBtnKind::bkCancel:
-      SetCancel(true);
-      SetModalResult(mrCancel);
-      SetGlyph(IDB_GLYPH_CANCEL, IDB_GLYPH_CANCEL_DISABLED, 18);
-      if (Text().empty()) SetText(std::wstring(texts::kButtonCancel));
-      break;
-    case TBitBtnKind::bkRetry:
-      SetModalResult(mrRetry);
-      SetGlyph(IDB_GLYPH_RETRY, IDB_GLYPH_RETRY_DISABLED, 18);
-      if (Text().empty()) SetText(std::wstring(texts::kButtonRetry));
-      break;
-    default:
-      break;
+  if (kind == TBitBtnKind::bkOK) SetDefault(true);
+  if (kind == TBitBtnKind::bkCancel) SetCancel(true);
+  for (const StockKind& stock : kStockKinds) {
+    if (stock.kind != kind) continue;
+    SetModalResult(stock.modal_result);
+    SetGlyph(stock.glyph_id, stock.disabled_id, kStockGlyphSize);
+    if (Text().empty()) SetText(std::wstring(stock.caption));
   }
 }
 
@@ -257,18 +277,11 @@ void TImage::SetPicture(const PixelImage& image) {
   if (HWND h = WindowHandle()) InvalidateRect(h, nullptr, TRUE);
 }
 
-void TImage::ClearPicture() {
-  bitmap_.reset();
-  picture_width_ = picture_height_ = 0;
-  if (HWND h = WindowHandle()) InvalidateRect(h, nullptr, TRUE);
-}
-
 LRESULT TImage::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_PAINT) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(WindowHandle(), &ps);
-    RECT r;
-    GetClientRect(WindowHandle(), &r);
+    PaintScope paint(WindowHandle());
+    HDC dc = paint.dc;
+    const RECT& r = paint.client;
     if (bitmap_) {
       HDC mem = CreateCompatibleDC(dc);
       HGDIOBJ old = SelectObject(mem, bitmap_.get());
@@ -281,7 +294,6 @@ LRESULT TImage::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       SelectObject(mem, old);
       DeleteDC(mem);
     }
-    EndPaint(WindowHandle(), &ps);
     return 0;
   }
   return TWinControl::WndProc(msg, wp, lp);

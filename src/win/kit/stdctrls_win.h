@@ -124,7 +124,6 @@ class TImage : public TWinControl {
   std::wstring ClassName() const override { return L"TImage"; }
   bool InTabList() const override { return false; }
   void SetPicture(const PixelImage& image);
-  void ClearPicture();
   bool HasPicture() const noexcept { return bitmap_ != nullptr; }
   int PictureWidth() const noexcept { return picture_width_; }
   int PictureHeight() const noexcept { return picture_height_; }
@@ -176,7 +175,7 @@ class TMainMenu : public TComponent {
   UINT next_id_ = 100;
 };
 
-// Creates a control owned by `owner`, named, on `parent` (as a layout table lists them).
+// Creates a control owned by `owner`, named, on `parent`.
 template <class T>
 T* NewControl(TComponent* owner, const wchar_t* name, TWinControl* parent) {
   T* c = new T(owner);

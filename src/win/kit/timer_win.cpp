@@ -17,12 +17,7 @@ void CALLBACK Win32TimerBackend::TimerProc(HWND, UINT, UINT_PTR id, DWORD) {
   auto it = std::find_if(live.begin(), live.end(),
                          [&](Win32TimerBackend* backend) { return backend->id_ == id; });
   if (it == live.end() || (*it)->timer_ == nullptr) return;
-  TTimer* timer = (*it)->timer_;
-  try {
-    timer->DeliverTick();  // catches what the handler raises
-  } catch (...) {
-    HandleException(timer);
-  }
+  (*it)->timer_->DeliverTick();  // hands what the handler raises to the error handler
 }
 
 Win32TimerBackend::Win32TimerBackend() { Live().push_back(this); }

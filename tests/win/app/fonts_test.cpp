@@ -129,9 +129,12 @@ const FaceRule* RuleFor(const std::wstring& face) {
 // Checks the faces, prints every measure and checks the fit. On a system with the real fonts every
 // label fits; Wine's own stand-ins are drawn a little wider than the fonts the windows were
 // designed with, and may miss by at most `wine_slack` pixels.
+// A label whose face this system lacks cannot be measured (its fallback's width says nothing):
+// the test then ends as skipped, naming those labels, once every other label has been checked.
 void CheckFonts(TForm* form, int wine_slack) {
   std::vector<Measured> labels = MeasureLabels(form);
   ASSERT_FALSE(labels.empty());
+  std::string unmeasured;
   for (const Measured& m : labels) {
     const FaceRule* rule = RuleFor(m.requested);
     ASSERT_NE(rule, nullptr) << "no rule for the face " << testing::PrintToString(m.requested);
@@ -145,9 +148,15 @@ void CheckFonts(TForm* form, int wine_slack) {
       EXPECT_TRUE(accepted) << m.label.c_str() << ": " << testing::PrintToString(m.requested)
                             << " resolves to " << testing::PrintToString(m.resolved);
     }
-    if (!accepted) continue;  // a face the system lacks: its fallback's width says nothing
+    if (!accepted) {
+      unmeasured += " " + testing::PrintToString(m.label) + " (" +
+                    testing::PrintToString(m.requested) + " drawn as " +
+                    testing::PrintToString(m.resolved) + ")";
+      continue;
+    }
     EXPECT_LE(m.need, m.room + (m.wine_font ? wine_slack : 0)) << m.label.c_str();
   }
+  if (!unmeasured.empty()) GTEST_SKIP() << "not measured, the system lacks the face:" << unmeasured;
 }
 
 class FormFonts : public ::testing::Test {

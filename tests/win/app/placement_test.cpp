@@ -84,11 +84,13 @@ TEST_F(PlacementTest, FirstRunCentresAndTheCloseWritesEveryValue) {
   EXPECT_EQ(Stored(L"PixelsPerInch"), L"96");
   EXPECT_EQ(Stored(L"Visible"), L"0");
   ASSERT_TRUE(Stored(L"Flags").has_value());
-  std::wstring norm = FourNumbersText(r.left, r.top, r.right, r.bottom);
-  EXPECT_EQ(Stored(L"NormPos"), norm);
-  EXPECT_EQ(Stored(L"NormPos" + Suffix()), norm);
+  EXPECT_EQ(Stored(L"NormPos"), Stored(L"NormPos" + Suffix()));
   EXPECT_TRUE(Stored(L"MinMaxPos").has_value());
   EXPECT_EQ(Stored(L"MinMaxPos"), Stored(L"MinMaxPos" + Suffix()));
+  // The place itself, as the tests' screen has it (scripts/test: 1920 x 1200, no task bar).
+  if (wa.left != 0 || wa.top != 0 || wa.right != 1920 || wa.bottom != 1200)
+    GTEST_SKIP() << "the stored place is known for the tests' 1920 x 1200 screen only";
+  EXPECT_EQ(Stored(L"NormPos"), L"533,300,1387,900");  // 854 x 600, centred
 }
 
 TEST_F(PlacementTest, TheNextRunOpensWhereTheLastOneClosed) {

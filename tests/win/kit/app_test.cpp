@@ -275,8 +275,8 @@ TEST(ModalScope, DisablesTheOtherWindowsAndGivesBackActivationAndFocus) {
     // windows goes away meanwhile.
     modal.Show();
     modal.failing->SetFocus();
-    PumpFor(20);
-    EXPECT_EQ(GetFocus(), modal.failing->WindowHandle());
+    EXPECT_TRUE(PumpUntil([&] { return GetFocus() == modal.failing->WindowHandle(); }, 3000))
+        << "the focus is on " << GetFocus();
     DestroyWindow(going);
   }
   EXPECT_TRUE(IsWindowEnabled(first.WindowHandle()));
