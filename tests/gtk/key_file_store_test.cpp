@@ -88,7 +88,9 @@ TEST(KeyFileStore, FilesThatAreNotWhollyValidReadAsEmpty) {
     store.Open(L"Software\\reprisa", true);
     const auto value = store.Read(L"TMainForm", L"NormPos");
     EXPECT_EQ(value.has_value(), c.read);
-    if (value) EXPECT_EQ(value->text, L"1,2,3,4");
+    if (value) {
+      EXPECT_EQ(value->text, L"1,2,3,4");
+    }
     EXPECT_EQ(store.SectionNames().size(), c.read ? 1u : 0u);
     store.Close();
   }
