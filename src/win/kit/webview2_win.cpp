@@ -207,6 +207,26 @@ class WebView2Host::Options {
   BOOL single_sign_on_ = FALSE;
 };
 
+template <class Interface, class Object>
+ComPtr<Interface> WebView2Host::CompletedHandler(const IID& iid, typename Answer::Kind kind,
+                                                 ComPtr<Object> Answer::*slot) {
+  LinkRef link(link_);
+  const std::uint32_t attempt = attempt_;
+  return Handler<Interface, HRESULT, Object*>::Make(
+      iid, [link, attempt, kind, slot](HRESULT result, Object* object) -> HRESULT {
+        Answer answer{kind, attempt, result, {}, {}};
+        if (object) {
+          object->AddRef();
+          answer.*slot = ComPtr<Object>::Attach(object);
+        }
+        if (WebView2Host* host = link.Host())
+          host->Queue(std::move(answer));
+        else
+          Discard(answer);  // nobody waits for it: it must not stay in our window
+        return S_OK;
+      });
+}
+
 WebView2Host::WebView2Host(HWND window, UINT message) : window_(window), message_(message) {}
 
 WebView2Host::~WebView2Host() { Close(); }
@@ -219,20 +239,10 @@ HRESULT WebView2Host::Start(wv2::CreateEnvironmentFunction create, bool fixed_ru
   if (!create || data_folder.empty() || !window_) return E_INVALIDARG;
   attempt_ = attempt;
   link_ = new Link(this);
-  LinkRef link(link_);
   ComPtr<wv2::EnvironmentOptions> options = Options::Make();
   ComPtr<wv2::EnvironmentCompletedHandler> handler =
-      Handler<wv2::EnvironmentCompletedHandler, HRESULT, wv2::Environment*>::Make(
-          wv2::kIidEnvironmentCompletedHandler,
-          [link, attempt](HRESULT result, wv2::Environment* environment) -> HRESULT {
-            Answer answer{Answer::Environment, attempt, result, {}, {}};
-            if (environment) {
-              environment->AddRef();
-              answer.environment = ComPtr<wv2::Environment>::Attach(environment);
-            }
-            if (WebView2Host* host = link.Host()) host->Queue(std::move(answer));
-            return S_OK;
-          });
+      CompletedHandler<wv2::EnvironmentCompletedHandler>(wv2::kIidEnvironmentCompletedHandler,
+                                                         Answer::Environment, &Answer::environment);
   HRESULT result = create(true, fixed_runtime ? 1 : 0, data_folder.c_str(),
                           reinterpret_cast<IUnknown*>(options.get()), handler.get());
   if (FAILED(result)) Close();
@@ -285,23 +295,10 @@ void WebView2Host::EnvironmentAnswered(Answer& answer) {
   if (environment_ || controller_) return;  // one environment per attempt
   if (FAILED(answer.result) || !answer.environment) return Fail(answer.result);
   environment_ = std::move(answer.environment);
-  LinkRef link(link_);
   const std::uint32_t attempt = attempt_;
   ComPtr<wv2::ControllerCompletedHandler> handler =
-      Handler<wv2::ControllerCompletedHandler, HRESULT, wv2::Controller*>::Make(
-          wv2::kIidControllerCompletedHandler,
-          [link, attempt](HRESULT result, wv2::Controller* controller) -> HRESULT {
-            Answer answer{Answer::Controller, attempt, result, {}, {}};
-            if (controller) {
-              controller->AddRef();
-              answer.controller = ComPtr<wv2::Controller>::Attach(controller);
-            }
-            if (WebView2Host* host = link.Host())
-              host->Queue(std::move(answer));
-            else
-              Discard(answer);  // nobody waits for it: it must not stay in our window
-            return S_OK;
-          });
+      CompletedHandler<wv2::ControllerCompletedHandler>(wv2::kIidControllerCompletedHandler,
+                                                        Answer::Controller, &Answer::controller);
   HRESULT result = environment_->CreateController(window_, handler.get());
   if (FAILED(result)) return Fail(result);
   if (on_step) on_step(attempt);

@@ -71,6 +71,11 @@ class WebView2Host {
   };
   template <class Interface, class... Args>
   class Handler;
+  // The handler the runtime answers one creation step through: it queues the object it is given
+  // as an answer of `kind` for `attempt`, or releases it when nobody waits for it any more.
+  template <class Interface, class Object>
+  ComPtr<Interface> CompletedHandler(const IID& iid, typename Answer::Kind kind,
+                                     ComPtr<Object> Answer::*slot);
   friend struct Link;
 
   void Queue(Answer answer);
