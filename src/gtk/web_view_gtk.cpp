@@ -6,6 +6,10 @@
 
 namespace reprisa {
 
+namespace {
+constexpr guint kWebProcessMemoryLimitMiB = 384;
+}  // namespace
+
 std::string AddressFromText(const std::string& text) {
   auto first = text.find_first_not_of(" \t\r\n");
   if (first == std::string::npos) return "";
@@ -41,7 +45,20 @@ WebHost::WebHost(const std::string& data_dir, const std::string& cache_dir) {
   webkit_cookie_manager_set_persistent_storage(
       webkit_website_data_manager_get_cookie_manager(data.get()), cookies.get(),
       WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
-  context_.Reset(webkit_web_context_new_with_website_data_manager(data.get()));
+  // One page, reloaded for hours, in a web process that runs all day: the engine's own limit
+  // (a share of the machine's memory, up to gigabytes) would let it grow for hours before it
+  // trims anything. With this limit it drops its caches and collects garbage as soon as it holds
+  // more than a third of it, which a page with video on it does (the process is never ended for
+  // its size: a page that needs more keeps playing).
+  WebKitMemoryPressureSettings* pressure = webkit_memory_pressure_settings_new();
+  webkit_memory_pressure_settings_set_memory_limit(pressure, kWebProcessMemoryLimitMiB);
+  context_.Reset(WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT,
+                                                 "website-data-manager", data.get(),
+                                                 "memory-pressure-settings", pressure, nullptr)));
+  webkit_memory_pressure_settings_free(pressure);
+  // No memory cache of earlier pages' resources, no disk cache: each reload fetches the page
+  // anew, as a restart should.
+  webkit_web_context_set_cache_model(context_.get(), WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
 
   // The restarted video must not wait for a click.
   GRef<WebKitWebsitePolicies> policies(
@@ -52,6 +69,8 @@ WebHost::WebHost(const std::string& data_dir, const std::string& cache_dir) {
   WebKitSettings* settings = webkit_web_view_get_settings(view_);
   webkit_settings_set_media_playback_requires_user_gesture(settings, FALSE);
   webkit_settings_set_enable_media(settings, TRUE);
+  // Nothing ever goes back to the page before a reload: it is not kept for a return.
+  webkit_settings_set_enable_page_cache(settings, FALSE);
 
   g_signal_connect(view_, "load-changed", G_CALLBACK(&WebHost::OnLoadChanged), this);
   g_signal_connect(view_, "web-process-terminated", G_CALLBACK(&WebHost::OnTerminated), this);
