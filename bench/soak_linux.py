@@ -4,9 +4,10 @@ session bus.
     /usr/bin/python3 bench/soak_linux.py PROGRAM MINUTES INTERVAL_SECONDS
 
 The program gets its address and interval as a user gives them (typed into its fields). Once a
-minute: the program's resident set (RSS) and proportional set (PSS), its web process's PSS and
-RSS, the network process's PSS, the reloads so far and whether the media played after the last
-one.
+minute: the program's resident set (RSS), proportional set (PSS) and CPU use, its web process's
+PSS, private pages (USS: unlike PSS, not moved by other processes mapping the same libraries),
+RSS and CPU use, the network process's PSS, the reloads so far and whether the media played
+after the last one.
 """
 import os
 import shutil
@@ -37,6 +38,7 @@ def sample(pid):
     return {"rss": h.resident_kib(pid), "pss": h.proportional_kib(pid),
             "web_pss": sum(h.proportional_kib(p) for p in web),
             "web_rss": sum(h.resident_kib(p) for p in web),
+            "web_uss": sum(h.private_kib(p) for p in web),
             "net_pss": sum(h.proportional_kib(p) for p in network), "web_pids": web,
             "cpu": h.cpu_seconds(pid), "web_cpu": sum(h.cpu_seconds(p) for p in web)}
 
@@ -57,7 +59,7 @@ def main():
     h.make_video(video)
     files = h.make_media(tmp)
     page = h.media_page("soak", [("video", "video", "/clip.mp4"), ("audio", "audio", "/tone.mp3")],
-                        files, loop=True)
+                        files, loop=True, listen=False)
     server = h.PageServer(video, files, {SOAK_PAGE: page})
     display = h.Display()
     process = None
@@ -106,10 +108,11 @@ def main():
                 if before["web_pids"] == figures["web_pids"] else float("nan")
             samples.append(figures)
             print("minute %3d: program RSS %6.1f MiB (PSS %6.1f, CPU %4.1f %%), web process PSS "
-                  "%6.1f MiB (RSS %6.1f, CPU %4.1f %%, pid %s), network process PSS %5.1f MiB; "
-                  "%4d loads, media %s"
+                  "%6.1f MiB (USS %6.1f, RSS %6.1f, CPU %4.1f %%, pid %s), network process PSS "
+                  "%5.1f MiB; %4d loads, media %s"
                   % (minute, mib(figures["rss"]), mib(figures["pss"]), cpu,
-                     mib(figures["web_pss"]), mib(figures["web_rss"]), web_cpu,
+                     mib(figures["web_pss"]), mib(figures["web_uss"]), mib(figures["web_rss"]),
+                     web_cpu,
                      ",".join(map(str, figures["web_pids"])), mib(figures["net_pss"]), len(loads),
                      "playing" if playing else "NOT playing: %s" % (states[-1:] or "no report")),
                   flush=True)
@@ -126,11 +129,12 @@ def main():
     base_minute = FROM_MINUTE if len(samples) >= FROM_MINUTE + 1 else 1
     last = samples[-1]
     print("soak %d min, reload every %d s: web process PSS %.1f -> %.1f MiB from minute %d "
-          "(%+.1f; goal < +10), program RSS %.1f -> %.1f MiB (%+.1f), program total (RSS + web "
-          "PSS) %.1f MiB at the end"
+          "(%+.1f; goal < +10; its private pages %+.1f), program RSS %.1f -> %.1f MiB (%+.1f), "
+          "program total (RSS + web PSS) %.1f MiB at the end"
           % (minutes, interval, mib(first["web_pss"]), mib(last["web_pss"]), base_minute,
-             mib(last["web_pss"] - first["web_pss"]), mib(first["rss"]), mib(last["rss"]),
-             mib(last["rss"] - first["rss"]), mib(last["rss"] + last["web_pss"])), flush=True)
+             mib(last["web_pss"] - first["web_pss"]), mib(last["web_uss"] - first["web_uss"]),
+             mib(first["rss"]), mib(last["rss"]), mib(last["rss"] - first["rss"]),
+             mib(last["rss"] + last["web_pss"])), flush=True)
     return 0
 
 

@@ -32,7 +32,17 @@ INTERVAL = "Wiederholung starten nach Min:Sekunden:"
 CURRENT = "Aktuelles Intervall"
 COUNTDOWN = "Neustart in:"
 SET_BUTTON = "Wert setzen"
-PAGE_PATHS = ["/index.html", "/second.html"]
+MEDIA_PAGE = "/media.html"
+PAGE_PATHS = ["/index.html", "/second.html", MEDIA_PAGE]
+# The media page's elements: (id, element, source); "mse" is fed by the page's own script.
+MEDIA = [("mp4", "video", "/clip.mp4"),        # H.264/AAC
+         ("m4a", "audio", "/tone.m4a"),        # AAC
+         ("mp3", "audio", "/tone.mp3"),
+         ("webm", "video", "/clip-vp9.webm"),  # VP9/Opus
+         ("mse", "video", "mse")]              # H.264/AAC in fragmented MP4 segments
+PLAYED_SECONDS = 2.0   # how far each medium plays within one 5 s interval, at least
+RESTART_SECONDS = 1.5  # where it stands at its first report after a reload, at most
+SOUND_LEVEL = 0.02     # the loudest sample of its tone (ffmpeg's sine: 0.125), at least
 RELOAD_SECONDS = 5.0
 RELOAD_SLACK = 1.0
 
@@ -127,7 +137,8 @@ class Run:
         self.env["NO_AT_BRIDGE"] = "0"
         video = os.path.join(self.tmp, "clip.webm")
         h.make_video(video)
-        self.server = h.PageServer(video)
+        files = h.make_media(self.tmp)
+        self.server = h.PageServer(video, files, {MEDIA_PAGE: h.media_page("media", MEDIA, files)})
         self.display = h.Display()
         self.process = None
         self.window = None
@@ -161,6 +172,14 @@ class Run:
         finally:
             self.output.close()
         return code
+
+    def open_address(self, url):
+        """Types an address into the address field and presses Enter."""
+        h.xdotool("windowfocus", "--sync", self.window)
+        click(field(self.app, ADDRESS))
+        h.xdotool("key", "--clearmodifiers", "ctrl+a")
+        h.xdotool("type", "--delay", "2", url)
+        h.xdotool("key", "Return")
 
     def screenshot(self):
         self.shots += 1
@@ -300,6 +319,72 @@ def case_interval_reloads(run):
             % (", ".join("%.2f" % g for g in gaps), " ".join(sorted(set(seen), reverse=True))))
 
 
+def media_reports(run, load):
+    return [h.media_states(r) for r in run.reports(load)]
+
+
+def check_played(run, load, what):
+    """Every medium of the media page's load `load` played: no error, its sound on and audible,
+    its video decoded, its time past PLAYED_SECONDS."""
+    reports = media_reports(run, load)
+    check(reports, "the media page (load %d) sent no report %s" % (load, what))
+    for element_id, tag, source in MEDIA:
+        states = [r[element_id] for r in reports if element_id in r]
+        name = "%s (%s %s)" % (element_id, tag, source)
+        check(states, "%s: never reported %s" % (name, what))
+        errors = [s["err"] for s in states if s["err"]]
+        check(not errors, "%s failed %s: error %s (4: the format is not supported; is "
+              "gstreamer1.0-libav installed?)" % (name, what, errors[-1:]))
+        last = states[-1]
+        check(not last["muted"] and last["volume"] == 1,
+              "%s plays muted or quiet %s: muted %s, volume %s" % (name, what, last["muted"],
+                                                                   last["volume"]))
+        check(last["audio"] >= 1, "%s has no audio track %s" % (name, what))
+        levels = [s["level"] for s in states]
+        check(all(isinstance(v, (int, float)) for v in levels),
+              "the page could not listen to %s: %s" % (name, levels[-1]))
+        check(max(levels) >= SOUND_LEVEL, "%s played no sound %s: loudest samples %s"
+              % (name, what, levels))
+        if tag == "video":
+            check(last["frames"] > 0, "%s decoded no video frame %s" % (name, what))
+        played = max(s["t"] for s in states)
+        check(played >= PLAYED_SECONDS, "%s did not play past %.1f s %s: %s"
+              % (name, PLAYED_SECONDS, what, [round(s["t"], 2) for s in states]))
+
+
+def case_media(run):
+    """H.264/AAC video, AAC and MP3 audio, VP9/Opus video and an MSE stream of fragmented MP4
+    segments all play on one page with their sound, and each starts again from the beginning at
+    every reload."""
+    opened = time.monotonic()
+    run.open_address(run.server.url(MEDIA_PAGE))
+    first = run.server.wait_for([MEDIA_PAGE], since=opened, timeout=5.0)
+    check(first, "the media page was not requested", run.page_requests(opened))
+    loads = run.server.wait_for(PAGE_PATHS, count=4, since=opened,
+                                timeout=3 * RELOAD_SECONDS + 2 * RELOAD_SLACK + 1.0)
+    check(len(loads) == 4 and all(r.path == MEDIA_PAGE for r in loads),
+          "expected the media page and three reloads of it", *run.page_requests(opened))
+    # The first load may have started just before a tick: from the second on, each had a whole
+    # interval to play.
+    ticks = [r.load for r in loads]
+    for before, after in zip(ticks[1:], ticks[2:]):
+        check_played(run, before, "before reload %d" % after)
+        deadline = time.monotonic() + 3.0
+        while not media_reports(run, after) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        first_report = media_reports(run, after)
+        check(first_report, "the media page sent no report after reload %d" % after)
+        late = {i: round(s["t"], 2) for i, s in first_report[0].items() if s["t"] >= RESTART_SECONDS}
+        check(not late, "after reload %d these media did not start again from the beginning: %s"
+              % (after, late))
+    # The last load plays too (waits until a next tick would come).
+    deadline = loads[-1].when + RELOAD_SECONDS - 0.3
+    time.sleep(max(0.0, deadline - time.monotonic()))
+    check_played(run, ticks[-1], "after the last reload")
+    run.log("media: %s played with sound and started again at reloads %s"
+            % (", ".join(m[0] for m in MEDIA), ticks[1:]))
+
+
 def click_link(run):
     x, y, width, height = h.window_geometry(run.window)
     h.xdotool("mousemove", "--sync", x + width - h.LINK_WIDTH // 2, y + height - h.LINK_HEIGHT // 2)
@@ -391,6 +476,11 @@ def case_about_dialog(run):
     first = text_of(countdown)
     reload = run.server.wait_for(PAGE_PATHS, since=opened, timeout=RELOAD_SECONDS + RELOAD_SLACK)
     check(reload, "no reload while the About dialog was open")
+    # The dialog may have opened in the tick's last second: the countdown moves on within a
+    # second of the reload.
+    moved = time.monotonic() + 1.5
+    while text_of(countdown) == first and time.monotonic() < moved:
+        time.sleep(0.1)
     check(text_of(countdown) != first, "the countdown stood still while the About dialog was open")
     check(showing(dialog), "the About dialog closed by itself")
     click(find_accessible(dialog, "OK", (Atspi.Role.PUSH_BUTTON,)))
@@ -432,7 +522,7 @@ def case_close_and_restart(run):
 
 
 CASES = [case_start, case_open_address, case_rendered, case_interval_reloads, case_follow_link,
-         case_web_process_killed, case_about_dialog, case_close_and_restart]
+         case_web_process_killed, case_media, case_about_dialog, case_close_and_restart]
 
 
 def main():

@@ -65,8 +65,8 @@ addEventListener("load", () => requestAnimationFrame(() => requestAnimationFrame
 # A page of media elements that start by themselves with their sound on. Twice a second it
 # reports each element's state as JSON in the query's "s": id, t (currentTime), paused, err
 # (error code, 0 for none; a text when the page's own MSE feeder failed), muted, volume, audio
-# (audio tracks), frames (decoded video frames), bytes (decoded audio bytes, -1 where the engine
-# does not count them).
+# (audio tracks), frames (decoded video frames), level (the loudest sample of its sound since the
+# last report, 0..1; a text when the page could not listen).
 MEDIA_PAGE_TEMPLATE = """<!doctype html>
 <html><head><meta charset="utf-8"><title>{name}</title>
 <style>html, body {{ margin: 0; background: rgb(31, 79, 191); }}
@@ -102,16 +102,37 @@ async function feed(el) {{
 }}
 const media = Array.from(document.querySelectorAll("video, audio"));
 for (const el of media) if (el.dataset.mse) feed(el);
+// The sound each element plays, taken between the element and the loudspeaker: the loudest
+// sample since the last report.
+const levels = {{}};
+if ({listen}) try {{
+  const audio = new AudioContext();
+  for (const el of media) {{
+    const analyser = audio.createAnalyser();
+    analyser.fftSize = 2048;
+    audio.createMediaElementSource(el).connect(analyser);
+    analyser.connect(audio.destination);
+    const samples = new Float32Array(analyser.fftSize);
+    levels[el.id] = 0;
+    setInterval(() => {{
+      analyser.getFloatTimeDomainData(samples);
+      for (const v of samples) levels[el.id] = Math.max(levels[el.id], Math.abs(v));
+    }}, 40);
+  }}
+}} catch (e) {{
+  for (const el of media) levels[el.id] = String(e);
+}}
 function state(el) {{
   const quality = el.getVideoPlaybackQuality ? el.getVideoPlaybackQuality() : null;
   return {{id: el.id, t: el.currentTime, paused: el.paused,
           err: feedErrors[el.id] || (el.error ? el.error.code : 0), muted: el.muted,
           volume: el.volume, audio: el.audioTracks ? el.audioTracks.length : -1,
           frames: quality ? quality.totalVideoFrames : 0,
-          bytes: "webkitAudioDecodedByteCount" in el ? el.webkitAudioDecodedByteCount : -1}};
+          level: levels[el.id]}};
 }}
 function report() {{
   const s = encodeURIComponent(JSON.stringify(media.map(state)));
+  for (const id in levels) if (typeof levels[id] === "number") levels[id] = 0;
   fetch("/report?page={name}&load={load}&s=" + s, {{cache: "no-store"}}).catch(() => {{}});
 }}
 setInterval(report, 500);
@@ -122,9 +143,10 @@ addEventListener("load", () => requestAnimationFrame(() => requestAnimationFrame
 """
 
 
-def media_page(name, elements, files, loop=False):
+def media_page(name, elements, files, loop=False, listen=True):
     """A page function for PageServer: elements are (id, "video" or "audio", address path, or
-    "mse" for the stream the page feeds itself from the MSE segments in files)."""
+    "mse" for the stream the page feeds itself from the MSE segments in files). With listen, the
+    page takes each element's sound through an analyser on its way out."""
     tags = []
     for element_id, tag, src in elements:
         source = 'data-mse="1"' if src == "mse" else 'src="%s"' % src
@@ -134,6 +156,7 @@ def media_page(name, elements, files, loop=False):
     def page(load):
         return MEDIA_PAGE_TEMPLATE.format(
             name=name, load=load, elements="\n".join(tags), mse_type=MSE_TYPE,
+            listen="true" if listen else "false",
             segments=json.dumps(["/mse/init.mp4"] + mse_segments(files)))
     return page
 
@@ -564,16 +587,28 @@ def resident_kib(pid):
     return 0
 
 
-def proportional_kib(pid):
-    """Proportional set size: the process's own pages and its share of the pages it shares."""
+def _rollup_kib(pid, keys):
+    total = 0
     try:
         with open("/proc/%d/smaps_rollup" % pid) as f:
             for line in f:
-                if line.startswith("Pss:"):
-                    return int(line.split()[1])
+                key, _, value = line.partition(":")
+                if key in keys:
+                    total += int(value.split()[0])
     except OSError:
         pass
-    return 0
+    return total
+
+
+def proportional_kib(pid):
+    """Proportional set size: the process's own pages and its share of the pages it shares with
+    other processes (which moves when those start or end)."""
+    return _rollup_kib(pid, ("Pss",))
+
+
+def private_kib(pid):
+    """Unique set size: the pages only this process uses (what ending it would free)."""
+    return _rollup_kib(pid, ("Private_Clean", "Private_Dirty"))
 
 
 def cpu_seconds(pid):
