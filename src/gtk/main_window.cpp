@@ -124,6 +124,7 @@ MainWindow::~MainWindow() {
   timer1_->SetEnabled(false);
   timer2_->SetEnabled(false);
   if (web_idle_ != 0) g_source_remove(web_idle_);
+  if (about_idle_ != 0) g_source_remove(about_idle_);
   g_signal_handlers_disconnect_by_data(window_, this);
   gtk_widget_destroy(window_);
   g_object_unref(window_);
@@ -327,7 +328,18 @@ void MainWindow::Timer2Timer() {
 }
 
 void MainWindow::ber1Click() {
-  if (about) about->ShowModal(GTK_WINDOW(window_));
+  // The dialog's own loop runs from an idle callback, not inside the item's activation: an item
+  // activated through the accessibility bus is activated inside that bus's message dispatch,
+  // which would stay blocked for the screen reader as long as the dialog is open.
+  if (!about || about_idle_ != 0) return;
+  about_idle_ = g_idle_add(
+      +[](gpointer self) -> gboolean {
+        auto* w = static_cast<MainWindow*>(self);
+        w->about_idle_ = 0;
+        Guarded(w, [&] { w->about->ShowModal(GTK_WINDOW(w->window_)); });
+        return G_SOURCE_REMOVE;
+      },
+      this);
 }
 
 void MainWindow::FormClose() {

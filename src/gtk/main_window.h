@@ -104,6 +104,7 @@ class MainWindow : public TObject {
   GtkWidget* window_ = nullptr;
   GtkWidget* content_ = nullptr;  // the window's column: menu bar, Panel1, the page
   guint web_idle_ = 0;            // the pending creation of the web view
+  guint about_idle_ = 0;          // the pending showing of the About dialog
   std::unique_ptr<WebHost> web_;
   MonotonicTickSource ticks_;
   std::unique_ptr<TTimer> timer1_;

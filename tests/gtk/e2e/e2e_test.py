@@ -123,6 +123,8 @@ def wait_text(accessible, pattern, timeout):
 # ---- the run ----
 
 class Run:
+    """One run of the cases against the program on an X server (no window manager)."""
+
     def __init__(self, program, artifacts):
         self.program = program
         self.artifacts = artifacts
@@ -132,18 +134,21 @@ class Run:
                          ("HOME", "home"), ("XDG_CACHE_HOME", "cache")):
             os.makedirs(os.path.join(self.tmp, sub))
             self.env[var] = os.path.join(self.tmp, sub)
-        self.env.pop("WAYLAND_DISPLAY", None)
-        self.env["GDK_BACKEND"] = "x11"
         self.env["NO_AT_BRIDGE"] = "0"
+        self.set_up_display()
         video = os.path.join(self.tmp, "clip.webm")
         h.make_video(video)
         files = h.make_media(self.tmp)
         self.server = h.PageServer(video, files, {MEDIA_PAGE: h.media_page("media", MEDIA, files)})
-        self.display = h.Display()
         self.process = None
         self.window = None
         self.starts = 0
         self.shots = 0
+
+    def set_up_display(self):
+        self.env.pop("WAYLAND_DISPLAY", None)
+        self.env["GDK_BACKEND"] = "x11"
+        self.display = h.Display()
 
     def log(self, message):
         print("[%6.1f s] %s" % (time.monotonic() - START, message), flush=True)
@@ -173,13 +178,31 @@ class Run:
             self.output.close()
         return code
 
+    # ---- input: the X server's, as a user's mouse and keyboard give it ----
+
+    def press(self, accessible):
+        """Clicks a button, menu or menu item."""
+        click(accessible)
+
+    def choose(self, menu, item):
+        """Opens a menu and clicks one of its items."""
+        click(menu)
+        click(wait_showing(self.app, item, (Atspi.Role.MENU_ITEM,)))
+
+    def enter_text(self, accessible, text):
+        """Replaces a field's text by typing."""
+        h.xdotool("windowfocus", "--sync", self.window)
+        click(accessible)
+        h.xdotool("key", "--clearmodifiers", "ctrl+a")
+        h.xdotool("type", "--delay", "5", text)
+
     def open_address(self, url):
         """Types an address into the address field and presses Enter."""
-        h.xdotool("windowfocus", "--sync", self.window)
-        click(field(self.app, ADDRESS))
-        h.xdotool("key", "--clearmodifiers", "ctrl+a")
-        h.xdotool("type", "--delay", "2", url)
+        self.enter_text(field(self.app, ADDRESS), url)
         h.xdotool("key", "Return")
+
+    def check_page(self, name):
+        page_colour_check(self, name)
 
     def screenshot(self):
         self.shots += 1
@@ -191,11 +214,14 @@ class Run:
     def reports(self, load):
         return [r for r in self.server.log(["/report"]) if r.query.get("load") == str(load)]
 
+    def close_display(self):
+        self.display.close()
+
     def finish(self, failed):
         if self.process is not None and self.process.poll() is None:
             h.stop(self.process)
         self.server.close()
-        self.display.close()
+        self.close_display()
         if failed and self.artifacts:
             os.makedirs(self.artifacts, exist_ok=True)
             for name in os.listdir(self.tmp):
@@ -248,12 +274,8 @@ def case_start(run):
 
 def case_open_address(run):
     """Typing an address and pressing Enter loads it, exactly once."""
-    h.xdotool("windowfocus", "--sync", run.window)
-    click(field(run.app, ADDRESS))
-    h.xdotool("key", "--clearmodifiers", "ctrl+a")
-    h.xdotool("type", "--delay", "5", run.server.url("/index.html"))
     typed = time.monotonic()
-    h.xdotool("key", "Return")
+    run.open_address(run.server.url("/index.html"))
     first = run.server.wait_for(PAGE_PATHS, since=typed, timeout=5.0)
     check(first and first[0].path == "/index.html",
           "Enter in the address field did not load the page within 5 s", run.server.log())
@@ -267,17 +289,15 @@ def case_open_address(run):
 def case_rendered(run):
     """A screenshot shows the page in its colours at known places."""
     check(run.server.wait_for(["/painted"], timeout=5.0), "the page never reported its first paint")
-    page_colour_check(run, "index")
+    run.check_page("index")
     run.log("screenshot: page colours at their places")
 
 
 def case_interval_reloads(run):
     """After setting 00:05 the page comes again every 5 s, at least three times, and each time
     the video starts again from the beginning."""
-    click(field(run.app, INTERVAL))
-    h.xdotool("key", "--clearmodifiers", "ctrl+a")
-    h.xdotool("type", "--delay", "5", "00:05")
-    click(find_accessible(run.app, SET_BUTTON, (Atspi.Role.PUSH_BUTTON,)))
+    run.enter_text(field(run.app, INTERVAL), "00:05")
+    run.press(find_accessible(run.app, SET_BUTTON, (Atspi.Role.PUSH_BUTTON,)))
     clicked = time.monotonic()
     wait_text(field(run.app, CURRENT), "00:05", 2.0)
     countdown = field(run.app, COUNTDOWN)
@@ -419,6 +439,7 @@ def case_follow_link(run):
 def case_web_process_killed(run):
     """The web process killed from outside: the next tick brings the page back."""
     time.sleep(1.0)
+    shown = run.page_requests()[-1].path  # the page it shows (after a followed link: the second)
     victims = h.web_processes(run.process.pid)
     check(victims, "no WebKitWebProcess below the program (pid %d)" % run.process.pid,
           [(p, h.process_name(p)) for p in h.descendants(run.process.pid)])
@@ -429,8 +450,8 @@ def case_web_process_killed(run):
     back = run.server.wait_for(PAGE_PATHS, since=killed, timeout=RELOAD_SECONDS + RELOAD_SLACK)
     check(back, "no page request within %.0f s of the web process's end"
           % (RELOAD_SECONDS + RELOAD_SLACK), run.server.log(since=killed))
-    check(back[0].path == "/second.html", "after the crash the program loaded %s, not the page "
-          "it showed (/second.html)" % back[0].path)
+    check(back[0].path == shown, "after the crash the program loaded %s, not the page it showed "
+          "(%s)" % (back[0].path, shown))
     load = None
     deadline = time.monotonic() + 5.0
     while load is None and time.monotonic() < deadline:
@@ -442,7 +463,7 @@ def case_web_process_killed(run):
           "the page came back but never painted")
     now = h.web_processes(run.process.pid)
     check(now and not set(now) & set(victims), "no new web process after the crash", now)
-    page_colour_check(run, "second")
+    run.check_page(shown.strip("/").removesuffix(".html"))
     run.log("web process back (%s): page requested %.2f s after the kill"
             % (now, back[0].when - killed))
 
@@ -468,8 +489,7 @@ def wait_showing(root, name, roles, timeout=5.0):
 def case_about_dialog(run):
     """"Hilfe" -> "Über..." opens the dialog "Info"; while it is open the page keeps restarting
     and the countdown keeps counting; "OK" closes it."""
-    click(find_accessible(run.app, "Hilfe", (Atspi.Role.MENU,)))
-    click(wait_showing(run.app, "Über...", (Atspi.Role.MENU_ITEM,)))
+    run.choose(find_accessible(run.app, "Hilfe", (Atspi.Role.MENU,)), "Über...")
     opened = time.monotonic()
     dialog = wait_showing(run.app, "Info", (Atspi.Role.DIALOG, Atspi.Role.FRAME))
     countdown = field(run.app, COUNTDOWN)
@@ -483,7 +503,7 @@ def case_about_dialog(run):
         time.sleep(0.1)
     check(text_of(countdown) != first, "the countdown stood still while the About dialog was open")
     check(showing(dialog), "the About dialog closed by itself")
-    click(find_accessible(dialog, "OK", (Atspi.Role.PUSH_BUTTON,)))
+    run.press(find_accessible(dialog, "OK", (Atspi.Role.PUSH_BUTTON,)))
     deadline = time.monotonic() + 3.0
     while showing(dialog) and time.monotonic() < deadline:
         time.sleep(0.1)
@@ -533,10 +553,13 @@ def main():
     args = [a for a in sys.argv[1:] if a != "--keep"]
     program = os.path.abspath(args[0])
     artifacts = os.path.abspath(args[1]) if len(args) > 1 else None
-    run = Run(program, artifacts)
+    return run_cases(Run(program, artifacts), CASES, keep)
+
+
+def run_cases(run, cases, keep):
     failures = []
     try:
-        for case in CASES:
+        for case in cases:
             try:
                 case(run)
                 print("PASS %s" % case.__name__, flush=True)
@@ -544,7 +567,7 @@ def main():
                 failures.append(case.__name__)
                 print("FAIL %s: %s" % (case.__name__, failure), flush=True)
                 if run.process is None or run.process.poll() is not None:
-                    if case is not CASES[-1]:
+                    if case is not cases[-1]:
                         print("the program is not running: the remaining cases are skipped")
                         failures.append("(skipped)")
                     break
@@ -554,8 +577,8 @@ def main():
                 break
     finally:
         run.finish(bool(failures) or keep)
-    print("%d of %d cases failed, %.0f s" % (len(failures), len(CASES), time.monotonic() - START)
-          if failures else "all %d cases passed, %.0f s" % (len(CASES), time.monotonic() - START))
+    print("%d of %d cases failed, %.0f s" % (len(failures), len(cases), time.monotonic() - START)
+          if failures else "all %d cases passed, %.0f s" % (len(cases), time.monotonic() - START))
     return 1 if failures else 0
 
 

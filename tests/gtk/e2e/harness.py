@@ -507,11 +507,15 @@ def window_geometry(window):
 
 
 class Screenshot:
-    """The whole screen, read from `import -window root` as a PPM."""
+    """The whole screen, read from `import -window root` as a PPM, or from a PNG file that
+    another tool took."""
 
-    def __init__(self, save_as=None):
-        data = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"],
-                              capture_output=True, check=True, timeout=30).stdout
+    def __init__(self, save_as=None, png=None):
+        if png is None:
+            command = ["import", "-window", "root", "-depth", "8", "ppm:-"]
+        else:
+            command = ["convert", "png:" + png, "-depth", "8", "ppm:-"]
+        data = subprocess.run(command, capture_output=True, check=True, timeout=30).stdout
         fields, pos = [], 0
         while len(fields) < 4:  # P6, width, height, maximum value; comments are not written
             while data[pos:pos + 1].isspace():
@@ -527,6 +531,20 @@ class Screenshot:
         self.pixels = data[pos + 1:]
         if save_as:
             subprocess.run(["convert", "ppm:-", save_as], input=data, check=False, timeout=30)
+
+    def find(self, colour, step=4, tolerance=10):
+        """Every step-th pixel of every step-th row close to colour: (how many, their bounding
+        box as (left, top, right, bottom) or None)."""
+        count, box = 0, None
+        for y in range(0, self.height, step):
+            row = 3 * y * self.width
+            for x in range(0, self.width, step):
+                o = row + 3 * x
+                if close_to(self.pixels[o:o + 3], colour, tolerance):
+                    count += 1
+                    box = (x, y, x, y) if box is None else \
+                        (min(box[0], x), min(box[1], y), max(box[2], x), max(box[3], y))
+        return count, box
 
     def pixel(self, x, y):
         if not (0 <= x < self.width and 0 <= y < self.height):
