@@ -1,16 +1,11 @@
 # libjpeg: the host's package for native builds; for Windows the static i686 build that
-# scripts/bootstrap made from Debian's source package.
+# scripts/bootstrap made from Debian's source package, in the folder cmake/jpeg_prefix.cmake names
+# (or the one -DREPRISA_JPEG_PREFIX gives).
 add_library(reprisa_jpeg INTERFACE)
 if(WIN32)
   if(NOT REPRISA_JPEG_PREFIX)
-    # Where scripts/bootstrap puts it (it honours REPRISA_CACHE and falls back to /root).
-    if(DEFINED ENV{REPRISA_CACHE})
-      set(REPRISA_JPEG_PREFIX "$ENV{REPRISA_CACHE}/libjpeg-i686")
-    elseif(DEFINED ENV{HOME} AND NOT "$ENV{HOME}" STREQUAL "")
-      set(REPRISA_JPEG_PREFIX "$ENV{HOME}/.cache/reprisa/libjpeg-i686")
-    else()
-      set(REPRISA_JPEG_PREFIX "/root/.cache/reprisa/libjpeg-i686")
-    endif()
+    include(${CMAKE_CURRENT_LIST_DIR}/jpeg_prefix.cmake)
+    set(REPRISA_JPEG_PREFIX "${reprisa_jpeg_cache_prefix}")
   endif()
   if(NOT EXISTS "${REPRISA_JPEG_PREFIX}/lib/libjpeg.a")
     message(FATAL_ERROR "static i686 libjpeg not found in ${REPRISA_JPEG_PREFIX}; run scripts/bootstrap "
