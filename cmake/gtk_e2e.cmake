@@ -1,5 +1,6 @@
-# The Linux build's end-to-end test, which drives reprisa from outside (X input, the accessibility
-# tree, a loopback web server with a video page), and the start-up benchmark's reference program.
+# The Linux build's end-to-end tests, which drive reprisa from outside (X input or, under Wayland,
+# the accessibility tree; a loopback web server with test pages and media of the formats sites
+# serve), and the benchmarks' reference program.
 # Included by the top-level CMakeLists.txt after tests/gtk.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(reprisa_e2e_web REQUIRED IMPORTED_TARGET gtk+-3.0 webkit2gtk-4.1)
