@@ -10,6 +10,20 @@ namespace {
 constexpr guint kWebProcessMemoryLimitMiB = 384;
 }  // namespace
 
+bool HasRenderNode(const std::string& dri_folder) {
+  GDir* dir = g_dir_open(dri_folder.c_str(), 0, nullptr);
+  if (!dir) return false;
+  bool found = false;
+  while (const gchar* name = g_dir_read_name(dir)) {
+    if (g_str_has_prefix(name, "renderD")) {
+      found = true;
+      break;
+    }
+  }
+  g_dir_close(dir);
+  return found;
+}
+
 std::string AddressFromText(const std::string& text) {
   auto first = text.find_first_not_of(" \t\r\n");
   if (first == std::string::npos) return "";
@@ -71,6 +85,12 @@ WebHost::WebHost(const std::string& data_dir, const std::string& cache_dir) {
   webkit_settings_set_enable_media(settings, TRUE);
   // Nothing ever goes back to the page before a reload: it is not kept for a return.
   webkit_settings_set_enable_page_cache(settings, FALSE);
+  // Without a GPU the engine's GL compositing runs in software: about 50 MiB more in the web
+  // process and a second more to the first paint than painting without it, for nothing.
+  if (!HasRenderNode("/dev/dri")) {
+    webkit_settings_set_hardware_acceleration_policy(settings,
+                                                     WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  }
 
   g_signal_connect(view_, "load-changed", G_CALLBACK(&WebHost::OnLoadChanged), this);
   g_signal_connect(view_, "web-process-terminated", G_CALLBACK(&WebHost::OnTerminated), this);
