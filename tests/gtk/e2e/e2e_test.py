@@ -1,6 +1,8 @@
 """The Linux program end to end, from outside as a user drives it: X input with xdotool, the fields
-read through the accessibility tree (AT-SPI), a loopback web server whose page plays a video and
-reports its currentTime twice a second, screenshots of the screen.
+read through the accessibility tree (AT-SPI), a loopback web server whose pages play a video, or
+the media of the formats sites serve (made at the start with ffmpeg), and report their
+currentTime twice a second, screenshots of the screen. e2e_wayland.py runs these cases under
+Wayland.
 
     /usr/bin/python3 e2e_test.py [--keep] PROGRAM [ARTIFACT_FOLDER]
 
