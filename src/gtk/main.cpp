@@ -1,5 +1,6 @@
 // Program entry: no arguments and no environment variables are read by the program itself
-// (GLib finds the user's folders, the C library the user's locale).
+// (GLib finds the user's folders, the C library the user's locale); one is set for the web view's
+// processes (PrepareWebProcessEnvironment).
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 #ifdef GDK_WINDOWING_X11
@@ -18,6 +19,7 @@
 #include "gtk/locale_gtk.h"
 #include "gtk/main_window.h"
 #include "gtk/resources_gtk.h"
+#include "gtk/web_view_gtk.h"
 
 namespace {
 
@@ -63,6 +65,7 @@ void SetWindowIcons() {
 
 int main(int argc, char** argv) {
   using namespace reprisa;
+  PrepareWebProcessEnvironment();
   std::setlocale(LC_ALL, "");
   g_set_prgname("reprisa");  // the window class the desktop file names
   const char* exe = argc > 0 ? argv[0] : "reprisa";
