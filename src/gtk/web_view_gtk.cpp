@@ -7,7 +7,7 @@
 namespace reprisa {
 
 namespace {
-constexpr guint kWebProcessMemoryLimitMiB = 384;
+constexpr guint kWebProcessMemoryLimitMiB = 1024;
 }  // namespace
 
 void PrepareWebProcessEnvironment() { g_setenv("MALLOC_ARENA_MAX", "2", FALSE); }
@@ -61,11 +61,11 @@ WebHost::WebHost(const std::string& data_dir, const std::string& cache_dir) {
   webkit_cookie_manager_set_persistent_storage(
       webkit_website_data_manager_get_cookie_manager(data.get()), cookies.get(),
       WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
-  // One page, reloaded for hours, in a web process that runs all day: the engine's own limit
-  // (a share of the machine's memory, up to gigabytes) would let it grow for hours before it
-  // trims anything. With this limit it drops its caches and collects garbage as soon as it holds
-  // more than a third of it, which a page with video on it does (the process is never ended for
-  // its size: a page that needs more keeps playing).
+  // One page for hours in a web process that runs all day: the engine's own limit is a share of
+  // the machine's memory (up to 3 GiB), so a page whose scripts keep growing would be trimmed only
+  // past 1 GiB. With this limit the web process drops its caches and collects garbage past a
+  // third of it and releases what it can past half of it; it is never ended for its size (a page
+  // that needs more keeps playing). A page with video and audio stays far below (65 MiB).
   WebKitMemoryPressureSettings* pressure = webkit_memory_pressure_settings_new();
   webkit_memory_pressure_settings_set_memory_limit(pressure, kWebProcessMemoryLimitMiB);
   context_.Reset(WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT,
