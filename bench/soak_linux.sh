@@ -35,4 +35,5 @@ start_xvfb 1280x1024x24
 export NO_AT_BRIDGE=0 GDK_BACKEND=x11
 unset WAYLAND_DISPLAY
 dbus-run-session -- /usr/bin/python3 -B "$root/bench/soak_linux.py" \
-  "$program" "$minutes" "$interval" 2> >(grep -v -e '^dbus-daemon' -e WebVTT -e 'GL video sink' -e '^$' -e '^\*\* (WebKit' >&2)
+  "$program" "$minutes" "$interval" \
+  2> >(grep -v -e '^dbus-daemon' -e WebVTT -e 'GL video sink' -e '^$' -e '^\*\* (WebKit' >&2)

@@ -16,7 +16,10 @@ cd "$root"
 source scripts/lib/xvfb.sh
 address=http://reprisa.example/
 which=${1:-both}
-case "$which" in linux|windows|both) ;; *) echo "usage: docs/screenshots.sh [linux|windows]" >&2; exit 2 ;; esac
+case "$which" in
+  linux|windows|both) ;;
+  *) echo "usage: docs/screenshots.sh [linux|windows]" >&2; exit 2 ;;
+esac
 
 scratch=$(mktemp -d)
 server_pid=""
@@ -50,7 +53,10 @@ log.write("port %d\n" % server.server_address[1])
 server.serve_forever()
 PY
 server_pid=$!
-for _ in $(seq 100); do grep -q '^port ' "$scratch/server.log" 2>/dev/null && break; sleep 0.05; done
+for _ in $(seq 100); do
+  grep -q '^port ' "$scratch/server.log" 2>/dev/null && break
+  sleep 0.05
+done
 port=$(sed -n 's/^port //p' "$scratch/server.log")
 [ -n "$port" ] || { echo "screenshots: the loopback server did not start" >&2; exit 1; }
 export http_proxy=http://127.0.0.1:$port HTTP_PROXY=http://127.0.0.1:$port no_proxy= NO_PROXY=
@@ -87,7 +93,8 @@ open_and_shoot() {
     fi
     sleep 0.1
   done
-  [ -n "$painted" ] || echo "screenshots: the page did not paint in $shot's browser area within 30 s" >&2
+  [ -n "$painted" ] ||
+    echo "screenshots: the page did not paint in $shot's browser area within 30 s" >&2
   # Off the field, so that no cursor blinks in the picture.
   xdotool key --window "$window" Tab
   import -window "$window" "$shot"

@@ -396,7 +396,8 @@ def case_media(run):
             time.sleep(0.1)
         first_report = media_reports(run, after)
         check(first_report, "the media page sent no report after reload %d" % after)
-        late = {i: round(s["t"], 2) for i, s in first_report[0].items() if s["t"] >= RESTART_SECONDS}
+        late = {i: round(s["t"], 2) for i, s in first_report[0].items()
+                if s["t"] >= RESTART_SECONDS}
         check(not late, "after reload %d these media did not start again from the beginning: %s"
               % (after, late))
     # The last load plays too (waits until a next tick would come).

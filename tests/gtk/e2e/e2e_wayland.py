@@ -201,8 +201,10 @@ def case_start(run):
     check(width == DESIGN_WIDTH and height >= DESIGN_HEIGHT,
           "the first window is %dx%d, expected %d wide and at least %d high"
           % (width, height, DESIGN_WIDTH, DESIGN_HEIGHT))
-    check(text_of(field(run.app, e.INTERVAL)) == "03:00", "the interval field does not start at 03:00")
-    check(text_of(field(run.app, e.CURRENT)) == "03:00", "the current interval is not 03:00 at start")
+    check(text_of(field(run.app, e.INTERVAL)) == "03:00",
+          "the interval field does not start at 03:00")
+    check(text_of(field(run.app, e.CURRENT)) == "03:00",
+          "the current interval is not 03:00 at start")
     wait_text(field(run.app, e.COUNTDOWN), r"0(3:00|2:5\d)", 3.0)
     check(not run.page_requests(), "a page was requested before an address was opened",
           run.page_requests())
