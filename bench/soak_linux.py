@@ -43,6 +43,31 @@ def sample(pid):
             "cpu": h.cpu_seconds(pid), "web_cpu": sum(h.cpu_seconds(p) for p in web)}
 
 
+def summary(samples, minutes, interval):
+    """The growth from minute 10 on (from the first minute in a shorter run): from that minute to
+    the last, and of the lowest figure of the first and of the last ten minutes, which the
+    collector's saw-tooth (it frees old pages' objects now and then) does not move."""
+    base = FROM_MINUTE if len(samples) > FROM_MINUTE else 1
+    window = samples[base - 1:]
+    span = min(10, max(1, len(window) // 2))
+    first, last = window[0], window[-1]
+
+    def floor(part, key):
+        return min(s[key] for s in part)
+
+    return ("soak %d min, reload every %d s: web process PSS %.1f -> %.1f MiB from minute %d "
+            "(%+.1f; goal < +10), its lowest in the first and the last %d minutes %.1f -> %.1f "
+            "MiB (%+.1f; private pages %+.1f); program RSS %.1f -> %.1f MiB (%+.1f); program "
+            "RSS + web process PSS %.1f MiB at the end"
+            % (minutes, interval, mib(first["web_pss"]), mib(last["web_pss"]), base,
+               mib(last["web_pss"] - first["web_pss"]), span,
+               mib(floor(window[:span], "web_pss")), mib(floor(window[-span:], "web_pss")),
+               mib(floor(window[-span:], "web_pss") - floor(window[:span], "web_pss")),
+               mib(floor(window[-span:], "web_uss") - floor(window[:span], "web_uss")),
+               mib(first["rss"]), mib(last["rss"]), mib(last["rss"] - first["rss"]),
+               mib(last["rss"] + last["web_pss"])))
+
+
 def main():
     if len(sys.argv) != 4:
         print(__doc__, file=sys.stderr)
@@ -125,16 +150,7 @@ def main():
         display.close()
         shutil.rmtree(tmp, ignore_errors=True)
 
-    first = samples[FROM_MINUTE - 1] if len(samples) >= FROM_MINUTE + 1 else samples[0]
-    base_minute = FROM_MINUTE if len(samples) >= FROM_MINUTE + 1 else 1
-    last = samples[-1]
-    print("soak %d min, reload every %d s: web process PSS %.1f -> %.1f MiB from minute %d "
-          "(%+.1f; goal < +10; its private pages %+.1f), program RSS %.1f -> %.1f MiB (%+.1f), "
-          "program total (RSS + web PSS) %.1f MiB at the end"
-          % (minutes, interval, mib(first["web_pss"]), mib(last["web_pss"]), base_minute,
-             mib(last["web_pss"] - first["web_pss"]), mib(last["web_uss"] - first["web_uss"]),
-             mib(first["rss"]), mib(last["rss"]), mib(last["rss"] - first["rss"]),
-             mib(last["rss"] + last["web_pss"])), flush=True)
+    print(summary(samples, minutes, interval), flush=True)
     return 0
 
 
