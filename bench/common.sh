@@ -8,9 +8,11 @@ export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix-tests}
 # shellcheck source=../scripts/lib/xvfb.sh
 source "$root/scripts/lib/xvfb.sh"
 
-# The caption of reprisa's main window carries the version written in project().
-reprisa_caption="Velmora Reprisa $(sed -n 's/^project(reprisa VERSION \([0-9]*\.[0-9]*\).*/\1/p' \
-                                     "$root/CMakeLists.txt")"
+# The caption of reprisa's main window carries the version configured from project() into the
+# build folder (see bench_build).
+reprisa_caption_of() {
+  echo "Velmora Reprisa $(sed -n 's/^REPRISA_VERSION_SHORT=//p' "$1/generated/version.env")"
+}
 
 # Builds the given targets; sets bin to the folder that holds them.
 bench_build() {

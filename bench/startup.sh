@@ -25,6 +25,7 @@ goal=1.25
 bench_build reprisa minimal_window minimal_themed startup_launcher
 bench_screen 1280x1024x24
 reprisa_exe=$(winpath "$bin/reprisa.exe")
+reprisa_caption=$(reprisa_caption_of "$bin")
 themed_exe=$(winpath "$bin/minimal_themed.exe")
 plain_exe=$(winpath "$bin/minimal_window.exe")
 

@@ -38,8 +38,6 @@ void ReloadSchedule::RestartCountdown() {
   lasttimer_ = ticks_.Now();
 }
 
-void ReloadSchedule::NoteReload() { lasttimer_ = ticks_.Now(); }
-
 void ReloadSchedule::Stamp() { lasttimer_ = ticks_.Now(); }
 
 std::wstring ReloadSchedule::CountdownText(std::uint32_t now) const {

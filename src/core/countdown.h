@@ -1,5 +1,5 @@
 // The reload schedule: the reload timer's interval, the tick count of the last (re)start and the
-// countdown derived from them. It touches no control; the main window calls it from its handlers.
+// countdown derived from them. It touches no control; the reload presenter drives it.
 #pragma once
 
 #include <cstdint>
@@ -40,10 +40,8 @@ class ReloadSchedule {
   // Restarts the reload timer, so that the full interval runs from now, and stamps lasttimer.
   void RestartCountdown();
 
-  // A reload is due: stamps lasttimer (the caller then refreshes the page).
-  void NoteReload();
-
-  // Sets lasttimer to now (the start of the first countdown, when the window is created).
+  // Sets lasttimer to now: the start of a countdown (when the window is created, and at every
+  // reload).
   void Stamp();
 
   // The time text of the time left at tick count now.

@@ -46,6 +46,18 @@ std::wstring LastResortText(std::wstring_view description) {
   return text;
 }
 
+std::optional<std::wstring> ReportText(const ExceptionReport& report) {
+  switch (report.route) {
+    case ExceptionRoute::Silent:
+      return std::nullopt;
+    case ExceptionRoute::LastResort:
+      return LastResortText(report.text);
+    case ExceptionRoute::Show:
+      break;
+  }
+  return report.text;
+}
+
 ExceptionReport ClassifyException(std::exception_ptr e) {
   if (!e) e = std::current_exception();
   if (!e) return {ExceptionRoute::Silent, {}};

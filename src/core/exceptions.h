@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/texts.h"
@@ -84,6 +85,10 @@ ExceptionReport ClassifyException(std::exception_ptr e);
 
 // The last-resort text for an exception that is not the program's own.
 std::wstring LastResortText(std::wstring_view description);
+
+// What the user is shown for a report: nothing for a silent abort, the last-resort text for an
+// exception that is not the program's own, the display text otherwise.
+std::optional<std::wstring> ReportText(const ExceptionReport& report);
 
 std::wstring WidenUtf8(std::string_view text);
 std::string NarrowUtf8(std::wstring_view text);

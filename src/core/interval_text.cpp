@@ -1,6 +1,7 @@
 #include "core/interval_text.h"
 
 #include <cstddef>
+#include <iterator>
 
 namespace reprisa {
 
@@ -90,28 +91,19 @@ std::optional<IntervalTime> ParseIntervalTime(std::wstring_view text,
   Marker marker = TakeMarker(scan, locale);
   if (marker != Marker::None) scan.SkipBlanks();
 
-  auto a = scan.ReadNumber();
-  if (!a) return std::nullopt;
-  t.a = *a;
-
-  // B only after a time separator, C only after B, D only after C.
-  scan.SkipBlanks();
-  if (scan.Take(locale.timeSeparator)) {
-    auto b = scan.ReadNumber();
-    if (!b) return std::nullopt;
-    t.b = *b;
-    scan.SkipBlanks();
-    if (scan.Take(locale.timeSeparator)) {
-      auto c = scan.ReadNumber();
-      if (!c) return std::nullopt;
-      t.c = *c;
+  // A; B only after a time separator, C only after B and another, D only after C and a decimal
+  // separator.
+  std::int32_t* const parts[] = {&t.a, &t.b, &t.c, &t.d};
+  const wchar_t separators[] = {locale.timeSeparator, locale.timeSeparator,
+                                locale.decimalSeparator};
+  for (std::size_t i = 0; i < std::size(parts); ++i) {
+    if (i > 0) {
       scan.SkipBlanks();
-      if (scan.Take(locale.decimalSeparator)) {
-        auto d = scan.ReadNumber();
-        if (!d) return std::nullopt;
-        t.d = *d;
-      }
+      if (!scan.Take(separators[i - 1])) break;
     }
+    const auto number = scan.ReadNumber();
+    if (!number) return std::nullopt;
+    *parts[i] = *number;
   }
 
   if (marker == Marker::None) {

@@ -321,74 +321,76 @@ void PlacementEngine::LoadPlacementValues() {
 void PlacementEngine::ReadPlacement(bool load_state, bool load_position) {
   if (!load_state && !load_position) return;
   PlacementWindow& w = *window_;
+  if (load_position) ReadPosition(w);
+  if (load_state && !ReadState(w)) return;
+  w.Repaint();
+}
+
+void PlacementEngine::ReadPosition(PlacementWindow& w) {
   PlacementRecord record = w.GetPlacement();
   // At the first showing the window is not visible yet: the placement is set while it stays
   // hidden.
   if (!w.Visible()) record.show_cmd = kShowHidden;
-  if (load_position) {
-    record.flags =
-        static_cast<std::uint32_t>(ReadInteger(kFlags, static_cast<std::int32_t>(record.flags)));
-    bool found = false;
-    const std::wstring suffix = ScreenSuffixOf(w);
-    std::wstring text = ReadString(kMinMaxPos + suffix, std::wstring());
-    if (text.empty()) text = ReadString(kMinMaxPos, std::wstring());
-    if (!text.empty()) {
-      found = true;
-      const auto v = ReadFourNumbers(text, {0, 0, 0, 0});
-      record.min_position = {v[0], v[1]};
-      record.max_position = {v[2], v[3]};
-    }
-    const Rect bounds = w.Bounds();
-    Rect64 r{record.normal.left, record.normal.top, record.normal.right, record.normal.bottom};
-    text = ReadString(kNormPos + suffix, std::wstring());
-    if (text.empty()) text = ReadString(kNormPos, std::wstring());
-    if (!text.empty()) {
-      found = true;
-      const auto v = ReadFourNumbers(text, {bounds.left, bounds.top, bounds.right, bounds.bottom});
-      r = {v[0], v[1], v[2], v[3]};
-    }
-    const int dpi = w.Dpi();
-    if (ReadInteger(kPixels, dpi) != dpi) found = false;  // not scaled: ignored as a whole
-    if (found) {
-      const PlacementBorderStyle border = w.BorderStyle();
-      if (border != PlacementBorderStyle::bsSizeable &&
-          border != PlacementBorderStyle::bsSizeToolWin) {
-        // A form that cannot be resized keeps its size and takes only the stored place.
-        r.right = r.left + (std::int64_t{bounds.right} - bounds.left);
-        r.bottom = r.top + (std::int64_t{bounds.bottom} - bounds.top);
-      }
-      // A rectangle without width or height is no place to open at: nothing of the position is
-      // applied, and the form shows as on a first run.
-      if (r.right > r.left && r.bottom > r.top) {
-        const PlacementPosition position = w.Position();
-        if (position == PlacementPosition::poScreenCenter ||
-            position == PlacementPosition::poDesktopCenter)
-          w.SetPosition(PlacementPosition::poDesigned);  // it would centre itself after the show
-        record.normal = KeepOnScreen(r, w.Screens());
-        // The maximised position the end of the restore sets anyway goes with this placement.
-        if (std::optional<Point> max = ResetMaximizedPoint()) record.max_position = *max;
-        w.SetPlacement(record);
-      }
-    }
+  record.flags =
+      static_cast<std::uint32_t>(ReadInteger(kFlags, static_cast<std::int32_t>(record.flags)));
+  bool found = false;
+  const std::wstring suffix = ScreenSuffixOf(w);
+  std::wstring text = ReadString(kMinMaxPos + suffix, std::wstring());
+  if (text.empty()) text = ReadString(kMinMaxPos, std::wstring());
+  if (!text.empty()) {
+    found = true;
+    const auto v = ReadFourNumbers(text, {0, 0, 0, 0});
+    record.min_position = {v[0], v[1]};
+    record.max_position = {v[2], v[3]};
   }
-  if (load_state) {
-    const bool main_or_first = w.IsMainForm() || !w.HasMainForm();
-    // Nothing stored and nothing asked for by default: the state the form already has stays, so
-    // that a window started maximised (from a shortcut, say) opens maximised on a first run.
-    std::optional<StoredWindowState> state;
-    const PlacementFormStyle style = w.FormStyle();
-    if (main_or_first &&
-        (style == PlacementFormStyle::fsMDIForm ||
-         (style == PlacementFormStyle::fsNormal && w.Position() == PlacementPosition::poDefault)))
-      state = StoredWindowState::Maximized;
-    if (auto stored = StateFromShowCmd(ReadInteger(kShowCmd, 0))) state = stored;
-    if (state == StoredWindowState::Minimized && main_or_first) {
-      w.MinimizeApplication();  // the application minimises itself when its loop gets there
-      return;
-    }
-    if (state) w.SetWindowState(*state);
+  const Rect bounds = w.Bounds();
+  Rect64 r{record.normal.left, record.normal.top, record.normal.right, record.normal.bottom};
+  text = ReadString(kNormPos + suffix, std::wstring());
+  if (text.empty()) text = ReadString(kNormPos, std::wstring());
+  if (!text.empty()) {
+    found = true;
+    const auto v = ReadFourNumbers(text, {bounds.left, bounds.top, bounds.right, bounds.bottom});
+    r = {v[0], v[1], v[2], v[3]};
   }
-  w.Repaint();
+  const int dpi = w.Dpi();
+  if (ReadInteger(kPixels, dpi) != dpi) found = false;  // not scaled: ignored as a whole
+  if (!found) return;
+  const PlacementBorderStyle border = w.BorderStyle();
+  if (border != PlacementBorderStyle::bsSizeable && border != PlacementBorderStyle::bsSizeToolWin) {
+    // A form that cannot be resized keeps its size and takes only the stored place.
+    r.right = r.left + (std::int64_t{bounds.right} - bounds.left);
+    r.bottom = r.top + (std::int64_t{bounds.bottom} - bounds.top);
+  }
+  // A rectangle without width or height is no place to open at: nothing of the position is
+  // applied, and the form shows as on a first run.
+  if (r.right <= r.left || r.bottom <= r.top) return;
+  const PlacementPosition position = w.Position();
+  if (position == PlacementPosition::poScreenCenter ||
+      position == PlacementPosition::poDesktopCenter)
+    w.SetPosition(PlacementPosition::poDesigned);  // it would centre itself after the show
+  record.normal = KeepOnScreen(r, w.Screens());
+  // The maximised position the end of the restore sets anyway goes with this placement.
+  if (std::optional<Point> max = ResetMaximizedPoint()) record.max_position = *max;
+  w.SetPlacement(record);
+}
+
+bool PlacementEngine::ReadState(PlacementWindow& w) {
+  const bool main_or_first = w.IsMainForm() || !w.HasMainForm();
+  // Nothing stored and nothing asked for by default: the state the form already has stays, so
+  // that a window started maximised (from a shortcut, say) opens maximised on a first run.
+  std::optional<StoredWindowState> state;
+  const PlacementFormStyle style = w.FormStyle();
+  if (main_or_first &&
+      (style == PlacementFormStyle::fsMDIForm ||
+       (style == PlacementFormStyle::fsNormal && w.Position() == PlacementPosition::poDefault)))
+    state = StoredWindowState::Maximized;
+  if (auto stored = StateFromShowCmd(ReadInteger(kShowCmd, 0))) state = stored;
+  if (state == StoredWindowState::Minimized && main_or_first) {
+    w.MinimizeApplication();  // the application minimises itself when its loop gets there
+    return false;
+  }
+  if (state) w.SetWindowState(*state);
+  return true;
 }
 
 std::optional<Point> PlacementEngine::ResetMaximizedPoint() {

@@ -289,6 +289,10 @@ class PlacementEngine {
   void CloseStore() noexcept;
   void WritePlacement(const PlacementRecord& record);
   void ReadPlacement(bool load_state, bool load_position);
+  // The stored position and size, applied when there are any and they fit this screen's dpi.
+  void ReadPosition(PlacementWindow& w);
+  // The stored state, applied; false when the application minimises itself instead.
+  bool ReadState(PlacementWindow& w);
   std::optional<Point> ResetMaximizedPoint();
   void SaveGuarded() noexcept;
 

@@ -4,6 +4,7 @@
 // reads them alike whatever it takes the source's charset to be.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "core/version.h"
@@ -26,6 +27,10 @@ inline constexpr std::wstring_view kHelpMenu = L"Hilfe";
 inline constexpr std::wstring_view kAboutMenu = L"\u00DCber...";
 // The address the address field starts with.
 inline constexpr std::wstring_view kDefaultAddress = L"https://www.youtube.com/";
+// The names screen readers give the address and the current-interval fields, which have no
+// label of their own (the interval and countdown fields take their labels' texts).
+inline constexpr std::wstring_view kAddressName = L"Adresse";
+inline constexpr std::wstring_view kCurrentIntervalName = L"Aktuelles Intervall";
 
 // The About dialog. kCopyright's "XXXX" becomes the current year.
 inline constexpr std::wstring_view kAboutCaption = L"Info";
@@ -77,5 +82,8 @@ inline constexpr std::wstring_view kApplicationWindowFailed =
 inline constexpr std::wstring_view kMenuFailed = L"Das Men\u00FC konnte nicht erzeugt werden";
 inline constexpr std::wstring_view kVisibleWindowModal =
     L"Ein sichtbares Fenster kann nicht modal angezeigt werden";
+
+// The text with its first kYearPlaceholder replaced by the year (the rights line).
+std::wstring InsertYear(std::wstring text, int year);
 
 }  // namespace reprisa::texts

@@ -29,25 +29,25 @@ class AboutDialog : public TObject {
 
   GtkWindow* Window() const noexcept { return GTK_WINDOW(dialog_); }
 
-  GtkWidget* Panel1 = nullptr;
-  GtkWidget* ProgramIcon = nullptr;
-  GtkWidget* ProductName = nullptr;
-  GtkWidget* Copyright = nullptr;
-  GtkWidget* Comments = nullptr;
-  GtkWidget* BitBtn1 = nullptr;
-  GtkWidget* Label1 = nullptr;
-  GtkWidget* Label2 = nullptr;
-  GtkWidget* Label3 = nullptr;
-  GtkWidget* BitBtnXP1 = nullptr;
+  GtkWidget* panel = nullptr;
+  GtkWidget* logo = nullptr;
+  GtkWidget* product_name = nullptr;
+  GtkWidget* copyright = nullptr;
+  GtkWidget* comments = nullptr;
+  GtkWidget* ok_button = nullptr;
+  GtkWidget* quality_label = nullptr;
+  GtkWidget* slogan_label = nullptr;
+  GtkWidget* news_label = nullptr;
+  GtkWidget* web_site_button = nullptr;
 
-  void BitBtnXP1Click();
+  void OnWebSiteButtonClick();
 
  private:
+  void BuildPanel(GtkWidget* client);
+  void BuildOkButton(GtkWidget* client);
+
   GtkWidget* dialog_ = nullptr;
   bool shown_before_ = false;
 };
-
-// The rights line: the first "XXXX" of the text replaced by the year.
-std::wstring InsertYear(std::wstring text, int year);
 
 }  // namespace reprisa

@@ -21,19 +21,8 @@ void ShowErrorDialog(GtkWindow* parent, const std::string& text) {
 
 void InstallErrorDialogHandler(std::function<GtkWindow*()> parent) {
   SetErrorHandler([parent = std::move(parent)](TObject*) {
-    ExceptionReport report = ClassifyException(std::current_exception());
-    std::wstring text;
-    switch (report.route) {
-      case ExceptionRoute::Silent:
-        return;
-      case ExceptionRoute::Show:
-        text = report.text;
-        break;
-      case ExceptionRoute::LastResort:
-        text = LastResortText(report.text);
-        break;
-    }
-    ShowErrorDialog(parent ? parent() : nullptr, NarrowUtf8(text));
+    const auto text = ReportText(ClassifyException(std::current_exception()));
+    if (text) ShowErrorDialog(parent ? parent() : nullptr, NarrowUtf8(*text));
   });
 }
 

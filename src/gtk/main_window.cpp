@@ -1,5 +1,9 @@
 #include "gtk/main_window.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "core/design_layout.h"
 #include "core/exceptions.h"
 #include "core/locale_settings.h"
 #include "core/placement_values.h"
@@ -12,46 +16,59 @@ namespace reprisa {
 
 namespace {
 
-std::string U8(std::wstring_view text) { return NarrowUtf8(text); }
+// The design's rectangles are the natural sizes (pixels at 96 dpi; GTK scales them on a
+// high-resolution screen); the gaps between them become margins and spacings.
+const design::MainWindow& kDesign = design::kMainWindow;
 
-// Sizes of the design (pixels at 96 dpi; GTK scales them on a high-resolution screen).
-constexpr int kClientWidth = 846;
-constexpr int kClientHeight = 554;
-constexpr int kPanel1Height = 65;
-constexpr int kPanel2Width = 174;
+std::string WidgetName(const design::Control& d) { return NarrowUtf8(d.name); }
 
 void SetAccessibleName(GtkWidget* widget, std::wstring_view name) {
   if (AtkObject* acc = gtk_widget_get_accessible(widget)) {
-    atk_object_set_name(acc, U8(name).c_str());
+    atk_object_set_name(acc, NarrowUtf8(name).c_str());
   }
 }
 
-GtkWidget* MakeEdit(const char* name, int width, std::wstring_view text, bool read_only) {
+GtkWidget* MakeEdit(const design::Control& d) {
   GtkWidget* e = gtk_entry_new();
-  gtk_widget_set_name(e, name);
-  gtk_widget_set_size_request(e, width, 21);
+  gtk_widget_set_name(e, WidgetName(d).c_str());
+  gtk_widget_set_size_request(e, d.width, d.height);
   gtk_entry_set_width_chars(GTK_ENTRY(e), 1);  // the design width, not a width of characters
-  gtk_entry_set_text(GTK_ENTRY(e), U8(text).c_str());
+  gtk_entry_set_text(GTK_ENTRY(e), NarrowUtf8(d.text).c_str());
   gtk_widget_set_valign(e, GTK_ALIGN_CENTER);
   // Enter in any of the window's fields clicks the default button ("Zur Website...").
   gtk_entry_set_activates_default(GTK_ENTRY(e), TRUE);
-  if (read_only) {
+  if (d.read_only) {
     gtk_editable_set_editable(GTK_EDITABLE(e), FALSE);
     gtk_style_context_add_class(gtk_widget_get_style_context(e), "read-only-field");
   }
   return e;
 }
 
-GtkWidget* MakeLabel(const char* name, std::wstring_view text) {
-  GtkWidget* l = gtk_label_new(U8(text).c_str());
-  gtk_widget_set_name(l, name);
+// A label as wide as the room up to the control after it.
+GtkWidget* MakeLabel(const design::Control& d, int room) {
+  GtkWidget* l = gtk_label_new(NarrowUtf8(d.text).c_str());
+  gtk_widget_set_name(l, WidgetName(d).c_str());
   gtk_label_set_xalign(GTK_LABEL(l), 0.0f);
+  gtk_widget_set_size_request(l, room, -1);
   return l;
 }
 
-void SetFocusChain(GtkWidget* container, std::initializer_list<GtkWidget*> widgets) {
+GtkWidget* MakeButton(const design::Control& d) {
+  return GlyphButton(WidgetName(d).c_str(), d.width, d.height, d.text, StockGlyph(d.kind));
+}
+
+// The focus chain of a container, in the design's tab order.
+struct Focusable {
+  GtkWidget* widget;
+  int tab_order;
+};
+
+void SetFocusChain(GtkWidget* container, std::vector<Focusable> widgets) {
+  std::stable_sort(widgets.begin(), widgets.end(), [](const Focusable& a, const Focusable& b) {
+    return a.tab_order < b.tab_order;
+  });
   GList* chain = nullptr;
-  for (GtkWidget* w : widgets) chain = g_list_append(chain, w);
+  for (const Focusable& f : widgets) chain = g_list_append(chain, f.widget);
   // Deprecated in favour of overriding focus(), but still honoured by GTK 3 and far simpler.
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
   gtk_container_set_focus_chain(GTK_CONTAINER(container), chain);
@@ -68,7 +85,7 @@ void OnSignal(GtkWidget*, gpointer self) {
 }  // namespace
 
 AppFolders UserAppFolders(const std::string& executable_path) {
-  std::string name = U8(ExecutableBaseName(WidenUtf8(executable_path)));
+  std::string name = NarrowUtf8(ExecutableBaseName(WidenUtf8(executable_path)));
   if (name.empty()) name = "reprisa";
   AppFolders folders;
   GString0 config_dir(g_build_filename(g_get_user_config_dir(), "reprisa", nullptr));
@@ -86,15 +103,15 @@ std::wstring EntryText(GtkWidget* entry) {
 }
 
 void SetEntryText(GtkWidget* entry, std::wstring_view text) {
-  gtk_entry_set_text(GTK_ENTRY(entry), U8(text).c_str());
+  gtk_entry_set_text(GTK_ENTRY(entry), NarrowUtf8(text).c_str());
 }
 
 MainWindow::MainWindow(const AppFolders& folders) : folders_(folders) {
   InstallProgramStyle();
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   g_object_ref_sink(window_);
-  gtk_widget_set_name(window_, "MainForm");
-  gtk_window_set_title(GTK_WINDOW(window_), U8(texts::kMainCaption).c_str());
+  gtk_widget_set_name(window_, NarrowUtf8(kDesign.name).c_str());
+  gtk_window_set_title(GTK_WINDOW(window_), NarrowUtf8(texts::kMainCaption).c_str());
   gtk_window_set_role(GTK_WINDOW(window_), "TMainForm");
   // Ours runs before the menu bar's own key handler, which is connected when it is added.
   g_signal_connect(window_, "key-press-event", G_CALLBACK(&MainWindow::OnKeyPress), this);
@@ -102,27 +119,33 @@ MainWindow::MainWindow(const AppFolders& folders) : folders_(folders) {
   // Destroyed from outside (another client destroyed the X window): closed like a close request.
   g_signal_connect(window_, "destroy-event", G_CALLBACK(&MainWindow::OnDestroyedOutside), this);
 
-  BuildControls();
+  content_ = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  gtk_container_add(GTK_CONTAINER(window_), content_);
+  BuildMenu(content_);
+  BuildTopPanel(content_);  // the page joins below it when it is made (see Web())
+  ConnectHandlers();
+  gtk_widget_show_all(content_);
+  // The client area of the design below the menu bar.
+  int menu_height = 0;
+  gtk_widget_get_preferred_height(main_menu, nullptr, &menu_height);
+  gtk_window_set_default_size(GTK_WINDOW(window_), kDesign.client_width,
+                              kDesign.client_height + menu_height);
+  gtk_widget_grab_focus(address_edit);
+
   placement_ = std::make_unique<GtkFormPlacement>(GTK_WINDOW(window_), folders_.placement_file,
                                                   L"reprisa");
-
-  timer1_ = NewGTimer();
-  timer2_ = NewGTimer();
-  schedule_ = std::make_unique<ReloadSchedule>(*timer1_, ticks_, CurrentLocaleSettings());
-  timer1_->SetInterval(180000);
-  timer1_->SetOnTimer([this] { Timer1Timer(); });
-  timer2_->SetInterval(1000);
-  timer2_->SetOnTimer([this] { Timer2Timer(); });
-  FormCreate();
+  ReloadView& view = *this;
+  presenter_ = std::make_unique<ReloadPresenter>(view, std::make_unique<GTimeoutBackend>(),
+                                                 std::make_unique<GTimeoutBackend>(), ticks_,
+                                                 CurrentLocaleSettings());
 }
 
 MainWindow::~MainWindow() {
   // Saves only when nothing was saved since the last restore (destroyed without a close).
   placement_->HandleFormDestroy(this);
   placement_.reset();
-  // The timers go first: no tick may reach a half-destroyed window.
-  timer1_->SetEnabled(false);
-  timer2_->SetEnabled(false);
+  // The presenter stops its timers: no tick may reach a half-destroyed window.
+  presenter_.reset();
   if (web_idle_ != 0) g_source_remove(web_idle_);
   if (about_idle_ != 0) g_source_remove(about_idle_);
   g_signal_handlers_disconnect_by_data(window_, this);
@@ -130,99 +153,120 @@ MainWindow::~MainWindow() {
   g_object_unref(window_);
 }
 
-void MainWindow::BuildControls() {
-  GtkWidget* content = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-  gtk_container_add(GTK_CONTAINER(window_), content);
+void MainWindow::BuildMenu(GtkWidget* content) {
+  main_menu = gtk_menu_bar_new();
+  gtk_widget_set_name(main_menu, "MainMenu1");
+  help_menu = gtk_menu_item_new_with_label(NarrowUtf8(texts::kHelpMenu).c_str());
+  gtk_widget_set_name(help_menu, "Hilfe1");
+  GtkWidget* submenu = gtk_menu_new();
+  about_item = gtk_menu_item_new_with_label(NarrowUtf8(texts::kAboutMenu).c_str());
+  gtk_widget_set_name(about_item, "ber1");
+  gtk_menu_shell_append(GTK_MENU_SHELL(submenu), about_item);
+  gtk_menu_item_set_submenu(GTK_MENU_ITEM(help_menu), submenu);
+  gtk_menu_shell_append(GTK_MENU_SHELL(main_menu), help_menu);
+  gtk_box_pack_start(GTK_BOX(content), main_menu, FALSE, FALSE, 0);
+}
 
-  MainMenu1 = gtk_menu_bar_new();
-  gtk_widget_set_name(MainMenu1, "MainMenu1");
-  Hilfe1 = gtk_menu_item_new_with_label(U8(texts::kHelpMenu).c_str());
-  gtk_widget_set_name(Hilfe1, "Hilfe1");
-  GtkWidget* help_menu = gtk_menu_new();
-  ber1 = gtk_menu_item_new_with_label(U8(texts::kAboutMenu).c_str());
-  gtk_widget_set_name(ber1, "ber1");
-  gtk_menu_shell_append(GTK_MENU_SHELL(help_menu), ber1);
-  gtk_menu_item_set_submenu(GTK_MENU_ITEM(Hilfe1), help_menu);
-  gtk_menu_shell_append(GTK_MENU_SHELL(MainMenu1), Hilfe1);
-  gtk_box_pack_start(GTK_BOX(content), MainMenu1, FALSE, FALSE, 0);
+// The top panel: the address row (the field widens with the window) and the interval row, with
+// the button panel as their right-hand column.
+void MainWindow::BuildTopPanel(GtkWidget* content) {
+  top_panel = gtk_grid_new();
+  gtk_widget_set_name(top_panel, WidgetName(kDesign.top_panel).c_str());
+  gtk_widget_set_size_request(top_panel, -1, kDesign.top_panel.height);
+  gtk_box_pack_start(GTK_BOX(content), top_panel, FALSE, FALSE, 0);
 
-  // Panel1: the address row (the field widens with the window, the button stays at the right)
-  // and the interval row; Panel2 is the right-hand column of the two buttons.
-  Panel1 = gtk_grid_new();
-  gtk_widget_set_name(Panel1, "Panel1");
-  gtk_widget_set_size_request(Panel1, -1, kPanel1Height);
-  gtk_box_pack_start(GTK_BOX(content), Panel1, FALSE, FALSE, 0);
+  const design::Control& address = kDesign.address_edit;
+  address_edit = MakeEdit(address);
+  gtk_widget_set_size_request(address_edit, 100, address.height);  // narrower with the window
+  gtk_widget_set_hexpand(address_edit, TRUE);
+  gtk_widget_set_margin_start(address_edit, address.left);
+  gtk_widget_set_margin_end(address_edit, kDesign.button_panel.left - address.right());
+  gtk_widget_set_margin_top(address_edit, address.top);
+  gtk_widget_set_valign(address_edit, GTK_ALIGN_START);
+  gtk_grid_attach(GTK_GRID(top_panel), address_edit, 0, 0, 1, 1);
 
-  urled = MakeEdit("urled", 100, texts::kDefaultAddress, false);
-  gtk_widget_set_hexpand(urled, TRUE);
-  gtk_widget_set_margin_start(urled, 8);
-  gtk_widget_set_margin_end(urled, 6);
-  gtk_widget_set_margin_top(urled, 8);
-  gtk_widget_set_valign(urled, GTK_ALIGN_START);
-  gtk_grid_attach(GTK_GRID(Panel1), urled, 0, 0, 1, 1);
-
-  GtkWidget* row2 = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
-  gtk_widget_set_name(row2, "IntervalRow");
-  gtk_widget_set_margin_start(row2, 8);
-  gtk_widget_set_margin_top(row2, 4);
-  Label1 = MakeLabel("Label1", texts::kIntervalLabel);
-  gtk_widget_set_size_request(Label1, 226 - 8 - 6, -1);
-  Edit1 = MakeEdit("Edit1", 71, texts::kInitialInterval, false);
-  BitBtn2 = GlyphButton("BitBtn2", 122, 25, texts::kApplyInterval, Glyph::Retry);
-  Edit2 = MakeEdit("Edit2", 71, texts::kInitialInterval, true);
-  Label2 = MakeLabel("Label2", texts::kCountdownLabel);
-  gtk_widget_set_size_request(Label2, 571 - 508 - 6, -1);
-  Edit3 = MakeEdit("Edit3", 71, texts::kInitialInterval, true);
-  for (GtkWidget* w : {Label1, Edit1, BitBtn2, Edit2, Label2, Edit3}) {
-    gtk_box_pack_start(GTK_BOX(row2), w, FALSE, FALSE, 0);
-  }
-  gtk_grid_attach(GTK_GRID(Panel1), row2, 0, 1, 1, 1);
-
-  // Panel2: the right-hand column, 174 wide, whose buttons stay at the window's right edge.
-  Panel2 = gtk_box_new(GTK_ORIENTATION_VERTICAL, 34 - 3 - 25);
-  gtk_widget_set_name(Panel2, "Panel2");
-  gtk_widget_set_margin_start(Panel2, 8);
-  gtk_widget_set_margin_end(Panel2, kPanel2Width - 8 - 153);
-  gtk_widget_set_margin_top(Panel2, 3);
-  gtk_widget_set_valign(Panel2, GTK_ALIGN_START);
-  GotoWebsiteBtn = GlyphButton("GotoWebsiteBtn", 153, 25, texts::kGotoWebsite, Glyph::Ok);
-  BitBtn3 = GlyphButton("BitBtn3", 153, 25, texts::kRestartCountdown, Glyph::Cancel);
-  gtk_box_pack_start(GTK_BOX(Panel2), GotoWebsiteBtn, FALSE, FALSE, 0);
-  gtk_box_pack_start(GTK_BOX(Panel2), BitBtn3, FALSE, FALSE, 0);
-  gtk_grid_attach(GTK_GRID(Panel1), Panel2, 1, 0, 1, 2);
-
-  content_ = content;  // the page joins below Panel1 when it is made (see Web())
+  GtkWidget* interval_row = BuildIntervalRow();
+  gtk_grid_attach(GTK_GRID(top_panel), interval_row, 0, 1, 1, 1);
+  BuildButtonPanel();
+  gtk_grid_attach(GTK_GRID(top_panel), button_panel, 1, 0, 1, 2);
 
   // "Zur Website..." is the default button: Enter in a field clicks it.
-  gtk_widget_set_can_default(GotoWebsiteBtn, TRUE);
-  gtk_window_set_default(GTK_WINDOW(window_), GotoWebsiteBtn);
+  gtk_widget_set_can_default(open_address_button, TRUE);
+  gtk_window_set_default(GTK_WINDOW(window_), open_address_button);
 
-  // Tab order: the address, the two right-hand buttons, the interval row, then the page.
-  SetFocusChain(Panel1, {urled, Panel2, row2});
-  SetFocusChain(Panel2, {GotoWebsiteBtn, BitBtn3});
-  SetFocusChain(row2, {Edit1, BitBtn2, Edit2, Edit3});
-  SetFocusChain(content, {Panel1});
+  // The interval row takes the tab order of its first field.
+  SetFocusChain(top_panel, {{address_edit, address.tab_order},
+                            {button_panel, kDesign.button_panel.tab_order},
+                            {interval_row, kDesign.interval_edit.tab_order}});
+  SetFocusChain(content, {{top_panel, kDesign.top_panel.tab_order}});
 
   // Names for screen readers and automation.
-  SetAccessibleName(urled, L"Adresse");
-  SetAccessibleName(Edit1, texts::kIntervalLabel);
-  SetAccessibleName(Edit2, L"Aktuelles Intervall");
-  SetAccessibleName(Edit3, texts::kCountdownLabel);
-  gtk_label_set_mnemonic_widget(GTK_LABEL(Label1), Edit1);
-  gtk_label_set_mnemonic_widget(GTK_LABEL(Label2), Edit3);
+  SetAccessibleName(address_edit, texts::kAddressName);
+  SetAccessibleName(interval_edit, texts::kIntervalLabel);
+  SetAccessibleName(current_interval_edit, texts::kCurrentIntervalName);
+  SetAccessibleName(countdown_edit, texts::kCountdownLabel);
+  gtk_label_set_mnemonic_widget(GTK_LABEL(interval_label), interval_edit);
+  gtk_label_set_mnemonic_widget(GTK_LABEL(countdown_label), countdown_edit);
+}
 
-  g_signal_connect(GotoWebsiteBtn, "clicked", G_CALLBACK(&OnSignal<&MainWindow::GotoWebsiteBtnClick>),
+// The interval row: its controls one beside the other, as far apart as in the design, the
+// fields centred on the row's height.
+GtkWidget* MainWindow::BuildIntervalRow() {
+  const design::Control& field = kDesign.interval_edit;
+  const design::Control& button = kDesign.apply_interval_button;
+  const int spacing = button.left - field.right();
+  GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, spacing);
+  gtk_widget_set_name(row, "IntervalRow");
+  gtk_widget_set_margin_start(row, kDesign.interval_label.left);
+  const int row_top = field.top - (button.height - field.height) / 2;
+  gtk_widget_set_margin_top(row, row_top - kDesign.address_edit.bottom());
+
+  interval_label =
+      MakeLabel(kDesign.interval_label, field.left - kDesign.interval_label.left - spacing);
+  interval_edit = MakeEdit(field);
+  apply_interval_button = MakeButton(button);
+  current_interval_edit = MakeEdit(kDesign.current_interval_edit);
+  countdown_label = MakeLabel(kDesign.countdown_label,
+                              kDesign.countdown_edit.left - kDesign.countdown_label.left - spacing);
+  countdown_edit = MakeEdit(kDesign.countdown_edit);
+  for (GtkWidget* w : {interval_label, interval_edit, apply_interval_button,
+                       current_interval_edit, countdown_label, countdown_edit}) {
+    gtk_box_pack_start(GTK_BOX(row), w, FALSE, FALSE, 0);
+  }
+  SetFocusChain(row, {{interval_edit, field.tab_order},
+                      {apply_interval_button, button.tab_order},
+                      {current_interval_edit, kDesign.current_interval_edit.tab_order},
+                      {countdown_edit, kDesign.countdown_edit.tab_order}});
+  return row;
+}
+
+// The button panel: the right-hand column, whose buttons stay at the window's right edge.
+void MainWindow::BuildButtonPanel() {
+  const design::Control& open = kDesign.open_address_button;
+  const design::Control& restart = kDesign.restart_countdown_button;
+  button_panel = gtk_box_new(GTK_ORIENTATION_VERTICAL, restart.top - open.bottom());
+  gtk_widget_set_name(button_panel, WidgetName(kDesign.button_panel).c_str());
+  gtk_widget_set_margin_start(button_panel, open.left);
+  gtk_widget_set_margin_end(button_panel, kDesign.button_panel.width - open.right());
+  gtk_widget_set_margin_top(button_panel, open.top);
+  gtk_widget_set_valign(button_panel, GTK_ALIGN_START);
+  open_address_button = MakeButton(open);
+  restart_countdown_button = MakeButton(restart);
+  gtk_box_pack_start(GTK_BOX(button_panel), open_address_button, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(button_panel), restart_countdown_button, FALSE, FALSE, 0);
+  SetFocusChain(button_panel, {{open_address_button, open.tab_order},
+                               {restart_countdown_button, restart.tab_order}});
+}
+
+void MainWindow::ConnectHandlers() {
+  g_signal_connect(open_address_button, "clicked",
+                   G_CALLBACK(&OnSignal<&MainWindow::OnOpenAddressClick>), this);
+  g_signal_connect(apply_interval_button, "clicked",
+                   G_CALLBACK(&OnSignal<&MainWindow::OnApplyIntervalClick>), this);
+  g_signal_connect(restart_countdown_button, "clicked",
+                   G_CALLBACK(&OnSignal<&MainWindow::OnRestartCountdownClick>), this);
+  g_signal_connect(about_item, "activate", G_CALLBACK(&OnSignal<&MainWindow::OnAboutItemClick>),
                    this);
-  g_signal_connect(BitBtn2, "clicked", G_CALLBACK(&OnSignal<&MainWindow::BitBtn2Click>), this);
-  g_signal_connect(BitBtn3, "clicked", G_CALLBACK(&OnSignal<&MainWindow::BitBtn3Click>), this);
-  g_signal_connect(ber1, "activate", G_CALLBACK(&OnSignal<&MainWindow::ber1Click>), this);
-
-  gtk_widget_show_all(content);
-  // The client area of the design below the menu bar.
-  int menu_height = 0;
-  gtk_widget_get_preferred_height(MainMenu1, nullptr, &menu_height);
-  gtk_window_set_default_size(GTK_WINDOW(window_), kClientWidth, kClientHeight + menu_height);
-  gtk_widget_grab_focus(urled);
 }
 
 void MainWindow::Show() {
@@ -241,18 +285,19 @@ void MainWindow::Show() {
   gtk_widget_show(window_);
   adapter.SetPosition(PlacementPosition::poDesigned);
   gtk_window_set_position(GTK_WINDOW(window_), GTK_WIN_POS_NONE);
-  gtk_widget_grab_focus(urled);
+  gtk_widget_grab_focus(address_edit);
 }
 
 WebHost& MainWindow::Web() {
   if (!web_) {
     web_ = std::make_unique<WebHost>(folders_.data_dir, folders_.cache_dir);
-    WebBrowser1 = web_->Widget();
-    gtk_widget_set_hexpand(WebBrowser1, TRUE);
-    gtk_widget_set_vexpand(WebBrowser1, TRUE);
-    gtk_box_pack_start(GTK_BOX(content_), WebBrowser1, TRUE, TRUE, 0);
-    gtk_widget_show(WebBrowser1);
-    SetFocusChain(content_, {Panel1, WebBrowser1});
+    browser = web_->Widget();
+    gtk_widget_set_hexpand(browser, TRUE);
+    gtk_widget_set_vexpand(browser, TRUE);
+    gtk_box_pack_start(GTK_BOX(content_), browser, TRUE, TRUE, 0);
+    gtk_widget_show(browser);
+    SetFocusChain(content_, {{top_panel, kDesign.top_panel.tab_order},
+                             {browser, kDesign.browser.tab_order}});
   }
   return *web_;
 }
@@ -278,56 +323,14 @@ gboolean MainWindow::OnFirstDraw(GtkWidget*, cairo_t*, gpointer self) {
 
 void MainWindow::DiscardPlacement() { placement_->SetActive(false); }
 
-void MainWindow::AlignCountdownTick() {
-  timer2_->DelayNextTick(schedule_->NextDisplayTickDelay());
-}
+void MainWindow::OnOpenAddressClick() { presenter_->OpenAddress(EntryText(address_edit)); }
 
-void MainWindow::FormCreate() {
-  schedule_->Stamp();
-  AlignCountdownTick();
-}
-
-void MainWindow::GotoWebsiteBtnClick() {
-  // The countdown keeps its phase: opening an address is no restart.
-  Web().Navigate(gtk_entry_get_text(GTK_ENTRY(urled)));
-}
-
-void MainWindow::BitBtn2Click() {
-  try {
-    SetEntryText(Edit2, schedule_->ApplyIntervalText(EntryText(Edit1)));
-    AlignCountdownTick();
-  } catch (...) {
-    // An invalid interval text changes nothing and shows nothing.
-  }
-}
+void MainWindow::OnApplyIntervalClick() { presenter_->ApplyInterval(EntryText(interval_edit)); }
 
 // Also the Escape key's way.
-void MainWindow::BitBtn3Click() {
-  schedule_->RestartCountdown();
-  AlignCountdownTick();
-}
+void MainWindow::OnRestartCountdownClick() { presenter_->RestartCountdown(); }
 
-void MainWindow::Timer1Timer() {
-  try {
-    schedule_->NoteReload();
-    AlignCountdownTick();
-  } catch (...) {
-    // A refused timer stops the countdown display; the reload itself still happens.
-  }
-  try {
-    Web().Refresh();
-  } catch (...) {
-    // Whatever the browser reports on a reload is not the user's concern; the next comes later.
-  }
-}
-
-void MainWindow::Timer2Timer() {
-  std::wstring text = schedule_->CountdownText();
-  if (text != EntryText(Edit3)) SetEntryText(Edit3, text);
-  AlignCountdownTick();
-}
-
-void MainWindow::ber1Click() {
+void MainWindow::OnAboutItemClick() {
   // The dialog's own loop runs from an idle callback, not inside the item's activation: an item
   // activated through the accessibility bus is activated inside that bus's message dispatch,
   // which would stay blocked for the screen reader as long as the dialog is open.
@@ -342,6 +345,16 @@ void MainWindow::ber1Click() {
       this);
 }
 
+void MainWindow::ShowInterval(const std::wstring& text) {
+  SetEntryText(current_interval_edit, text);
+}
+
+void MainWindow::ShowCountdown(const std::wstring& text) { SetEntryText(countdown_edit, text); }
+
+void MainWindow::OpenAddress(const std::wstring& address) { Web().Navigate(NarrowUtf8(address)); }
+
+void MainWindow::Reload() { Web().Refresh(); }
+
 void MainWindow::FormClose() {
   if (closed_) return;
   closed_ = true;
@@ -352,8 +365,8 @@ void MainWindow::FormClose() {
 }
 
 bool MainWindow::InsidePage(GtkWidget* widget) const {
-  return widget && WebBrowser1 &&
-         (widget == WebBrowser1 || gtk_widget_is_ancestor(widget, WebBrowser1));
+  return widget && browser &&
+         (widget == browser || gtk_widget_is_ancestor(widget, browser));
 }
 
 gboolean MainWindow::OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self) {
@@ -366,7 +379,7 @@ gboolean MainWindow::OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer 
     }
     if (event->keyval == GDK_KEY_Escape) {
       // Escape anywhere outside the page clicks "Stopuhr auf 0".
-      gtk_button_clicked(GTK_BUTTON(window->BitBtn3));
+      gtk_button_clicked(GTK_BUTTON(window->restart_countdown_button));
       return TRUE;
     }
     return FALSE;

@@ -1,5 +1,5 @@
 // The main window: the address, the interval and the countdown above the embedded browser,
-// the reload and countdown timers, and the "Hilfe" menu.
+// and the "Hilfe" menu.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -8,9 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "core/countdown.h"
 #include "core/error_handler.h"
-#include "core/timer.h"
+#include "core/reload_presenter.h"
 #include "gtk/placement_gtk.h"
 #include "gtk/timer_gtk.h"
 #include "gtk/web_view_gtk.h"
@@ -30,7 +29,9 @@ struct AppFolders {
 // The user's folders, from GLib's XDG lookups, for an executable of the given path.
 AppFolders UserAppFolders(const std::string& executable_path);
 
-class MainWindow : public TObject {
+// The main window's GTK wiring: controls, layout, keys and events; its rules are the reload
+// presenter's.
+class MainWindow : public TObject, private ReloadView {
  public:
   // Builds the window and its controls, hidden; the timers run from here on.
   explicit MainWindow(const AppFolders& folders);
@@ -53,37 +54,35 @@ class MainWindow : public TObject {
   GtkWindow* Window() const noexcept { return GTK_WINDOW(window_); }
   // The browser; made after the window's first paint, or here when asked for before.
   WebHost& Web();
-  ReloadSchedule& Schedule() noexcept { return *schedule_; }
-  TTimer& Timer1() noexcept { return *timer1_; }
-  TTimer& Timer2() noexcept { return *timer2_; }
+  ReloadPresenter& Presenter() noexcept { return *presenter_; }
+  ReloadSchedule& Schedule() noexcept { return presenter_->Schedule(); }
+  TTimer& ReloadTimer() noexcept { return presenter_->ReloadTimer(); }
+  TTimer& DisplayTimer() noexcept { return presenter_->DisplayTimer(); }
   const AppFolders& Folders() const noexcept { return folders_; }
   GtkFormPlacement& Placement() noexcept { return *placement_; }
 
   // The controls (owned by the window).
-  GtkWidget* MainMenu1 = nullptr;
-  GtkWidget* Hilfe1 = nullptr;
-  GtkWidget* ber1 = nullptr;
-  GtkWidget* Panel1 = nullptr;
-  GtkWidget* Panel2 = nullptr;
-  GtkWidget* urled = nullptr;
-  GtkWidget* GotoWebsiteBtn = nullptr;
-  GtkWidget* Label1 = nullptr;
-  GtkWidget* Edit1 = nullptr;
-  GtkWidget* BitBtn2 = nullptr;
-  GtkWidget* Edit2 = nullptr;
-  GtkWidget* Label2 = nullptr;
-  GtkWidget* Edit3 = nullptr;
-  GtkWidget* BitBtn3 = nullptr;
-  GtkWidget* WebBrowser1 = nullptr;  // the web view, once made (see Web())
+  GtkWidget* main_menu = nullptr;
+  GtkWidget* help_menu = nullptr;
+  GtkWidget* about_item = nullptr;
+  GtkWidget* top_panel = nullptr;
+  GtkWidget* button_panel = nullptr;
+  GtkWidget* address_edit = nullptr;
+  GtkWidget* open_address_button = nullptr;
+  GtkWidget* interval_label = nullptr;
+  GtkWidget* interval_edit = nullptr;
+  GtkWidget* apply_interval_button = nullptr;
+  GtkWidget* current_interval_edit = nullptr;
+  GtkWidget* countdown_label = nullptr;
+  GtkWidget* countdown_edit = nullptr;
+  GtkWidget* restart_countdown_button = nullptr;
+  GtkWidget* browser = nullptr;  // the web view, once made (see Web())
 
   // The handlers (each runs inside a guard at its GTK callback).
-  void FormCreate();
-  void GotoWebsiteBtnClick();
-  void BitBtn2Click();
-  void BitBtn3Click();
-  void Timer1Timer();
-  void Timer2Timer();
-  void ber1Click();
+  void OnOpenAddressClick();
+  void OnApplyIntervalClick();
+  void OnRestartCountdownClick();
+  void OnAboutItemClick();
   // The close request: saves the placement, hides the window and calls on_closed.
   void FormClose();
 
@@ -91,10 +90,18 @@ class MainWindow : public TObject {
   bool InsidePage(GtkWidget* widget) const;
 
  private:
-  void BuildControls();
-  // The countdown display ticks half-way between the countdown's second boundaries, so that
-  // every second is shown once (a free-running tick could skip or repeat one).
-  void AlignCountdownTick();
+  void BuildMenu(GtkWidget* content);
+  void BuildTopPanel(GtkWidget* content);
+  GtkWidget* BuildIntervalRow();
+  void BuildButtonPanel();
+  void ConnectHandlers();
+
+  // ReloadView
+  void ShowInterval(const std::wstring& text) override;
+  void ShowCountdown(const std::wstring& text) override;
+  void OpenAddress(const std::wstring& address) override;
+  void Reload() override;
+
   static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
   static gboolean OnDelete(GtkWidget* widget, GdkEvent* event, gpointer self);
   static gboolean OnFirstDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
@@ -102,14 +109,12 @@ class MainWindow : public TObject {
 
   AppFolders folders_;
   GtkWidget* window_ = nullptr;
-  GtkWidget* content_ = nullptr;  // the window's column: menu bar, Panel1, the page
+  GtkWidget* content_ = nullptr;  // the window's column: menu bar, top panel, the page
   guint web_idle_ = 0;            // the pending creation of the web view
   guint about_idle_ = 0;          // the pending showing of the About dialog
   std::unique_ptr<WebHost> web_;
   MonotonicTickSource ticks_;
-  std::unique_ptr<TTimer> timer1_;
-  std::unique_ptr<TTimer> timer2_;
-  std::unique_ptr<ReloadSchedule> schedule_;
+  std::unique_ptr<ReloadPresenter> presenter_;
   std::unique_ptr<GtkFormPlacement> placement_;
   bool closed_ = false;
 };

@@ -4,10 +4,10 @@
 #include <gdk/gdkx.h>
 #endif
 
-#include <algorithm>
 #include <cmath>
 
 #include "core/exceptions.h"
+#include "core/layout.h"
 
 namespace reprisa {
 
@@ -23,6 +23,18 @@ Rect CurrentRect(GtkWindow* window) {
   gtk_window_get_size(window, &w, &h);
   return {x, y, x + w, y + h};
 }
+
+// The primary monitor, or the first when the display names none; null without monitors.
+GdkMonitor* PrimaryMonitor(GtkWindow* window) {
+  GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window));
+  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+  if (!monitor && gdk_display_get_n_monitors(display) > 0) {
+    monitor = gdk_display_get_monitor(display, 0);
+  }
+  return monitor;
+}
+
+Rect ToRect(const GdkRectangle& r) { return {r.x, r.y, r.x + r.width, r.y + r.height}; }
 
 GtkWidget* FindNamed(GtkWidget* widget, const std::string& name) {
   if (name == gtk_widget_get_name(widget)) return widget;
@@ -42,18 +54,12 @@ GtkPlacementWindow::GtkPlacementWindow(GtkWindow* window) : window_(window) {
   // Until it is shown, the window is where GTK will centre it (in the primary monitor's work
   // area, kept inside it): the defaults of a stored rectangle's missing or broken parts.
   normal_ = CurrentRect(window_);
-  GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window_));
-  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-  if (!monitor && gdk_display_get_n_monitors(display) > 0) {
-    monitor = gdk_display_get_monitor(display, 0);
-  }
-  if (monitor) {
+  if (GdkMonitor* monitor = PrimaryMonitor(window_)) {
     GdkRectangle work;
     gdk_monitor_get_workarea(monitor, &work);
     const int w = normal_.Width(), h = normal_.Height();
-    const int x = work.x + std::max(0, (work.width - w) / 2);
-    const int y = work.y + std::max(0, (work.height - h) / 2);
-    normal_ = {x, y, x + w, y + h};
+    const Point at = CenterOnWorkArea(ToRect(work), w, h);
+    normal_ = {at.x, at.y, at.x + w, at.y + h};
   }
   previous_normal_ = normal_;
   g_signal_connect(window_, "configure-event", G_CALLBACK(&GtkPlacementWindow::OnConfigure),
@@ -168,11 +174,7 @@ void GtkPlacementWindow::SetPlacement(const PlacementRecord& record) {
 bool GtkPlacementWindow::Visible() { return gtk_widget_get_visible(GTK_WIDGET(window_)); }
 
 Point GtkPlacementWindow::ScreenSize() {
-  GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window_));
-  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-  if (!monitor && gdk_display_get_n_monitors(display) > 0) {
-    monitor = gdk_display_get_monitor(display, 0);
-  }
+  GdkMonitor* monitor = PrimaryMonitor(window_);
   if (!monitor) return {0, 0};
   GdkRectangle area;
   gdk_monitor_get_geometry(monitor, &area);
@@ -197,8 +199,7 @@ std::vector<PlacementScreen> GtkPlacementWindow::Screens() {
     GdkRectangle b, w;
     gdk_monitor_get_geometry(monitor, &b);
     gdk_monitor_get_workarea(monitor, &w);
-    screens.push_back({{b.x, b.y, b.x + b.width, b.y + b.height},
-                       {w.x, w.y, w.x + w.width, w.y + w.height}});
+    screens.push_back({ToRect(b), ToRect(w)});
   }
   return screens;
 }

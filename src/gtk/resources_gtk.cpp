@@ -2,28 +2,57 @@
 
 #include <gtk/gtk.h>
 
+#include <cstdlib>
 #include <cstring>
 
+#include "core/design_layout.h"
 #include "core/exceptions.h"
+#include "core/layout.h"
 
 namespace reprisa {
 
 namespace {
+
+// A CSS font declaration for a design font: the face with the given fallbacks, the design height
+// as whole points (at 96 dpi, as the desktop's font chooser offers them).
+std::string CssFont(const design::Font& font, const char* fallbacks) {
+  const int points = (std::abs(font.height) * 72 + kDesignDpi / 2) / kDesignDpi;
+  std::string css = "font-family: \"" + NarrowUtf8(font.face) + "\", " + fallbacks +
+                    "; font-size: " + std::to_string(points) + "pt;";
+  if (font.bold) css += " font-weight: bold;";
+  return css;
+}
+
+std::string CssColor(design::Color color) {
+  return "rgb(" + std::to_string(color.red) + ", " + std::to_string(color.green) + ", " +
+         std::to_string(color.blue) + ")";
+}
+
+std::string Id(std::wstring_view name) { return "#" + NarrowUtf8(name); }
+
+}  // namespace
+
 // The look of the classic form: small text, fields 21 and buttons 25 pixels high, read-only
 // fields on silver; the About panel in its colour. Scoped by widget names, so message dialogs
 // and the page keep the desktop's look.
-constexpr char kCss[] =
-    "#Panel1 { font-family: Tahoma, \"DejaVu Sans Condensed\", sans-serif; font-size: 8pt; }\n"
-    "#Panel1 entry { min-height: 0; padding-top: 1px; padding-bottom: 1px; }\n"
-    "#Panel1 button { min-height: 0; padding: 0 4px; }\n"
-    "#Panel1 entry.read-only-field { background-color: #c0c0c0; background-image: none; }\n"
-    "#AboutPanel { background-color: rgb(240, 202, 166); border: 2px groove #a0a0a0; }\n"
-    "#AboutBox { font-family: \"MS Sans Serif\", \"DejaVu Sans\", sans-serif; font-size: 8pt; }\n"
-    "#ProductName { font-family: \"Arial Narrow\", \"DejaVu Sans Condensed\", sans-serif;"
-    " font-size: 18pt; font-weight: bold; color: black; }\n"
-    "#AboutPanel label { color: black; }\n";
-
-}  // namespace
+std::string ProgramStyleSheet() {
+  const design::MainWindow& main = design::kMainWindow;
+  const design::AboutDialog& about = design::kAboutDialog;
+  const std::string panel = Id(main.top_panel.name);
+  const std::string about_panel = std::string("#") + kAboutPanelName;
+  return panel + " { " + CssFont(main.font, "\"DejaVu Sans Condensed\", sans-serif") + " }\n" +
+         panel + " entry { min-height: 0; padding-top: 1px; padding-bottom: 1px; }\n" +
+         panel + " button { min-height: 0; padding: 0 4px; }\n" +
+         panel + " entry.read-only-field { background-color: " + CssColor(main.read_only_field) +
+         "; background-image: none; }\n" +
+         about_panel + " { background-color: " + CssColor(about.panel_color) +
+         "; border: 2px groove #a0a0a0; }\n" +
+         Id(about.name) + " { " + CssFont(about.font, "\"DejaVu Sans\", sans-serif") + " }\n" +
+         Id(about.product_name.name) + " { " +
+         CssFont(about.product_name_font, "\"DejaVu Sans Condensed\", sans-serif") +
+         " color: black; }\n" +
+         about_panel + " label { color: black; }\n";
+}
 
 void InstallProgramStyle() {
   static bool installed = false;
@@ -31,7 +60,8 @@ void InstallProgramStyle() {
   GdkScreen* screen = gdk_screen_get_default();
   if (!screen) return;
   GRef<GtkCssProvider> css(gtk_css_provider_new());
-  gtk_css_provider_load_from_data(css.get(), kCss, -1, nullptr);
+  const std::string sheet = ProgramStyleSheet();
+  gtk_css_provider_load_from_data(css.get(), sheet.c_str(), -1, nullptr);
   gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(css.get()),
                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   installed = true;
@@ -79,6 +109,12 @@ GRef<GdkPixbuf> GlyphPixbuf(Glyph glyph) {
                          static_cast<std::size_t>(height - 1) * gdk_pixbuf_get_rowstride(bitmap.get());
   return GRef<GdkPixbuf>(
       gdk_pixbuf_add_alpha(bitmap.get(), TRUE, corner[0], corner[1], corner[2]));
+}
+
+Glyph StockGlyph(design::ButtonKind kind) noexcept {
+  // In the order of design::ButtonKind: Plain, Ok, Cancel, Retry.
+  constexpr Glyph kGlyphs[] = {Glyph::Globe, Glyph::Ok, Glyph::Cancel, Glyph::Retry};
+  return kGlyphs[static_cast<int>(kind)];
 }
 
 GtkWidget* GlyphButton(const char* name, int width, int height, std::wstring_view caption,

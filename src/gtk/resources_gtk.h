@@ -7,8 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
+#include "core/design_layout.h"
 #include "core/jpeg_image.h"
 #include "gtk/gtk_ptr.h"
 
@@ -27,10 +29,18 @@ inline constexpr int kIconCount = 5;
 // The 18 x 18 button glyphs of the three stock kinds and the About dialog's 16 x 16 globe (BMP).
 enum class Glyph { Ok, Cancel, Retry, Globe };
 EmbeddedFile GlyphBmp(Glyph glyph) noexcept;
+// The glyph of a design button's stock kind (kind Plain, the web-site button's: the globe).
+Glyph StockGlyph(design::ButtonKind kind) noexcept;
 
-// The program's look, scoped by widget names (the main window's panel, the About dialog):
-// installed once for the screen, before the first window is built.
+// The widget name of the About dialog's coloured panel (its background; the design's panel is
+// the layout inside it).
+inline constexpr char kAboutPanelName[] = "AboutPanel";
+
+// The program's look, scoped by widget names (the main window's panel, the About dialog): the
+// design's fonts and colours. Installed once for the screen, before the first window is built.
 void InstallProgramStyle();
+// The style sheet that InstallProgramStyle installs.
+std::string ProgramStyleSheet();
 
 // A pixbuf holding a decoded picture; null for an empty picture.
 GRef<GdkPixbuf> PixbufFromImage(const PixelImage& image);

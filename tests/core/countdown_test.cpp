@@ -100,9 +100,9 @@ TEST_F(Schedule, RestartCountdownGivesTheFullIntervalFromNow) {
   EXPECT_EQ(schedule.CountdownText(), L"03:00");
 }
 
-TEST_F(Schedule, NoteReloadOnlyStamps) {
+TEST_F(Schedule, StampOnlyStamps) {
   ticks.now = 181000;
-  schedule.NoteReload();
+  schedule.Stamp();
   EXPECT_TRUE(log.calls.empty());
   EXPECT_EQ(schedule.LastTimer(), 181000u);
   EXPECT_EQ(schedule.CountdownText(182500), L"02:58");
@@ -189,7 +189,7 @@ TEST_F(Schedule, DisplayTicksShowEverySecondOnceDespiteJitter) {
     const std::uint32_t at = due + static_cast<std::uint32_t>(jitter[i % 10]);
     if (static_cast<std::int32_t>(at - reload_due) >= 0) {
       ticks.now = reload_due;
-      schedule.NoteReload();
+      schedule.Stamp();
       reload_due += 180000;
     } else {
       ticks.now = at;
@@ -220,7 +220,7 @@ TEST_F(Schedule, EveryRestartAsksForATickHalfASecondLater) {
   schedule.ApplyIntervalText(L"00:05");
   EXPECT_EQ(schedule.NextDisplayTickDelay(), 500u);
   ticks.now = 25004;
-  schedule.NoteReload();
+  schedule.Stamp();
   EXPECT_EQ(schedule.NextDisplayTickDelay(), 500u);
   EXPECT_EQ(schedule.NextDisplayTickDelay(25504), 1000u);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -72,6 +73,20 @@ TEST(ExceptionClassification, RoutesOwnSilentAndForeignExceptions) {
   EXPECT_EQ(route([] { throw 42; }).route, ExceptionRoute::LastResort);
   EXPECT_EQ(route([] { throw std::bad_alloc(); }).route, ExceptionRoute::LastResort);
   EXPECT_NE(LastResortText(L"x").find(L"x"), std::wstring::npos);
+}
+
+TEST(ExceptionClassification, ReportTextIsWhatTheUserSees) {
+  struct {
+    ExceptionReport report;
+    std::optional<std::wstring> shown;
+  } cases[] = {
+      {{ExceptionRoute::Show, L"''x'' is not a valid time."}, L"''x'' is not a valid time."},
+      {{ExceptionRoute::Silent, L"Operation aborted"}, std::nullopt},
+      {{ExceptionRoute::LastResort, L"disk gone"},
+       L"Ein unerwarteter Fehler ist aufgetreten:\ndisk gone"},
+      {{ExceptionRoute::LastResort, L""}, L"Ein unerwarteter Fehler ist aufgetreten."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ReportText(c.report), c.shown) << c.report.text.size();
 }
 
 TEST(ExceptionClasses, CarryTheirMessagesAndCodes) {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cwctype>
 
+#include "core/texts.h"
+
 namespace e2e {
 
 namespace {
@@ -215,7 +217,7 @@ bool Program::Start(std::optional<WORD> show_command, DWORD timeout_ms, bool fir
     return false;
   WaitUntil(
       [this] {
-        main_ = FindTopLevel(L"TMainForm", L"Velmora Reprisa 1.0");
+        main_ = FindTopLevel(L"TMainForm", std::wstring(reprisa::texts::kMainCaption));
         return main_ != nullptr || !Alive();
       },
       timeout_ms);

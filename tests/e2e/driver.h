@@ -112,7 +112,7 @@ std::string Describe(HWND hwnd);
 class ProgramTest : public testing::Test {
  protected:
   void StartProgram() {
-    ASSERT_TRUE(program_.Start()) << "no visible TMainForm \"Velmora Reprisa 1.0\"";
+    ASSERT_TRUE(program_.Start()) << "no visible TMainForm with the main window's caption";
     std::wstring missing = FindMainControls(program_.MainWindow(), c_);
     ASSERT_EQ(missing, L"") << Narrow(missing);
   }

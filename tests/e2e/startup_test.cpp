@@ -9,7 +9,7 @@ namespace {
 
 TEST(Startup, ClosingTheMainWindowEndsTheProgramWithCodeZero) {
   Program program;
-  ASSERT_TRUE(program.Start()) << "no visible TMainForm \"Velmora Reprisa 1.0\"";
+  ASSERT_TRUE(program.Start()) << "no visible TMainForm with the main window's caption";
   EXPECT_TRUE(IsWindowVisible(program.MainWindow()));
   EXPECT_FALSE(IsIconic(program.MainWindow()));
   EXPECT_FALSE(IsZoomed(program.MainWindow()));
@@ -75,7 +75,7 @@ class StartupShowCommand : public testing::TestWithParam<ShowCase> {};
 TEST_P(StartupShowCommand, WindowStateFollowsTheStartupInfo) {
   const ShowCase& c = GetParam();
   Program program;
-  ASSERT_TRUE(program.Start(c.show)) << "no visible TMainForm \"Velmora Reprisa 1.0\"";
+  ASSERT_TRUE(program.Start(c.show)) << "no visible TMainForm with the main window's caption";
   HWND main = program.MainWindow();
   // The state may be applied right after the window became visible: give it a moment.
   WaitUntil([&] { return (IsIconic(main) != FALSE) == c.iconic &&

@@ -15,7 +15,6 @@ namespace {
 
 using testing_gtk::PumpUntil;
 
-std::string U8(std::wstring_view text) { return NarrowUtf8(text); }
 std::string LabelText(GtkWidget* label) { return gtk_label_get_text(GTK_LABEL(label)); }
 
 TEST(AboutDialog, ShowsTheMakersTextsWithThisYear) {
@@ -25,19 +24,15 @@ TEST(AboutDialog, ShowsTheMakersTextsWithThisYear) {
   GDateTime* now = g_date_time_new_now_local();
   const std::string year = std::to_string(g_date_time_get_year(now));
   g_date_time_unref(now);
-  EXPECT_EQ(LabelText(about.Copyright),
+  EXPECT_EQ(LabelText(about.copyright),
             "Copyright \u00A9 " + year + " Velmora. Alle Rechte vorbehalten.");
-  EXPECT_EQ(LabelText(about.ProductName), U8(texts::kProductName));
-  EXPECT_EQ(LabelText(about.Label1), U8(texts::kQuality));
-  EXPECT_EQ(LabelText(about.Comments), U8(texts::kComments));
-  EXPECT_EQ(LabelText(about.Label3).find('\r'), std::string::npos);
-  EXPECT_EQ(gtk_button_get_label(GTK_BUTTON(about.BitBtnXP1)), U8(texts::kMakerWebSiteCaption));
-  EXPECT_EQ(gtk_button_get_label(GTK_BUTTON(about.BitBtn1)), std::string("OK"));
-}
-
-TEST(AboutDialog, InsertYearReplacesTheFirstPlaceholderOnly) {
-  EXPECT_EQ(InsertYear(L"(c) XXXX and XXXX", 2026), L"(c) 2026 and XXXX");
-  EXPECT_EQ(InsertYear(L"no placeholder", 2026), L"no placeholder");
+  EXPECT_EQ(LabelText(about.product_name), NarrowUtf8(texts::kProductName));
+  EXPECT_EQ(LabelText(about.quality_label), NarrowUtf8(texts::kQuality));
+  EXPECT_EQ(LabelText(about.comments), NarrowUtf8(texts::kComments));
+  EXPECT_EQ(LabelText(about.news_label).find('\r'), std::string::npos);
+  EXPECT_EQ(gtk_button_get_label(GTK_BUTTON(about.web_site_button)),
+            NarrowUtf8(texts::kMakerWebSiteCaption));
+  EXPECT_EQ(gtk_button_get_label(GTK_BUTTON(about.ok_button)), std::string("OK"));
 }
 
 TEST(AboutDialog, TheLogoIsTheEmbeddedJpegDecodedByTheCore) {
@@ -46,7 +41,7 @@ TEST(AboutDialog, TheLogoIsTheEmbeddedJpegDecodedByTheCore) {
   EXPECT_EQ(gdk_pixbuf_get_width(logo.get()), 306);
   EXPECT_EQ(gdk_pixbuf_get_height(logo.get()), 322);
   AboutDialog about;
-  GdkPixbuf* shown = gtk_image_get_pixbuf(GTK_IMAGE(about.ProgramIcon));
+  GdkPixbuf* shown = gtk_image_get_pixbuf(GTK_IMAGE(about.logo));
   ASSERT_NE(shown, nullptr);
   EXPECT_EQ(gdk_pixbuf_get_width(shown), 306);
 }
@@ -85,9 +80,9 @@ TEST(AboutDialog, WebsiteButtonOpensTheAddressAndOkCloses) {
           auto* s = static_cast<ModalScript*>(data);
           if (!gtk_widget_get_visible(GTK_WIDGET(s->about->Window()))) return G_SOURCE_CONTINUE;
           ++s->shows;
-          gtk_button_clicked(GTK_BUTTON(s->about->BitBtnXP1));
+          gtk_button_clicked(GTK_BUTTON(s->about->web_site_button));
           s->was_open_after_website = gtk_widget_get_visible(GTK_WIDGET(s->about->Window()));
-          gtk_button_clicked(GTK_BUTTON(s->about->BitBtn1));
+          gtk_button_clicked(GTK_BUTTON(s->about->ok_button));
           return G_SOURCE_REMOVE;
         },
         &script);
@@ -96,7 +91,7 @@ TEST(AboutDialog, WebsiteButtonOpensTheAddressAndOkCloses) {
   }
   EXPECT_EQ(script.shows, 2);
   EXPECT_TRUE(script.was_open_after_website);
-  EXPECT_EQ(script.opened, (std::vector<std::string>(2, U8(texts::kMakerWebSite))));
+  EXPECT_EQ(script.opened, (std::vector<std::string>(2, NarrowUtf8(texts::kMakerWebSite))));
 }
 
 }  // namespace

@@ -77,10 +77,10 @@ TEST(MainWindowLocale, TheIntervalIsReadWithTheProcessSettings) {
       {"13.00 nachm.", 0},      // no 13 with a designator
   };
   for (const auto& c : cases) {
-    window->Timer1().SetInterval(180000);
-    gtk_entry_set_text(GTK_ENTRY(window->Edit1), c.text);
-    gtk_button_clicked(GTK_BUTTON(window->BitBtn2));
-    EXPECT_EQ(window->Timer1().Interval(), c.interval ? c.interval : 180000) << c.text;
+    window->ReloadTimer().SetInterval(180000);
+    gtk_entry_set_text(GTK_ENTRY(window->interval_edit), c.text);
+    gtk_button_clicked(GTK_BUTTON(window->apply_interval_button));
+    EXPECT_EQ(window->ReloadTimer().Interval(), c.interval ? c.interval : 180000) << c.text;
   }
 }
 

@@ -1,18 +1,13 @@
 #include "win/app/about_box_win.h"
 
-#include "core/interval_text.h"
+#include "core/design_layout.h"
 #include "core/texts.h"
+#include "win/app/design_controls_win.h"
 #include "win/app/resource_ids.h"
 
 namespace reprisa {
 
 TAboutBox* AboutBox = nullptr;
-
-std::wstring InsertYear(std::wstring text, int year) {
-  std::size_t at = text.find(texts::kYearPlaceholder);
-  if (at != std::wstring::npos) text.replace(at, texts::kYearPlaceholder.size(), DecimalText(year));
-  return text;
-}
 
 std::optional<PixelImage> LoadLogo(HMODULE module) {
   HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(IDR_LOGO), MAKEINTRESOURCEW(10) /*RCDATA*/);
@@ -24,72 +19,69 @@ std::optional<PixelImage> LoadLogo(HMODULE module) {
   return DecodeJpeg(static_cast<const std::uint8_t*>(data), size);
 }
 
+namespace {
+
+const design::AboutDialog& kDesign = design::kAboutDialog;
+
+int CurrentYear() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  return now.wYear;
+}
+
+}  // namespace
+
 TAboutBox::TAboutBox(TComponent* owner) : TForm(owner) {
-  SetName(L"AboutBox");
-  SetDesignFont({L"MS Sans Serif", -11, false, clWindowText});
+  SetName(std::wstring(kDesign.name));
+  SetDesignFont(FontSpec(kDesign.font, clWindowText));
   SetBorderStyle(TBorderStyle::bsDialog);
   SetBorderIcons(biSystemMenu);
   SetCaption(std::wstring(texts::kAboutCaption));
-  SetDesignClientSize(664, 453);
+  SetDesignClientSize(kDesign.client_width, kDesign.client_height);
   SetPosition(TPosition::poScreenCenter);
 
-  Panel1 = NewControl<TPanel>(this, L"Panel1", this);
-  Panel1->SetDesignBounds(8, 8, 649, 385);
-  Panel1->SetBevels(TBevelCut::bvRaised, TBevelCut::bvLowered);
-  Panel1->SetColor(TColor::FromValue(10930928));
+  panel = NewControl<TPanel>(this, kDesign.panel.name.data(), this);
+  panel->SetDesignBounds(kDesign.panel.left, kDesign.panel.top, kDesign.panel.width,
+                         kDesign.panel.height);
+  panel->SetBevels(TBevelCut::bvRaised, TBevelCut::bvLowered);
+  panel->SetColor(TColor::FromValue(kDesign.panel_color.Value()));
+  BuildPanel();
 
-  ProgramIcon = NewControl<TImage>(this, L"ProgramIcon", Panel1);
-  ProgramIcon->SetDesignBounds(16, 40, 306, 322);
-  ProgramIcon->SetStretch(true);
-
-  ProductName = NewLabel(this, L"ProductName", Panel1, 8, 8,
-                          std::wstring(texts::kProductName));
-  ProductName->SetFont({L"Arial Narrow", -24, true, clBlack});
-  ProductName->SetCaption(ProductName->Caption());  // size to the headline's own font
-  Copyright = NewLabel(this, L"Copyright", Panel1, 336, 40,
-                        std::wstring(texts::kCopyright));
-  Comments = NewControl<TLabel>(this, L"Comments", Panel1);
-  Comments->SetWordWrap(true);
-  Comments->SetAutoSize(false);
-  Comments->SetDesignBounds(336, 56, 257, 33);
-  Comments->SetCaption(std::wstring(texts::kComments));
-
-  BitBtn1 = NewControl<TBitBtn>(this, L"BitBtn1", this);
-  BitBtn1->SetDesignBounds(241, 404, 181, 37);
-  BitBtn1->SetKind(TBitBtnKind::bkOK);
-  BitBtn1->SetTabOrder(1);
-
-  Label1 = NewLabel(this, L"Label1", Panel1, 336, 96,
-                     std::wstring(texts::kQuality));
-  Label1->SetFont({L"MS Sans Serif", -11, true, clWindowText});
-  Label1->SetCaption(Label1->Caption());
-  Label2 = NewLabel(this, L"Label2", Panel1, 336, 112,
-                     std::wstring(texts::kSlogan));
-  Label3 = NewControl<TLabel>(this, L"Label3", Panel1);
-  Label3->SetWordWrap(true);
-  Label3->SetAutoSize(false);
-  Label3->SetDesignBounds(336, 131, 238, 121);
-  Label3->SetCaption(std::wstring(texts::kNews));
-
-  BitBtnXP1 = NewControl<TBitBtn>(this, L"BitBtnXP1", Panel1);
-  BitBtnXP1->SetDesignBounds(336, 240, 169, 25);
-  BitBtnXP1->SetText(std::wstring(texts::kMakerWebSiteCaption));
-  BitBtnXP1->SetGlyph(IDB_GLYPH_GLOBE, IDB_GLYPH_GLOBE_DISABLED, 16);
-  BitBtnXP1->SetTabOrder(0);
-  BitBtnXP1->OnClick = [this](TObject* s) { BitBtnXP1Click(s); };
-
-  Panel1->SetTabOrder(0);
-  OnCreate = [this](TObject* s) { FormCreate(s); };
+  ok_button = MakeButton(this, kDesign.ok_button, this);
+  panel->SetTabOrder(kDesign.panel.tab_order);
   // The dialog opens with its OK button focused, every time, so that Enter closes it.
-  OnShow = [this](TObject*) { SetActiveControl(BitBtn1); };
+  OnShow = [this](TObject*) { SetActiveControl(ok_button); };
   FinishBuilding();
+}
+
+void TAboutBox::BuildPanel() {
+  logo = NewControl<TImage>(this, kDesign.logo.name.data(), panel);
+  logo->SetDesignBounds(kDesign.logo.left, kDesign.logo.top, kDesign.logo.width,
+                        kDesign.logo.height);
+  logo->SetStretch(true);
+
+  product_name = MakeLabel(this, kDesign.product_name, panel);
+  product_name->SetFont(FontSpec(kDesign.product_name_font, clBlack));
+  product_name->SetCaption(product_name->Caption());  // size to the headline's own font
+  copyright = MakeLabel(this, kDesign.copyright, panel);
+  copyright->SetCaption(texts::InsertYear(copyright->Caption(), CurrentYear()));
+  comments = MakeWrappingLabel(this, kDesign.comments, panel);
+  quality_label = MakeLabel(this, kDesign.quality, panel);
+  quality_label->SetFont(FontSpec(kDesign.quality_font, clWindowText));
+  quality_label->SetCaption(quality_label->Caption());
+  slogan_label = MakeLabel(this, kDesign.slogan, panel);
+  news_label = MakeWrappingLabel(this, kDesign.news, panel);
+
+  web_site_button = MakeButton(this, kDesign.web_site_button, panel);
+  web_site_button->SetGlyph(IDB_GLYPH_GLOBE, IDB_GLYPH_GLOBE_DISABLED, 16);
+  web_site_button->OnClick = [this](TObject* s) { OnWebSiteButtonClick(s); };
 }
 
 void TAboutBox::HandleCreated() {
   TForm::HandleCreated();
   // The logo is decoded when the dialog's windows are made, at its first showing.
-  if (!ProgramIcon->HasPicture()) {
-    if (auto logo = LoadLogo()) ProgramIcon->SetPicture(*logo);
+  if (!logo->HasPicture()) {
+    if (auto picture = LoadLogo()) logo->SetPicture(*picture);
   }
 }
 
@@ -97,15 +89,9 @@ TAboutBox::~TAboutBox() {
   if (AboutBox == this) AboutBox = nullptr;
 }
 
-void TAboutBox::FormCreate(TObject*) {
-  SYSTEMTIME now{};
-  GetLocalTime(&now);
-  Copyright->SetCaption(InsertYear(Copyright->Caption(), now.wYear));
-}
-
-void TAboutBox::BitBtnXP1Click(TObject*) {
+void TAboutBox::OnWebSiteButtonClick(TObject*) {
   if (open_hook) {
-    open_hook(WindowHandle(), std::wstring(kMakerWebSite));
+    open_hook(WindowHandle(), std::wstring(texts::kMakerWebSite));
     return;
   }
   // The shell is loaded only when it is needed: it is large, and nothing else uses it.
@@ -114,7 +100,8 @@ void TAboutBox::BitBtnXP1Click(TObject*) {
   if (!shell) return;
   auto execute = reinterpret_cast<ShellExecuteFn>(
       reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW")));
-  if (execute) execute(WindowHandle(), L"open", kMakerWebSite.data(), nullptr, nullptr, SW_SHOW);
+  if (execute)
+    execute(WindowHandle(), L"open", texts::kMakerWebSite.data(), nullptr, nullptr, SW_SHOW);
 }
 
 }  // namespace reprisa

@@ -1,13 +1,10 @@
 // The About dialog: the maker's logo, texts and a button that opens the maker's web site.
 #pragma once
 
-#include "core/texts.h"
 #include "win/kit/form_win.h"
 #include "win/kit/stdctrls_win.h"
 
 namespace reprisa {
-
-inline constexpr std::wstring_view kMakerWebSite = texts::kMakerWebSite;
 
 class TAboutBox : public TForm {
  public:
@@ -15,29 +12,28 @@ class TAboutBox : public TForm {
   ~TAboutBox() override;
   std::wstring ClassName() const override { return L"TAboutBox"; }
 
-  TPanel* Panel1;
-  TImage* ProgramIcon;
-  TLabel* ProductName;
-  TLabel* Copyright;
-  TLabel* Comments;
-  TBitBtn* BitBtn1;
-  TLabel* Label1;
-  TLabel* Label2;
-  TLabel* Label3;
-  TBitBtn* BitBtnXP1;
+  TPanel* panel;
+  TImage* logo;
+  TLabel* product_name;
+  TLabel* copyright;
+  TLabel* comments;
+  TBitBtn* ok_button;
+  TLabel* quality_label;
+  TLabel* slogan_label;
+  TLabel* news_label;
+  TBitBtn* web_site_button;
 
-  void FormCreate(TObject* sender);
-  void BitBtnXP1Click(TObject* sender);
+  void OnWebSiteButtonClick(TObject* sender);
 
   // Test seam: replaces the shell's "open" (owner, address).
   std::function<void(HWND, const std::wstring&)> open_hook;
 
  protected:
   void HandleCreated() override;
-};
 
-// Puts the year in place of the first "XXXX" of a text.
-std::wstring InsertYear(std::wstring text, int year);
+ private:
+  void BuildPanel();
+};
 
 // Loads the logo picture from a module's resources (by default the executable's); nothing when
 // it is missing or damaged.

@@ -1,8 +1,11 @@
 #include "win/app/main_form_win.h"
 
+#include "core/design_layout.h"
 #include "core/locale_settings.h"
 #include "core/texts.h"
 #include "win/app/about_box_win.h"
+#include "win/app/design_controls_win.h"
+#include "win/kit/timer_win.h"
 #include "win/kit/web_browser_win.h"
 
 namespace reprisa {
@@ -10,165 +13,108 @@ namespace reprisa {
 TMainForm* MainForm = nullptr;
 
 namespace {
-TEdit* MakeEdit(TForm* form, const wchar_t* name, TWinControl* parent, int left, int top, int width,
-                int height, std::wstring_view text, int tab_order) {
-  auto* e = NewControl<TEdit>(form, name, parent);
-  e->SetDesignBounds(left, top, width, height);
-  e->SetText(std::wstring(text));
-  e->SetTabOrder(tab_order);
-  return e;
+
+const design::MainWindow& kDesign = design::kMainWindow;
+
+TEdit* MakeField(TForm* form, const design::Control& d, TWinControl* parent) {
+  return MakeEdit(form, d, parent, kDesign.read_only_field);
 }
 
-TBitBtn* MakeButton(TForm* form, const wchar_t* name, TWinControl* parent, int left, int top,
-                    int width, int height, std::wstring_view caption, TBitBtnKind kind,
-                    int tab_order) {
-  auto* b = NewControl<TBitBtn>(form, name, parent);
-  b->SetDesignBounds(left, top, width, height);
-  b->SetText(std::wstring(caption));
-  b->SetKind(kind);
-  b->SetTabOrder(tab_order);
-  return b;
+TPanel* MakePanel(TForm* form, const design::Control& d, TWinControl* parent, TAlign align) {
+  auto* p = PlaceControl<TPanel>(form, d, parent);
+  p->SetBevels(TBevelCut::bvNone, TBevelCut::bvNone);
+  p->SetAlign(align);
+  return p;
 }
 
 }  // namespace
 
 TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
-  SetName(L"MainForm");
-  SetDesignFont({L"Tahoma", -11, false, clWindowText});
+  SetName(std::wstring(kDesign.name));
+  SetDesignFont(FontSpec(kDesign.font, clWindowText));
   SetCaption(std::wstring(texts::kMainCaption));
-  SetDesignClientSize(846, 554);
+  SetDesignClientSize(kDesign.client_width, kDesign.client_height);
   SetPosition(TPosition::poScreenCenter);
+  BuildControls();
+  BuildMenu();
+  placement = new TFormPlacement(this);
+  placement->SetName(L"FormPlacement1");
 
-  Panel1 = NewControl<TPanel>(this, L"Panel1", this);
-  Panel1->SetDesignBounds(0, 0, 846, 65);
-  Panel1->SetBevels(TBevelCut::bvNone, TBevelCut::bvNone);
-  Panel1->SetAlign(TAlign::alTop);
-
-  WebBrowser1 = NewControl<TWebBrowser>(this, L"WebBrowser1", this);
-  WebBrowser1->SetDesignBounds(0, 65, 846, 489);
-  WebBrowser1->SetAlign(TAlign::alClient);
-  WebBrowser1->SetDeferredEmbedding(true);
-  WebBrowser1->SetTabOrder(1);
-
-  Panel2 = NewControl<TPanel>(this, L"Panel2", Panel1);
-  Panel2->SetDesignBounds(672, 0, 174, 65);
-  Panel2->SetBevels(TBevelCut::bvNone, TBevelCut::bvNone);
-  Panel2->SetAlign(TAlign::alRight);
-
-  GotoWebsiteBtn = MakeButton(this, L"GotoWebsiteBtn", Panel2, 8, 3, 153, 25, texts::kGotoWebsite,
-                              TBitBtnKind::bkOK, 0);
-  Label1 = NewLabel(this, L"Label1", Panel1, 8, 35, std::wstring(texts::kIntervalLabel));
-  Edit1 = MakeEdit(this, L"Edit1", Panel1, 226, 35, 71, 21, texts::kInitialInterval, 2);
-  BitBtn2 = MakeButton(this, L"BitBtn2", Panel1, 303, 34, 122, 25, texts::kApplyInterval,
-                       TBitBtnKind::bkRetry, 3);
-  Edit2 = MakeEdit(this, L"Edit2", Panel1, 431, 35, 71, 21, texts::kInitialInterval, 4);
-  Edit2->SetReadOnly(true);
-  Edit2->SetColor(clSilver);
-  Edit3 = MakeEdit(this, L"Edit3", Panel1, 571, 35, 71, 21, texts::kInitialInterval, 5);
-  Edit3->SetReadOnly(true);
-  Edit3->SetColor(clSilver);
-  Label2 = NewLabel(this, L"Label2", Panel1, 508, 35, std::wstring(texts::kCountdownLabel));
-  BitBtn3 = MakeButton(this, L"BitBtn3", Panel2, 8, 34, 153, 25, texts::kRestartCountdown,
-                       TBitBtnKind::bkCancel, 1);
-  FormPlacement1 = new TFormPlacement(this);
-  FormPlacement1->SetName(L"FormPlacement1");
-  urled = MakeEdit(this, L"urled", Panel1, 8, 8, 658, 21, kDefaultAddress, 0);
-  urled->SetAnchors(akLeft | akTop | akRight);
-  Panel2->SetTabOrder(1);
-
-  Timer1 = new TTimerComponent(this);
-  Timer1->SetName(L"Timer1");
-  Timer1->Timer().SetInterval(180000);
-  Timer2 = new TTimerComponent(this);
-  Timer2->SetName(L"Timer2");
-  Timer2->Timer().SetInterval(1000);
-
-  MainMenu1 = new TMainMenu(this);
-  MainMenu1->SetName(L"MainMenu1");
-  Hilfe1 = new TMenuItem(this);
-  Hilfe1->SetName(L"Hilfe1");
-  Hilfe1->SetCaption(std::wstring(texts::kHelpMenu));
-  ber1 = new TMenuItem(this);
-  ber1->SetName(L"ber1");
-  ber1->SetCaption(std::wstring(texts::kAboutMenu));
-  Hilfe1->Add(ber1);
-  MainMenu1->Add(Hilfe1);
-  SetMenu(MainMenu1);
-
-  schedule_ = std::make_unique<ReloadSchedule>(Timer1->Timer(), ticks_, CurrentLocaleSettings());
-
-  // Handlers, as the layout table wires them.
-  OnCreate = [this](TObject* s) { FormCreate(s); };
-  GotoWebsiteBtn->OnClick = [this](TObject* s) { GotoWebsiteBtnClick(s); };
-  urled->OnKeyPress = [this](TObject* s, wchar_t& k) { urledKeyPress(s, k); };
-  BitBtn2->OnClick = [this](TObject* s) { BitBtn2Click(s); };
-  BitBtn3->OnClick = [this](TObject* s) { BitBtn3Click(s); };
-  Timer1->Timer().SetOnTimer([this] { Timer1Timer(Timer1); });
-  Timer2->Timer().SetOnTimer([this] { Timer2Timer(Timer2); });
-  ber1->OnClick = [this](TObject* s) { ber1Click(s); };
-
+  ReloadView& view = *this;
+  presenter_ = std::make_unique<ReloadPresenter>(view, NewWin32TimerBackend(),
+                                                 NewWin32TimerBackend(), SystemTickSource(),
+                                                 CurrentLocaleSettings());
   FinishBuilding();
 }
 
+void TMainForm::BuildControls() {
+  top_panel = MakePanel(this, kDesign.top_panel, this, TAlign::alTop);
+  browser = PlaceControl<TWebBrowser>(this, kDesign.browser, this);
+  browser->SetAlign(TAlign::alClient);
+  browser->SetDeferredEmbedding(true);
+  button_panel = MakePanel(this, kDesign.button_panel, top_panel, TAlign::alRight);
+
+  open_address_button = MakeButton(this, kDesign.open_address_button, button_panel);
+  interval_label = MakeLabel(this, kDesign.interval_label, top_panel);
+  interval_edit = MakeField(this, kDesign.interval_edit, top_panel);
+  apply_interval_button = MakeButton(this, kDesign.apply_interval_button, top_panel);
+  current_interval_edit = MakeField(this, kDesign.current_interval_edit, top_panel);
+  countdown_edit = MakeField(this, kDesign.countdown_edit, top_panel);
+  countdown_label = MakeLabel(this, kDesign.countdown_label, top_panel);
+  restart_countdown_button = MakeButton(this, kDesign.restart_countdown_button, button_panel);
+  address_edit = MakeField(this, kDesign.address_edit, top_panel);
+  address_edit->SetAnchors(akLeft | akTop | akRight);
+
+  open_address_button->OnClick = [this](TObject* s) { OnOpenAddressClick(s); };
+  address_edit->OnKeyPress = [this](TObject* s, wchar_t& k) { OnAddressKeyPress(s, k); };
+  apply_interval_button->OnClick = [this](TObject* s) { OnApplyIntervalClick(s); };
+  restart_countdown_button->OnClick = [this](TObject* s) { OnRestartCountdownClick(s); };
+}
+
+void TMainForm::BuildMenu() {
+  main_menu = new TMainMenu(this);
+  main_menu->SetName(L"MainMenu1");
+  help_menu = new TMenuItem(this);
+  help_menu->SetName(L"Hilfe1");
+  help_menu->SetCaption(std::wstring(texts::kHelpMenu));
+  about_item = new TMenuItem(this);
+  about_item->SetName(L"ber1");
+  about_item->SetCaption(std::wstring(texts::kAboutMenu));
+  help_menu->Add(about_item);
+  main_menu->Add(help_menu);
+  SetMenu(main_menu);
+  about_item->OnClick = [this](TObject* s) { OnAboutItemClick(s); };
+}
+
 TMainForm::~TMainForm() {
-  // The timers go first: no tick may reach a half-destroyed window.
-  Timer1->Timer().SetEnabled(false);
-  Timer2->Timer().SetEnabled(false);
+  // The presenter stops its timers: no tick may reach a half-destroyed window.
+  presenter_.reset();
   if (MainForm == this) MainForm = nullptr;
 }
 
-void TMainForm::AlignCountdownTick() {
-  Timer2->Timer().DelayNextTick(schedule_->NextDisplayTickDelay());
+void TMainForm::OnOpenAddressClick(TObject*) { presenter_->OpenAddress(address_edit->Text()); }
+
+// The second way to open the address: the Enter character reaches the address field when the
+// default button cannot take it.
+void TMainForm::OnAddressKeyPress(TObject* sender, wchar_t& key) {
+  if (key == L'\r') OnOpenAddressClick(sender);
 }
 
-void TMainForm::FormCreate(TObject*) {
-  schedule_->Stamp();
-  AlignCountdownTick();
-}
+void TMainForm::OnApplyIntervalClick(TObject*) { presenter_->ApplyInterval(interval_edit->Text()); }
 
-void TMainForm::GotoWebsiteBtnClick(TObject*) { WebBrowser1->Navigate(urled->Text()); }
+// Also the Escape key's way: the button is the window's cancel button.
+void TMainForm::OnRestartCountdownClick(TObject*) { presenter_->RestartCountdown(); }
 
-void TMainForm::urledKeyPress(TObject* sender, wchar_t& key) {
-  if (key == L'\r') GotoWebsiteBtnClick(sender);
-}
-
-void TMainForm::BitBtn2Click(TObject*) {
-  try {
-    Edit2->SetText(schedule_->ApplyIntervalText(Edit1->Text()));
-    AlignCountdownTick();
-  } catch (...) {
-    // An invalid interval text changes nothing and shows nothing.
-  }
-}
-
-// Also the Escape key's way: BitBtn3 is the window's cancel button.
-void TMainForm::BitBtn3Click(TObject*) {
-  schedule_->RestartCountdown();
-  AlignCountdownTick();
-}
-
-void TMainForm::Timer1Timer(TObject*) {
-  try {
-    schedule_->NoteReload();
-    AlignCountdownTick();
-  } catch (...) {
-    // A refused timer stops the countdown display; the reload itself still happens.
-  }
-  try {
-    WebBrowser1->Refresh();
-  } catch (...) {
-    // Whatever the browser reports on a reload is not the user's concern; the next comes later.
-  }
-}
-
-void TMainForm::Timer2Timer(TObject*) {
-  std::wstring text = schedule_->CountdownText();
-  if (text != Edit3->Text()) Edit3->SetText(text);
-  AlignCountdownTick();
-}
-
-void TMainForm::ber1Click(TObject*) {
+void TMainForm::OnAboutItemClick(TObject*) {
   if (AboutBox) AboutBox->ShowModal();
 }
+
+void TMainForm::ShowInterval(const std::wstring& text) { current_interval_edit->SetText(text); }
+
+void TMainForm::ShowCountdown(const std::wstring& text) { countdown_edit->SetText(text); }
+
+void TMainForm::OpenAddress(const std::wstring& address) { browser->Navigate(address); }
+
+void TMainForm::Reload() { browser->Refresh(); }
 
 }  // namespace reprisa

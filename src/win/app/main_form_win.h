@@ -1,12 +1,11 @@
-// The main window: the address, the interval and the countdown above the embedded browser.
+// The main window: the address, the interval and the countdown above the embedded browser. Its
+// rules are the reload presenter's; this is the Win32 wiring of controls, keys and events.
 #pragma once
 
 #include <memory>
 
-#include "core/countdown.h"
-#include "core/texts.h"
+#include "core/reload_presenter.h"
 #include "win/kit/form_placement_win.h"
-#include "win/kit/timer_win.h"
 #include "win/kit/form_win.h"
 #include "win/kit/stdctrls_win.h"
 
@@ -14,52 +13,51 @@ namespace reprisa {
 
 class TWebBrowser;
 
-// The address the address field starts with.
-inline constexpr std::wstring_view kDefaultAddress = texts::kDefaultAddress;
-
-class TMainForm : public TForm {
+class TMainForm : public TForm, private ReloadView {
  public:
   explicit TMainForm(TComponent* owner);
   ~TMainForm() override;
   std::wstring ClassName() const override { return L"TMainForm"; }
 
-  TPanel* Panel1;
-  TWebBrowser* WebBrowser1;
-  TPanel* Panel2;
-  TBitBtn* GotoWebsiteBtn;
-  TLabel* Label1;
-  TEdit* Edit1;
-  TBitBtn* BitBtn2;
-  TEdit* Edit2;
-  TEdit* Edit3;
-  TLabel* Label2;
-  TBitBtn* BitBtn3;
-  TFormPlacement* FormPlacement1;
-  TEdit* urled;
-  TTimerComponent* Timer1;
-  TTimerComponent* Timer2;
-  TMainMenu* MainMenu1;
-  TMenuItem* Hilfe1;
-  TMenuItem* ber1;
+  TPanel* top_panel;
+  TWebBrowser* browser;
+  TPanel* button_panel;
+  TBitBtn* open_address_button;
+  TBitBtn* restart_countdown_button;
+  TEdit* address_edit;
+  TLabel* interval_label;
+  TEdit* interval_edit;
+  TBitBtn* apply_interval_button;
+  TEdit* current_interval_edit;
+  TLabel* countdown_label;
+  TEdit* countdown_edit;
+  TFormPlacement* placement;
+  TMainMenu* main_menu;
+  TMenuItem* help_menu;
+  TMenuItem* about_item;
 
-  void FormCreate(TObject* sender);
-  void GotoWebsiteBtnClick(TObject* sender);
-  void urledKeyPress(TObject* sender, wchar_t& key);
-  void BitBtn2Click(TObject* sender);
-  void BitBtn3Click(TObject* sender);
-  void Timer1Timer(TObject* sender);
-  void Timer2Timer(TObject* sender);
-  void ber1Click(TObject* sender);
+  void OnOpenAddressClick(TObject* sender);
+  void OnAddressKeyPress(TObject* sender, wchar_t& key);
+  void OnApplyIntervalClick(TObject* sender);
+  void OnRestartCountdownClick(TObject* sender);
+  void OnAboutItemClick(TObject* sender);
 
-  ReloadSchedule& Schedule() noexcept { return *schedule_; }
+  ReloadPresenter& Presenter() noexcept { return *presenter_; }
+  TTimer& ReloadTimer() noexcept { return presenter_->ReloadTimer(); }
+  TTimer& DisplayTimer() noexcept { return presenter_->DisplayTimer(); }
+  ReloadSchedule& Schedule() noexcept { return presenter_->Schedule(); }
 
  private:
-  // Re-arms Timer2 so that its next tick falls half-way into a second of the countdown (its
-  // Interval stays 1000); called after every tick and every restart of the countdown.
-  void AlignCountdownTick();
+  void BuildControls();
+  void BuildMenu();
 
-  Win32TickSource ticks_;
-  std::unique_ptr<ReloadSchedule> schedule_;
+  // ReloadView
+  void ShowInterval(const std::wstring& text) override;
+  void ShowCountdown(const std::wstring& text) override;
+  void OpenAddress(const std::wstring& address) override;
+  void Reload() override;
+
+  std::unique_ptr<ReloadPresenter> presenter_;
 };
 
 extern TMainForm* MainForm;

@@ -223,22 +223,18 @@ bool TApplication::Minimized() const {
 
 void TApplication::HandleException(TObject* /*sender*/) {
   if (HWND capture = GetCapture()) SendMessageW(capture, WM_CANCELMODE, 0, 0);
-  ExceptionReport report = ClassifyException(std::current_exception());
-  switch (report.route) {
-    case ExceptionRoute::Silent:
-      return;
-    case ExceptionRoute::Show:
-      ShowException(report.text);
-      return;
-    case ExceptionRoute::LastResort:
-      // Not one of ours: a plain system box, independent of the application's own machinery.
-      if (message_box_hook)
-        message_box_hook(nullptr, LastResortText(report.text), title_, MB_ICONERROR | MB_OK);
-      else
-        ::MessageBoxW(nullptr, LastResortText(report.text).c_str(), title_.c_str(),
-                    MB_ICONERROR | MB_OK | MB_TASKMODAL);
-      return;
+  const ExceptionReport report = ClassifyException(std::current_exception());
+  const std::optional<std::wstring> text = ReportText(report);
+  if (!text) return;
+  if (report.route != ExceptionRoute::LastResort) {
+    ShowException(*text);
+    return;
   }
+  // Not one of ours: a plain system box, independent of the application's own machinery.
+  if (message_box_hook)
+    message_box_hook(nullptr, *text, title_, MB_ICONERROR | MB_OK);
+  else
+    ::MessageBoxW(nullptr, text->c_str(), title_.c_str(), MB_ICONERROR | MB_OK | MB_TASKMODAL);
 }
 
 void TApplication::ShowException(const std::wstring& display_text) {

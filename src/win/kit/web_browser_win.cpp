@@ -8,6 +8,7 @@
 
 #include "core/error_handler.h"
 #include "core/exceptions.h"
+#include "win/kit/webview2_win.h"
 
 namespace reprisa {
 
@@ -25,6 +26,7 @@ constexpr GUID kDocHostCommandHandler = {
     0xF38BC242, 0xB950, 0x11D1, {0x89, 0x18, 0x00, 0xC0, 0x4F, 0xC2, 0xC8, 0x36}};
 
 std::atomic<long> g_live_sites{0};
+const WebViewRuntime* g_webview_runtime = nullptr;  // null: the installed runtime
 std::atomic<long> g_controls_left_referenced{0};
 
 // The automation strings come from oleaut32, which is loaded when the first address is opened
@@ -239,7 +241,9 @@ class TWebBrowser::Site final : public IOleClientSite,
   ULONG refs_ = 1;
 };
 
-TWebBrowser::TWebBrowser(TComponent* owner) : TWinControl(owner) {
+TWebBrowser::TWebBrowser(TComponent* owner)
+    : TWinControl(owner),
+      runtime_source_(g_webview_runtime ? g_webview_runtime : &InstalledWebViewRuntime()) {
   SetTabStop(true);
   if (Application) {
     Application->AddMessageFilter(this);
@@ -249,6 +253,8 @@ TWebBrowser::TWebBrowser(TComponent* owner) : TWinControl(owner) {
 
 TWebBrowser::~TWebBrowser() {
   if (filter_added_ && Application) Application->RemoveMessageFilter(this);
+  engine_.Close();
+  webview_.reset();  // closes the web view and releases it
   // The control goes while our window (its parent) still exists; the base class destroys the
   // window afterwards.
   Teardown();
@@ -256,6 +262,10 @@ TWebBrowser::~TWebBrowser() {
 
 IOleClientSite* TWebBrowser::ClientSite() const noexcept {
   return site_ ? static_cast<IOleClientSite*>(site_.get()) : nullptr;
+}
+
+void TWebBrowser::SetWebViewRuntime(const WebViewRuntime* runtime) noexcept {
+  g_webview_runtime = runtime;
 }
 
 long TWebBrowser::LiveSites() noexcept { return g_live_sites.load(); }
@@ -280,6 +290,8 @@ void TWebBrowser::CreateParams(CreateParamsT& params) {
 
 namespace {
 constexpr UINT kEmbedMessage = WM_APP + 0x51;
+constexpr UINT kWebViewMessage = WM_APP + 0x52;  // answers of the web view's runtime wait
+constexpr UINT_PTR kAnswerTimer = 0x5157;         // the runtime took too long to answer
 }  // namespace
 
 void TWebBrowser::HandleCreated() {
@@ -288,7 +300,95 @@ void TWebBrowser::HandleCreated() {
   if (deferred_embedding_ && top && !IsWindowVisible(top) &&
       PostMessageW(WindowHandle(), kEmbedMessage, 0, 0))
     return;
-  Embed();
+  ChooseEngine();
+}
+
+// Made once: a runtime that is found is tried; without one (or when it fails) the control.
+void TWebBrowser::ChooseEngine() {
+  if (engine_.State() != EngineState::Undecided) return;
+  std::optional<RuntimeChoice> found;
+  try {
+    if (runtime_source_->find) found = runtime_source_->find();
+  } catch (...) {
+    found.reset();  // a lookup that fails finds nothing
+  }
+  runtime_ = std::move(found);
+  Apply(engine_.Begin(runtime_.has_value()));
+}
+
+void TWebBrowser::Apply(const EngineStep& step) {
+  if (step.start) StartWebView();
+  if (step.fallback) {
+    DisarmAnswerTimer();
+    if (webview_) webview_->Close();
+    Embed();
+    if (step.open) OpenInControl(*step.open);
+  } else if (step.open) {
+    if (engine_.State() == EngineState::WebView)
+      webview_->Navigate(AddressWithScheme(*step.open));
+    else if (engine_.State() == EngineState::Control)
+      OpenInControl(*step.open);
+  }
+  if (step.reload) {
+    if (engine_.State() == EngineState::WebView)
+      webview_->Reload();
+    else
+      OleCheck(Browser()->Refresh());
+  }
+  if (step.discard && webview_) webview_->Close();
+  // Not yet: a reload waits for nothing, its caller lets it pass.
+  if (step.refuse) OleCheck(E_PENDING);
+}
+
+void TWebBrowser::StartWebView() {
+  const std::uint32_t attempt = engine_.Attempt();
+  if (!webview_) {
+    webview_ = std::make_unique<WebView2Host>(WindowHandle(), kWebViewMessage);
+    webview_->on_step = [this](std::uint32_t a) {
+      if (!ArmAnswerTimer(a)) WebViewFailed(a);
+    };
+    webview_->on_created = [this](std::uint32_t a) {
+      DisarmAnswerTimer();
+      EngineStep step = engine_.Created(a);
+      if (!step.discard && GetFocus() == WindowHandle()) webview_->Focus();
+      Apply(step);
+    };
+    webview_->on_failed = [this](std::uint32_t a, HRESULT) {
+      DisarmAnswerTimer();
+      WebViewFailed(a);
+    };
+    webview_->on_browser_process_ended = [this] { engine_.BrowserProcessEnded(); };
+  }
+  HRESULT result = E_FAIL;
+  try {
+    wv2::CreateEnvironmentFunction create =
+        runtime_ && runtime_source_->load ? runtime_source_->load(*runtime_) : nullptr;
+    std::wstring folder = runtime_source_->data_folder ? runtime_source_->data_folder() : L"";
+    result = create ? webview_->Start(create, runtime_->fixed, folder, attempt) : E_NOINTERFACE;
+  } catch (...) {
+    result = E_FAIL;
+  }
+  // Without a timer nothing would end a wait that never ends: that too is a failure.
+  if (FAILED(result) || !ArmAnswerTimer(attempt)) return WebViewFailed(attempt);
+}
+
+void TWebBrowser::WebViewFailed(std::uint32_t attempt) {
+  EngineStep step = engine_.Failed(attempt);
+  if (step.fallback && webview_) webview_->Close();
+  Apply(step);
+}
+
+bool TWebBrowser::ArmAnswerTimer(std::uint32_t attempt) noexcept {
+  timed_attempt_ = attempt;
+  if (SetTimer(WindowHandle(), kAnswerTimer, runtime_source_->answer_timeout_ms, nullptr))
+    return true;
+  timed_attempt_ = 0;
+  return false;
+}
+
+void TWebBrowser::DisarmAnswerTimer() noexcept {
+  if (timed_attempt_ != 0 && WindowHandle()) KillTimer(WindowHandle(), kAnswerTimer);
+  timed_attempt_ = 0;
 }
 
 RECT TWebBrowser::HostRect() const noexcept {
@@ -359,7 +459,10 @@ void TWebBrowser::UpdateObjectRects() noexcept {
   in_place_->SetObjectRects(&r, &r);
 }
 
-void TWebBrowser::Resized() { UpdateObjectRects(); }
+void TWebBrowser::Resized() {
+  UpdateObjectRects();
+  if (webview_) webview_->SetBounds(HostRect());
+}
 
 void TWebBrowser::UIActivate() noexcept {
   if (!object_ || !site_ || focusing_ || tearing_down_) return;
@@ -377,18 +480,39 @@ void TWebBrowser::UIActivate() noexcept {
 LRESULT TWebBrowser::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_SETFOCUS:
-      UIActivate();
+      if (engine_.State() == EngineState::WebView && webview_)
+        webview_->Focus();
+      else
+        UIActivate();
       break;  // the form notes the browser as its active control
     case WM_DESTROY:
+      // The web view goes before the window it lives in.
+      DisarmAnswerTimer();
+      engine_.Close();
+      if (webview_) webview_->Close();
       Teardown();
       break;
+    case WM_TIMER:
+      if (wp == kAnswerTimer) {
+        const std::uint32_t attempt = timed_attempt_;
+        DisarmAnswerTimer();
+        if (attempt != 0) {
+          if (webview_) webview_->Close();
+          WebViewFailed(attempt);
+        }
+        return 0;
+      }
+      break;
+    case kWebViewMessage:
+      if (webview_) webview_->Pump();
+      return 0;
     case kEmbedMessage:
-      if (!object_ && !tearing_down_) {
+      if (engine_.State() == EngineState::Undecided && !tearing_down_) {
         // The window that has just appeared is painted before the control is set up, which
         // takes a while: the user sees the whole window at once.
         if (HWND top = GetAncestor(WindowHandle(), GA_ROOT); top && IsWindowVisible(top))
           RedrawWindow(top, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        Embed();
+        ChooseEngine();
       }
       return 0;
     default:
@@ -408,6 +532,9 @@ bool TWebBrowser::PreTranslateMessage(MSG& msg) {
 IWebBrowser2* TWebBrowser::Browser() {
   if (browser_) return browser_.get();
   if (!object_) Handle();
+  if (engine_.State() == EngineState::Undecided && WindowHandle()) ChooseEngine();
+  // With the web view (or while it is being made) there is no control to talk to.
+  if (engine_.State() != EngineState::Control) OleCheck(E_NOINTERFACE);
   if (!object_ && SUCCEEDED(create_result_) && WindowHandle()) Embed();
   if (!object_) OleCheck(FAILED(create_result_) ? create_result_ : E_UNEXPECTED);
   ComPtr<IWebBrowser2> browser;
@@ -417,6 +544,16 @@ IWebBrowser2* TWebBrowser::Browser() {
 }
 
 void TWebBrowser::Navigate(const std::wstring& url) {
+  if (engine_.State() == EngineState::Undecided) {
+    Handle();
+    if (engine_.State() == EngineState::Undecided && WindowHandle()) ChooseEngine();
+  }
+  if (engine_.State() == EngineState::Control || engine_.State() == EngineState::Undecided)
+    return OpenInControl(url);
+  Apply(engine_.Navigate(url));
+}
+
+void TWebBrowser::OpenInControl(const std::wstring& url) {
   IWebBrowser2* browser = Browser();
   Bstr address = NewBstr(url);
   // Left-out optional arguments, as automation callers pass them.
@@ -426,6 +563,16 @@ void TWebBrowser::Navigate(const std::wstring& url) {
   OleCheck(browser->Navigate(address.get(), &missing, &missing, &missing, &missing));
 }
 
-void TWebBrowser::Refresh() { OleCheck(Browser()->Refresh()); }
+void TWebBrowser::Refresh() {
+  if (engine_.State() == EngineState::Undecided) {
+    Handle();
+    if (engine_.State() == EngineState::Undecided && WindowHandle()) ChooseEngine();
+  }
+  if (engine_.State() == EngineState::Control || engine_.State() == EngineState::Undecided) {
+    OleCheck(Browser()->Refresh());
+    return;
+  }
+  Apply(engine_.Reload());
+}
 
 }  // namespace reprisa

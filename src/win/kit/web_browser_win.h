@@ -1,5 +1,8 @@
-// The host of the system's web browser control: an OLE container inside a child window of ours,
-// with the two operations the program needs (open an address, reload the page).
+// The kit's browser: a child window of ours with the two operations the program needs (open an
+// address, reload the page). Behind it one of two engines, chosen once per start and silently:
+// the system's modern web view where its runtime is installed (created asynchronously after the
+// window shows), else the system's browser control, an OLE container in our window. Every failure
+// while the web view is being created ends in the control, with the address asked for.
 #pragma once
 
 #include <windows.h>
@@ -7,12 +10,18 @@
 #include <exdisp.h>
 #include <ole2.h>
 
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
+#include "core/web_engine.h"
+#include "core/web_runtime.h"
 #include "win/kit/application_win.h"
 #include "win/kit/com_ptr_win.h"
 #include "win/kit/controls_win.h"
 #include "win/kit/ole_error_win.h"
+#include "win/kit/webview2_loader_win.h"
 
 namespace reprisa {
 
@@ -26,6 +35,8 @@ void RequestNewestBrowserMode() noexcept;
 extern const wchar_t kBrowserEmulationKey[];  // the key's path under HKEY_CURRENT_USER
 constexpr DWORD kNewestBrowserMode = 11001;
 
+class WebView2Host;
+
 class TWebBrowser : public TWinControl, public MessageFilter {
  public:
   explicit TWebBrowser(TComponent* owner);
@@ -33,10 +44,20 @@ class TWebBrowser : public TWinControl, public MessageFilter {
 
   std::wstring ClassName() const override { return L"TWebBrowser"; }
 
-  // Opens the address (the four optional arguments left out). Does not wait for the page.
+  // Opens the address (the control: the four optional arguments left out; the web view: made
+  // absolute first). Does not wait for the page. Before the web view exists the address is kept
+  // and opened when it does.
   void Navigate(const std::wstring& url);
-  // Reloads the page the control shows (no refresh level).
+  // Reloads the page shown (the control: no refresh level). Raises before the web view exists;
+  // after its browser process ended, creates it anew and opens the last address instead.
   void Refresh();
+
+  // The engine in use (Undecided until the window exists and the choice is made).
+  EngineState Engine() const noexcept { return engine_.State(); }
+  // The web view's side, when it is or was being tried (null with the control alone).
+  WebView2Host* WebView() const noexcept { return webview_.get(); }
+  // Test seam: where browsers made from now on get the runtime from (null: the installed one).
+  static void SetWebViewRuntime(const WebViewRuntime* runtime) noexcept;
 
   // With this set before the window exists, a host created inside a hidden window creates the
   // control only once the message loop runs (after the window has appeared), or at the first
@@ -76,6 +97,13 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   friend class Site;
 
   IWebBrowser2* Browser();
+  void ChooseEngine();
+  void Apply(const EngineStep& step);
+  void StartWebView();
+  bool ArmAnswerTimer(std::uint32_t attempt) noexcept;
+  void DisarmAnswerTimer() noexcept;
+  void WebViewFailed(std::uint32_t attempt);
+  void OpenInControl(const std::wstring& url);
   void Embed();
   void Teardown() noexcept;
   void UpdateObjectRects() noexcept;
@@ -93,6 +121,12 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   bool focusing_ = false;
   bool filter_added_ = false;
   bool deferred_embedding_ = false;
+
+  EngineLifecycle engine_;
+  const WebViewRuntime* runtime_source_;
+  std::optional<RuntimeChoice> runtime_;
+  std::unique_ptr<WebView2Host> webview_;
+  std::uint32_t timed_attempt_ = 0;  // the attempt the answer timer runs for (0: none)
 };
 
 }  // namespace reprisa

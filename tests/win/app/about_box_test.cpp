@@ -35,15 +35,15 @@ class AboutBoxTest : public ::testing::Test {
 TEST_F(AboutBoxTest, IsBuiltAtOnceButMakesItsWindowsOnlyWhenFirstShown) {
   TAboutBox* fresh = new TAboutBox(Application);
   EXPECT_FALSE(fresh->HandleAllocated());
-  EXPECT_FALSE(fresh->BitBtn1->HandleAllocated());
-  EXPECT_EQ(fresh->Copyright->Caption().find(L"XXXX"), std::wstring::npos);  // created already
-  EXPECT_FALSE(fresh->ProgramIcon->HasPicture());  // decoded with the windows
+  EXPECT_FALSE(fresh->ok_button->HandleAllocated());
+  EXPECT_EQ(fresh->copyright->Caption().find(L"XXXX"), std::wstring::npos);  // created already
+  EXPECT_FALSE(fresh->logo->HasPicture());  // decoded with the windows
   // Once the modal loop runs (and the windows exist), click OK.
   struct Clicker : MessageFilter {
     TAboutBox* box;
     bool PreTranslateMessage(MSG& msg) override {
       if (msg.message != WM_APP + 3) return false;
-      box->BitBtn1->Click();
+      box->ok_button->Click();
       return true;
     }
   } clicker;
@@ -53,7 +53,7 @@ TEST_F(AboutBoxTest, IsBuiltAtOnceButMakesItsWindowsOnlyWhenFirstShown) {
   int result = fresh->ShowModal();
   Application->RemoveMessageFilter(&clicker);
   EXPECT_EQ(result, mrOk);
-  EXPECT_TRUE(fresh->BitBtn1->HandleAllocated());
+  EXPECT_TRUE(fresh->ok_button->HandleAllocated());
   EXPECT_EQ(GetWindow(fresh->WindowHandle(), GW_OWNER), main_form->WindowHandle());
   delete fresh;
 }
@@ -72,9 +72,9 @@ TEST_F(AboutBoxTest, IsAFixedDialogWithTheTableLayoutAndTexts) {
   struct Place {
     TWinControl* c;
     int left, top, width, height;
-  } places[] = {{box->Panel1, 8, 8, 649, 385},      {box->ProgramIcon, 16, 40, 306, 322},
-                {box->Comments, 336, 56, 257, 33},  {box->BitBtn1, 241, 404, 181, 37},
-                {box->Label3, 336, 131, 238, 121},  {box->BitBtnXP1, 336, 240, 169, 25}};
+  } places[] = {{box->panel, 8, 8, 649, 385},      {box->logo, 16, 40, 306, 322},
+                {box->comments, 336, 56, 257, 33},  {box->ok_button, 241, 404, 181, 37},
+                {box->news_label, 336, 131, 238, 121},  {box->web_site_button, 336, 240, 169, 25}};
   for (const Place& p : places) {
     RECT r = RectInParent(p.c->WindowHandle());
     EXPECT_EQ(r.left, p.left) << p.c->Name().c_str();
@@ -82,35 +82,38 @@ TEST_F(AboutBoxTest, IsAFixedDialogWithTheTableLayoutAndTexts) {
     EXPECT_EQ(r.right - r.left, p.width) << p.c->Name().c_str();
     EXPECT_EQ(r.bottom - r.top, p.height) << p.c->Name().c_str();
   }
-  for (TLabel* l : {box->ProductName, box->Copyright, box->Label1, box->Label2}) {
+  for (TLabel* l : {box->product_name, box->copyright, box->quality_label, box->slogan_label}) {
     RECT r = RectInParent(l->WindowHandle());
-    EXPECT_EQ(GetParent(l->WindowHandle()), box->Panel1->WindowHandle());
-    EXPECT_EQ(r.left, l == box->ProductName ? 8 : 336) << l->Name().c_str();
+    EXPECT_EQ(GetParent(l->WindowHandle()), box->panel->WindowHandle());
+    EXPECT_EQ(r.left, l == box->product_name ? 8 : 336) << l->Name().c_str();
   }
-  EXPECT_EQ(RectInParent(box->ProductName->WindowHandle()).top, 8);
-  EXPECT_EQ(RectInParent(box->Copyright->WindowHandle()).top, 40);
-  EXPECT_EQ(RectInParent(box->Label1->WindowHandle()).top, 96);
-  EXPECT_EQ(RectInParent(box->Label2->WindowHandle()).top, 112);
+  EXPECT_EQ(RectInParent(box->product_name->WindowHandle()).top, 8);
+  EXPECT_EQ(RectInParent(box->copyright->WindowHandle()).top, 40);
+  EXPECT_EQ(RectInParent(box->quality_label->WindowHandle()).top, 96);
+  EXPECT_EQ(RectInParent(box->slogan_label->WindowHandle()).top, 112);
 
-  EXPECT_EQ(box->ProductName->Caption(), L"Garantiert ein Original Velmora Programm");
-  EXPECT_EQ(box->Label1->Caption(), L"Vertrauen Sie auf deutsche Qualit\u00E4t bei Software.");
-  EXPECT_EQ(box->Comments->Caption().rfind(L"Dies ist eine Velmora Computersoftware Produktion. (", 0), 0u);
-  EXPECT_EQ(box->Comments->Caption().back(), L')');
-  EXPECT_NE(box->Label3->Caption().find(L"velmora.example"), std::wstring::npos);
-  EXPECT_EQ(box->BitBtn1->Text(), L"OK");
-  EXPECT_EQ(box->DefaultButton(), box->BitBtn1);
-  EXPECT_EQ(box->BitBtn1->ModalResult(), mrOk);
-  EXPECT_TRUE(box->BitBtnXP1->HasGlyph());
-  EXPECT_EQ(box->Panel1->Color().Resolve(), RGB(240, 202, 166));
-  EXPECT_EQ(box->Panel1->TabOrder(), 0);
-  EXPECT_EQ(box->BitBtn1->TabOrder(), 1);
+  EXPECT_EQ(box->product_name->Caption(), L"Garantiert ein Original Velmora Programm");
+  EXPECT_EQ(box->quality_label->Caption(),
+            L"Vertrauen Sie auf deutsche Qualit\u00E4t bei Software.");
+  EXPECT_EQ(
+      box->comments->Caption().rfind(L"Dies ist eine Velmora Computersoftware Produktion. (", 0),
+      0u);
+  EXPECT_EQ(box->comments->Caption().back(), L')');
+  EXPECT_NE(box->news_label->Caption().find(L"velmora.example"), std::wstring::npos);
+  EXPECT_EQ(box->ok_button->Text(), L"OK");
+  EXPECT_EQ(box->DefaultButton(), box->ok_button);
+  EXPECT_EQ(box->ok_button->ModalResult(), mrOk);
+  EXPECT_TRUE(box->web_site_button->HasGlyph());
+  EXPECT_EQ(box->panel->Color().Resolve(), RGB(240, 202, 166));
+  EXPECT_EQ(box->panel->TabOrder(), 0);
+  EXPECT_EQ(box->ok_button->TabOrder(), 1);
 
   LOGFONTW lf{};
-  GetObjectW(box->ProductName->Font(), sizeof(lf), &lf);
+  GetObjectW(box->product_name->Font(), sizeof(lf), &lf);
   EXPECT_STREQ(lf.lfFaceName, L"Arial Narrow");
   EXPECT_EQ(lf.lfHeight, -24);
   EXPECT_EQ(lf.lfWeight, FW_BOLD);
-  GetObjectW(box->Label1->Font(), sizeof(lf), &lf);
+  GetObjectW(box->quality_label->Font(), sizeof(lf), &lf);
   EXPECT_EQ(lf.lfWeight, FW_BOLD);
   GetObjectW(box->Font(), sizeof(lf), &lf);
   EXPECT_STREQ(lf.lfFaceName, L"MS Sans Serif");
@@ -120,12 +123,12 @@ TEST_F(AboutBoxTest, IsAFixedDialogWithTheTableLayoutAndTexts) {
 TEST_F(AboutBoxTest, RightsLineHoldsThisYearAndTheLogoIsLoaded) {
   SYSTEMTIME now;
   GetLocalTime(&now);
-  std::wstring rights = box->Copyright->Caption();
+  std::wstring rights = box->copyright->Caption();
   EXPECT_EQ(rights.find(L"XXXX"), std::wstring::npos);
   EXPECT_NE(rights.find(std::to_wstring(now.wYear)), std::wstring::npos);
-  EXPECT_TRUE(box->ProgramIcon->HasPicture());
-  EXPECT_EQ(box->ProgramIcon->PictureWidth(), 306);
-  EXPECT_EQ(box->ProgramIcon->PictureHeight(), 322);
+  EXPECT_TRUE(box->logo->HasPicture());
+  EXPECT_EQ(box->logo->PictureWidth(), 306);
+  EXPECT_EQ(box->logo->PictureHeight(), 322);
 }
 
 TEST(AboutBoxLogo, AMissingLogoGivesNoPictureAndNoError) {
@@ -133,20 +136,13 @@ TEST(AboutBoxLogo, AMissingLogoGivesNoPictureAndNoError) {
   EXPECT_FALSE(LoadLogo(GetModuleHandleW(L"kernel32.dll")).has_value());
 }
 
-TEST(AboutBoxYear, ReplacesOnlyTheFirstPlaceholder) {
-  EXPECT_EQ(InsertYear(L"\u00A9 XXXX Velmora", 2026), L"\u00A9 2026 Velmora");
-  EXPECT_EQ(InsertYear(L"XXXX-XXXX", 2027), L"2027-XXXX");
-  EXPECT_EQ(InsertYear(L"XXX", 2026), L"XXX");
-  EXPECT_EQ(InsertYear(L"", 2026), L"");
-}
-
 TEST_F(AboutBoxTest, WebSiteButtonHandsTheAddressToTheShellAndTheDialogStaysOpen) {
   std::vector<std::pair<HWND, std::wstring>> opened;
   box->open_hook = [&](HWND owner, const std::wstring& address) {
     opened.emplace_back(owner, address);
   };
-  PostClick(box->BitBtnXP1);
-  PostClick(box->BitBtn1);  // only this one ends the modal loop
+  PostClick(box->web_site_button);
+  PostClick(box->ok_button);  // only this one ends the modal loop
   int result = box->ShowModal();
   EXPECT_EQ(result, mrOk);
   ASSERT_EQ(opened.size(), 1u);
@@ -163,14 +159,14 @@ TEST_F(AboutBoxTest, ClosingHidesAndTheNextShowingIsUnchangedWhereItWasLeft) {
   // The first showing centred it; move it and show again: no second centring.
   SetWindowPos(box->WindowHandle(), nullptr, first.left + 37, first.top + 23, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  std::wstring rights = box->Copyright->Caption();
-  PostClick(box->BitBtn1);
+  std::wstring rights = box->copyright->Caption();
+  PostClick(box->ok_button);
   EXPECT_EQ(box->ShowModal(), mrOk);
   RECT second;
   GetWindowRect(box->WindowHandle(), &second);
   EXPECT_EQ(second.left, first.left + 37);
   EXPECT_EQ(second.top, first.top + 23);
-  EXPECT_EQ(box->Copyright->Caption(), rights);
+  EXPECT_EQ(box->copyright->Caption(), rights);
 }
 
 TEST_F(AboutBoxTest, EveryShowingStartsWithTheOkButtonFocused) {
@@ -181,7 +177,7 @@ TEST_F(AboutBoxTest, EveryShowingStartsWithTheOkButtonFocused) {
     bool PreTranslateMessage(MSG& msg) override {
       if (msg.message != WM_APP + 9) return false;
       (step == 0 ? focus_first : focus_second) = GetFocus();
-      if (step++ == 0) box->BitBtnXP1->SetFocus();  // left on the web-site button
+      if (step++ == 0) box->web_site_button->SetFocus();  // left on the web-site button
       PostMessageW(box->WindowHandle(), WM_CLOSE, 0, 0);
       return true;
     }
@@ -194,8 +190,8 @@ TEST_F(AboutBoxTest, EveryShowingStartsWithTheOkButtonFocused) {
   PostMessageW(box->WindowHandle(), WM_APP + 9, 0, 0);
   box->ShowModal();
   Application->RemoveMessageFilter(&probe);
-  EXPECT_EQ(probe.focus_first, box->BitBtn1->WindowHandle());
-  EXPECT_EQ(probe.focus_second, box->BitBtn1->WindowHandle());
+  EXPECT_EQ(probe.focus_first, box->ok_button->WindowHandle());
+  EXPECT_EQ(probe.focus_second, box->ok_button->WindowHandle());
 }
 
 TEST_F(AboutBoxTest, AFailureWhileShowingReachesTheCallerAndLeavesTheDialogClosed) {

@@ -76,9 +76,9 @@ TEST_F(PlacementTest, FirstRunCentresAndTheCloseWritesEveryValue) {
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &wa, 0);
   RECT r = WindowRect();
   EXPECT_EQ(r.left, (wa.right - wa.left - (r.right - r.left)) / 2);
-  EXPECT_TRUE(form->FormPlacement1->Restored());
+  EXPECT_TRUE(form->placement->Restored());
   CloseQuery();
-  EXPECT_TRUE(form->FormPlacement1->Saved());
+  EXPECT_TRUE(form->placement->Saved());
   EXPECT_EQ(Stored(L"FormVersion"), L"0");
   EXPECT_EQ(Stored(L"ShowCmd"), L"1");
   EXPECT_EQ(Stored(L"PixelsPerInch"), L"96");
@@ -149,7 +149,7 @@ TEST_F(PlacementTest, AValueOfTheWrongTypeIsReportedAndNothingIsSavedThatRun) {
   // Ends in "'", below "." in code: no full stop is added.
   EXPECT_EQ(recorder.boxes[0].text, L"Invalid data type for 'FormVersion'");
   EXPECT_EQ(recorder.boxes[0].caption, L"Reprisa");
-  EXPECT_FALSE(form->FormPlacement1->Restored());
+  EXPECT_FALSE(form->placement->Restored());
   CloseQuery();
   delete form;
   form = nullptr;
@@ -159,8 +159,8 @@ TEST_F(PlacementTest, AValueOfTheWrongTypeIsReportedAndNothingIsSavedThatRun) {
 TEST_F(PlacementTest, DestroyedWithoutClosingSavesWithVisibleOne) {
   Open();
   BoxRecorder recorder;
-  EXPECT_TRUE(form->FormPlacement1->Restored());
-  EXPECT_FALSE(form->FormPlacement1->Saved());
+  EXPECT_TRUE(form->placement->Restored());
+  EXPECT_FALSE(form->placement->Saved());
   delete form;
   for (auto& b : recorder.boxes) ADD_FAILURE() << NarrowUtf8(b.text);
   form = nullptr;
@@ -191,8 +191,8 @@ TEST_F(PlacementTest, AnOverflowingPlaceComesBackOntoTheWorkAreaWithAPositiveSiz
 TEST_F(PlacementTest, TheFirstRunsRestoreMakesTheKeySoThatItsEventCanWrite) {
   BoxRecorder recorder;
   form = new TMainForm(Application);
-  form->FormPlacement1->OnRestorePlacement = [this](TObject*) {
-    form->FormPlacement1->WriteInteger(L"Runs", form->FormPlacement1->ReadInteger(L"Runs", 0) + 1);
+  form->placement->OnRestorePlacement = [this](TObject*) {
+    form->placement->WriteInteger(L"Runs", form->placement->ReadInteger(L"Runs", 0) + 1);
   };
   form->Show();
   for (auto& b : recorder.boxes) ADD_FAILURE() << NarrowUtf8(b.text);
@@ -210,7 +210,7 @@ TEST_F(PlacementTest, TheEndOfTheSessionSavesAsAtACloseAndTheDestroyDoesNotAgain
   SendMessageW(h, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
   EXPECT_EQ(Stored(L"Visible"), L"0");
   EXPECT_EQ(Stored(L"NormPos"), L"100,120,1000,700");
-  EXPECT_TRUE(form->FormPlacement1->Saved());
+  EXPECT_TRUE(form->placement->Saved());
   delete form;
   form = nullptr;
   EXPECT_EQ(Stored(L"Visible"), L"0");
@@ -225,20 +225,20 @@ TEST_F(PlacementTest, ClosedMinimisedStartsTheApplicationMinimised) {
 TEST_F(PlacementTest, InactiveStoreNeitherRestoresNorSavesButAnExplicitSaveWrites) {
   Store(L"NormPos", L"100,120,1000,700");
   form = new TMainForm(Application);
-  form->FormPlacement1->SetActive(false);
+  form->placement->SetActive(false);
   form->Show();
   EXPECT_NE(WindowRect().left, 100);
   ClearStoredPlacement();
   CloseQuery();
   EXPECT_FALSE(Stored(L"FormVersion").has_value());
-  form->FormPlacement1->SaveFormPlacement();
+  form->placement->SaveFormPlacement();
   EXPECT_EQ(Stored(L"FormVersion"), L"0");
 }
 
 TEST_F(PlacementTest, TheComponentGivesTheFormItsEventsBack) {
   form = new TMainForm(Application);
   EXPECT_TRUE(static_cast<bool>(form->OnShow));
-  delete form->FormPlacement1;
+  delete form->placement;
   EXPECT_FALSE(static_cast<bool>(form->OnShow));
   EXPECT_FALSE(static_cast<bool>(form->OnCloseQuery));
   EXPECT_FALSE(static_cast<bool>(form->OnDestroy));
@@ -275,7 +275,7 @@ class PlacementLimitsTest : public ::testing::Test {
 };
 
 TEST_F(PlacementLimitsTest, NoLimitsNoObserverAndLimitsReplaceOnlyTheirMembers) {
-  TFormPlacement* p = form->FormPlacement1;
+  TFormPlacement* p = form->placement;
   EXPECT_FALSE(p->Observing());
   p->MinMaxInfo().SetMinTrackWidth(500);
   EXPECT_TRUE(p->Observing());
@@ -287,7 +287,7 @@ TEST_F(PlacementLimitsTest, NoLimitsNoObserverAndLimitsReplaceOnlyTheirMembers) 
 }
 
 TEST_F(PlacementLimitsTest, PreventResizeFixesTheSizeAndTakesAwayTheMaximiseBox) {
-  TFormPlacement* p = form->FormPlacement1;
+  TFormPlacement* p = form->placement;
   ASSERT_TRUE(form->BorderIcons() & biMaximize);
   p->SetPreventResize(true);
   EXPECT_TRUE(p->Observing());
@@ -311,7 +311,7 @@ TEST_F(PlacementLimitsTest, EraseSectionsRemovesTheSectionAndItsNamesakesOnly) {
   RegistryStore store(HKEY_CURRENT_USER, L"Software\\win_tests", false);
   for (const wchar_t* section : {L"TMainForm", L"TMainForm.Grid", L"TMainForm2", L"Other"})
     store.WriteValue(section, L"x", L"1");
-  form->FormPlacement1->EraseSections();
+  form->placement->EraseSections();
   std::vector<std::wstring> left = store.SubkeyNames();
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::wstring>{L"Other", L"TMainForm2"}));

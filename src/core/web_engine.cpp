@@ -1,0 +1,133 @@
+#include "core/web_engine.h"
+
+#include <utility>
+
+namespace reprisa {
+
+EngineStep EngineLifecycle::StartAttempt() {
+  state_ = EngineState::Creating;
+  ++attempt_;
+  EngineStep step;
+  step.start = true;
+  return step;
+}
+
+EngineStep EngineLifecycle::Begin(bool runtime_found) {
+  if (state_ != EngineState::Undecided) return {};
+  if (runtime_found) return StartAttempt();
+  state_ = EngineState::Control;
+  EngineStep step;
+  step.fallback = true;
+  step.open = last_;
+  return step;
+}
+
+EngineStep EngineLifecycle::Navigate(std::wstring address) {
+  last_ = std::move(address);
+  switch (state_) {
+    case EngineState::WebView:
+    case EngineState::Control: {
+      EngineStep step;
+      step.open = last_;
+      return step;
+    }
+    case EngineState::Lost:
+      return StartAttempt();  // the address is opened once the new web view is there
+    case EngineState::Undecided:
+    case EngineState::Creating:
+    case EngineState::Closed:
+      return {};
+  }
+  return {};
+}
+
+EngineStep EngineLifecycle::Reload() {
+  EngineStep step;
+  switch (state_) {
+    case EngineState::WebView:
+    case EngineState::Control:
+      step.reload = true;
+      return step;
+    case EngineState::Lost:
+      return StartAttempt();
+    case EngineState::Undecided:
+    case EngineState::Creating:
+    case EngineState::Closed:
+      step.refuse = true;
+      return step;
+  }
+  return step;
+}
+
+EngineStep EngineLifecycle::Created(std::uint32_t attempt) {
+  EngineStep step;
+  if (state_ != EngineState::Creating || attempt != attempt_) {
+    step.discard = true;
+    return step;
+  }
+  state_ = EngineState::WebView;
+  step.open = last_;
+  return step;
+}
+
+EngineStep EngineLifecycle::Failed(std::uint32_t attempt) {
+  if (state_ != EngineState::Creating || attempt != attempt_) return {};
+  state_ = EngineState::Control;
+  EngineStep step;
+  step.fallback = true;
+  step.open = last_;
+  return step;
+}
+
+EngineStep EngineLifecycle::BrowserProcessEnded() {
+  if (state_ == EngineState::WebView) state_ = EngineState::Lost;
+  return {};
+}
+
+MenuKeyStep MenuKeys::Key(KeyEventKind kind, unsigned key, bool shift_or_ctrl,
+                          std::wstring_view mnemonics) {
+  const bool down = kind == KeyEventKind::KeyDown || kind == KeyEventKind::SystemKeyDown;
+  const bool alt = key == kKeyAlt || key == kKeyLeftAlt || key == kKeyRightAlt;
+  MenuKeyStep step;
+  if (alt) {
+    if (down) {
+      // Alt's own repeats keep it alone; Alt pressed with Shift or Ctrl is a shortcut's part.
+      alt_alone_ = !shift_or_ctrl;
+    } else if (alt_alone_) {
+      alt_alone_ = false;
+      step.handled = true;
+      step.open_menu = true;
+    }
+    return step;
+  }
+  if (!down) return step;
+  alt_alone_ = false;
+  if (key == kKeyF10 && !shift_or_ctrl) {
+    step.handled = true;
+    step.open_menu = true;
+    return step;
+  }
+  if (kind == KeyEventKind::SystemKeyDown && !shift_or_ctrl && key != 0 && key < 0x80 &&
+      mnemonics.find(static_cast<wchar_t>(key)) != std::wstring_view::npos) {
+    step.handled = true;
+    step.open_menu = true;
+    wchar_t c = static_cast<wchar_t>(key);
+    step.mnemonic = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+  }
+  return step;
+}
+
+wchar_t MenuMnemonic(std::wstring_view caption) {
+  for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
+    if (caption[i] != L'&') continue;
+    wchar_t c = caption[i + 1];
+    if (c == L'&') {
+      ++i;
+      continue;
+    }
+    return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+  }
+  return 0;
+}
+
+}  // namespace reprisa

@@ -1,0 +1,95 @@
+// The rules of a browser component with two engines: a modern web view that is created
+// asynchronously and may fail or go away, and the browser control as the fallback that is
+// always there. The host asks the rules what to do for each operation and each answer; the
+// rules keep the engine in use and the address asked for last.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace reprisa {
+
+enum class EngineState {
+  Undecided,  // nothing tried yet
+  Creating,   // the web view is being created; operations wait for it
+  WebView,    // the web view is in use
+  Lost,       // the web view's browser process ended; the next operation creates it anew
+  Control,    // the browser control is in use, for the rest of the run
+  Closed,     // the component is going; late answers are thrown away
+};
+
+// What the host does next. At most one of start/fallback/reload/refuse/discard is set; `open`
+// goes with fallback (open it in the control just made) or stands alone.
+struct EngineStep {
+  bool start = false;     // create the web view (again): environment, then controller
+  bool fallback = false;  // give the web view up: make the browser control and use it
+  bool reload = false;    // reload in the engine in use
+  bool refuse = false;    // the operation cannot be done now: report it as failed
+  bool discard = false;   // an answer nobody waits for any more: close and release it
+  std::optional<std::wstring> open;  // open this address in the engine in use
+  friend bool operator==(const EngineStep&, const EngineStep&) = default;
+};
+
+class EngineLifecycle {
+ public:
+  EngineState State() const noexcept { return state_; }
+  // The creation attempt now running (or last run); answers and timeouts carry it.
+  std::uint32_t Attempt() const noexcept { return attempt_; }
+  const std::optional<std::wstring>& LastAddress() const noexcept { return last_; }
+
+  // The choice, made once: a runtime was found, or not.
+  EngineStep Begin(bool runtime_found);
+  EngineStep Navigate(std::wstring address);
+  EngineStep Reload();
+  // The controller of attempt `attempt` is there.
+  EngineStep Created(std::uint32_t attempt);
+  // Attempt `attempt` failed: any failure or no answer in time.
+  EngineStep Failed(std::uint32_t attempt);
+  // The web view's browser process ended: the web view is closed for good.
+  EngineStep BrowserProcessEnded();
+  void Close() noexcept { state_ = EngineState::Closed; }
+
+ private:
+  EngineStep StartAttempt();
+
+  EngineState state_ = EngineState::Undecided;
+  std::uint32_t attempt_ = 0;
+  std::optional<std::wstring> last_;
+};
+
+// Keys the web view reports before the page gets them (its accelerator event), and what the
+// window's menu bar makes of them, as the system does for keys that reach the window: F10 opens
+// the menu bar, Alt pressed and released alone too, Alt with a menu's mnemonic opens that menu.
+// Every other key is the page's.
+enum class KeyEventKind { KeyDown = 0, KeyUp = 1, SystemKeyDown = 2, SystemKeyUp = 3 };
+
+inline constexpr unsigned kKeyAlt = 0x12;
+inline constexpr unsigned kKeyLeftAlt = 0xA4;
+inline constexpr unsigned kKeyRightAlt = 0xA5;
+inline constexpr unsigned kKeyF10 = 0x79;
+
+struct MenuKeyStep {
+  bool handled = false;      // the page does not get the key
+  bool open_menu = false;    // open the menu bar
+  wchar_t mnemonic = 0;      // ... at the menu with this mnemonic (lower case), or 0 for the bar
+  friend bool operator==(const MenuKeyStep&, const MenuKeyStep&) = default;
+};
+
+class MenuKeys {
+ public:
+  // `key` is a virtual-key code; `shift_or_ctrl` whether Shift or Ctrl is held; `mnemonics` the
+  // menu bar's mnemonics as upper-case letters or digits.
+  MenuKeyStep Key(KeyEventKind kind, unsigned key, bool shift_or_ctrl,
+                  std::wstring_view mnemonics);
+
+ private:
+  bool alt_alone_ = false;  // Alt is down and nothing else was pressed since
+};
+
+// The mnemonic of a menu caption: the character after the first single "&" ("&&" is a literal
+// ampersand), upper-cased for letters; 0 when it has none.
+wchar_t MenuMnemonic(std::wstring_view caption);
+
+}  // namespace reprisa

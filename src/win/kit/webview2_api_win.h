@@ -1,0 +1,439 @@
+// The interfaces of the system's modern web view that the host calls or implements, declared
+// from the public reference as C-style vtables: one function pointer per slot, in the reference's
+// order, every method __stdcall, up to the last slot we use. Slots we never call are typed
+// `Slot` but keep their names, so that the checks at the end of this file name every slot.
+// Each interface struct holds only its vtable pointer; the small inline members are calls
+// through it (they add nothing to the layout).
+#pragma once
+
+#include <windows.h>
+
+#include <objbase.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace reprisa::wv2 {
+
+using Slot = void*;
+
+// The token an add_* method hands back: one 64-bit integer, passed by value to remove_*.
+struct EventToken {
+  std::int64_t value;
+};
+
+enum ProcessFailedKind : std::int32_t {
+  kBrowserProcessExited = 0,
+  kRenderProcessExited = 1,
+  kRenderProcessUnresponsive = 2,
+  kFrameRenderProcessExited = 3,
+};
+enum MoveFocusReason : std::int32_t { kFocusProgrammatic = 0, kFocusNext = 1, kFocusPrevious = 2 };
+enum KeyEventKind : std::int32_t {
+  kKeyDown = 0,
+  kKeyUp = 1,
+  kSystemKeyDown = 2,
+  kSystemKeyUp = 3,
+};
+
+// Interface IDs.
+// {B96D755E-0319-4E92-A296-23436F46A1FC}
+inline constexpr IID kIidEnvironment = {
+    0xB96D755E, 0x0319, 0x4E92, {0xA2, 0x96, 0x23, 0x43, 0x6F, 0x46, 0xA1, 0xFC}};
+// {2FDE08A8-1E9A-4766-8C05-95A9CEB9D1C5}
+inline constexpr IID kIidEnvironmentOptions = {
+    0x2FDE08A8, 0x1E9A, 0x4766, {0x8C, 0x05, 0x95, 0xA9, 0xCE, 0xB9, 0xD1, 0xC5}};
+// {4E8A3389-C9D8-4BD2-B6B5-124FEE6CC14D}
+inline constexpr IID kIidEnvironmentCompletedHandler = {
+    0x4E8A3389, 0xC9D8, 0x4BD2, {0xB6, 0xB5, 0x12, 0x4F, 0xEE, 0x6C, 0xC1, 0x4D}};
+// {6C4819F3-C9B7-4260-8127-C9F5BDE7F68C}
+inline constexpr IID kIidControllerCompletedHandler = {
+    0x6C4819F3, 0xC9B7, 0x4260, {0x81, 0x27, 0xC9, 0xF5, 0xBD, 0xE7, 0xF6, 0x8C}};
+// {4D00C0D1-9434-4EB6-8078-8697A560334F}
+inline constexpr IID kIidController = {
+    0x4D00C0D1, 0x9434, 0x4EB6, {0x80, 0x78, 0x86, 0x97, 0xA5, 0x60, 0x33, 0x4F}};
+// {76ECEACB-0462-4D94-AC83-423A6793775E}
+inline constexpr IID kIidWebView = {
+    0x76ECEACB, 0x0462, 0x4D94, {0xAC, 0x83, 0x42, 0x3A, 0x67, 0x93, 0x77, 0x5E}};
+// {79E0AEA4-990B-42D9-AA1D-0FCC2E5BC7F1}
+inline constexpr IID kIidProcessFailedHandler = {
+    0x79E0AEA4, 0x990B, 0x42D9, {0xAA, 0x1D, 0x0F, 0xCC, 0x2E, 0x5B, 0xC7, 0xF1}};
+// {8155A9A4-1474-4A86-8CAE-151B0FA6B8CA}
+inline constexpr IID kIidProcessFailedArgs = {
+    0x8155A9A4, 0x1474, 0x4A86, {0x8C, 0xAE, 0x15, 0x1B, 0x0F, 0xA6, 0xB8, 0xCA}};
+// {B29C7E28-FA79-41A8-8E44-65811C76DCB2}
+inline constexpr IID kIidAcceleratorKeyHandler = {
+    0xB29C7E28, 0xFA79, 0x41A8, {0x8E, 0x44, 0x65, 0x81, 0x1C, 0x76, 0xDC, 0xB2}};
+// {9F760F8A-FB79-42BE-9990-7B56900FA9C7}
+inline constexpr IID kIidAcceleratorKeyArgs = {
+    0x9F760F8A, 0xFB79, 0x42BE, {0x99, 0x90, 0x7B, 0x56, 0x90, 0x0F, 0xA9, 0xC7}};
+
+struct Environment;
+struct EnvironmentOptions;
+struct EnvironmentCompletedHandler;
+struct ControllerCompletedHandler;
+struct Controller;
+struct WebView;
+struct ProcessFailedHandler;
+struct ProcessFailedArgs;
+struct AcceleratorKeyHandler;
+struct AcceleratorKeyArgs;
+
+// IUnknown's three slots for an interface T.
+#define REPRISA_WV2_UNKNOWN_SLOTS(T)                                         \
+  HRESULT(STDMETHODCALLTYPE* QueryInterface)(T * self, REFIID iid, void** out); \
+  ULONG(STDMETHODCALLTYPE* AddRef)(T * self);                                \
+  ULONG(STDMETHODCALLTYPE* Release)(T * self)
+
+// The members every interface struct has: its vtable and IUnknown's calls.
+#define REPRISA_WV2_INTERFACE(T)                                                       \
+  const T##Vtbl* vtbl;                                                                 \
+  HRESULT QueryInterface(REFIID iid, void** out) { return vtbl->QueryInterface(this, iid, out); } \
+  ULONG AddRef() { return vtbl->AddRef(this); }                                        \
+  ULONG Release() { return vtbl->Release(this); }
+
+// ICoreWebView2Environment
+struct EnvironmentVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(Environment);
+  HRESULT(STDMETHODCALLTYPE* CreateCoreWebView2Controller)(Environment* self, HWND parent,
+                                                           ControllerCompletedHandler* handler);
+  Slot CreateWebResourceResponse;
+  Slot get_BrowserVersionString;
+  Slot add_NewBrowserVersionAvailable;
+  Slot remove_NewBrowserVersionAvailable;
+};
+struct Environment {
+  REPRISA_WV2_INTERFACE(Environment)
+  HRESULT CreateController(HWND parent, ControllerCompletedHandler* handler) {
+    return vtbl->CreateCoreWebView2Controller(this, parent, handler);
+  }
+};
+
+// ICoreWebView2EnvironmentOptions (implemented by the host)
+struct EnvironmentOptionsVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(EnvironmentOptions);
+  HRESULT(STDMETHODCALLTYPE* get_AdditionalBrowserArguments)(EnvironmentOptions* self,
+                                                             LPWSTR* value);
+  HRESULT(STDMETHODCALLTYPE* put_AdditionalBrowserArguments)(EnvironmentOptions* self,
+                                                             LPCWSTR value);
+  HRESULT(STDMETHODCALLTYPE* get_Language)(EnvironmentOptions* self, LPWSTR* value);
+  HRESULT(STDMETHODCALLTYPE* put_Language)(EnvironmentOptions* self, LPCWSTR value);
+  HRESULT(STDMETHODCALLTYPE* get_TargetCompatibleBrowserVersion)(EnvironmentOptions* self,
+                                                                 LPWSTR* value);
+  HRESULT(STDMETHODCALLTYPE* put_TargetCompatibleBrowserVersion)(EnvironmentOptions* self,
+                                                                 LPCWSTR value);
+  HRESULT(STDMETHODCALLTYPE* get_AllowSingleSignOnUsingOSPrimaryAccount)(EnvironmentOptions* self,
+                                                                         BOOL* allow);
+  HRESULT(STDMETHODCALLTYPE* put_AllowSingleSignOnUsingOSPrimaryAccount)(EnvironmentOptions* self,
+                                                                         BOOL allow);
+};
+struct EnvironmentOptions {
+  REPRISA_WV2_INTERFACE(EnvironmentOptions)
+};
+
+// ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler (implemented by the host)
+struct EnvironmentCompletedHandlerVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(EnvironmentCompletedHandler);
+  HRESULT(STDMETHODCALLTYPE* Invoke)(EnvironmentCompletedHandler* self, HRESULT result,
+                                     Environment* environment);
+};
+struct EnvironmentCompletedHandler {
+  REPRISA_WV2_INTERFACE(EnvironmentCompletedHandler)
+};
+
+// ICoreWebView2CreateCoreWebView2ControllerCompletedHandler (implemented by the host)
+struct ControllerCompletedHandlerVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(ControllerCompletedHandler);
+  HRESULT(STDMETHODCALLTYPE* Invoke)(ControllerCompletedHandler* self, HRESULT result,
+                                     Controller* controller);
+};
+struct ControllerCompletedHandler {
+  REPRISA_WV2_INTERFACE(ControllerCompletedHandler)
+};
+
+// ICoreWebView2Controller
+struct ControllerVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(Controller);
+  Slot get_IsVisible;
+  HRESULT(STDMETHODCALLTYPE* put_IsVisible)(Controller* self, BOOL visible);
+  Slot get_Bounds;
+  HRESULT(STDMETHODCALLTYPE* put_Bounds)(Controller* self, RECT bounds);
+  Slot get_ZoomFactor;
+  Slot put_ZoomFactor;
+  Slot add_ZoomFactorChanged;
+  Slot remove_ZoomFactorChanged;
+  Slot SetBoundsAndZoomFactor;
+  HRESULT(STDMETHODCALLTYPE* MoveFocus)(Controller* self, MoveFocusReason reason);
+  Slot add_MoveFocusRequested;
+  Slot remove_MoveFocusRequested;
+  Slot add_GotFocus;
+  Slot remove_GotFocus;
+  Slot add_LostFocus;
+  Slot remove_LostFocus;
+  HRESULT(STDMETHODCALLTYPE* add_AcceleratorKeyPressed)(Controller* self,
+                                                        AcceleratorKeyHandler* handler,
+                                                        EventToken* token);
+  HRESULT(STDMETHODCALLTYPE* remove_AcceleratorKeyPressed)(Controller* self, EventToken token);
+  Slot get_ParentWindow;
+  Slot put_ParentWindow;
+  HRESULT(STDMETHODCALLTYPE* NotifyParentWindowPositionChanged)(Controller* self);
+  HRESULT(STDMETHODCALLTYPE* Close)(Controller* self);
+  HRESULT(STDMETHODCALLTYPE* get_CoreWebView2)(Controller* self, WebView** webview);
+};
+struct Controller {
+  REPRISA_WV2_INTERFACE(Controller)
+  HRESULT PutIsVisible(BOOL visible) { return vtbl->put_IsVisible(this, visible); }
+  HRESULT PutBounds(RECT bounds) { return vtbl->put_Bounds(this, bounds); }
+  HRESULT MoveFocus(MoveFocusReason reason) { return vtbl->MoveFocus(this, reason); }
+  HRESULT AddAcceleratorKeyPressed(AcceleratorKeyHandler* handler, EventToken* token) {
+    return vtbl->add_AcceleratorKeyPressed(this, handler, token);
+  }
+  HRESULT RemoveAcceleratorKeyPressed(EventToken token) {
+    return vtbl->remove_AcceleratorKeyPressed(this, token);
+  }
+  HRESULT NotifyParentWindowPositionChanged() {
+    return vtbl->NotifyParentWindowPositionChanged(this);
+  }
+  HRESULT Close() { return vtbl->Close(this); }
+  HRESULT GetWebView(WebView** webview) { return vtbl->get_CoreWebView2(this, webview); }
+};
+
+// ICoreWebView2
+struct WebViewVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(WebView);
+  Slot get_Settings;
+  Slot get_Source;
+  HRESULT(STDMETHODCALLTYPE* Navigate)(WebView* self, LPCWSTR uri);
+  Slot NavigateToString;
+  Slot add_NavigationStarting;
+  Slot remove_NavigationStarting;
+  Slot add_ContentLoading;
+  Slot remove_ContentLoading;
+  Slot add_SourceChanged;
+  Slot remove_SourceChanged;
+  Slot add_HistoryChanged;
+  Slot remove_HistoryChanged;
+  Slot add_NavigationCompleted;
+  Slot remove_NavigationCompleted;
+  Slot add_FrameNavigationStarting;
+  Slot remove_FrameNavigationStarting;
+  Slot add_FrameNavigationCompleted;
+  Slot remove_FrameNavigationCompleted;
+  Slot add_ScriptDialogOpening;
+  Slot remove_ScriptDialogOpening;
+  Slot add_PermissionRequested;
+  Slot remove_PermissionRequested;
+  HRESULT(STDMETHODCALLTYPE* add_ProcessFailed)(WebView* self, ProcessFailedHandler* handler,
+                                                EventToken* token);
+  HRESULT(STDMETHODCALLTYPE* remove_ProcessFailed)(WebView* self, EventToken token);
+  Slot AddScriptToExecuteOnDocumentCreated;
+  Slot RemoveScriptToExecuteOnDocumentCreated;
+  Slot ExecuteScript;
+  Slot CapturePreview;
+  HRESULT(STDMETHODCALLTYPE* Reload)(WebView* self);
+};
+struct WebView {
+  REPRISA_WV2_INTERFACE(WebView)
+  HRESULT Navigate(LPCWSTR uri) { return vtbl->Navigate(this, uri); }
+  HRESULT AddProcessFailed(ProcessFailedHandler* handler, EventToken* token) {
+    return vtbl->add_ProcessFailed(this, handler, token);
+  }
+  HRESULT RemoveProcessFailed(EventToken token) { return vtbl->remove_ProcessFailed(this, token); }
+  HRESULT Reload() { return vtbl->Reload(this); }
+};
+
+// ICoreWebView2ProcessFailedEventHandler (implemented by the host)
+struct ProcessFailedHandlerVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(ProcessFailedHandler);
+  HRESULT(STDMETHODCALLTYPE* Invoke)(ProcessFailedHandler* self, WebView* sender,
+                                     ProcessFailedArgs* args);
+};
+struct ProcessFailedHandler {
+  REPRISA_WV2_INTERFACE(ProcessFailedHandler)
+};
+
+// ICoreWebView2ProcessFailedEventArgs
+struct ProcessFailedArgsVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(ProcessFailedArgs);
+  HRESULT(STDMETHODCALLTYPE* get_ProcessFailedKind)(ProcessFailedArgs* self,
+                                                    ProcessFailedKind* kind);
+};
+struct ProcessFailedArgs {
+  REPRISA_WV2_INTERFACE(ProcessFailedArgs)
+  HRESULT GetKind(ProcessFailedKind* kind) { return vtbl->get_ProcessFailedKind(this, kind); }
+};
+
+// ICoreWebView2AcceleratorKeyPressedEventHandler (implemented by the host)
+struct AcceleratorKeyHandlerVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(AcceleratorKeyHandler);
+  HRESULT(STDMETHODCALLTYPE* Invoke)(AcceleratorKeyHandler* self, Controller* sender,
+                                     AcceleratorKeyArgs* args);
+};
+struct AcceleratorKeyHandler {
+  REPRISA_WV2_INTERFACE(AcceleratorKeyHandler)
+};
+
+// ICoreWebView2AcceleratorKeyPressedEventArgs
+struct AcceleratorKeyArgsVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(AcceleratorKeyArgs);
+  HRESULT(STDMETHODCALLTYPE* get_KeyEventKind)(AcceleratorKeyArgs* self, KeyEventKind* kind);
+  HRESULT(STDMETHODCALLTYPE* get_VirtualKey)(AcceleratorKeyArgs* self, UINT* key);
+  HRESULT(STDMETHODCALLTYPE* get_KeyEventLParam)(AcceleratorKeyArgs* self, INT* lparam);
+  Slot get_PhysicalKeyStatus;
+  Slot get_Handled;
+  HRESULT(STDMETHODCALLTYPE* put_Handled)(AcceleratorKeyArgs* self, BOOL handled);
+};
+struct AcceleratorKeyArgs {
+  REPRISA_WV2_INTERFACE(AcceleratorKeyArgs)
+  HRESULT GetKind(KeyEventKind* kind) { return vtbl->get_KeyEventKind(this, kind); }
+  HRESULT GetVirtualKey(UINT* key) { return vtbl->get_VirtualKey(this, key); }
+  HRESULT PutHandled(BOOL handled) { return vtbl->put_Handled(this, handled); }
+};
+
+#undef REPRISA_WV2_UNKNOWN_SLOTS
+#undef REPRISA_WV2_INTERFACE
+
+// The runtime's entry point.
+using CreateEnvironmentFunction = HRESULT(STDAPICALLTYPE*)(bool check_running_instance,
+                                                           int runtime_type,
+                                                           PCWSTR user_data_folder,
+                                                           IUnknown* options,
+                                                           EnvironmentCompletedHandler* handler);
+
+// ---------------------------------------------------------------------------------------------
+// The slot of every method, from the reference's tables: a method declared out of order, one left
+// out or one too many before it moves its slot and fails the build here.
+#define REPRISA_WV2_SLOT(vtbl, method, slot)                              \
+  static_assert(offsetof(vtbl, method) == (slot) * sizeof(void*),         \
+                #vtbl "::" #method " must be slot " #slot " of the interface")
+
+#define REPRISA_WV2_UNKNOWN(vtbl)        \
+  REPRISA_WV2_SLOT(vtbl, QueryInterface, 0); \
+  REPRISA_WV2_SLOT(vtbl, AddRef, 1);         \
+  REPRISA_WV2_SLOT(vtbl, Release, 2)
+
+// Each interface's vtable ends with the last slot declared: nothing hides after it.
+#define REPRISA_WV2_SIZE(vtbl, slots) \
+  static_assert(sizeof(vtbl) == (slots) * sizeof(void*), #vtbl " must have " #slots " slots")
+
+REPRISA_WV2_UNKNOWN(EnvironmentVtbl);
+REPRISA_WV2_SLOT(EnvironmentVtbl, CreateCoreWebView2Controller, 3);
+REPRISA_WV2_SLOT(EnvironmentVtbl, CreateWebResourceResponse, 4);
+REPRISA_WV2_SLOT(EnvironmentVtbl, get_BrowserVersionString, 5);
+REPRISA_WV2_SLOT(EnvironmentVtbl, add_NewBrowserVersionAvailable, 6);
+REPRISA_WV2_SLOT(EnvironmentVtbl, remove_NewBrowserVersionAvailable, 7);
+REPRISA_WV2_SIZE(EnvironmentVtbl, 8);
+
+REPRISA_WV2_UNKNOWN(EnvironmentOptionsVtbl);
+REPRISA_WV2_SLOT(EnvironmentOptionsVtbl, get_AdditionalBrowserArguments, 3);
+REPRISA_WV2_SLOT(EnvironmentOptionsVtbl, put_AdditionalBrowserArguments, 4);
+REPRISA_WV2_SLOT(EnvironmentOptionsVtbl, get_Language, 5);
+REPRISA_WV2_SLOT(EnvironmentOptionsVtbl, put_Language, 6);
+REPRISA_WV2_SLOT(EnvironmentOptionsVtbl, get_TargetCompatibleBrowserVersion, 7);
+REPRISA_WV2_SLOT(EnvironmentOptionsVtbl, put_TargetCompatibleBrowserVersion, 8);
+REPRISA_WV2_SLOT(EnvironmentOptionsVtbl, get_AllowSingleSignOnUsingOSPrimaryAccount, 9);
+REPRISA_WV2_SLOT(EnvironmentOptionsVtbl, put_AllowSingleSignOnUsingOSPrimaryAccount, 10);
+REPRISA_WV2_SIZE(EnvironmentOptionsVtbl, 11);
+
+REPRISA_WV2_UNKNOWN(EnvironmentCompletedHandlerVtbl);
+REPRISA_WV2_SLOT(EnvironmentCompletedHandlerVtbl, Invoke, 3);
+REPRISA_WV2_SIZE(EnvironmentCompletedHandlerVtbl, 4);
+
+REPRISA_WV2_UNKNOWN(ControllerCompletedHandlerVtbl);
+REPRISA_WV2_SLOT(ControllerCompletedHandlerVtbl, Invoke, 3);
+REPRISA_WV2_SIZE(ControllerCompletedHandlerVtbl, 4);
+
+REPRISA_WV2_UNKNOWN(ControllerVtbl);
+REPRISA_WV2_SLOT(ControllerVtbl, get_IsVisible, 3);
+REPRISA_WV2_SLOT(ControllerVtbl, put_IsVisible, 4);
+REPRISA_WV2_SLOT(ControllerVtbl, get_Bounds, 5);
+REPRISA_WV2_SLOT(ControllerVtbl, put_Bounds, 6);
+REPRISA_WV2_SLOT(ControllerVtbl, get_ZoomFactor, 7);
+REPRISA_WV2_SLOT(ControllerVtbl, put_ZoomFactor, 8);
+REPRISA_WV2_SLOT(ControllerVtbl, add_ZoomFactorChanged, 9);
+REPRISA_WV2_SLOT(ControllerVtbl, remove_ZoomFactorChanged, 10);
+REPRISA_WV2_SLOT(ControllerVtbl, SetBoundsAndZoomFactor, 11);
+REPRISA_WV2_SLOT(ControllerVtbl, MoveFocus, 12);
+REPRISA_WV2_SLOT(ControllerVtbl, add_MoveFocusRequested, 13);
+REPRISA_WV2_SLOT(ControllerVtbl, remove_MoveFocusRequested, 14);
+REPRISA_WV2_SLOT(ControllerVtbl, add_GotFocus, 15);
+REPRISA_WV2_SLOT(ControllerVtbl, remove_GotFocus, 16);
+REPRISA_WV2_SLOT(ControllerVtbl, add_LostFocus, 17);
+REPRISA_WV2_SLOT(ControllerVtbl, remove_LostFocus, 18);
+REPRISA_WV2_SLOT(ControllerVtbl, add_AcceleratorKeyPressed, 19);
+REPRISA_WV2_SLOT(ControllerVtbl, remove_AcceleratorKeyPressed, 20);
+REPRISA_WV2_SLOT(ControllerVtbl, get_ParentWindow, 21);
+REPRISA_WV2_SLOT(ControllerVtbl, put_ParentWindow, 22);
+REPRISA_WV2_SLOT(ControllerVtbl, NotifyParentWindowPositionChanged, 23);
+REPRISA_WV2_SLOT(ControllerVtbl, Close, 24);
+REPRISA_WV2_SLOT(ControllerVtbl, get_CoreWebView2, 25);
+REPRISA_WV2_SIZE(ControllerVtbl, 26);
+
+REPRISA_WV2_UNKNOWN(WebViewVtbl);
+REPRISA_WV2_SLOT(WebViewVtbl, get_Settings, 3);
+REPRISA_WV2_SLOT(WebViewVtbl, get_Source, 4);
+REPRISA_WV2_SLOT(WebViewVtbl, Navigate, 5);
+REPRISA_WV2_SLOT(WebViewVtbl, NavigateToString, 6);
+REPRISA_WV2_SLOT(WebViewVtbl, add_NavigationStarting, 7);
+REPRISA_WV2_SLOT(WebViewVtbl, remove_NavigationStarting, 8);
+REPRISA_WV2_SLOT(WebViewVtbl, add_ContentLoading, 9);
+REPRISA_WV2_SLOT(WebViewVtbl, remove_ContentLoading, 10);
+REPRISA_WV2_SLOT(WebViewVtbl, add_SourceChanged, 11);
+REPRISA_WV2_SLOT(WebViewVtbl, remove_SourceChanged, 12);
+REPRISA_WV2_SLOT(WebViewVtbl, add_HistoryChanged, 13);
+REPRISA_WV2_SLOT(WebViewVtbl, remove_HistoryChanged, 14);
+REPRISA_WV2_SLOT(WebViewVtbl, add_NavigationCompleted, 15);
+REPRISA_WV2_SLOT(WebViewVtbl, remove_NavigationCompleted, 16);
+REPRISA_WV2_SLOT(WebViewVtbl, add_FrameNavigationStarting, 17);
+REPRISA_WV2_SLOT(WebViewVtbl, remove_FrameNavigationStarting, 18);
+REPRISA_WV2_SLOT(WebViewVtbl, add_FrameNavigationCompleted, 19);
+REPRISA_WV2_SLOT(WebViewVtbl, remove_FrameNavigationCompleted, 20);
+REPRISA_WV2_SLOT(WebViewVtbl, add_ScriptDialogOpening, 21);
+REPRISA_WV2_SLOT(WebViewVtbl, remove_ScriptDialogOpening, 22);
+REPRISA_WV2_SLOT(WebViewVtbl, add_PermissionRequested, 23);
+REPRISA_WV2_SLOT(WebViewVtbl, remove_PermissionRequested, 24);
+REPRISA_WV2_SLOT(WebViewVtbl, add_ProcessFailed, 25);
+REPRISA_WV2_SLOT(WebViewVtbl, remove_ProcessFailed, 26);
+REPRISA_WV2_SLOT(WebViewVtbl, AddScriptToExecuteOnDocumentCreated, 27);
+REPRISA_WV2_SLOT(WebViewVtbl, RemoveScriptToExecuteOnDocumentCreated, 28);
+REPRISA_WV2_SLOT(WebViewVtbl, ExecuteScript, 29);
+REPRISA_WV2_SLOT(WebViewVtbl, CapturePreview, 30);
+REPRISA_WV2_SLOT(WebViewVtbl, Reload, 31);
+REPRISA_WV2_SIZE(WebViewVtbl, 32);
+
+REPRISA_WV2_UNKNOWN(ProcessFailedHandlerVtbl);
+REPRISA_WV2_SLOT(ProcessFailedHandlerVtbl, Invoke, 3);
+REPRISA_WV2_SIZE(ProcessFailedHandlerVtbl, 4);
+
+REPRISA_WV2_UNKNOWN(ProcessFailedArgsVtbl);
+REPRISA_WV2_SLOT(ProcessFailedArgsVtbl, get_ProcessFailedKind, 3);
+REPRISA_WV2_SIZE(ProcessFailedArgsVtbl, 4);
+
+REPRISA_WV2_UNKNOWN(AcceleratorKeyHandlerVtbl);
+REPRISA_WV2_SLOT(AcceleratorKeyHandlerVtbl, Invoke, 3);
+REPRISA_WV2_SIZE(AcceleratorKeyHandlerVtbl, 4);
+
+REPRISA_WV2_UNKNOWN(AcceleratorKeyArgsVtbl);
+REPRISA_WV2_SLOT(AcceleratorKeyArgsVtbl, get_KeyEventKind, 3);
+REPRISA_WV2_SLOT(AcceleratorKeyArgsVtbl, get_VirtualKey, 4);
+REPRISA_WV2_SLOT(AcceleratorKeyArgsVtbl, get_KeyEventLParam, 5);
+REPRISA_WV2_SLOT(AcceleratorKeyArgsVtbl, get_PhysicalKeyStatus, 6);
+REPRISA_WV2_SLOT(AcceleratorKeyArgsVtbl, get_Handled, 7);
+REPRISA_WV2_SLOT(AcceleratorKeyArgsVtbl, put_Handled, 8);
+REPRISA_WV2_SIZE(AcceleratorKeyArgsVtbl, 9);
+
+// What goes over the stack by value must have the reference's size: a RECT of four 32-bit
+// integers (put_Bounds), a token of one 64-bit integer (remove_*), 32-bit enumerations.
+static_assert(sizeof(RECT) == 16);
+static_assert(sizeof(EventToken) == 8);
+static_assert(sizeof(ProcessFailedKind) == 4 && sizeof(MoveFocusReason) == 4 &&
+              sizeof(KeyEventKind) == 4);
+// The interface structs are their vtable pointer and nothing else.
+static_assert(sizeof(Controller) == sizeof(void*) && sizeof(WebView) == sizeof(void*) &&
+              sizeof(Environment) == sizeof(void*));
+
+#undef REPRISA_WV2_SLOT
+#undef REPRISA_WV2_UNKNOWN
+#undef REPRISA_WV2_SIZE
+
+}  // namespace reprisa::wv2

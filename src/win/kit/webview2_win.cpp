@@ -1,0 +1,444 @@
+#include "win/kit/webview2_win.h"
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <cwchar>
+#include <utility>
+
+#include "win/kit/ole_error_win.h"
+
+namespace reprisa {
+
+namespace {
+
+std::atomic<long> g_live_objects{0};
+
+// A copy of `text` the caller frees with CoTaskMemFree, as every get_ of a string hands out.
+HRESULT CopyOut(const std::wstring& text, LPWSTR* out) {
+  if (!out) return E_POINTER;
+  *out = static_cast<LPWSTR>(CoTaskMemAlloc((text.size() + 1) * sizeof(wchar_t)));
+  if (!*out) return E_OUTOFMEMORY;
+  std::wmemcpy(*out, text.c_str(), text.size() + 1);
+  return S_OK;
+}
+
+// The mnemonics of a menu bar's items, upper case.
+std::wstring MenuMnemonics(HMENU menu) {
+  std::wstring mnemonics;
+  if (!menu) return mnemonics;
+  int count = GetMenuItemCount(menu);
+  for (int i = 0; i < count && i < 64; ++i) {
+    wchar_t caption[128] = {};
+    if (GetMenuStringW(menu, static_cast<UINT>(i), caption, 128, MF_BYPOSITION) <= 0) continue;
+    if (wchar_t c = MenuMnemonic(caption)) mnemonics += c;
+  }
+  return mnemonics;
+}
+
+}  // namespace
+
+// What our handlers know of their host: nothing once it has closed.
+struct WebView2Host::Link {
+  std::atomic<long> refs{1};
+  WebView2Host* host;
+  explicit Link(WebView2Host* h) : host(h) {}
+  void AddRef() noexcept { ++refs; }
+  void Release() noexcept {
+    if (--refs == 0) delete this;
+  }
+};
+
+class WebView2Host::LinkRef {
+ public:
+  explicit LinkRef(Link* link) noexcept : link_(link) { link_->AddRef(); }
+  LinkRef(const LinkRef& other) noexcept : link_(other.link_) { link_->AddRef(); }
+  LinkRef& operator=(const LinkRef&) = delete;
+  ~LinkRef() { link_->Release(); }
+  WebView2Host* Host() const noexcept { return link_->host; }
+
+ private:
+  Link* link_;
+};
+
+// A handler object of ours: the interface's vtable first, then our reference count and the
+// function it calls. No exception leaves it.
+template <class Interface, class... Args>
+class WebView2Host::Handler {
+ public:
+  using Vtbl = std::remove_const_t<std::remove_pointer_t<decltype(Interface::vtbl)>>;
+  using Function = std::function<HRESULT(Args...)>;
+
+  static ComPtr<Interface> Make(const IID& iid, Function function) {
+    auto* handler = new Handler(iid, std::move(function));
+    return ComPtr<Interface>::Attach(&handler->interface_);
+  }
+
+ private:
+  Handler(const IID& iid, Function function) : iid_(iid), function_(std::move(function)) {
+    interface_.vtbl = &kVtbl;
+    ++g_live_objects;
+  }
+  ~Handler() { --g_live_objects; }
+  static Handler* From(Interface* self) noexcept { return reinterpret_cast<Handler*>(self); }
+
+  static HRESULT STDMETHODCALLTYPE QueryInterfaceSlot(Interface* self, REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, From(self)->iid_)) {
+      *out = self;
+      AddRefSlot(self);
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  static ULONG STDMETHODCALLTYPE AddRefSlot(Interface* self) {
+    return static_cast<ULONG>(++From(self)->refs_);
+  }
+  static ULONG STDMETHODCALLTYPE ReleaseSlot(Interface* self) {
+    long left = --From(self)->refs_;
+    if (left == 0) delete From(self);
+    return static_cast<ULONG>(left);
+  }
+  static HRESULT STDMETHODCALLTYPE InvokeSlot(Interface* self, Args... args) {
+    AddRefSlot(self);  // the function may drop the last other reference
+    HRESULT result = E_UNEXPECTED;
+    try {
+      result = From(self)->function_(args...);
+    } catch (...) {
+    }
+    ReleaseSlot(self);
+    return result;
+  }
+  static constexpr Vtbl kVtbl{&QueryInterfaceSlot, &AddRefSlot, &ReleaseSlot, &InvokeSlot};
+
+  Interface interface_;  // first: the runtime's pointer to us is this object's address
+  std::atomic<long> refs_{1};
+  IID iid_;
+  Function function_;
+};
+
+// The options the environment is created with. The runtime reads them during the entry point's
+// call (and may keep the object).
+class WebView2Host::Options {
+ public:
+  static ComPtr<wv2::EnvironmentOptions> Make() {
+    auto* options = new Options;
+    return ComPtr<wv2::EnvironmentOptions>::Attach(&options->interface_);
+  }
+
+ private:
+  Options() {
+    interface_.vtbl = &kVtbl;
+    ++g_live_objects;
+  }
+  ~Options() { --g_live_objects; }
+  static Options* From(wv2::EnvironmentOptions* self) noexcept {
+    return reinterpret_cast<Options*>(self);
+  }
+  static HRESULT Put(std::wstring& field, LPCWSTR value) noexcept {
+    try {
+      field = value ? value : L"";
+      return S_OK;
+    } catch (...) {
+      return E_OUTOFMEMORY;
+    }
+  }
+
+  static HRESULT STDMETHODCALLTYPE QueryInterfaceSlot(wv2::EnvironmentOptions* self, REFIID iid,
+                                                      void** out) {
+    if (!out) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, wv2::kIidEnvironmentOptions)) {
+      *out = self;
+      AddRefSlot(self);
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  static ULONG STDMETHODCALLTYPE AddRefSlot(wv2::EnvironmentOptions* self) {
+    return static_cast<ULONG>(++From(self)->refs_);
+  }
+  static ULONG STDMETHODCALLTYPE ReleaseSlot(wv2::EnvironmentOptions* self) {
+    long left = --From(self)->refs_;
+    if (left == 0) delete From(self);
+    return static_cast<ULONG>(left);
+  }
+  static HRESULT STDMETHODCALLTYPE GetArguments(wv2::EnvironmentOptions* self, LPWSTR* value) {
+    return CopyOut(From(self)->arguments_, value);
+  }
+  static HRESULT STDMETHODCALLTYPE PutArguments(wv2::EnvironmentOptions* self, LPCWSTR value) {
+    return Put(From(self)->arguments_, value);
+  }
+  static HRESULT STDMETHODCALLTYPE GetLanguage(wv2::EnvironmentOptions* self, LPWSTR* value) {
+    return CopyOut(From(self)->language_, value);
+  }
+  static HRESULT STDMETHODCALLTYPE PutLanguage(wv2::EnvironmentOptions* self, LPCWSTR value) {
+    return Put(From(self)->language_, value);
+  }
+  static HRESULT STDMETHODCALLTYPE GetTargetVersion(wv2::EnvironmentOptions* self,
+                                                    LPWSTR* value) {
+    return CopyOut(From(self)->target_version_, value);
+  }
+  static HRESULT STDMETHODCALLTYPE PutTargetVersion(wv2::EnvironmentOptions* self,
+                                                    LPCWSTR value) {
+    return Put(From(self)->target_version_, value);
+  }
+  static HRESULT STDMETHODCALLTYPE GetSingleSignOn(wv2::EnvironmentOptions* self, BOOL* allow) {
+    if (!allow) return E_POINTER;
+    *allow = From(self)->single_sign_on_;
+    return S_OK;
+  }
+  static HRESULT STDMETHODCALLTYPE PutSingleSignOn(wv2::EnvironmentOptions* self, BOOL allow) {
+    From(self)->single_sign_on_ = allow;
+    return S_OK;
+  }
+  static constexpr wv2::EnvironmentOptionsVtbl kVtbl{
+      &QueryInterfaceSlot, &AddRefSlot,       &ReleaseSlot,      &GetArguments,
+      &PutArguments,       &GetLanguage,      &PutLanguage,      &GetTargetVersion,
+      &PutTargetVersion,   &GetSingleSignOn,  &PutSingleSignOn};
+
+  wv2::EnvironmentOptions interface_;  // first
+  std::atomic<long> refs_{1};
+  std::wstring arguments_ = kWebViewBrowserArguments;
+  std::wstring language_;
+  // The oldest runtime we ask for, which is also the oldest we try.
+  std::wstring target_version_ = L"86.0.616.0";
+  BOOL single_sign_on_ = FALSE;
+};
+
+WebView2Host::WebView2Host(HWND window, UINT message) : window_(window), message_(message) {}
+
+WebView2Host::~WebView2Host() { Close(); }
+
+long WebView2Host::LiveHostObjects() noexcept { return g_live_objects.load(); }
+
+HRESULT WebView2Host::Start(wv2::CreateEnvironmentFunction create, bool fixed_runtime,
+                            const std::wstring& data_folder, std::uint32_t attempt) {
+  Close();
+  if (!create || data_folder.empty() || !window_) return E_INVALIDARG;
+  attempt_ = attempt;
+  link_ = new Link(this);
+  LinkRef link(link_);
+  ComPtr<wv2::EnvironmentOptions> options = Options::Make();
+  ComPtr<wv2::EnvironmentCompletedHandler> handler =
+      Handler<wv2::EnvironmentCompletedHandler, HRESULT, wv2::Environment*>::Make(
+          wv2::kIidEnvironmentCompletedHandler,
+          [link, attempt](HRESULT result, wv2::Environment* environment) -> HRESULT {
+            Answer answer{Answer::Environment, attempt, result, {}, {}};
+            if (environment) {
+              environment->AddRef();
+              answer.environment = ComPtr<wv2::Environment>::Attach(environment);
+            }
+            if (WebView2Host* host = link.Host()) host->Queue(std::move(answer));
+            return S_OK;
+          });
+  HRESULT result = create(true, fixed_runtime ? 1 : 0, data_folder.c_str(),
+                          reinterpret_cast<IUnknown*>(options.get()), handler.get());
+  if (FAILED(result)) Close();
+  return result;
+}
+
+void WebView2Host::Queue(Answer answer) {
+  answers_.push_back(std::move(answer));
+  PostMessageW(window_, message_, 0, 0);
+}
+
+void WebView2Host::Discard(Answer& answer) noexcept {
+  if (answer.controller) answer.controller->Close();
+  answer.controller.reset();
+  answer.environment.reset();
+}
+
+void WebView2Host::Fail(HRESULT result) {
+  const std::uint32_t attempt = attempt_;
+  Close();
+  if (on_failed) on_failed(attempt, FAILED(result) ? result : E_NOINTERFACE);
+}
+
+void WebView2Host::Pump() {
+  std::vector<Answer> answers;
+  answers.swap(answers_);
+  for (Answer& answer : answers) {
+    if (!link_ || answer.attempt != attempt_) {
+      Discard(answer);
+      continue;
+    }
+    switch (answer.kind) {
+      case Answer::Environment:
+        EnvironmentAnswered(answer);
+        break;
+      case Answer::Controller:
+        ControllerAnswered(answer);
+        break;
+      case Answer::ProcessFailed:
+        if (answer.failed == wv2::kBrowserProcessExited && webview_) {
+          Close();
+          if (on_browser_process_ended) on_browser_process_ended();
+        }
+        break;
+    }
+  }
+}
+
+void WebView2Host::EnvironmentAnswered(Answer& answer) {
+  if (environment_ || controller_) return;  // one environment per attempt
+  if (FAILED(answer.result) || !answer.environment) return Fail(answer.result);
+  environment_ = std::move(answer.environment);
+  LinkRef link(link_);
+  const std::uint32_t attempt = attempt_;
+  ComPtr<wv2::ControllerCompletedHandler> handler =
+      Handler<wv2::ControllerCompletedHandler, HRESULT, wv2::Controller*>::Make(
+          wv2::kIidControllerCompletedHandler,
+          [link, attempt](HRESULT result, wv2::Controller* controller) -> HRESULT {
+            Answer answer{Answer::Controller, attempt, result, {}, {}};
+            if (controller) {
+              controller->AddRef();
+              answer.controller = ComPtr<wv2::Controller>::Attach(controller);
+            }
+            if (WebView2Host* host = link.Host())
+              host->Queue(std::move(answer));
+            else
+              Discard(answer);  // nobody waits for it: it must not stay in our window
+            return S_OK;
+          });
+  HRESULT result = environment_->CreateController(window_, handler.get());
+  if (FAILED(result)) return Fail(result);
+  if (on_step) on_step(attempt);
+}
+
+void WebView2Host::ControllerAnswered(Answer& answer) {
+  if (!environment_ || controller_) return Discard(answer);
+  if (FAILED(answer.result) || !answer.controller) return Fail(answer.result);
+  controller_ = std::move(answer.controller);
+  ComPtr<wv2::WebView> webview;
+  HRESULT result = controller_->GetWebView(webview.put());
+  if (FAILED(result) || !webview) return Fail(result);
+  webview_ = std::move(webview);
+
+  LinkRef link(link_);
+  const std::uint32_t attempt = attempt_;
+  // Without either event the web view still works: the menu keys stay the page's, a browser
+  // process that ends is noticed by the reload that fails.
+  auto keys = Handler<wv2::AcceleratorKeyHandler, wv2::Controller*, wv2::AcceleratorKeyArgs*>::Make(
+      wv2::kIidAcceleratorKeyHandler,
+      [link](wv2::Controller*, wv2::AcceleratorKeyArgs* args) -> HRESULT {
+        WebView2Host* host = link.Host();
+        if (host && args && host->KeyPressed(args)) args->PutHandled(TRUE);
+        return S_OK;
+      });
+  key_added_ = SUCCEEDED(controller_->AddAcceleratorKeyPressed(keys.get(), &key_token_));
+  auto failed = Handler<wv2::ProcessFailedHandler, wv2::WebView*, wv2::ProcessFailedArgs*>::Make(
+      wv2::kIidProcessFailedHandler,
+      [link, attempt](wv2::WebView*, wv2::ProcessFailedArgs* args) -> HRESULT {
+        wv2::ProcessFailedKind kind = wv2::kBrowserProcessExited;
+        if (!args || FAILED(args->GetKind(&kind))) return S_OK;
+        if (WebView2Host* host = link.Host())
+          host->Queue(Answer{Answer::ProcessFailed, attempt, S_OK, {}, {}, kind});
+        return S_OK;
+      });
+  failed_added_ = SUCCEEDED(webview_->AddProcessFailed(failed.get(), &failed_token_));
+
+  RECT bounds{};
+  GetClientRect(window_, &bounds);
+  controller_->PutBounds(bounds);
+  controller_->PutIsVisible(TRUE);
+  Subclass(true);
+  if (on_created) on_created(attempt);
+}
+
+void WebView2Host::Close() noexcept {
+  Subclass(false);
+  if (link_) {
+    link_->host = nullptr;
+    link_->Release();
+    link_ = nullptr;
+  }
+  attempt_ = 0;
+  for (Answer& answer : answers_) Discard(answer);
+  answers_.clear();
+  ComPtr<wv2::Controller> controller = std::move(controller_);
+  ComPtr<wv2::WebView> webview = std::move(webview_);
+  if (webview && failed_added_) webview->RemoveProcessFailed(failed_token_);
+  if (controller && key_added_) controller->RemoveAcceleratorKeyPressed(key_token_);
+  failed_added_ = key_added_ = false;
+  if (controller) controller->Close();
+  webview.reset();
+  controller.reset();
+  environment_.reset();
+}
+
+void WebView2Host::Navigate(const std::wstring& address) {
+  if (!webview_) OleCheck(E_UNEXPECTED);
+  OleCheck(webview_->Navigate(address.c_str()));
+}
+
+void WebView2Host::Reload() {
+  if (!webview_) OleCheck(E_UNEXPECTED);
+  OleCheck(webview_->Reload());
+}
+
+void WebView2Host::SetBounds(const RECT& bounds) noexcept {
+  if (controller_) controller_->PutBounds(bounds);
+}
+
+void WebView2Host::ParentMoved() noexcept {
+  if (controller_) controller_->NotifyParentWindowPositionChanged();
+}
+
+void WebView2Host::Focus() noexcept {
+  if (controller_) controller_->MoveFocus(wv2::kFocusProgrammatic);
+}
+
+bool WebView2Host::KeyPressed(wv2::AcceleratorKeyArgs* args) noexcept {
+  wv2::KeyEventKind kind = wv2::kKeyDown;
+  UINT key = 0;
+  if (FAILED(args->GetKind(&kind)) || FAILED(args->GetVirtualKey(&key))) return false;
+  if (kind < wv2::kKeyDown || kind > wv2::kSystemKeyUp) return false;
+  const bool shift_or_ctrl = GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_CONTROL) < 0;
+  HWND root = GetAncestor(window_, GA_ROOT);
+  std::wstring mnemonics;
+  try {
+    mnemonics = MenuMnemonics(root ? GetMenu(root) : nullptr);
+  } catch (...) {
+  }
+  MenuKeyStep step =
+      menu_keys_.Key(static_cast<KeyEventKind>(kind), key, shift_or_ctrl, mnemonics);
+  // Posted: the menu's own loop runs from our message loop, never inside the runtime's call.
+  if (step.open_menu && root && GetMenu(root))
+    PostMessageW(root, WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(step.mnemonic));
+  return step.handled;
+}
+
+void WebView2Host::Subclass(bool on) noexcept {
+  if (!on) {
+    if (subclassed_root_)
+      RemoveWindowSubclass(subclassed_root_, RootProc, reinterpret_cast<UINT_PTR>(this));
+    subclassed_root_ = nullptr;
+    return;
+  }
+  HWND root = GetAncestor(window_, GA_ROOT);
+  if (subclassed_root_ || !root || root == window_) return;
+  if (SetWindowSubclass(root, RootProc, reinterpret_cast<UINT_PTR>(this),
+                        reinterpret_cast<DWORD_PTR>(this)))
+    subclassed_root_ = root;
+}
+
+LRESULT CALLBACK WebView2Host::RootProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                        DWORD_PTR data) {
+  auto* host = reinterpret_cast<WebView2Host*>(data);
+  switch (msg) {
+    case WM_MOVE:
+      host->ParentMoved();
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, RootProc, id);
+      host->subclassed_root_ = nullptr;
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+}  // namespace reprisa

@@ -1,0 +1,99 @@
+// The conversation with the system's modern web view: the options object and the handlers we
+// implement, creating the environment and then the controller inside a window of ours, and the
+// web view's operations once it is there. Every answer of the runtime is queued and the window
+// is sent a message; the window hands it back through Pump(), so that nothing of ours runs inside
+// the runtime's callbacks but the bookkeeping (and the menu keys, which must be answered there).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/web_engine.h"
+#include "win/kit/com_ptr_win.h"
+#include "win/kit/webview2_api_win.h"
+
+namespace reprisa {
+
+// The browser arguments the environment is created with: media may start without a click.
+inline constexpr wchar_t kWebViewBrowserArguments[] = L"--autoplay-policy=no-user-gesture-required";
+
+class WebView2Host {
+ public:
+  // `window` is the window the web view fills; `message` is posted to it when answers wait.
+  WebView2Host(HWND window, UINT message);
+  ~WebView2Host();
+  WebView2Host(const WebView2Host&) = delete;
+  WebView2Host& operator=(const WebView2Host&) = delete;
+
+  // Told from Pump(), on the window's thread and outside the runtime's calls.
+  std::function<void(std::uint32_t attempt)> on_step;     // the environment is there
+  std::function<void(std::uint32_t attempt)> on_created;  // the web view is there
+  std::function<void(std::uint32_t attempt, HRESULT)> on_failed;
+  std::function<void()> on_browser_process_ended;
+
+  // Starts attempt `attempt` (closing whatever was there): the entry point is called with the
+  // data folder and our options. A failed result is returned (and nothing more happens);
+  // otherwise the answer comes through Pump().
+  HRESULT Start(wv2::CreateEnvironmentFunction create, bool fixed_runtime,
+                const std::wstring& data_folder, std::uint32_t attempt);
+  // Handles the answers that have arrived.
+  void Pump();
+  // Closes the controller and releases every reference; answers of earlier attempts that still
+  // arrive are closed and released as they come.
+  void Close() noexcept;
+
+  bool Ready() const noexcept { return static_cast<bool>(webview_); }
+  // Raise EOleSysError when the web view refuses (or is not there).
+  void Navigate(const std::wstring& address);
+  void Reload();
+  void SetBounds(const RECT& bounds) noexcept;
+  void ParentMoved() noexcept;
+  void Focus() noexcept;
+
+  // For tests: objects of ours the runtime may still hold, across all hosts.
+  static long LiveHostObjects() noexcept;
+
+ private:
+  struct Link;
+  class LinkRef;
+  class Options;
+  struct Answer {
+    enum Kind { Environment, Controller, ProcessFailed } kind;
+    std::uint32_t attempt;
+    HRESULT result;
+    ComPtr<wv2::Environment> environment;
+    ComPtr<wv2::Controller> controller;
+    wv2::ProcessFailedKind failed = wv2::kBrowserProcessExited;
+  };
+  template <class Interface, class... Args>
+  class Handler;
+  friend struct Link;
+
+  void Queue(Answer answer);
+  void Fail(HRESULT result);
+  static void Discard(Answer& answer) noexcept;
+  void EnvironmentAnswered(Answer& answer);
+  void ControllerAnswered(Answer& answer);
+  bool KeyPressed(wv2::AcceleratorKeyArgs* args) noexcept;
+  void Subclass(bool on) noexcept;
+  static LRESULT CALLBACK RootProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+
+  HWND window_;
+  UINT message_;
+  std::uint32_t attempt_ = 0;
+  Link* link_ = nullptr;  // shared with our handlers; cut at Close
+  std::vector<Answer> answers_;
+  wv2::EventToken key_token_{}, failed_token_{};
+  bool key_added_ = false, failed_added_ = false;
+  ComPtr<wv2::Environment> environment_;
+  ComPtr<wv2::Controller> controller_;
+  ComPtr<wv2::WebView> webview_;
+  HWND subclassed_root_ = nullptr;
+  MenuKeys menu_keys_;
+};
+
+}  // namespace reprisa

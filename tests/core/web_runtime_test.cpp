@@ -1,0 +1,253 @@
+#include "core/web_runtime.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace reprisa {
+namespace {
+
+constexpr wchar_t kStable[] = L"{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
+constexpr wchar_t kBeta[] = L"{2CD8A007-E189-409D-A2C8-9AF4EF3C72AA}";
+constexpr wchar_t kCanary[] = L"{65C35B14-6C1D-4122-AC46-7148CC9D6497}";
+
+std::wstring Key(const wchar_t* channel) {
+  return std::wstring(L"SOFTWARE\\Microsoft\\EdgeUpdate\\ClientState\\") + channel;
+}
+
+// A machine as the lookup sees it: registry values per scope, files that exist.
+struct FakeMachine : RuntimeProbe {
+  std::optional<std::wstring> fixed;
+  std::map<std::tuple<RuntimeScope, std::wstring, std::wstring>, std::wstring> values;
+  std::set<std::wstring> files;
+  std::vector<std::wstring> asked;  // "scope key" in the order asked
+
+  void Install(RuntimeScope scope, const wchar_t* channel, const std::wstring& folder,
+               bool with_dll = true) {
+    values[{scope, Key(channel), L"EBWebView"}] = folder;
+    if (with_dll) files.insert(JoinPath(folder, L"EBWebView\\x86\\EmbeddedBrowserWebView.dll"));
+  }
+  std::optional<std::wstring> FixedFolder() override { return fixed; }
+  std::optional<std::wstring> StringValue(RuntimeScope scope, const std::wstring& key,
+                                          std::wstring_view name) override {
+    asked.push_back(std::to_wstring(static_cast<int>(scope)) + L" " + key);
+    auto it = values.find({scope, key, std::wstring(name)});
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+  }
+  bool FileExists(const std::wstring& path) override { return files.count(path) != 0; }
+};
+
+const std::wstring kMachineStable = L"C:\\PF\\EdgeWebView\\Application\\120.0.2210.91";
+const std::wstring kUserBeta = L"C:\\Users\\u\\AppData\\Local\\EdgeWebView\\Application\\121.0.1.2";
+
+struct LookupCase {
+  const char* name;
+  void (*setup)(FakeMachine&);
+  std::optional<RuntimeChoice> expected;
+};
+
+std::wstring Dll(const std::wstring& folder) {
+  return folder + L"\\EBWebView\\x86\\EmbeddedBrowserWebView.dll";
+}
+
+class RuntimeLookup : public ::testing::TestWithParam<LookupCase> {};
+
+TEST_P(RuntimeLookup, ChoosesTheFolderALoaderWould) {
+  FakeMachine machine;
+  GetParam().setup(machine);
+  EXPECT_EQ(FindRuntime(machine), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RuntimeLookup,
+    ::testing::Values(
+        LookupCase{"nothing_installed", [](FakeMachine&) {}, std::nullopt},
+        LookupCase{"machine_stable_32bit_view",
+                   [](FakeMachine& m) { m.Install(RuntimeScope::MachineWow32, kStable, kMachineStable); },
+                   RuntimeChoice{Dll(kMachineStable), false}},
+        LookupCase{"machine_stable_64bit_view",
+                   [](FakeMachine& m) { m.Install(RuntimeScope::Machine64, kStable, kMachineStable); },
+                   RuntimeChoice{Dll(kMachineStable), false}},
+        LookupCase{"user_only",
+                   [](FakeMachine& m) { m.Install(RuntimeScope::User, kBeta, kUserBeta); },
+                   RuntimeChoice{Dll(kUserBeta), false}},
+        // Stable anywhere wins over beta in the machine's part.
+        LookupCase{"stable_before_beta",
+                   [](FakeMachine& m) {
+                     m.Install(RuntimeScope::MachineWow32, kBeta, kUserBeta);
+                     m.Install(RuntimeScope::User, kStable, kMachineStable);
+                   },
+                   RuntimeChoice{Dll(kMachineStable), false}},
+        LookupCase{"machine_before_user_in_one_channel",
+                   [](FakeMachine& m) {
+                     m.Install(RuntimeScope::User, kStable, kUserBeta);
+                     m.Install(RuntimeScope::MachineWow32, kStable, kMachineStable);
+                   },
+                   RuntimeChoice{Dll(kMachineStable), false}},
+        // A recorded folder without the DLL (a broken or half-removed install) is passed over.
+        LookupCase{"dll_missing_goes_on_to_the_next",
+                   [](FakeMachine& m) {
+                     m.Install(RuntimeScope::MachineWow32, kStable, kMachineStable, false);
+                     m.Install(RuntimeScope::User, kCanary, kUserBeta);
+                   },
+                   RuntimeChoice{Dll(kUserBeta), false}},
+        LookupCase{"too_old",
+                   [](FakeMachine& m) {
+                     m.Install(RuntimeScope::MachineWow32, kStable, L"C:\\EdgeWebView\\86.0.615.99");
+                   },
+                   std::nullopt},
+        LookupCase{"oldest_worth_trying",
+                   [](FakeMachine& m) {
+                     m.Install(RuntimeScope::MachineWow32, kStable, L"C:\\EdgeWebView\\86.0.616.0\\");
+                   },
+                   RuntimeChoice{Dll(L"C:\\EdgeWebView\\86.0.616.0"), false}},
+        LookupCase{"folder_not_named_by_a_version",
+                   [](FakeMachine& m) {
+                     m.Install(RuntimeScope::MachineWow32, kStable, L"C:\\EdgeWebView\\current");
+                   },
+                   std::nullopt},
+        LookupCase{"empty_value",
+                   [](FakeMachine& m) { m.Install(RuntimeScope::MachineWow32, kStable, L"", false); },
+                   std::nullopt},
+        // A named fixed-version folder is the only one tried, even when it lacks the DLL.
+        LookupCase{"fixed_folder",
+                   [](FakeMachine& m) {
+                     m.fixed = L"D:\\fixed\\";
+                     m.files.insert(Dll(L"D:\\fixed"));
+                     m.Install(RuntimeScope::MachineWow32, kStable, kMachineStable);
+                   },
+                   RuntimeChoice{Dll(L"D:\\fixed"), true}},
+        LookupCase{"fixed_folder_without_dll",
+                   [](FakeMachine& m) {
+                     m.fixed = L"D:\\fixed";
+                     m.Install(RuntimeScope::MachineWow32, kStable, kMachineStable);
+                   },
+                   std::nullopt},
+        LookupCase{"fixed_folder_empty_is_not_set",
+                   [](FakeMachine& m) {
+                     m.fixed = L"";
+                     m.Install(RuntimeScope::MachineWow32, kStable, kMachineStable);
+                   },
+                   RuntimeChoice{Dll(kMachineStable), false}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RuntimeLookupOrder, ChannelsOuterScopesInner) {
+  FakeMachine machine;
+  FindRuntime(machine);
+  std::vector<std::wstring> expected;
+  for (const wchar_t* channel :
+       {kStable, kBeta, L"{0D50BFEC-CD6A-4F9A-964C-C7416E3ACB10}", kCanary})
+    for (int scope : {0, 1, 2}) expected.push_back(std::to_wstring(scope) + L" " + Key(channel));
+  EXPECT_EQ(machine.asked, expected);
+}
+
+struct VersionCase {
+  const wchar_t* text;
+  std::optional<RuntimeVersion> expected;
+};
+
+class VersionText : public ::testing::TestWithParam<VersionCase> {};
+
+TEST_P(VersionText, ParsesFourDecimalParts) {
+  EXPECT_EQ(ParseRuntimeVersion(GetParam().text), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, VersionText,
+    ::testing::Values(VersionCase{L"120.0.2210.91", RuntimeVersion{{120, 0, 2210, 91}}},
+                      VersionCase{L"0.0.0.0", RuntimeVersion{{0, 0, 0, 0}}},
+                      VersionCase{L"999999999.1.2.3", RuntimeVersion{{999999999, 1, 2, 3}}},
+                      VersionCase{L"1234567890.1.2.3", std::nullopt},  // would overflow
+                      VersionCase{L"120.0.2210", std::nullopt},
+                      VersionCase{L"120.0.2210.91.1", std::nullopt},
+                      VersionCase{L"120..2210.91", std::nullopt},
+                      VersionCase{L"120.0.2210.91 ", std::nullopt},
+                      VersionCase{L"-1.0.0.0", std::nullopt},
+                      VersionCase{L"", std::nullopt}));
+
+TEST(VersionOrder, ComparesPartByPart) {
+  EXPECT_LT(*ParseRuntimeVersion(L"86.0.615.999"), kMinimumRuntimeVersion);
+  EXPECT_GT(*ParseRuntimeVersion(L"100.0.0.0"), kMinimumRuntimeVersion);
+  EXPECT_GT(*ParseRuntimeVersion(L"86.0.616.1"), kMinimumRuntimeVersion);
+}
+
+struct DataFolderCase {
+  const wchar_t* local;
+  const wchar_t* exe;
+  const wchar_t* expected;
+};
+
+class DataFolder : public ::testing::TestWithParam<DataFolderCase> {};
+
+TEST_P(DataFolder, NamedAfterTheExecutableUnderLocalAppData) {
+  EXPECT_EQ(WebViewDataFolder(GetParam().local, GetParam().exe), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DataFolder,
+    ::testing::Values(
+        DataFolderCase{L"C:\\Users\\u\\AppData\\Local", L"C:\\Tools\\reprisa.exe",
+                       L"C:\\Users\\u\\AppData\\Local\\reprisa\\WebView2"},
+        DataFolderCase{L"C:\\Local\\", L"D:\\x.y\\My Player.v2.EXE", L"C:\\Local\\My Player.v2\\WebView2"},
+        DataFolderCase{L"C:\\Local", L"reprisa", L"C:\\Local\\reprisa\\WebView2"},
+        DataFolderCase{L"C:\\Local", L"C:/a/b/reprisa.exe", L"C:\\Local\\reprisa\\WebView2"},
+        // Never beside the executable: without either part there is no folder.
+        DataFolderCase{L"", L"C:\\Tools\\reprisa.exe", L""},
+        DataFolderCase{L"\\", L"C:\\Tools\\reprisa.exe", L""},
+        DataFolderCase{L"C:\\Local", L"C:\\Tools\\", L""},
+        DataFolderCase{L"C:\\Local", L"", L""}));
+
+struct AddressCase {
+  const wchar_t* typed;
+  const wchar_t* expected;
+};
+
+class AddressScheme : public ::testing::TestWithParam<AddressCase> {};
+
+TEST_P(AddressScheme, AbsoluteAsTheRuntimeNeedsIt) {
+  EXPECT_EQ(AddressWithScheme(GetParam().typed), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, AddressScheme,
+    ::testing::Values(
+        AddressCase{L"www.example.com", L"http://www.example.com"},
+        AddressCase{L"example.com/watch?v=1", L"http://example.com/watch?v=1"},
+        AddressCase{L"  example.com \t", L"http://example.com"},
+        AddressCase{L"http://example.com", L"http://example.com"},
+        AddressCase{L"HTTPS://example.com/a b", L"HTTPS://example.com/a b"},
+        AddressCase{L"about:blank", L"about:blank"},
+        AddressCase{L"file:///C:/x.html", L"file:///C:/x.html"},
+        AddressCase{L"view-source:http://a", L"view-source:http://a"},
+        AddressCase{L"a+b.c-d:rest", L"a+b.c-d:rest"},
+        // host:port is not a scheme
+        AddressCase{L"localhost:8080", L"http://localhost:8080"},
+        AddressCase{L"localhost:8080/path", L"http://localhost:8080/path"},
+        AddressCase{L"127.0.0.1:8080/x", L"http://127.0.0.1:8080/x"},
+        AddressCase{L"example.com:81?q", L"http://example.com:81?q"},
+        AddressCase{L"[::1]:8080/", L"http://[::1]:8080/"},
+        AddressCase{L"mailto:someone@example.com", L"mailto:someone@example.com"},
+        AddressCase{L"user:pass@host", L"user:pass@host"},
+        AddressCase{L"//example.com/x", L"http://example.com/x"},
+        AddressCase{L"1st.example.com:x", L"http://1st.example.com:x"},
+        AddressCase{L"C:\\Music\\page.html", L"file:///C:/Music/page.html"},
+        AddressCase{L"c:/Music/page.html", L"file:///c:/Music/page.html"},
+        AddressCase{L"\\\\server\\share\\p.html", L"file://server/share/p.html"},
+        AddressCase{L"", L"about:blank"},
+        AddressCase{L" \r\n", L"about:blank"},
+        AddressCase{L":8080", L"http://:8080"}));
+
+TEST(JoinPathRule, OneSeparatorBetween) {
+  EXPECT_EQ(JoinPath(L"C:\\a\\", L"\\b"), L"C:\\a\\b");
+  EXPECT_EQ(JoinPath(L"C:\\a", L"b\\c"), L"C:\\a\\b\\c");
+  EXPECT_EQ(JoinPath(L"C:/a/", L"b"), L"C:/a\\b");
+}
+
+}  // namespace
+}  // namespace reprisa

@@ -1,0 +1,619 @@
+// The browser's choice of engine, in-process: a runtime entry point of the test's own that
+// answers when the test says so, with an environment, controller and web view that record what
+// the host asks of them. Every way of failing while creating ends in the control with the address
+// asked for; the web view's own life (first address, reloads, bounds, the browser process ending,
+// menu keys, closing) is checked against the recording objects.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/exceptions.h"
+#include "support/loopback_server.h"
+#include "support/win_test_support.h"
+#include "win/kit/application_win.h"
+#include "win/kit/form_win.h"
+#include "win/kit/stdctrls_win.h"
+#include "win/kit/web_browser_win.h"
+#include "win/kit/webview2_win.h"
+
+namespace reprisa {
+namespace {
+using e2e::LoopbackServer;
+using testing_support::PumpUntil;
+
+// --- recording objects -----------------------------------------------------------------------
+
+struct Recorder {
+  std::vector<std::wstring> calls;
+  std::vector<std::wstring> navigated;
+  std::vector<RECT> bounds;
+  int reloads = 0, closes = 0, focus = 0, moves = 0;
+  long refs = 0;  // references the host holds on our environment, controller and web view
+  wv2::AcceleratorKeyHandler* keys = nullptr;
+  wv2::ProcessFailedHandler* failed = nullptr;
+  HRESULT navigate_result = S_OK;
+  HWND parent = nullptr;
+};
+Recorder* g_rec = nullptr;
+
+template <class T>
+struct Obj {
+  T iface;
+  long refs = 1;
+};
+template <class T>
+ULONG STDMETHODCALLTYPE AddRefObj(T* self) {
+  ++g_rec->refs;
+  return ++reinterpret_cast<Obj<T>*>(self)->refs;
+}
+template <class T>
+ULONG STDMETHODCALLTYPE ReleaseObj(T* self) {
+  --g_rec->refs;
+  return --reinterpret_cast<Obj<T>*>(self)->refs;
+}
+template <class T>
+HRESULT STDMETHODCALLTYPE QueryObj(T* self, REFIID, void** out) {
+  *out = self;
+  AddRefObj(self);
+  return S_OK;
+}
+
+Obj<wv2::WebView> g_webview;
+Obj<wv2::Controller> g_controller;
+Obj<wv2::Environment> g_environment;
+wv2::ControllerCompletedHandler* g_controller_handler = nullptr;
+bool g_answer_controller_at_once = true;
+
+// The controller answers from the message loop, like the runtime.
+constexpr UINT_PTR kAnswerTimerId = 0x7E57;
+void CALLBACK AnswerController(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (!g_controller_handler) return;
+  wv2::ControllerCompletedHandler* handler = std::exchange(g_controller_handler, nullptr);
+  handler->vtbl->Invoke(handler, S_OK, &g_controller.iface);
+  handler->Release();
+}
+
+// The recording methods, one per slot the host calls.
+HRESULT STDMETHODCALLTYPE Fake1_Navigate(wv2::WebView*, LPCWSTR uri) {
+  g_rec->navigated.push_back(uri);
+  return g_rec->navigate_result;
+}
+HRESULT STDMETHODCALLTYPE Fake2_add_ProcessFailed(wv2::WebView*, wv2::ProcessFailedHandler* h,
+                         wv2::EventToken* token) {
+  h->AddRef();
+  g_rec->failed = h;
+  token->value = 2;
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE Fake3_remove_ProcessFailed(wv2::WebView*, wv2::EventToken token) {
+  if (token.value == 2 && g_rec->failed) std::exchange(g_rec->failed, nullptr)->Release();
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE Fake4_Reload(wv2::WebView*) {
+  ++g_rec->reloads;
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE Fake5_put_IsVisible(wv2::Controller*, BOOL) { return S_OK; }
+HRESULT STDMETHODCALLTYPE Fake6_put_Bounds(wv2::Controller*, RECT r) {
+  g_rec->bounds.push_back(r);
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE Fake7_MoveFocus(wv2::Controller*, wv2::MoveFocusReason) {
+  ++g_rec->focus;
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE Fake8_add_AcceleratorKeyPressed(wv2::Controller*, wv2::AcceleratorKeyHandler* h,
+                                 wv2::EventToken* token) {
+  h->AddRef();
+  g_rec->keys = h;
+  token->value = 1;
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE Fake9_remove_AcceleratorKeyPressed(wv2::Controller*, wv2::EventToken token) {
+  if (token.value == 1 && g_rec->keys) std::exchange(g_rec->keys, nullptr)->Release();
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE Fake10_NotifyParentWindowPositionChanged(wv2::Controller*) {
+  ++g_rec->moves;
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE Fake11_Close(wv2::Controller*) {
+  ++g_rec->closes;
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE Fake12_get_CoreWebView2(wv2::Controller*, wv2::WebView** out) {
+  AddRefObj(&g_webview.iface);
+  *out = &g_webview.iface;
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE Fake13_CreateCoreWebView2Controller(wv2::Environment*, HWND parent,
+                                    wv2::ControllerCompletedHandler* h) {
+  g_rec->calls.push_back(L"CreateController");
+  g_rec->parent = parent;
+  h->AddRef();
+  g_controller_handler = h;
+  if (g_answer_controller_at_once) SetTimer(nullptr, kAnswerTimerId, 1, &AnswerController);
+  return S_OK;
+}
+
+const wv2::WebViewVtbl kWebViewVtbl = [] {
+  wv2::WebViewVtbl v{};
+  v.QueryInterface = &QueryObj<wv2::WebView>;
+  v.AddRef = &AddRefObj<wv2::WebView>;
+  v.Release = &ReleaseObj<wv2::WebView>;
+  v.Navigate = &Fake1_Navigate;
+  v.add_ProcessFailed = &Fake2_add_ProcessFailed;
+  v.remove_ProcessFailed = &Fake3_remove_ProcessFailed;
+  v.Reload = &Fake4_Reload;
+  return v;
+}();
+
+const wv2::ControllerVtbl kControllerVtbl = [] {
+  wv2::ControllerVtbl v{};
+  v.QueryInterface = &QueryObj<wv2::Controller>;
+  v.AddRef = &AddRefObj<wv2::Controller>;
+  v.Release = &ReleaseObj<wv2::Controller>;
+  v.put_IsVisible = &Fake5_put_IsVisible;
+  v.put_Bounds = &Fake6_put_Bounds;
+  v.MoveFocus = &Fake7_MoveFocus;
+  v.add_AcceleratorKeyPressed = &Fake8_add_AcceleratorKeyPressed;
+  v.remove_AcceleratorKeyPressed = &Fake9_remove_AcceleratorKeyPressed;
+  v.NotifyParentWindowPositionChanged = &Fake10_NotifyParentWindowPositionChanged;
+  v.Close = &Fake11_Close;
+  v.get_CoreWebView2 = &Fake12_get_CoreWebView2;
+  return v;
+}();
+
+const wv2::EnvironmentVtbl kEnvironmentVtbl = [] {
+  wv2::EnvironmentVtbl v{};
+  v.QueryInterface = &QueryObj<wv2::Environment>;
+  v.AddRef = &AddRefObj<wv2::Environment>;
+  v.Release = &ReleaseObj<wv2::Environment>;
+  v.CreateCoreWebView2Controller = &Fake13_CreateCoreWebView2Controller;
+  return v;
+}();
+
+// --- the entry point -------------------------------------------------------------------------
+
+struct EntryCall {
+  bool check_running;
+  int runtime_type;
+  std::wstring folder;
+  std::wstring arguments;
+};
+std::vector<EntryCall> g_entry_calls;
+HRESULT g_entry_result = S_OK;
+wv2::EnvironmentCompletedHandler* g_env_handler = nullptr;
+
+HRESULT STDAPICALLTYPE FakeEntry(bool check_running, int runtime_type, PCWSTR folder,
+                                 IUnknown* options, wv2::EnvironmentCompletedHandler* handler) {
+  EntryCall call{check_running, runtime_type, folder ? folder : L"", L""};
+  wv2::EnvironmentOptions* opts = nullptr;
+  if (options && SUCCEEDED(options->QueryInterface(wv2::kIidEnvironmentOptions,
+                                                   reinterpret_cast<void**>(&opts)))) {
+    LPWSTR args = nullptr;
+    if (SUCCEEDED(opts->vtbl->get_AdditionalBrowserArguments(opts, &args)) && args) {
+      call.arguments = args;
+      CoTaskMemFree(args);
+    }
+    opts->Release();
+  }
+  g_entry_calls.push_back(call);
+  if (FAILED(g_entry_result)) return g_entry_result;
+  // The runtime asks the handler for its interface before it keeps it.
+  wv2::EnvironmentCompletedHandler* kept = nullptr;
+  if (FAILED(handler->QueryInterface(wv2::kIidEnvironmentCompletedHandler,
+                                     reinterpret_cast<void**>(&kept))))
+    return E_NOINTERFACE;
+  g_env_handler = kept;
+  return S_OK;
+}
+
+// Answers the environment's call (from the test, after the entry point has returned).
+void AnswerEnvironment(HRESULT result, bool with_object) {
+  ASSERT_NE(g_env_handler, nullptr);
+  wv2::EnvironmentCompletedHandler* handler = std::exchange(g_env_handler, nullptr);
+  handler->vtbl->Invoke(handler, result, with_object ? &g_environment.iface : nullptr);
+  handler->Release();
+}
+
+// Event arguments the test hands to the host's handlers.
+struct KeyArgs {
+  wv2::AcceleratorKeyArgs args;  // first
+  wv2::KeyEventKind kind;
+  UINT key;
+  BOOL handled;
+};
+HRESULT STDMETHODCALLTYPE Fake14_get_ProcessFailedKind(wv2::ProcessFailedArgs*, wv2::ProcessFailedKind* k) {
+    *k = wv2::kBrowserProcessExited;
+    return S_OK;
+  }
+HRESULT STDMETHODCALLTYPE Fake15_get_KeyEventKind(wv2::AcceleratorKeyArgs* a, wv2::KeyEventKind* k) {
+    *k = reinterpret_cast<KeyArgs*>(a)->kind;
+    return S_OK;
+  }
+HRESULT STDMETHODCALLTYPE Fake16_get_VirtualKey(wv2::AcceleratorKeyArgs* a, UINT* k) {
+    *k = reinterpret_cast<KeyArgs*>(a)->key;
+    return S_OK;
+  }
+HRESULT STDMETHODCALLTYPE Fake17_put_Handled(wv2::AcceleratorKeyArgs* a, BOOL h) {
+    reinterpret_cast<KeyArgs*>(a)->handled = h;
+    return S_OK;
+  }
+
+// Notes that the thread is in a menu's loop, and ends it.
+bool* g_in_menu = nullptr;
+void CALLBACK MenuProbe(HWND, UINT, UINT_PTR id, DWORD) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  if (GetGUIThreadInfo(GetCurrentThreadId(), &info) && (info.flags & GUI_INMENUMODE)) {
+    *g_in_menu = true;
+    KillTimer(nullptr, id);
+    EndMenu();
+  }
+}
+
+// --- fixture ---------------------------------------------------------------------------------
+
+class BrowserEngine : public ::testing::Test {
+ public:
+  void SetUp() override {
+    rec_ = Recorder{};
+    g_rec = &rec_;
+    g_webview = {{&kWebViewVtbl}, 1};
+    g_controller = {{&kControllerVtbl}, 1};
+    g_environment = {{&kEnvironmentVtbl}, 1};
+    g_entry_calls.clear();
+    g_entry_result = S_OK;
+    g_env_handler = nullptr;
+    g_controller_handler = nullptr;
+    g_answer_controller_at_once = true;
+    runtime_.find = [this]() -> std::optional<RuntimeChoice> {
+      if (!installed_) return std::nullopt;
+      return RuntimeChoice{L"C:\\runtime\\EBWebView\\x86\\EmbeddedBrowserWebView.dll", false};
+    };
+    runtime_.load = [this](const RuntimeChoice&) -> wv2::CreateEnvironmentFunction {
+      return has_entry_ ? &FakeEntry : nullptr;
+    };
+    runtime_.data_folder = [] { return std::wstring(L"C:\\Users\\u\\AppData\\Local\\win_tests\\WebView2"); };
+    runtime_.answer_timeout_ms = 10000;
+    TWebBrowser::SetWebViewRuntime(&runtime_);
+  }
+  void TearDown() override {
+    form_.reset();
+    TWebBrowser::SetWebViewRuntime(nullptr);
+    // Whatever the test left unanswered is let go.
+    if (g_env_handler) std::exchange(g_env_handler, nullptr)->Release();
+    if (g_controller_handler) std::exchange(g_controller_handler, nullptr)->Release();
+    Application->ProcessMessages();  // what the host posted before it went
+    g_rec = nullptr;
+  }
+
+  void MakeForm() {
+    form_ = std::make_unique<TForm>(nullptr);
+    form_->SetBounds(60, 60, 420, 320);
+    browser_ = new TWebBrowser(form_.get());
+    browser_->SetParent(form_.get());
+    browser_->SetAlign(TAlign::alClient);
+    form_->Handle();
+  }
+  bool WaitForWebView() {
+    return PumpUntil([&] { return browser_->Engine() == EngineState::WebView; }, 5000);
+  }
+  bool WaitForControl() {
+    return PumpUntil([&] { return browser_->Engine() == EngineState::Control; }, 15000);
+  }
+  // The web view as the host made it: environment answered, controller answered.
+  void MakeWebView() {
+    MakeForm();
+    ASSERT_EQ(browser_->Engine(), EngineState::Creating);
+    AnswerEnvironment(S_OK, true);
+    ASSERT_TRUE(WaitForWebView());
+  }
+
+ public:
+  Recorder rec_;
+  WebViewRuntime runtime_;
+  bool installed_ = true;
+  bool has_entry_ = true;
+  std::unique_ptr<TForm> form_;
+  TWebBrowser* browser_ = nullptr;
+};
+
+// --- no runtime: the control, exactly as before ------------------------------------------------
+
+TEST_F(BrowserEngine, WithoutARuntimeTheControlIsMadeAtOnce) {
+  installed_ = false;
+  MakeForm();
+  EXPECT_EQ(browser_->Engine(), EngineState::Control);
+  EXPECT_TRUE(browser_->InPlaceActive());
+  EXPECT_EQ(browser_->WebView(), nullptr);
+  EXPECT_TRUE(g_entry_calls.empty());
+}
+
+TEST_F(BrowserEngine, TheInstalledLookupFindsNoRuntimeUnderThisPrefix) {
+  TWebBrowser::SetWebViewRuntime(nullptr);
+  MakeForm();
+  EXPECT_EQ(browser_->Engine(), EngineState::Control);
+}
+
+// --- creating ----------------------------------------------------------------------------------
+
+TEST_F(BrowserEngine, TheEntryPointGetsTheDataFolderAndTheAutoplayArgument) {
+  MakeForm();
+  ASSERT_EQ(g_entry_calls.size(), 1u);
+  EXPECT_TRUE(g_entry_calls[0].check_running);
+  EXPECT_EQ(g_entry_calls[0].runtime_type, 0);
+  EXPECT_EQ(g_entry_calls[0].folder, L"C:\\Users\\u\\AppData\\Local\\win_tests\\WebView2");
+  EXPECT_EQ(g_entry_calls[0].arguments, L"--autoplay-policy=no-user-gesture-required");
+}
+
+TEST_F(BrowserEngine, AnAddressBeforeTheControllerIsOpenedOnceWhenItIsThere) {
+  MakeForm();
+  browser_->Navigate(L"first.example");
+  browser_->Navigate(L"example.com:8080/x");
+  EXPECT_TRUE(rec_.navigated.empty());
+  AnswerEnvironment(S_OK, true);
+  ASSERT_TRUE(WaitForWebView());
+  EXPECT_EQ(rec_.parent, browser_->WindowHandle());
+  EXPECT_EQ(rec_.navigated, std::vector<std::wstring>{L"http://example.com:8080/x"});
+  browser_->Navigate(L"https://example.org/");
+  EXPECT_EQ(rec_.navigated.back(), L"https://example.org/");
+  EXPECT_EQ(rec_.navigated.size(), 2u);
+}
+
+TEST_F(BrowserEngine, AReloadBeforeTheControllerRaisesAndChangesNothing) {
+  MakeForm();
+  EXPECT_THROW(browser_->Refresh(), EOleSysError);
+  EXPECT_EQ(browser_->Engine(), EngineState::Creating);
+  AnswerEnvironment(S_OK, true);
+  ASSERT_TRUE(WaitForWebView());
+  browser_->Refresh();
+  EXPECT_EQ(rec_.reloads, 1);
+}
+
+TEST_F(BrowserEngine, AnAddressTheRuntimeRefusesIsReported) {
+  MakeWebView();
+  rec_.navigate_result = E_INVALIDARG;
+  try {
+    browser_->Navigate(L"http://a b/");
+    ADD_FAILURE() << "no error";
+  } catch (const EOleSysError& e) {
+    EXPECT_EQ(e.ErrorCode(), E_INVALIDARG);
+  }
+}
+
+TEST_F(BrowserEngine, TheWebViewFillsTheWindowAndFollowsResizesAndMoves) {
+  MakeWebView();
+  ASSERT_FALSE(rec_.bounds.empty());
+  RECT client{};
+  GetClientRect(browser_->WindowHandle(), &client);
+  EXPECT_TRUE(EqualRect(&rec_.bounds.back(), &client));
+  form_->SetBounds(60, 60, 600, 450);
+  GetClientRect(browser_->WindowHandle(), &client);
+  EXPECT_EQ(client.right, rec_.bounds.back().right);
+  EXPECT_EQ(client.bottom, rec_.bounds.back().bottom);
+  EXPECT_GT(client.right, 420 - 40);
+  const int moves = rec_.moves;
+  SetWindowPos(form_->WindowHandle(), nullptr, 90, 80, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_GT(rec_.moves, moves);
+}
+
+TEST_F(BrowserEngine, FocusOnTheWindowGoesToThePage) {
+  MakeWebView();
+  const int before = rec_.focus;
+  form_->Show();
+  browser_->SetFocus();
+  EXPECT_GT(rec_.focus, before);
+}
+
+// --- every failure ends in the control, with the address ---------------------------------------
+
+struct FailureCase {
+  const char* name;
+  void (*act)(BrowserEngine&);
+};
+
+unsigned short g_port = 0;
+
+class BrowserEngineFailure : public BrowserEngine,
+                             public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(BrowserEngineFailure, EndsInTheControlWithTheAddressAskedFor) {
+  LoopbackServer server;
+  ASSERT_TRUE(server.Start());
+  g_port = server.Port();
+  GetParam().act(*this);
+  EXPECT_TRUE(WaitForControl());
+  EXPECT_TRUE(browser_->InPlaceActive());
+  EXPECT_TRUE(PumpUntil([&] { return server.Count("/asked") > 0; }, 10000))
+      << "the address asked for before the fallback was not opened in the control";
+  // Nothing of the runtime's is held any more.
+  EXPECT_EQ(rec_.refs, 0);
+  // The browser goes on as the control: reloads are the control's.
+  EXPECT_NO_THROW(browser_->Navigate(server.Url("/after")));
+  EXPECT_TRUE(PumpUntil([&] { return server.Count("/after") > 0; }, 10000));
+}
+
+// Each case makes a form, asks for the server's /asked before creation ends, then fails.
+#define ASK(t) \
+  (t).browser_->Navigate(std::wstring(L"http://127.0.0.1:") + std::to_wstring(g_port) + L"/asked")
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, BrowserEngineFailure,
+    ::testing::Values(
+        FailureCase{"no_entry_point",
+                    [](BrowserEngine& t) {
+                      t.has_entry_ = false;
+                      t.MakeForm();
+                      ASK(t);
+                    }},
+        FailureCase{"entry_point_fails",
+                    [](BrowserEngine& t) {
+                      g_entry_result = E_FAIL;
+                      t.MakeForm();
+                      ASK(t);
+                    }},
+        FailureCase{"environment_with_an_error",
+                    [](BrowserEngine& t) {
+                      t.MakeForm();
+                      ASK(t);
+                      AnswerEnvironment(HRESULT_FROM_WIN32(ERROR_INVALID_STATE), false);
+                    }},
+        FailureCase{"environment_without_an_object",
+                    [](BrowserEngine& t) {
+                      t.MakeForm();
+                      ASK(t);
+                      AnswerEnvironment(S_OK, false);
+                    }},
+        FailureCase{"controller_with_an_error",
+                    [](BrowserEngine& t) {
+                      g_answer_controller_at_once = false;
+                      t.MakeForm();
+                      ASK(t);
+                      AnswerEnvironment(S_OK, true);
+                      ASSERT_TRUE(PumpUntil([] { return g_controller_handler != nullptr; }));
+                      auto* h = std::exchange(g_controller_handler, nullptr);
+                      h->vtbl->Invoke(h, E_ABORT, nullptr);
+                      h->Release();
+                    }},
+        FailureCase{"controller_without_an_object",
+                    [](BrowserEngine& t) {
+                      g_answer_controller_at_once = false;
+                      t.MakeForm();
+                      ASK(t);
+                      AnswerEnvironment(S_OK, true);
+                      ASSERT_TRUE(PumpUntil([] { return g_controller_handler != nullptr; }));
+                      auto* h = std::exchange(g_controller_handler, nullptr);
+                      h->vtbl->Invoke(h, S_OK, nullptr);
+                      h->Release();
+                    }},
+        FailureCase{"no_answer_in_time",
+                    [](BrowserEngine& t) {
+                      t.runtime_.answer_timeout_ms = 300;
+                      t.MakeForm();
+                      ASK(t);
+                    }},
+        FailureCase{"no_controller_in_time",
+                    [](BrowserEngine& t) {
+                      t.runtime_.answer_timeout_ms = 300;
+                      g_answer_controller_at_once = false;
+                      t.MakeForm();
+                      ASK(t);
+                      AnswerEnvironment(S_OK, true);
+                    }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- late answers, the browser process ending, keys, closing -------------------------------------
+
+TEST_F(BrowserEngine, AControllerAfterTheTimeoutIsClosedAndReleased) {
+  runtime_.answer_timeout_ms = 200;
+  g_answer_controller_at_once = false;
+  MakeForm();
+  AnswerEnvironment(S_OK, true);
+  ASSERT_TRUE(WaitForControl());
+  ASSERT_NE(g_controller_handler, nullptr);
+  auto* h = std::exchange(g_controller_handler, nullptr);
+  h->vtbl->Invoke(h, S_OK, &g_controller.iface);  // nobody waits for it: closed at once
+  h->Release();
+  EXPECT_EQ(rec_.closes, 1);
+  EXPECT_EQ(rec_.refs, 0);
+  EXPECT_EQ(browser_->Engine(), EngineState::Control);
+}
+
+TEST_F(BrowserEngine, TheBrowserProcessEndingIsSurvivedAtTheNextReload) {
+  MakeWebView();
+  browser_->Navigate(L"http://music.example/");
+  ASSERT_NE(rec_.failed, nullptr);
+  // The args object answers the kind.
+  static const wv2::ProcessFailedArgsVtbl kArgs = [] {
+    wv2::ProcessFailedArgsVtbl v{};
+    v.get_ProcessFailedKind = &Fake14_get_ProcessFailedKind;
+    return v;
+  }();
+  wv2::ProcessFailedArgs args{&kArgs};
+  rec_.failed->vtbl->Invoke(rec_.failed, &g_webview.iface, &args);
+  ASSERT_TRUE(PumpUntil([&] { return browser_->Engine() == EngineState::Lost; }));
+  EXPECT_EQ(rec_.closes, 1);
+  EXPECT_EQ(rec_.refs, 0);  // the dead web view is let go at once
+  rec_.navigated.clear();
+  browser_->Refresh();  // the reload tick
+  EXPECT_EQ(browser_->Engine(), EngineState::Creating);
+  EXPECT_EQ(g_entry_calls.size(), 2u);
+  AnswerEnvironment(S_OK, true);
+  ASSERT_TRUE(WaitForWebView());
+  EXPECT_EQ(rec_.navigated, std::vector<std::wstring>{L"http://music.example/"});
+  EXPECT_EQ(rec_.reloads, 0);
+}
+
+TEST_F(BrowserEngine, F10InThePageOpensTheMenuBar) {
+  MakeForm();
+  TMainMenu* menu = new TMainMenu(form_.get());
+  TMenuItem* help = new TMenuItem(form_.get());
+  help->SetCaption(L"Hilfe");
+  menu->Add(help);
+  form_->SetMenu(menu);
+  form_->Show();
+  AnswerEnvironment(S_OK, true);
+  ASSERT_TRUE(WaitForWebView());
+  ASSERT_NE(rec_.keys, nullptr);
+  static const wv2::AcceleratorKeyArgsVtbl kArgs = [] {
+    wv2::AcceleratorKeyArgsVtbl v{};
+    v.get_KeyEventKind = &Fake15_get_KeyEventKind;
+    v.get_VirtualKey = &Fake16_get_VirtualKey;
+    v.put_Handled = &Fake17_put_Handled;
+    return v;
+  }();
+  KeyArgs letter{{&kArgs}, wv2::kKeyDown, 'A', FALSE};
+  rec_.keys->vtbl->Invoke(rec_.keys, &g_controller.iface, &letter.args);
+  EXPECT_FALSE(letter.handled);
+
+  bool in_menu = false;
+  HWND top = form_->WindowHandle();
+  // The menu loop runs modally inside the dispatch of the posted command; a timer inside it
+  // notes it and ends it.
+  KeyArgs f10{{&kArgs}, wv2::kSystemKeyDown, VK_F10, FALSE};
+  rec_.keys->vtbl->Invoke(rec_.keys, &g_controller.iface, &f10.args);
+  EXPECT_TRUE(f10.handled);
+  g_in_menu = &in_menu;
+  const UINT_PTR probe = SetTimer(nullptr, 0, 50, &MenuProbe);
+  EXPECT_TRUE(PumpUntil([&] { return in_menu; }, 5000)) << "the menu bar did not open";
+  if (!in_menu) KillTimer(nullptr, probe);
+  (void)top;
+}
+
+TEST_F(BrowserEngine, ClosingClosesTheControllerAndReturnsEveryReference) {
+  MakeWebView();
+  EXPECT_GT(rec_.refs, 0);
+  form_.reset();
+  EXPECT_EQ(rec_.closes, 1);
+  EXPECT_EQ(rec_.refs, 0);
+  EXPECT_EQ(rec_.keys, nullptr);    // handlers removed
+  EXPECT_EQ(rec_.failed, nullptr);
+  EXPECT_EQ(WebView2Host::LiveHostObjects(), 0);
+}
+
+TEST_F(BrowserEngine, ClosingWhileCreatingLetsTheLateAnswersGo) {
+  g_answer_controller_at_once = false;
+  MakeForm();
+  AnswerEnvironment(S_OK, true);
+  ASSERT_TRUE(PumpUntil([] { return g_controller_handler != nullptr; }));
+  form_.reset();
+  EXPECT_EQ(rec_.refs, 0);
+  auto* h = std::exchange(g_controller_handler, nullptr);
+  h->vtbl->Invoke(h, S_OK, &g_controller.iface);  // after the window went
+  h->Release();
+  EXPECT_EQ(rec_.closes, 1);
+  EXPECT_EQ(rec_.refs, 0);
+  EXPECT_EQ(WebView2Host::LiveHostObjects(), 0);
+}
+
+}  // namespace
+}  // namespace reprisa

@@ -1,0 +1,281 @@
+#include "fake_install.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "fake_runtime/protocol.h"
+
+namespace fakewv2 {
+
+namespace {
+
+std::wstring g_runtime_dll, g_no_entry_dll;
+
+constexpr wchar_t kFixedFolderVariable[] = L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER";
+
+const wchar_t* ChannelGuid(Channel channel) {
+  switch (channel) {
+    case Channel::kStable: return L"{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
+    case Channel::kBeta: return L"{2CD8A007-E189-409D-A2C8-9AF4EF3C72AA}";
+    case Channel::kDev: return L"{0D50BFEC-CD6A-4F9A-964C-C7416E3ACB10}";
+    case Channel::kCanary: return L"{65C35B14-6C1D-4122-AC46-7148CC9D6497}";
+  }
+  return L"";
+}
+
+constexpr Channel kChannels[] = {Channel::kStable, Channel::kBeta, Channel::kDev,
+                                 Channel::kCanary};
+
+HKEY RootOf(Hive hive) { return hive == Hive::kUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
+// A 32-bit program on 64-bit Windows reads the machine's keys in the 32-bit view.
+REGSAM ViewOf(Hive hive) { return hive == Hive::kMachine ? KEY_WOW64_32KEY : 0; }
+
+std::wstring KeyPath(const wchar_t* kind, Channel channel) {
+  return std::wstring(L"SOFTWARE\\Microsoft\\EdgeUpdate\\") + kind + L"\\" + ChannelGuid(channel);
+}
+
+bool SetString(Hive hive, const std::wstring& key, const wchar_t* name,
+               const std::wstring& value) {
+  HKEY k = nullptr;
+  if (RegCreateKeyExW(RootOf(hive), key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | ViewOf(hive),
+                      nullptr, &k, nullptr) != ERROR_SUCCESS)
+    return false;
+  LONG rc = RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(k);
+  return rc == ERROR_SUCCESS;
+}
+
+void DeleteKey(Hive hive, const wchar_t* kind, Channel channel) {
+  HKEY parent = nullptr;
+  std::wstring path = std::wstring(L"SOFTWARE\\Microsoft\\EdgeUpdate\\") + kind;
+  if (RegOpenKeyExW(RootOf(hive), path.c_str(), 0, KEY_ALL_ACCESS | ViewOf(hive), &parent) !=
+      ERROR_SUCCESS)
+    return;
+  RegDeleteTreeW(parent, ChannelGuid(channel));
+  RegCloseKey(parent);
+}
+
+// The updater's keys above the channels go too once no channel is left in them (a key with
+// subkeys is not deleted).
+void DeleteEmptyParents(Hive hive) {
+  for (const wchar_t* key : {L"SOFTWARE\\Microsoft\\EdgeUpdate\\ClientState",
+                             L"SOFTWARE\\Microsoft\\EdgeUpdate\\Clients",
+                             L"SOFTWARE\\Microsoft\\EdgeUpdate"})
+    RegDeleteKeyExW(RootOf(hive), key, ViewOf(hive), 0);
+}
+
+void DeleteTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring path = folder + L"\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        DeleteTree(path);
+      else
+        DeleteFileW(path.c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+bool MakeFolders(const std::wstring& path) {
+  for (size_t at = path.find(L'\\', 3); ; at = path.find(L'\\', at + 1)) {
+    std::wstring part = path.substr(0, at);
+    if (!CreateDirectoryW(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+      return false;
+    if (at == std::wstring::npos) return true;
+  }
+}
+
+std::wstring Utf8ToWide(const std::string& text) {
+  if (text.empty()) return L"";
+  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(n, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  return wide;
+}
+
+bool StartsWith(const std::wstring& line, const std::wstring& prefix) {
+  return line.compare(0, prefix.size(), prefix) == 0;
+}
+
+}  // namespace
+
+void SetBuilds(const std::wstring& runtime_dll, const std::wstring& no_entry_dll) {
+  g_runtime_dll = runtime_dll;
+  g_no_entry_dll = no_entry_dll;
+}
+
+std::wstring WindowsPath(const std::wstring& path) {
+  using ToDos = WCHAR*(CDECL*)(LPCSTR);
+  if (!path.empty() && path[0] == L'/') {
+    auto to_dos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+    if (to_dos) {
+      std::string narrow(path.begin(), path.end());
+      if (WCHAR* dos = to_dos(narrow.c_str())) {
+        std::wstring result = dos;
+        HeapFree(GetProcessHeap(), 0, dos);
+        return result;
+      }
+    }
+  }
+  return path;
+}
+
+std::wstring FakeRuntime::Install(const std::string& control, Hive hive, Channel channel,
+                                  bool with_entry_point) {
+  Remove();
+  static int counter = 0;
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  base_ = std::wstring(temp) + L"reprisa-fake-runtime-" + std::to_wstring(GetCurrentProcessId()) +
+          L"-" + std::to_wstring(++counter);
+  DeleteTree(base_);
+  const std::wstring application = base_ + L"\\EdgeWebView\\Application";
+  const std::wstring version_folder = application + L"\\" + kVersion;
+  // A fixed-version runtime is its version folder alone.
+  dll_folder_ = version_folder + L"\\EBWebView\\x86";
+  hive_ = hive;
+  channel_ = channel;
+  installed_ = true;
+  if (!MakeFolders(dll_folder_)) return L"cannot make " + dll_folder_;
+  const std::wstring& source = with_entry_point ? g_runtime_dll : g_no_entry_dll;
+  if (!CopyFileW(source.c_str(), (dll_folder_ + L"\\EmbeddedBrowserWebView.dll").c_str(), FALSE))
+    return L"cannot copy " + source;
+  HANDLE file = CreateFileW((dll_folder_ + L"\\" + kControlFile).c_str(), GENERIC_WRITE, 0,
+                            nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return L"cannot write the control file";
+  DWORD written = 0;
+  WriteFile(file, control.data(), static_cast<DWORD>(control.size()), &written, nullptr);
+  CloseHandle(file);
+
+  if (hive == Hive::kFixedFolder) {
+    if (!SetEnvironmentVariableW(kFixedFolderVariable, version_folder.c_str()))
+      return L"cannot set the fixed-folder variable";
+    return L"";
+  }
+  if (!SetString(hive, KeyPath(L"ClientState", channel), L"EBWebView", version_folder) ||
+      !SetString(hive, KeyPath(L"Clients", channel), L"pv", kVersion) ||
+      !SetString(hive, KeyPath(L"Clients", channel), L"location", application))
+    return L"cannot write the updater's keys";
+  return L"";
+}
+
+void FakeRuntime::Remove() {
+  if (!installed_) return;
+  installed_ = false;
+  if (hive_ == Hive::kFixedFolder) {
+    SetEnvironmentVariableW(kFixedFolderVariable, nullptr);
+  } else {
+    DeleteKey(hive_, L"ClientState", channel_);
+    DeleteKey(hive_, L"Clients", channel_);
+    DeleteEmptyParents(hive_);
+  }
+  DeleteTree(base_);
+}
+
+void FakeRuntime::RemoveAllRecords() {
+  for (Hive hive : {Hive::kMachine, Hive::kUser})
+    for (Channel channel : kChannels) {
+      DeleteKey(hive, L"ClientState", channel);
+      DeleteKey(hive, L"Clients", channel);
+    }
+  for (Hive hive : {Hive::kMachine, Hive::kUser}) DeleteEmptyParents(hive);
+  SetEnvironmentVariableW(kFixedFolderVariable, nullptr);
+}
+
+std::vector<std::wstring> FakeRuntime::Log() const {
+  std::vector<std::wstring> lines;
+  if (dll_folder_.empty()) return lines;
+  HANDLE file = CreateFileW((dll_folder_ + L"\\" + kLogFile).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return lines;
+  std::string bytes;
+  char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+    bytes.append(buffer, read);
+  CloseHandle(file);
+  // Only whole lines: the fake may be writing the next one.
+  size_t end = bytes.rfind('\n');
+  if (end == std::string::npos) return lines;
+  std::wstring text = Utf8ToWide(bytes.substr(0, end + 1));
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t nl = text.find(L'\n', at);
+    lines.push_back(text.substr(at, nl - at));
+    at = nl + 1;
+  }
+  return lines;
+}
+
+// "WebView#2.Navigate http://x" is a call of "WebView.Navigate" with the argument "http://x".
+std::vector<std::wstring> CallsOf(const std::vector<std::wstring>& log, const std::wstring& call) {
+  std::vector<std::wstring> args;
+  const size_t dot = call.find(L'.');
+  const std::wstring kind = call.substr(0, dot) + L"#";
+  const std::wstring method = call.substr(dot);
+  for (const std::wstring& line : log) {
+    if (!StartsWith(line, kind)) continue;
+    size_t at = kind.size();
+    while (at < line.size() && iswdigit(line[at])) ++at;
+    if (line.compare(at, method.size(), method) != 0) continue;
+    at += method.size();
+    if (at == line.size()) {
+      args.push_back(L"");
+    } else if (line[at] == L' ') {
+      args.push_back(line.substr(at + 1));
+    }
+  }
+  return args;
+}
+
+std::vector<std::wstring> LinesFrom(const std::vector<std::wstring>& log,
+                                    const std::wstring& prefix) {
+  std::vector<std::wstring> found;
+  for (const std::wstring& line : log)
+    if (StartsWith(line, prefix)) found.push_back(line);
+  return found;
+}
+
+int Find(const std::vector<std::wstring>& log, const std::wstring& prefix, int from) {
+  for (int i = std::max(from, 0); i < static_cast<int>(log.size()); ++i)
+    if (StartsWith(log[i], prefix)) return i;
+  return -1;
+}
+
+std::wstring Faults(const std::vector<std::wstring>& log) {
+  std::wstring faults;
+  std::set<std::wstring> live;
+  for (const std::wstring& line : log) {
+    if (StartsWith(line, L"UNKNOWN SLOT") || line.find(L"WRONG") != std::wstring::npos ||
+        line.find(L"OVER-RELEASED") != std::wstring::npos)
+      faults += line + L"\n";
+    size_t space = line.find(L' ');
+    if (space == std::wstring::npos) continue;
+    std::wstring object = line.substr(0, space), rest = line.substr(space + 1);
+    if (rest == L"created") live.insert(object);
+    if (StartsWith(rest, L"freed")) live.erase(object);
+  }
+  for (const std::wstring& object : live) faults += object + L" was never freed\n";
+  return faults;
+}
+
+std::string Dump(const std::vector<std::wstring>& log) {
+  std::string out;
+  for (const std::wstring& line : log) {
+    for (wchar_t c : line) out += (c >= 32 && c < 127) ? static_cast<char>(c) : '?';
+    out += '\n';
+  }
+  return out;
+}
+
+}  // namespace fakewv2

@@ -1,0 +1,72 @@
+// Installs the fake web view runtime for one test as the runtime's installer lays it out, reads
+// what it recorded, and removes it again. Without an installed fake the tests' Wine prefix has
+// no runtime at all.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace fakewv2 {
+
+// Where the installer records a runtime: the machine's or the user's updater keys, one channel
+// each; or a fixed-version folder named by WEBVIEW2_BROWSER_EXECUTABLE_FOLDER.
+enum class Hive { kMachine, kUser, kFixedFolder };
+enum class Channel { kStable, kBeta, kDev, kCanary };
+
+// The two builds of the fake (set once by main): with and without the entry point.
+void SetBuilds(const std::wstring& runtime_dll, const std::wstring& no_entry_dll);
+// A path given on the command line as a Windows path (under Wine a Unix path is mapped).
+std::wstring WindowsPath(const std::wstring& path);
+
+constexpr wchar_t kVersion[] = L"120.0.2210.91";
+
+class FakeRuntime {
+ public:
+  FakeRuntime() = default;
+  FakeRuntime(const FakeRuntime&) = delete;
+  FakeRuntime& operator=(const FakeRuntime&) = delete;
+  ~FakeRuntime() { Remove(); }
+
+  // Lays out <fresh folder>\EdgeWebView\Application\<version>\EBWebView\x86\ with the fake as
+  // EmbeddedBrowserWebView.dll and the control text as its control file, and records it.
+  // Returns an empty text, or what failed.
+  std::wstring Install(const std::string& control, Hive hive = Hive::kMachine,
+                       Channel channel = Channel::kStable, bool with_entry_point = true);
+  // Removes what Install made (the program using it must have ended).
+  void Remove();
+  bool Installed() const { return installed_; }
+  // ...\EBWebView\x86, where the DLL, its control file and its log are.
+  const std::wstring& DllFolder() const { return dll_folder_; }
+
+  // The lines the fake has written so far.
+  std::vector<std::wstring> Log() const;
+
+  // Every record of every channel in both hives, and the fixed-folder variable: what an aborted
+  // run may have left.
+  static void RemoveAllRecords();
+
+ private:
+  std::wstring base_;  // the fresh folder
+  std::wstring dll_folder_;
+  Hive hive_ = Hive::kMachine;
+  Channel channel_ = Channel::kStable;
+  bool installed_ = false;
+};
+
+// ---- reading the log ----------------------------------------------------------------------
+
+// The arguments of every call of Kind.method ("WebView.Navigate"), of any instance, in order.
+std::vector<std::wstring> CallsOf(const std::vector<std::wstring>& log, const std::wstring& call);
+// The lines that begin with prefix.
+std::vector<std::wstring> LinesFrom(const std::vector<std::wstring>& log,
+                                    const std::wstring& prefix);
+// The index of the first line at or after `from` that begins with prefix, or -1.
+int Find(const std::vector<std::wstring>& log, const std::wstring& prefix, int from = 0);
+// What the log says is wrong with how its objects were used: calls past a table, handlers that
+// refused their interface, over-releases, objects never freed. Empty when nothing.
+std::wstring Faults(const std::vector<std::wstring>& log);
+std::string Dump(const std::vector<std::wstring>& log);
+
+}  // namespace fakewv2

@@ -1,0 +1,1271 @@
+// A stand-in for the system's web view runtime, installed by the tests where the real one lives
+// (EBWebView\x86\EmbeddedBrowserWebView.dll). It exports the documented entry point and hands out
+// COM objects whose vtables are written here, slot by slot, from the public reference, with no
+// declaration shared with the program: a method the program has out of order calls the wrong
+// function here, and every function records its own name first. Slots past the reference's table
+// record themselves and end the process.
+//
+// It behaves as the real runtime does where a host can tell: every answer comes later through the
+// calling thread's message loop, never inside the call that asked; the web view is a coloured
+// child window of the parent it is given; the completed handlers are asked for their interface
+// before they are called. It records every call and every object's life in calls.log beside
+// itself and is told how to fail by fake_runtime.ini there (see protocol.h).
+//
+// Built without FAKEWV2_NO_ENTRY_POINT it exports the entry point; with it, it is a DLL that
+// loads but lacks it.
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "protocol.h"
+
+namespace {
+
+using namespace fakewv2;
+
+// ---- facts from the public reference -------------------------------------------------------
+
+struct Token {  // EventRegistrationToken: one 64-bit value, passed by value to remove_*
+  long long value;
+};
+
+constexpr GUID kIUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr GUID kIEnvironment = {
+    0xB96D755E, 0x0319, 0x4E92, {0xA2, 0x96, 0x23, 0x43, 0x6F, 0x46, 0xA1, 0xFC}};
+constexpr GUID kIEnvironmentOptions = {
+    0x2FDE08A8, 0x1E9A, 0x4766, {0x8C, 0x05, 0x95, 0xA9, 0xCE, 0xB9, 0xD1, 0xC5}};
+constexpr GUID kIEnvironmentCompleted = {
+    0x4E8A3389, 0xC9D8, 0x4BD2, {0xB6, 0xB5, 0x12, 0x4F, 0xEE, 0x6C, 0xC1, 0x4D}};
+constexpr GUID kIControllerCompleted = {
+    0x6C4819F3, 0xC9B7, 0x4260, {0x81, 0x27, 0xC9, 0xF5, 0xBD, 0xE7, 0xF6, 0x8C}};
+constexpr GUID kIController = {
+    0x4D00C0D1, 0x9434, 0x4EB6, {0x80, 0x78, 0x86, 0x97, 0xA5, 0x60, 0x33, 0x4F}};
+constexpr GUID kIWebView = {
+    0x76ECEACB, 0x0462, 0x4D94, {0xAC, 0x83, 0x42, 0x3A, 0x67, 0x93, 0x77, 0x5E}};
+constexpr GUID kISettings = {
+    0xE562E4F0, 0xD7FA, 0x43AC, {0x8D, 0x71, 0xC0, 0x51, 0x50, 0x49, 0x9F, 0x00}};
+constexpr GUID kINavigationCompletedArgs = {
+    0x30D68B7D, 0x20D9, 0x4752, {0xA9, 0xCA, 0xEC, 0x84, 0x48, 0xFB, 0xB5, 0xC1}};
+constexpr GUID kIProcessFailedArgs = {
+    0x8155A9A4, 0x1474, 0x4A86, {0x8C, 0xAE, 0x15, 0x1B, 0x0F, 0xA6, 0xB8, 0xCA}};
+constexpr GUID kIAcceleratorArgs = {
+    0x9F760F8A, 0xFB79, 0x42BE, {0x99, 0x90, 0x7B, 0x56, 0x90, 0x0F, 0xA9, 0xC7}};
+
+constexpr int kBrowserProcessExited = 0;  // COREWEBVIEW2_PROCESS_FAILED_KIND
+constexpr int kKeyDown = 0, kKeyUp = 1, kSystemKeyDown = 2, kSystemKeyUp = 3;
+
+// ---- the log --------------------------------------------------------------------------------
+
+wchar_t g_folder[MAX_PATH];  // the DLL's own folder, with a trailing backslash
+
+std::wstring Beside(const wchar_t* name) { return std::wstring(g_folder) + name; }
+
+void Log(const wchar_t* format, ...) {
+  wchar_t line[4096];
+  va_list args;
+  va_start(args, format);
+  int n = vswprintf(line, 4095, format, args);
+  va_end(args);
+  if (n < 0) n = static_cast<int>(wcslen(line));
+  line[n++] = L'\n';
+  char utf8[4096 * 3];
+  int bytes = WideCharToMultiByte(CP_UTF8, 0, line, n, utf8, sizeof(utf8), nullptr, nullptr);
+  HANDLE file = CreateFileW(Beside(kLogFile).c_str(), FILE_APPEND_DATA,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, utf8, static_cast<DWORD>(bytes), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::wstring Hex(unsigned long value) {
+  wchar_t text[16];
+  swprintf(text, 16, L"0x%08lX", value);
+  return text;
+}
+
+std::wstring GuidText(const GUID& g) {
+  wchar_t text[48];
+  StringFromGUID2(g, text, 48);
+  return text;
+}
+
+std::wstring Printable(const wchar_t* text) { return text ? text : L"(null)"; }
+
+// ---- the control file -------------------------------------------------------------------------
+
+enum class Mode { kOk, kError, kNull, kHang, kHold };
+
+struct Config {
+  HRESULT entry = S_OK;
+  Mode environment = Mode::kOk;
+  Mode controller = Mode::kOk;
+  HRESULT navigate = S_OK;  // what every Navigate answers when it is a failure
+};
+
+Mode ModeOf(const std::string& value) {
+  if (value == "error") return Mode::kError;
+  if (value == "null") return Mode::kNull;
+  if (value == "hang") return Mode::kHang;
+  if (value == "hold") return Mode::kHold;
+  if (value != "ok") Log(L"control: unknown mode, taken as ok");
+  return Mode::kOk;
+}
+
+[[maybe_unused]] Config ReadConfig() {
+  Config config;
+  HANDLE file = CreateFileW(Beside(kControlFile).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return config;
+  char buffer[1024];
+  DWORD read = 0;
+  ReadFile(file, buffer, sizeof(buffer) - 1, &read, nullptr);
+  CloseHandle(file);
+  std::string text(buffer, read);
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    at = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+    if (key == "entry") config.entry = static_cast<HRESULT>(std::strtoul(value.c_str(), nullptr, 0));
+    if (key == "environment") config.environment = ModeOf(value);
+    if (key == "controller") config.controller = ModeOf(value);
+    if (key == "navigate")
+      config.navigate = static_cast<HRESULT>(std::strtoul(value.c_str(), nullptr, 0));
+  }
+  return config;
+}
+
+// ---- calling the host's objects -----------------------------------------------------------------
+
+using Slot = void (*)();
+
+struct ComObject {
+  const Slot* vtbl;
+};
+
+template <typename Fn>
+Fn SlotOf(void* object, int index) {
+  return reinterpret_cast<Fn>(static_cast<ComObject*>(object)->vtbl[index]);
+}
+
+int g_host_references = 0;  // references this DLL holds on the host's objects
+
+HRESULT HostQueryInterface(void* object, const GUID& iid, void** out) {
+  return SlotOf<HRESULT(__stdcall*)(void*, const GUID*, void**)>(object, 0)(object, &iid, out);
+}
+void HostAddRef(void* object) {
+  SlotOf<ULONG(__stdcall*)(void*)>(object, 1)(object);
+  ++g_host_references;
+}
+void HostRelease(void* object) {
+  SlotOf<ULONG(__stdcall*)(void*)>(object, 2)(object);
+  --g_host_references;
+}
+
+// ---- our objects ----------------------------------------------------------------------------
+
+int g_live = 0;  // objects of ours not yet freed
+
+struct Object {
+  const Slot* vtbl;
+  LONG refs;
+  const wchar_t* kind;
+  int id;
+  const GUID* iid;
+  void (*destroy)(Object*);
+};
+
+template <typename T>
+T* Make(const Slot* vtbl, const wchar_t* kind, const GUID& iid) {
+  static int counters[16];
+  static const wchar_t* kinds[16];
+  int slot = 0;
+  while (kinds[slot] && wcscmp(kinds[slot], kind) != 0) ++slot;
+  kinds[slot] = kind;
+  T* object = new T();
+  object->vtbl = vtbl;
+  object->refs = 1;
+  object->kind = kind;
+  object->id = ++counters[slot];
+  object->iid = &iid;
+  object->destroy = [](Object* o) { delete static_cast<T*>(o); };
+  ++g_live;
+  Log(L"%ls#%d created", kind, object->id);
+  return object;
+}
+
+// "Kind#id.method args" for the log.
+void Note(const Object* self, const wchar_t* method, const wchar_t* format = L"", ...) {
+  wchar_t args[3000];
+  va_list list;
+  va_start(list, format);
+  vswprintf(args, 3000, format, list);
+  va_end(list);
+  Log(L"%ls#%d.%ls%ls%ls", self->kind, self->id, method, args[0] ? L" " : L"", args);
+}
+
+HRESULT __stdcall QueryInterface(Object* self, const GUID* iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (!iid) return E_POINTER;
+  if (IsEqualGUID(*iid, kIUnknown) || IsEqualGUID(*iid, *self->iid)) {
+    ++self->refs;
+    *out = self;
+    Note(self, L"QueryInterface", L"%ls -> S_OK, refs %ld", GuidText(*iid).c_str(), self->refs);
+    return S_OK;
+  }
+  Note(self, L"QueryInterface", L"%ls -> E_NOINTERFACE", GuidText(*iid).c_str());
+  return E_NOINTERFACE;
+}
+
+ULONG __stdcall AddRef(Object* self) {
+  ULONG refs = static_cast<ULONG>(++self->refs);
+  Note(self, L"AddRef", L"-> %lu", refs);
+  return refs;
+}
+
+ULONG __stdcall Release(Object* self) {
+  if (self->refs <= 0) {
+    Note(self, L"Release", L"OVER-RELEASED");
+    return 0;
+  }
+  ULONG refs = static_cast<ULONG>(--self->refs);
+  Note(self, L"Release", L"-> %lu", refs);
+  if (refs == 0) {
+    --g_live;
+    Log(L"%ls#%d freed (live %d)", self->kind, self->id, g_live);
+    self->destroy(self);
+  }
+  return refs;
+}
+
+void Keep(Object* o) { ++o->refs; }
+void Drop(Object* o) {
+  if (--o->refs == 0) {
+    --g_live;
+    Log(L"%ls#%d freed (live %d)", o->kind, o->id, g_live);
+    o->destroy(o);
+  }
+}
+
+// A slot past the reference's table: recorded, then the process ends (its arguments are unknown,
+// so returning would unbalance the caller's stack).
+template <int Index>
+HRESULT __stdcall UnknownSlot(Object* self) {
+  Log(L"UNKNOWN SLOT %d called on %ls#%d", Index, self->kind, self->id);
+  TerminateProcess(GetCurrentProcess(), kUnknownSlotExitCode);
+  return E_FAIL;
+}
+
+#define FN(f) reinterpret_cast<Slot>(&f)
+#define UNKNOWN_SLOTS(n)                                                                       \
+  FN(UnknownSlot<n>), FN(UnknownSlot<n + 1>), FN(UnknownSlot<n + 2>), FN(UnknownSlot<n + 3>),  \
+      FN(UnknownSlot<n + 4>), FN(UnknownSlot<n + 5>), FN(UnknownSlot<n + 6>),                  \
+      FN(UnknownSlot<n + 7>), FN(UnknownSlot<n + 8>), FN(UnknownSlot<n + 9>),                  \
+      FN(UnknownSlot<n + 10>), FN(UnknownSlot<n + 11>), FN(UnknownSlot<n + 12>),               \
+      FN(UnknownSlot<n + 13>), FN(UnknownSlot<n + 14>), FN(UnknownSlot<n + 15>)
+#define IUNKNOWN_SLOTS FN(QueryInterface), FN(AddRef), FN(Release)
+#define WIDE2(x) L##x
+#define WIDE(x) WIDE2(x)
+
+// ---- event handler lists ----------------------------------------------------------------------
+
+long long g_next_token = 0;
+
+struct Handler {
+  const wchar_t* event;
+  long long token;
+  void* sink;
+};
+
+struct EventSource : Object {
+  std::vector<Handler> handlers;
+};
+
+HRESULT AddHandler(EventSource* self, const wchar_t* event, void* sink, Token* token) {
+  Note(self, (std::wstring(L"add_") + event).c_str());
+  if (!sink || !token) return E_INVALIDARG;
+  HostAddRef(sink);
+  token->value = ++g_next_token;
+  self->handlers.push_back({event, token->value, sink});
+  return S_OK;
+}
+
+HRESULT RemoveHandler(EventSource* self, const wchar_t* event, Token token) {
+  for (size_t i = 0; i < self->handlers.size(); ++i) {
+    if (self->handlers[i].token == token.value && wcscmp(self->handlers[i].event, event) == 0) {
+      void* sink = self->handlers[i].sink;
+      self->handlers.erase(self->handlers.begin() + static_cast<long>(i));
+      Note(self, (std::wstring(L"remove_") + event).c_str());
+      HostRelease(sink);
+      return S_OK;
+    }
+  }
+  Note(self, (std::wstring(L"remove_") + event).c_str(), L"unknown token %d",
+       static_cast<int>(token.value));
+  return S_OK;
+}
+
+void DropHandlers(EventSource* self) {
+  std::vector<Handler> handlers;
+  handlers.swap(self->handlers);
+  for (Handler& h : handlers) HostRelease(h.sink);
+}
+
+// Calls Invoke (slot 3) of every handler of the event with (sender, args).
+void Raise(EventSource* self, const wchar_t* event, void* sender, void* args) {
+  std::vector<void*> sinks;
+  for (Handler& h : self->handlers)
+    if (wcscmp(h.event, event) == 0) {
+      HostAddRef(h.sink);
+      sinks.push_back(h.sink);
+    }
+  Log(L"raise %ls on %ls#%d to %d handler(s)", event, self->kind, self->id,
+      static_cast<int>(sinks.size()));
+  for (void* sink : sinks) {
+    HRESULT hr = SlotOf<HRESULT(__stdcall*)(void*, void*, void*)>(sink, 3)(sink, sender, args);
+    Log(L"raised %ls -> %ls", event, Hex(static_cast<unsigned long>(hr)).c_str());
+    HostRelease(sink);
+  }
+}
+
+#define EVENT(Type, Name)                                                  \
+  HRESULT __stdcall Type##_add_##Name(Type* self, void* sink, Token* token) { \
+    return AddHandler(self, WIDE(#Name), sink, token);                       \
+  }                                                                          \
+  HRESULT __stdcall Type##_remove_##Name(Type* self, Token token) {          \
+    return RemoveHandler(self, WIDE(#Name), token);                          \
+  }
+#define EVENT_SLOTS(Type, Name) FN(Type##_add_##Name), FN(Type##_remove_##Name)
+
+// A method the host has no business calling: recorded, answered E_NOTIMPL.
+#define UNUSED(Type, Name, ...)                          \
+  HRESULT __stdcall Type##_##Name(Type* self, ##__VA_ARGS__) { \
+    Note(self, WIDE(#Name), L"(not implemented)");       \
+    return E_NOTIMPL;                                    \
+  }
+
+// ---- posting to the caller's thread -------------------------------------------------------------
+
+constexpr UINT kRunMessage = WM_APP + 0x2F0;
+HINSTANCE g_instance;
+HWND g_post_window;
+std::vector<std::function<void()>> g_held;
+
+LRESULT CALLBACK PostWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == kRunMessage) {
+    auto* task = reinterpret_cast<std::function<void()>*>(lp);
+    (*task)();
+    delete task;
+    return 0;
+  }
+  if (msg == kReleaseMessage) {
+    std::vector<std::function<void()>> held;
+    held.swap(g_held);
+    Log(L"release: %d held answer(s)", static_cast<int>(held.size()));
+    for (auto& task : held) task();
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void Post(std::function<void()> task) {
+  if (!g_post_window) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = PostWindowProc;
+    wc.hInstance = g_instance;
+    wc.lpszClassName = kPostClass;
+    RegisterClassW(&wc);
+    g_post_window = CreateWindowExW(0, kPostClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    g_instance, nullptr);
+  }
+  PostMessageW(g_post_window, kRunMessage, 0,
+               reinterpret_cast<LPARAM>(new std::function<void()>(std::move(task))));
+}
+
+// Answers as the mode says: soon (posted) or when released.
+void Answer(Mode mode, std::function<void()> task, const wchar_t* what) {
+  if (mode == Mode::kHold) {
+    Log(L"%ls: held", what);
+    g_held.push_back(std::move(task));
+    return;
+  }
+  Post(std::move(task));
+}
+
+// Asks a completed handler for its interface, then calls its Invoke(errorCode, result).
+void Complete(void* handler, const GUID& iid, const wchar_t* what, HRESULT code, void* result) {
+  void* typed = nullptr;
+  HRESULT hr = HostQueryInterface(handler, iid, &typed);
+  if (FAILED(hr) || !typed) {
+    Log(L"%ls: WRONG the handler does not answer its interface (%ls)", what,
+        Hex(static_cast<unsigned long>(hr)).c_str());
+    return;
+  }
+  ++g_host_references;
+  Log(L"%ls: Invoke %ls %ls", what, Hex(static_cast<unsigned long>(code)).c_str(),
+      result ? L"object" : L"null");
+  hr = SlotOf<HRESULT(__stdcall*)(void*, HRESULT, void*)>(typed, 3)(typed, code, result);
+  Log(L"%ls: Invoke returned %ls", what, Hex(static_cast<unsigned long>(hr)).c_str());
+  HostRelease(typed);
+}
+
+// ---- ICoreWebView2Settings ------------------------------------------------------------------
+
+struct Settings : Object {
+  BOOL values[9] = {TRUE, TRUE, TRUE, TRUE, TRUE, TRUE, TRUE, TRUE, TRUE};
+};
+
+#define BOOL_PROPERTY(Name, index)                                              \
+  HRESULT __stdcall Settings_get_##Name(Settings* self, BOOL* value) {          \
+    Note(self, L"get_" WIDE(#Name));                                            \
+    if (!value) return E_POINTER;                                               \
+    *value = self->values[index];                                               \
+    return S_OK;                                                                \
+  }                                                                             \
+  HRESULT __stdcall Settings_put_##Name(Settings* self, BOOL value) {           \
+    Note(self, L"put_" WIDE(#Name), L"%d", static_cast<int>(value));            \
+    self->values[index] = value;                                                \
+    return S_OK;                                                                \
+  }
+#define BOOL_SLOTS(Name) FN(Settings_get_##Name), FN(Settings_put_##Name)
+
+BOOL_PROPERTY(IsScriptEnabled, 0)
+BOOL_PROPERTY(IsWebMessageEnabled, 1)
+BOOL_PROPERTY(AreDefaultScriptDialogsEnabled, 2)
+BOOL_PROPERTY(IsStatusBarEnabled, 3)
+BOOL_PROPERTY(AreDevToolsEnabled, 4)
+BOOL_PROPERTY(AreDefaultContextMenusEnabled, 5)
+BOOL_PROPERTY(AreHostObjectsAllowed, 6)
+BOOL_PROPERTY(IsZoomControlEnabled, 7)
+BOOL_PROPERTY(IsBuiltInErrorPageEnabled, 8)
+
+const Slot kSettingsVtbl[] = {
+    IUNKNOWN_SLOTS,                            // 0-2
+    BOOL_SLOTS(IsScriptEnabled),               // 3-4
+    BOOL_SLOTS(IsWebMessageEnabled),           // 5-6
+    BOOL_SLOTS(AreDefaultScriptDialogsEnabled),  // 7-8
+    BOOL_SLOTS(IsStatusBarEnabled),            // 9-10
+    BOOL_SLOTS(AreDevToolsEnabled),            // 11-12
+    BOOL_SLOTS(AreDefaultContextMenusEnabled),  // 13-14
+    BOOL_SLOTS(AreHostObjectsAllowed),         // 15-16
+    BOOL_SLOTS(IsZoomControlEnabled),          // 17-18
+    BOOL_SLOTS(IsBuiltInErrorPageEnabled),     // 19-20
+    UNKNOWN_SLOTS(21)};
+static_assert(sizeof(kSettingsVtbl) / sizeof(Slot) == 21 + 16);
+
+// ---- event arguments ------------------------------------------------------------------------
+
+struct NavigationCompletedArgs : Object {
+  unsigned long long navigation_id = 0;
+};
+
+HRESULT __stdcall NavigationCompletedArgs_get_IsSuccess(NavigationCompletedArgs* self, BOOL* v) {
+  Note(self, L"get_IsSuccess");
+  if (!v) return E_POINTER;
+  *v = TRUE;
+  return S_OK;
+}
+HRESULT __stdcall NavigationCompletedArgs_get_WebErrorStatus(NavigationCompletedArgs* self,
+                                                             int* v) {
+  Note(self, L"get_WebErrorStatus");
+  if (!v) return E_POINTER;
+  *v = 0;
+  return S_OK;
+}
+HRESULT __stdcall NavigationCompletedArgs_get_NavigationId(NavigationCompletedArgs* self,
+                                                           unsigned long long* v) {
+  Note(self, L"get_NavigationId");
+  if (!v) return E_POINTER;
+  *v = self->navigation_id;
+  return S_OK;
+}
+
+const Slot kNavigationCompletedArgsVtbl[] = {
+    IUNKNOWN_SLOTS,                                   // 0-2
+    FN(NavigationCompletedArgs_get_IsSuccess),        // 3
+    FN(NavigationCompletedArgs_get_WebErrorStatus),   // 4
+    FN(NavigationCompletedArgs_get_NavigationId),     // 5
+    UNKNOWN_SLOTS(6)};
+static_assert(sizeof(kNavigationCompletedArgsVtbl) / sizeof(Slot) == 6 + 16);
+
+struct ProcessFailedArgs : Object {
+  int failed_kind = 0;
+};
+
+HRESULT __stdcall ProcessFailedArgs_get_ProcessFailedKind(ProcessFailedArgs* self, int* v) {
+  Note(self, L"get_ProcessFailedKind");
+  if (!v) return E_POINTER;
+  *v = self->failed_kind;
+  return S_OK;
+}
+
+const Slot kProcessFailedArgsVtbl[] = {
+    IUNKNOWN_SLOTS,                               // 0-2
+    FN(ProcessFailedArgs_get_ProcessFailedKind),  // 3
+    UNKNOWN_SLOTS(4)};
+static_assert(sizeof(kProcessFailedArgsVtbl) / sizeof(Slot) == 4 + 16);
+
+struct AcceleratorArgs : Object {
+  int key_kind = 0;
+  UINT key = 0;
+  INT lparam = 0;
+  BOOL handled = FALSE;
+};
+
+HRESULT __stdcall AcceleratorArgs_get_KeyEventKind(AcceleratorArgs* self, int* v) {
+  Note(self, L"get_KeyEventKind");
+  if (!v) return E_POINTER;
+  *v = self->key_kind;
+  return S_OK;
+}
+HRESULT __stdcall AcceleratorArgs_get_VirtualKey(AcceleratorArgs* self, UINT* v) {
+  Note(self, L"get_VirtualKey");
+  if (!v) return E_POINTER;
+  *v = self->key;
+  return S_OK;
+}
+HRESULT __stdcall AcceleratorArgs_get_KeyEventLParam(AcceleratorArgs* self, INT* v) {
+  Note(self, L"get_KeyEventLParam");
+  if (!v) return E_POINTER;
+  *v = self->lparam;
+  return S_OK;
+}
+struct PhysicalKeyStatus {  // COREWEBVIEW2_PHYSICAL_KEY_STATUS
+  UINT32 repeat_count, scan_code;
+  BOOL extended, menu_down, was_down, released;
+};
+HRESULT __stdcall AcceleratorArgs_get_PhysicalKeyStatus(AcceleratorArgs* self,
+                                                        PhysicalKeyStatus* v) {
+  Note(self, L"get_PhysicalKeyStatus");
+  if (!v) return E_POINTER;
+  const UINT32 lp = static_cast<UINT32>(self->lparam);
+  auto bit = [lp](int n) { return static_cast<BOOL>((lp >> n) & 1); };
+  *v = {lp & 0xFFFF, (lp >> 16) & 0xFF, bit(24), bit(29), bit(30), bit(31)};
+  return S_OK;
+}
+HRESULT __stdcall AcceleratorArgs_get_Handled(AcceleratorArgs* self, BOOL* v) {
+  Note(self, L"get_Handled");
+  if (!v) return E_POINTER;
+  *v = self->handled;
+  return S_OK;
+}
+HRESULT __stdcall AcceleratorArgs_put_Handled(AcceleratorArgs* self, BOOL v) {
+  Note(self, L"put_Handled", L"%d", static_cast<int>(v));
+  self->handled = v;
+  return S_OK;
+}
+
+const Slot kAcceleratorArgsVtbl[] = {
+    IUNKNOWN_SLOTS,                             // 0-2
+    FN(AcceleratorArgs_get_KeyEventKind),       // 3
+    FN(AcceleratorArgs_get_VirtualKey),         // 4
+    FN(AcceleratorArgs_get_KeyEventLParam),     // 5
+    FN(AcceleratorArgs_get_PhysicalKeyStatus),  // 6
+    FN(AcceleratorArgs_get_Handled),            // 7
+    FN(AcceleratorArgs_put_Handled),            // 8
+    UNKNOWN_SLOTS(9)};
+static_assert(sizeof(kAcceleratorArgsVtbl) / sizeof(Slot) == 9 + 16);
+
+// ---- ICoreWebView2 --------------------------------------------------------------------------
+
+struct WebView : EventSource {
+  Settings* settings = nullptr;
+  std::wstring source = L"about:blank";
+  bool closed = false;        // its controller was closed
+  bool browser_gone = false;  // its browser process ended
+  unsigned long long navigations = 0;
+  HRESULT navigate_result = S_OK;
+};
+
+HRESULT Refused(WebView* self, const wchar_t* method) {
+  if (self->closed || self->browser_gone) {
+    Log(L"refused %ls on %ls#%d: %ls", method, self->kind, self->id,
+        self->closed ? L"closed" : L"browser process ended");
+    return HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
+  }
+  return S_OK;
+}
+
+// Web views not yet freed: a completion that comes after its web view has gone is dropped (the
+// completion holds no reference, so a program that ends before it arrives owes none).
+std::vector<WebView*> g_webviews;
+
+bool Alive(WebView* w) {
+  for (WebView* x : g_webviews)
+    if (x == w) return true;
+  return false;
+}
+
+void FinishNavigation(WebView* self) {
+  const unsigned long long id = ++self->navigations;
+  Post([self, id] {
+    if (!Alive(self) || self->closed || self->browser_gone) return;
+    Keep(self);
+    auto* args = Make<NavigationCompletedArgs>(kNavigationCompletedArgsVtbl,
+                                               L"NavigationCompletedArgs",
+                                               kINavigationCompletedArgs);
+    args->navigation_id = id;
+    Raise(self, L"NavigationCompleted", self, args);
+    Drop(args);
+    Drop(self);
+  });
+}
+
+HRESULT __stdcall WebView_get_Settings(WebView* self, void** settings) {
+  Note(self, L"get_Settings");
+  if (!settings) return E_POINTER;
+  if (HRESULT hr = Refused(self, L"get_Settings"); FAILED(hr)) return hr;
+  if (!self->settings)
+    self->settings = Make<Settings>(kSettingsVtbl, L"Settings", kISettings);
+  Keep(self->settings);
+  *settings = self->settings;
+  return S_OK;
+}
+
+HRESULT __stdcall WebView_get_Source(WebView* self, LPWSTR* uri) {
+  Note(self, L"get_Source");
+  if (!uri) return E_POINTER;
+  const size_t bytes = (self->source.size() + 1) * sizeof(wchar_t);
+  *uri = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+  if (!*uri) return E_OUTOFMEMORY;
+  memcpy(*uri, self->source.c_str(), bytes);
+  return S_OK;
+}
+
+// An absolute URI begins with a scheme: a letter, then letters, digits, '+', '-' or '.', then ':'.
+bool Absolute(const wchar_t* uri) {
+  if (!iswalpha(uri[0]) || uri[0] > 0x7F) return false;
+  for (const wchar_t* p = uri + 1; *p; ++p) {
+    if (*p == L':') return true;
+    if (!(*p < 0x80 && (iswalnum(*p) || *p == L'+' || *p == L'-' || *p == L'.'))) return false;
+  }
+  return false;
+}
+
+HRESULT __stdcall WebView_Navigate(WebView* self, LPCWSTR uri) {
+  Note(self, L"Navigate", L"%ls", Printable(uri).c_str());
+  if (HRESULT hr = Refused(self, L"Navigate"); FAILED(hr)) return hr;
+  if (!uri || !Absolute(uri)) {
+    Log(L"Navigate refused: not an absolute URI");
+    return E_INVALIDARG;
+  }
+  if (FAILED(self->navigate_result)) {
+    Log(L"Navigate refused: %ls as told", Hex(static_cast<unsigned long>(self->navigate_result)).c_str());
+    return self->navigate_result;
+  }
+  self->source = uri;
+  FinishNavigation(self);
+  return S_OK;
+}
+
+HRESULT __stdcall WebView_Reload(WebView* self) {
+  Note(self, L"Reload");
+  if (HRESULT hr = Refused(self, L"Reload"); FAILED(hr)) return hr;
+  FinishNavigation(self);
+  return S_OK;
+}
+
+HRESULT __stdcall WebView_Stop(WebView* self) {
+  Note(self, L"Stop");
+  return Refused(self, L"Stop");
+}
+
+HRESULT __stdcall WebView_get_BrowserProcessId(WebView* self, UINT32* value) {
+  Note(self, L"get_BrowserProcessId");
+  if (!value) return E_POINTER;
+  *value = self->browser_gone ? 0 : GetCurrentProcessId();
+  return S_OK;
+}
+
+HRESULT __stdcall WebView_get_CanGoBack(WebView* self, BOOL* value) {
+  Note(self, L"get_CanGoBack");
+  if (!value) return E_POINTER;
+  *value = FALSE;
+  return S_OK;
+}
+HRESULT __stdcall WebView_get_CanGoForward(WebView* self, BOOL* value) {
+  Note(self, L"get_CanGoForward");
+  if (!value) return E_POINTER;
+  *value = FALSE;
+  return S_OK;
+}
+HRESULT __stdcall WebView_get_DocumentTitle(WebView* self, LPWSTR* title) {
+  Note(self, L"get_DocumentTitle");
+  if (!title) return E_POINTER;
+  *title = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof(wchar_t)));
+  if (!*title) return E_OUTOFMEMORY;
+  **title = L'\0';
+  return S_OK;
+}
+HRESULT __stdcall WebView_get_ContainsFullScreenElement(WebView* self, BOOL* value) {
+  Note(self, L"get_ContainsFullScreenElement");
+  if (!value) return E_POINTER;
+  *value = FALSE;
+  return S_OK;
+}
+
+UNUSED(WebView, NavigateToString, LPCWSTR)
+EVENT(WebView, NavigationStarting)
+EVENT(WebView, ContentLoading)
+EVENT(WebView, SourceChanged)
+EVENT(WebView, HistoryChanged)
+EVENT(WebView, NavigationCompleted)
+EVENT(WebView, FrameNavigationStarting)
+EVENT(WebView, FrameNavigationCompleted)
+EVENT(WebView, ScriptDialogOpening)
+EVENT(WebView, PermissionRequested)
+EVENT(WebView, ProcessFailed)
+UNUSED(WebView, AddScriptToExecuteOnDocumentCreated, LPCWSTR, void*)
+UNUSED(WebView, RemoveScriptToExecuteOnDocumentCreated, LPCWSTR)
+UNUSED(WebView, ExecuteScript, LPCWSTR, void*)
+UNUSED(WebView, CapturePreview, int, void*, void*)
+UNUSED(WebView, PostWebMessageAsJson, LPCWSTR)
+UNUSED(WebView, PostWebMessageAsString, LPCWSTR)
+EVENT(WebView, WebMessageReceived)
+UNUSED(WebView, CallDevToolsProtocolMethod, LPCWSTR, LPCWSTR, void*)
+UNUSED(WebView, GoBack)
+UNUSED(WebView, GoForward)
+UNUSED(WebView, GetDevToolsProtocolEventReceiver, LPCWSTR, void**)
+EVENT(WebView, NewWindowRequested)
+EVENT(WebView, DocumentTitleChanged)
+UNUSED(WebView, AddHostObjectToScript, LPCWSTR, VARIANT*)
+UNUSED(WebView, RemoveHostObjectFromScript, LPCWSTR)
+UNUSED(WebView, OpenDevToolsWindow)
+EVENT(WebView, ContainsFullScreenElementChanged)
+EVENT(WebView, WebResourceRequested)
+UNUSED(WebView, AddWebResourceRequestedFilter, LPCWSTR, int)
+UNUSED(WebView, RemoveWebResourceRequestedFilter, LPCWSTR, int)
+EVENT(WebView, WindowCloseRequested)
+
+const Slot kWebViewVtbl[] = {
+    IUNKNOWN_SLOTS,                                      // 0-2
+    FN(WebView_get_Settings),                            // 3
+    FN(WebView_get_Source),                              // 4
+    FN(WebView_Navigate),                                // 5
+    FN(WebView_NavigateToString),                        // 6
+    EVENT_SLOTS(WebView, NavigationStarting),            // 7-8
+    EVENT_SLOTS(WebView, ContentLoading),                // 9-10
+    EVENT_SLOTS(WebView, SourceChanged),                 // 11-12
+    EVENT_SLOTS(WebView, HistoryChanged),                // 13-14
+    EVENT_SLOTS(WebView, NavigationCompleted),           // 15-16
+    EVENT_SLOTS(WebView, FrameNavigationStarting),       // 17-18
+    EVENT_SLOTS(WebView, FrameNavigationCompleted),      // 19-20
+    EVENT_SLOTS(WebView, ScriptDialogOpening),           // 21-22
+    EVENT_SLOTS(WebView, PermissionRequested),           // 23-24
+    EVENT_SLOTS(WebView, ProcessFailed),                 // 25-26
+    FN(WebView_AddScriptToExecuteOnDocumentCreated),     // 27
+    FN(WebView_RemoveScriptToExecuteOnDocumentCreated),  // 28
+    FN(WebView_ExecuteScript),                           // 29
+    FN(WebView_CapturePreview),                          // 30
+    FN(WebView_Reload),                                  // 31
+    FN(WebView_PostWebMessageAsJson),                    // 32
+    FN(WebView_PostWebMessageAsString),                  // 33
+    EVENT_SLOTS(WebView, WebMessageReceived),            // 34-35
+    FN(WebView_CallDevToolsProtocolMethod),              // 36
+    FN(WebView_get_BrowserProcessId),                    // 37
+    FN(WebView_get_CanGoBack),                           // 38
+    FN(WebView_get_CanGoForward),                        // 39
+    FN(WebView_GoBack),                                  // 40
+    FN(WebView_GoForward),                               // 41
+    FN(WebView_GetDevToolsProtocolEventReceiver),        // 42
+    FN(WebView_Stop),                                    // 43
+    EVENT_SLOTS(WebView, NewWindowRequested),            // 44-45
+    EVENT_SLOTS(WebView, DocumentTitleChanged),          // 46-47
+    FN(WebView_get_DocumentTitle),                       // 48
+    FN(WebView_AddHostObjectToScript),                   // 49
+    FN(WebView_RemoveHostObjectFromScript),              // 50
+    FN(WebView_OpenDevToolsWindow),                      // 51
+    EVENT_SLOTS(WebView, ContainsFullScreenElementChanged),  // 52-53
+    FN(WebView_get_ContainsFullScreenElement),           // 54
+    EVENT_SLOTS(WebView, WebResourceRequested),          // 55-56
+    FN(WebView_AddWebResourceRequestedFilter),           // 57
+    FN(WebView_RemoveWebResourceRequestedFilter),        // 58
+    EVENT_SLOTS(WebView, WindowCloseRequested),          // 59-60
+    UNKNOWN_SLOTS(61)};
+static_assert(sizeof(kWebViewVtbl) / sizeof(Slot) == 61 + 16);
+
+// ---- ICoreWebView2Controller ----------------------------------------------------------------
+
+struct Environment;
+
+struct Controller : EventSource {
+  Environment* environment = nullptr;  // kept
+  WebView* webview = nullptr;          // kept
+  HWND parent = nullptr;
+  HWND view = nullptr;
+  RECT bounds{};
+  BOOL visible = TRUE;
+  double zoom = 1.0;
+  bool closed = false;
+};
+
+void Drop(Environment* e);
+
+void DestroyView(Controller* self) {
+  if (HWND view = self->view) {
+    self->view = nullptr;
+    SetWindowLongPtrW(view, GWLP_USERDATA, 0);
+    DestroyWindow(view);
+  }
+}
+
+// What a controller and a web view hold goes with them.
+void FreeController(Object* object) {
+  auto* self = static_cast<Controller*>(object);
+  DestroyView(self);
+  DropHandlers(self);
+  if (self->webview) Drop(self->webview);
+  if (self->environment) Drop(self->environment);
+  delete self;
+}
+
+void FreeWebView(Object* object) {
+  auto* self = static_cast<WebView*>(object);
+  for (size_t i = 0; i < g_webviews.size(); ++i)
+    if (g_webviews[i] == self) g_webviews.erase(g_webviews.begin() + static_cast<long>(i));
+  DropHandlers(self);
+  if (self->settings) Drop(self->settings);
+  delete self;
+}
+
+HRESULT Refused(Controller* self, const wchar_t* method) {
+  if (self->closed) {
+    Log(L"refused %ls on %ls#%d: closed", method, self->kind, self->id);
+    return HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
+  }
+  return S_OK;
+}
+
+void PlaceView(Controller* self) {
+  if (!self->view) return;
+  const RECT& r = self->bounds;
+  SetWindowPos(self->view, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+               SWP_NOZORDER | SWP_NOACTIVATE | (self->visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+}
+
+HRESULT __stdcall Controller_get_IsVisible(Controller* self, BOOL* value) {
+  Note(self, L"get_IsVisible");
+  if (!value) return E_POINTER;
+  *value = self->visible;
+  return S_OK;
+}
+HRESULT __stdcall Controller_put_IsVisible(Controller* self, BOOL value) {
+  Note(self, L"put_IsVisible", L"%d", static_cast<int>(value));
+  if (HRESULT hr = Refused(self, L"put_IsVisible"); FAILED(hr)) return hr;
+  self->visible = value;
+  PlaceView(self);
+  return S_OK;
+}
+HRESULT __stdcall Controller_get_Bounds(Controller* self, RECT* value) {
+  Note(self, L"get_Bounds");
+  if (!value) return E_POINTER;
+  *value = self->bounds;
+  return S_OK;
+}
+HRESULT __stdcall Controller_put_Bounds(Controller* self, RECT value) {
+  Note(self, L"put_Bounds", L"%ld %ld %ld %ld", value.left, value.top, value.right,
+       value.bottom);
+  if (HRESULT hr = Refused(self, L"put_Bounds"); FAILED(hr)) return hr;
+  self->bounds = value;
+  PlaceView(self);
+  return S_OK;
+}
+HRESULT __stdcall Controller_get_ZoomFactor(Controller* self, double* value) {
+  Note(self, L"get_ZoomFactor");
+  if (!value) return E_POINTER;
+  *value = self->zoom;
+  return S_OK;
+}
+HRESULT __stdcall Controller_put_ZoomFactor(Controller* self, double value) {
+  Note(self, L"put_ZoomFactor", L"%d/100", static_cast<int>(value * 100));
+  self->zoom = value;
+  return S_OK;
+}
+HRESULT __stdcall Controller_SetBoundsAndZoomFactor(Controller* self, RECT bounds, double zoom) {
+  Note(self, L"SetBoundsAndZoomFactor", L"%ld %ld %ld %ld %d/100", bounds.left, bounds.top,
+       bounds.right, bounds.bottom, static_cast<int>(zoom * 100));
+  if (HRESULT hr = Refused(self, L"SetBoundsAndZoomFactor"); FAILED(hr)) return hr;
+  self->bounds = bounds;
+  self->zoom = zoom;
+  PlaceView(self);
+  return S_OK;
+}
+HRESULT __stdcall Controller_MoveFocus(Controller* self, int reason) {
+  Note(self, L"MoveFocus", L"%d", reason);
+  if (HRESULT hr = Refused(self, L"MoveFocus"); FAILED(hr)) return hr;
+  if (self->view) SetFocus(self->view);
+  return S_OK;
+}
+EVENT(Controller, ZoomFactorChanged)
+EVENT(Controller, MoveFocusRequested)
+EVENT(Controller, GotFocus)
+EVENT(Controller, LostFocus)
+EVENT(Controller, AcceleratorKeyPressed)
+HRESULT __stdcall Controller_get_ParentWindow(Controller* self, HWND* value) {
+  Note(self, L"get_ParentWindow");
+  if (!value) return E_POINTER;
+  *value = self->parent;
+  return S_OK;
+}
+HRESULT __stdcall Controller_put_ParentWindow(Controller* self, HWND value) {
+  Note(self, L"put_ParentWindow", L"%ls", Hex(reinterpret_cast<ULONG_PTR>(value)).c_str());
+  if (HRESULT hr = Refused(self, L"put_ParentWindow"); FAILED(hr)) return hr;
+  self->parent = value;
+  if (self->view) SetParent(self->view, value);
+  return S_OK;
+}
+HRESULT __stdcall Controller_NotifyParentWindowPositionChanged(Controller* self) {
+  Note(self, L"NotifyParentWindowPositionChanged");
+  return Refused(self, L"NotifyParentWindowPositionChanged");
+}
+HRESULT __stdcall Controller_Close(Controller* self) {
+  Note(self, L"Close", L"parent_alive=%d view_alive=%d", IsWindow(self->parent) ? 1 : 0,
+       self->view && IsWindow(self->view) ? 1 : 0);
+  if (self->closed) return S_OK;
+  self->closed = true;
+  DestroyView(self);
+  DropHandlers(self);
+  if (self->webview) {
+    self->webview->closed = true;
+    DropHandlers(self->webview);
+  }
+  return S_OK;
+}
+HRESULT __stdcall Controller_get_CoreWebView2(Controller* self, void** webview) {
+  Note(self, L"get_CoreWebView2");
+  if (!webview) return E_POINTER;
+  *webview = nullptr;
+  if (HRESULT hr = Refused(self, L"get_CoreWebView2"); FAILED(hr)) return hr;
+  Keep(self->webview);
+  *webview = self->webview;
+  return S_OK;
+}
+
+const Slot kControllerVtbl[] = {
+    IUNKNOWN_SLOTS,                                  // 0-2
+    FN(Controller_get_IsVisible),                    // 3
+    FN(Controller_put_IsVisible),                    // 4
+    FN(Controller_get_Bounds),                       // 5
+    FN(Controller_put_Bounds),                       // 6
+    FN(Controller_get_ZoomFactor),                   // 7
+    FN(Controller_put_ZoomFactor),                   // 8
+    EVENT_SLOTS(Controller, ZoomFactorChanged),      // 9-10
+    FN(Controller_SetBoundsAndZoomFactor),           // 11
+    FN(Controller_MoveFocus),                        // 12
+    EVENT_SLOTS(Controller, MoveFocusRequested),     // 13-14
+    EVENT_SLOTS(Controller, GotFocus),               // 15-16
+    EVENT_SLOTS(Controller, LostFocus),              // 17-18
+    EVENT_SLOTS(Controller, AcceleratorKeyPressed),  // 19-20
+    FN(Controller_get_ParentWindow),                 // 21
+    FN(Controller_put_ParentWindow),                 // 22
+    FN(Controller_NotifyParentWindowPositionChanged),  // 23
+    FN(Controller_Close),                            // 24
+    FN(Controller_get_CoreWebView2),                 // 25
+    UNKNOWN_SLOTS(26)};
+static_assert(sizeof(kControllerVtbl) / sizeof(Slot) == 26 + 16);
+
+// The view window: coloured, reports keys as accelerator events (the host's message loop never
+// sees the runtime's keys), and ends its browser process on request.
+void KeyEvent(Controller* self, int kind, WPARAM key, LPARAM lp) {
+  auto* args = Make<AcceleratorArgs>(kAcceleratorArgsVtbl, L"AcceleratorArgs", kIAcceleratorArgs);
+  args->key_kind = kind;
+  args->key = static_cast<UINT>(key);
+  args->lparam = static_cast<INT>(lp);
+  Keep(self);
+  Log(L"key kind=%d vk=0x%02X", kind, static_cast<unsigned>(key));
+  Raise(self, L"AcceleratorKeyPressed", self, args);
+  Log(L"key kind=%d vk=0x%02X handled=%d", kind, static_cast<unsigned>(key),
+      static_cast<int>(args->handled));
+  Drop(args);
+  Drop(self);
+}
+
+void EndProcess(Controller* self, int kind) {
+  WebView* webview = self->webview;
+  Keep(self);
+  if (kind == kBrowserProcessExited) {
+    Log(L"browser process ended");
+    webview->browser_gone = true;
+    DestroyView(self);
+  } else {
+    Log(L"render process ended (kind %d)", kind);
+  }
+  auto* args = Make<ProcessFailedArgs>(kProcessFailedArgsVtbl, L"ProcessFailedArgs",
+                                       kIProcessFailedArgs);
+  args->failed_kind = kind;
+  Raise(webview, L"ProcessFailed", webview, args);
+  Drop(args);
+  Drop(self);
+}
+
+LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* self = reinterpret_cast<Controller*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  switch (msg) {
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP: {
+      const int kind = msg == WM_KEYDOWN     ? kKeyDown
+                       : msg == WM_KEYUP     ? kKeyUp
+                       : msg == WM_SYSKEYDOWN ? kSystemKeyDown
+                                              : kSystemKeyUp;
+      if (self) KeyEvent(self, kind, wp, lp);
+      return 0;  // the page's: never the host's default handling
+    }
+    case WM_CHAR:
+    case WM_SYSCHAR:
+      return 0;
+    case WM_LBUTTONDOWN:
+      SetFocus(hwnd);  // a click into the page gives it the focus
+      return 0;
+    case WM_SETFOCUS:
+      if (self) {
+        Keep(self);
+        Raise(self, L"GotFocus", self, nullptr);
+        Drop(self);
+      }
+      return 0;
+    case WM_KILLFOCUS:
+      if (self) {
+        Keep(self);
+        Raise(self, L"LostFocus", self, nullptr);
+        Drop(self);
+      }
+      return 0;
+    case kEndProcessMessage:
+      if (self) EndProcess(self, static_cast<int>(wp));
+      return 0;
+    case WM_DESTROY:
+      if (self) {
+        Log(L"Controller#%d view window destroyed before Close (with its parent)", self->id);
+        self->view = nullptr;
+      }
+      return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+HWND MakeView(Controller* self) {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = ViewProc;
+    wc.hInstance = g_instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = CreateSolidBrush(kViewColour);
+    wc.lpszClassName = kViewClass;
+    registered = RegisterClassW(&wc) != 0;
+  }
+  HWND view = CreateWindowExW(0, kViewClass, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_VISIBLE, 0, 0,
+                              0, 0, self->parent, nullptr, g_instance, nullptr);
+  if (view) {
+    SetWindowLongPtrW(view, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    SetWindowPos(view, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  return view;
+}
+
+// ---- ICoreWebView2Environment ---------------------------------------------------------------
+
+struct Environment : Object {
+  Config config;
+};
+
+void Drop(Environment* e) { Drop(static_cast<Object*>(e)); }
+
+HRESULT __stdcall Environment_CreateCoreWebView2Controller(Environment* self, HWND parent,
+                                                           void* handler) {
+  wchar_t cls[64] = L"";
+  GetClassNameW(parent, cls, 64);
+  DWORD owner = GetWindowThreadProcessId(parent, nullptr);
+  Note(self, L"CreateCoreWebView2Controller", L"parent=%ls class=%ls same_thread=%d",
+       Hex(reinterpret_cast<ULONG_PTR>(parent)).c_str(), cls,
+       owner == GetCurrentThreadId() ? 1 : 0);
+  if (!handler) return E_INVALIDARG;
+  HostAddRef(handler);  // a hung runtime holds it for good
+  const Mode mode = self->config.controller;
+  if (mode == Mode::kHang) {
+    Log(L"controller: never answered");
+    return S_OK;
+  }
+  Keep(self);
+  Answer(
+      mode,
+      [self, parent, handler, mode] {
+        if (!IsWindow(parent)) {
+          Complete(handler, kIControllerCompleted, L"controller", E_ABORT, nullptr);
+        } else if (mode == Mode::kError) {
+          Complete(handler, kIControllerCompleted, L"controller", E_FAIL, nullptr);
+        } else if (mode == Mode::kNull) {
+          Complete(handler, kIControllerCompleted, L"controller", S_OK, nullptr);
+        } else {
+          auto* controller = Make<Controller>(kControllerVtbl, L"Controller", kIController);
+          controller->destroy = FreeController;
+          controller->environment = self;
+          Keep(self);
+          controller->webview = Make<WebView>(kWebViewVtbl, L"WebView", kIWebView);
+          controller->webview->destroy = FreeWebView;
+          controller->webview->navigate_result = self->config.navigate;
+          g_webviews.push_back(controller->webview);
+          controller->parent = parent;
+          controller->view = MakeView(controller);
+          Complete(handler, kIControllerCompleted, L"controller", S_OK, controller);
+          Drop(controller);
+        }
+        HostRelease(handler);
+        Drop(self);
+      },
+      L"controller");
+  return S_OK;
+}
+
+UNUSED(Environment, CreateWebResourceResponse, void*, int, LPCWSTR, LPCWSTR, void**)
+HRESULT __stdcall Environment_get_BrowserVersionString(Environment* self, LPWSTR* version) {
+  Note(self, L"get_BrowserVersionString");
+  if (!version) return E_POINTER;
+  static const wchar_t kVersion[] = L"120.0.2210.91";
+  *version = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof(kVersion)));
+  if (!*version) return E_OUTOFMEMORY;
+  memcpy(*version, kVersion, sizeof(kVersion));
+  return S_OK;
+}
+HRESULT __stdcall Environment_add_NewBrowserVersionAvailable(Environment* self, void* sink,
+                                                             Token* token) {
+  Note(self, L"add_NewBrowserVersionAvailable");
+  if (!sink || !token) return E_INVALIDARG;
+  token->value = ++g_next_token;  // never raised, so not kept
+  return S_OK;
+}
+HRESULT __stdcall Environment_remove_NewBrowserVersionAvailable(Environment* self, Token) {
+  Note(self, L"remove_NewBrowserVersionAvailable");
+  return S_OK;
+}
+
+const Slot kEnvironmentVtbl[] = {
+    IUNKNOWN_SLOTS,                                      // 0-2
+    FN(Environment_CreateCoreWebView2Controller),        // 3
+    FN(Environment_CreateWebResourceResponse),           // 4
+    FN(Environment_get_BrowserVersionString),            // 5
+    FN(Environment_add_NewBrowserVersionAvailable),      // 6
+    FN(Environment_remove_NewBrowserVersionAvailable),   // 7
+    UNKNOWN_SLOTS(8)};
+static_assert(sizeof(kEnvironmentVtbl) / sizeof(Slot) == 8 + 16);
+
+// ---- the host's options object ------------------------------------------------------------------
+
+// Reads the options as the runtime does when it creates an environment: through the options
+// interface's getters, slots 3, 5, 7 and 9.
+[[maybe_unused]] void ReadOptions(void* options) {
+  if (!options) {
+    Log(L"options: none");
+    return;
+  }
+  void* typed = nullptr;
+  HRESULT hr = HostQueryInterface(options, kIEnvironmentOptions, &typed);
+  if (FAILED(hr) || !typed) {
+    Log(L"options: WRONG the object does not answer the options interface (%ls)",
+        Hex(static_cast<unsigned long>(hr)).c_str());
+    return;
+  }
+  ++g_host_references;
+  using GetText = HRESULT(__stdcall*)(void*, LPWSTR*);
+  const struct {
+    int slot;
+    const wchar_t* name;
+  } texts[] = {{3, L"AdditionalBrowserArguments"},
+               {5, L"Language"},
+               {7, L"TargetCompatibleBrowserVersion"}};
+  for (const auto& t : texts) {
+    LPWSTR value = nullptr;
+    hr = SlotOf<GetText>(typed, t.slot)(typed, &value);
+    Log(L"options: %ls=%ls (%ls)", t.name, Printable(value).c_str(),
+        Hex(static_cast<unsigned long>(hr)).c_str());
+    CoTaskMemFree(value);
+  }
+  BOOL allow = 2;
+  hr = SlotOf<HRESULT(__stdcall*)(void*, BOOL*)>(typed, 9)(typed, &allow);
+  Log(L"options: AllowSingleSignOnUsingOSPrimaryAccount=%d (%ls)", static_cast<int>(allow),
+      Hex(static_cast<unsigned long>(hr)).c_str());
+  HostRelease(typed);
+}
+
+[[maybe_unused]] const wchar_t* Apartment() {
+  using GetType = HRESULT(WINAPI*)(int*, int*);
+  auto get = reinterpret_cast<GetType>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ole32.dll"), "CoGetApartmentType")));
+  int type = -1, qualifier = 0;
+  if (!get || FAILED(get(&type, &qualifier))) return L"none";
+  return type == 0 ? L"STA" : type == 3 ? L"MainSTA" : type == 1 ? L"MTA" : L"other";
+}
+
+}  // namespace
+
+#ifndef FAKEWV2_NO_ENTRY_POINT
+extern "C" __declspec(dllexport) HRESULT __stdcall CreateWebViewEnvironmentWithOptionsInternal(
+    bool check_running_instance, int runtime_type, PCWSTR user_data_folder, void* options,
+    void* handler) {
+  const Config config = ReadConfig();
+  Log(L"entry checkRunningInstance=%d runtimeType=%d userDataFolder=%ls apartment=%ls",
+      check_running_instance ? 1 : 0, runtime_type, Printable(user_data_folder).c_str(),
+      Apartment());
+  if (FAILED(config.entry)) {
+    Log(L"entry returns %ls", Hex(static_cast<unsigned long>(config.entry)).c_str());
+    return config.entry;
+  }
+  if (!handler) return E_POINTER;
+  ReadOptions(options);
+  HostAddRef(handler);  // a hung runtime holds it for good
+  const Mode mode = config.environment;
+  if (mode == Mode::kHang) {
+    Log(L"environment: never answered");
+    return S_OK;
+  }
+  Answer(
+      mode,
+      [handler, mode, config] {
+        if (mode == Mode::kError) {
+          Complete(handler, kIEnvironmentCompleted, L"environment", E_FAIL, nullptr);
+        } else if (mode == Mode::kNull) {
+          Complete(handler, kIEnvironmentCompleted, L"environment", S_OK, nullptr);
+        } else {
+          auto* environment = Make<Environment>(kEnvironmentVtbl, L"Environment", kIEnvironment);
+          environment->config = config;
+          Complete(handler, kIEnvironmentCompleted, L"environment", S_OK, environment);
+          Drop(environment);
+        }
+        HostRelease(handler);
+      },
+      L"environment");
+  return S_OK;
+}
+#endif
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    g_instance = instance;
+    DisableThreadLibraryCalls(instance);
+    DWORD n = GetModuleFileNameW(instance, g_folder, MAX_PATH);
+    while (n > 0 && g_folder[n - 1] != L'\\' && g_folder[n - 1] != L'/') --n;
+    g_folder[n] = L'\0';
+    Log(L"loaded");
+  } else if (reason == DLL_PROCESS_DETACH) {
+    Log(L"unloaded live=%d host_references=%d at_exit=%d", g_live, g_host_references,
+        reserved ? 1 : 0);
+  }
+  return TRUE;
+}

@@ -1,0 +1,35 @@
+// What the fake web view runtime and the tests that drive it agree on. Nothing here comes from
+// the program: the fake learns everything from files in its own folder and from window messages,
+// and the program under test only ever sees the runtime's documented entry point.
+#pragma once
+
+#include <windows.h>
+
+namespace fakewv2 {
+
+// Beside the DLL. The control file is read at every call of the entry point; lines "key=value":
+//   entry=0x80004005        the entry point returns this instead of answering
+//   environment=MODE        how the environment's creation is answered
+//   controller=MODE         how the controller's creation is answered
+//   navigate=0x80070057     every Navigate of an absolute address fails with this
+// MODE: ok (the default), error (a failure code and no object), null (success and no object),
+// hang (never answered), hold (answered as ok when kReleaseMessage arrives).
+constexpr wchar_t kControlFile[] = L"fake_runtime.ini";
+// Beside the DLL: one line per call, event and object life, appended as it happens (UTF-8).
+constexpr wchar_t kLogFile[] = L"calls.log";
+
+// The web view's coloured child window (one per controller).
+constexpr wchar_t kViewClass[] = L"FakeWebView2View";
+constexpr COLORREF kViewColour = RGB(0x1E, 0x90, 0x60);
+// The message-only window through which every answer reaches the caller's thread.
+constexpr wchar_t kPostClass[] = L"FakeWebView2Post";
+
+// To the view window: the browser process (wParam 0) or a render process (wParam 1) ends.
+constexpr UINT kEndProcessMessage = WM_APP + 0x2F1;
+// To the message-only window: answer every creation that is held.
+constexpr UINT kReleaseMessage = WM_APP + 0x2F2;
+
+// The exit code of a process that called a slot beyond the reference's table.
+constexpr UINT kUnknownSlotExitCode = 0x5107BAD;
+
+}  // namespace fakewv2

@@ -1,0 +1,620 @@
+// reprisa.exe against the fake web view runtime, worked from outside as a user works it: the
+// program finds the runtime where the installer records it, makes the web view in the page area
+// and keeps it there, opens what is typed, reloads with the reload method, survives the runtime's
+// processes ending, falls back to the browser control on every way creation can fail, takes F10
+// to its menu through the accelerator event, and gives every reference back when it closes.
+// What the program did is read from the fake's log; what the browser control did, from the
+// loopback server's requests.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "e2e/driver.h"
+#include "fake_install.h"
+#include "fake_runtime/protocol.h"
+#include "support/loopback_server.h"
+
+namespace fakewv2 {
+namespace {
+
+using e2e::Narrow;
+using e2e::Text;
+using e2e::WaitUntil;
+
+std::wstring Lower(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+  return text;
+}
+
+std::string Describe(const RECT& r) {
+  return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" +
+         std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
+}
+
+// The calls of Kind.method among the first `count` lines.
+std::vector<std::wstring> CallsBefore(const std::vector<std::wstring>& log, int count,
+                                      const std::wstring& call) {
+  std::vector<std::wstring> head(log.begin(), log.begin() + std::min<size_t>(count, log.size()));
+  return CallsOf(head, call);
+}
+
+// One program per test against a fake installed for that test; at the end the program is closed
+// with WM_CLOSE, must exit with 0 and must have used the fake's objects without fault.
+class WebView2Test : public testing::Test {
+ protected:
+  void SetUp() override {
+    FakeRuntime::RemoveAllRecords();
+    ASSERT_TRUE(server_.Start()) << "the loopback server could not bind 127.0.0.1";
+  }
+
+  void TearDown() override {
+    if (started_) {
+      if (program_.Alive()) {
+        std::optional<DWORD> code = program_.Close(15000);
+        EXPECT_TRUE(code.has_value()) << "the program did not end within 15 s of WM_CLOSE";
+        if (code) {
+          EXPECT_EQ(*code, 0u);
+        }
+      } else {
+        ADD_FAILURE() << "the program is no longer running";
+      }
+    }
+    if (runtime_.Installed()) {
+      std::vector<std::wstring> log = runtime_.Log();
+      EXPECT_EQ(Narrow(Faults(log)), "") << Dump(log);
+    }
+    runtime_.Remove();
+  }
+
+  void Install(const std::string& control, Hive hive = Hive::kMachine,
+               Channel channel = Channel::kStable, bool with_entry_point = true) {
+    std::wstring failed = runtime_.Install(control, hive, channel, with_entry_point);
+    ASSERT_EQ(Narrow(failed), "");
+  }
+
+  void Start() {
+    ASSERT_TRUE(program_.Start()) << "no visible TMainForm \"Velmora Reprisa 1.0\"";
+    started_ = true;
+    std::wstring missing = e2e::FindMainControls(program_.MainWindow(), c_);
+    ASSERT_EQ(missing, L"") << Narrow(missing);
+  }
+
+  std::vector<std::wstring> Log() const { return runtime_.Log(); }
+  std::string DumpLog() const { return Dump(Log()); }
+
+  // The index of the first line at or after `from` that begins with prefix, waiting for it up to
+  // timeout_ms (less when the program ends); -1 when none came.
+  int WaitForLine(const std::wstring& prefix, DWORD timeout_ms, int from = 0) {
+    int at = -1;
+    WaitUntil(
+        [&] {
+          at = Find(Log(), prefix, from);
+          return at >= 0 || !program_.Alive();
+        },
+        timeout_ms);
+    return at;
+  }
+
+  size_t CallCount(const std::wstring& call) { return CallsOf(Log(), call).size(); }
+
+  // The fake's visible view window inside the main window, or null.
+  HWND View() {
+    for (HWND h : e2e::Children(program_.MainWindow()))
+      if (e2e::ClassOf(h) == kViewClass && IsWindowVisible(h)) return h;
+    return nullptr;
+  }
+
+  // Where the page is shown: the browser host's client area, on the screen.
+  RECT PageArea() {
+    RECT r{};
+    GetClientRect(c_.browser, &r);
+    MapWindowPoints(c_.browser, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  }
+
+  bool ViewFillsPageArea() {
+    HWND view = View();
+    if (!view) return false;
+    RECT a = e2e::ScreenRect(view), b = PageArea();
+    return EqualRect(&a, &b) && !IsRectEmpty(&a);
+  }
+
+  std::string Places() {
+    HWND view = View();
+    return "page area " + Describe(PageArea()) + ", view " +
+           (view ? Describe(e2e::ScreenRect(view)) : std::string("none"));
+  }
+
+  // Waits for the web view to show in the page area.
+  void WaitForView() {
+    ASSERT_TRUE(WaitUntil([&] { return ViewFillsPageArea(); }, 20000))
+        << "no web view in the page area within 20 s: " << Places() << "\n" << DumpLog();
+  }
+
+  void OpenAddress(const std::wstring& text) {
+    e2e::SetText(c_.urled, text);
+    e2e::ClickButton(c_.goto_website);
+  }
+
+  bool ApplyInterval(const std::wstring& text) {
+    e2e::SetText(c_.edit1, text);
+    e2e::ClickButton(c_.set_value);
+    return WaitUntil([&] { return Text(c_.edit2) == text; }, 3000);
+  }
+
+  bool InMenu() {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    return GetGUIThreadInfo(program_.ThreadId(), &info) && (info.flags & GUI_INMENUMODE);
+  }
+
+  e2e::Program program_;
+  e2e::MainControls c_;
+  e2e::LoopbackServer server_;
+  FakeRuntime runtime_;
+  bool started_ = false;
+};
+
+// ---- finding the runtime ----------------------------------------------------------------------
+
+struct Placement {
+  const char* name;
+  Hive hive;
+  Channel channel;
+  int runtime_type;  // 0 installed, 1 fixed-version folder
+};
+
+class FindsTheRuntime : public WebView2Test, public testing::WithParamInterface<Placement> {};
+
+TEST_P(FindsTheRuntime, AndCreatesTheWebViewFromIt) {
+  const Placement& p = GetParam();
+  ASSERT_NO_FATAL_FAILURE(Install("", p.hive, p.channel));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  std::vector<std::wstring> entries = LinesFrom(Log(), L"entry ");
+  ASSERT_EQ(entries.size(), 1u) << DumpLog();
+  const std::wstring expected = L"entry checkRunningInstance=1 runtimeType=" +
+                                std::to_wstring(p.runtime_type) + L" ";
+  EXPECT_EQ(Narrow(entries[0].substr(0, expected.size())), Narrow(expected));
+}
+
+const Placement kPlacements[] = {
+    {"MachineStable", Hive::kMachine, Channel::kStable, 0},
+    {"MachineBeta", Hive::kMachine, Channel::kBeta, 0},
+    {"MachineCanary", Hive::kMachine, Channel::kCanary, 0},
+    {"UserStable", Hive::kUser, Channel::kStable, 0},
+    {"UserDev", Hive::kUser, Channel::kDev, 0},
+    {"FixedVersionFolder", Hive::kFixedFolder, Channel::kStable, 1},
+};
+INSTANTIATE_TEST_SUITE_P(WhereTheInstallerRecordsIt, FindsTheRuntime,
+                         testing::ValuesIn(kPlacements),
+                         [](const testing::TestParamInfo<Placement>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST_F(WebView2Test, TakesTheStableChannelBeforeTheCanary) {
+  FakeRuntime canary;
+  ASSERT_EQ(Narrow(canary.Install("", Hive::kMachine, Channel::kCanary)), "");
+  ASSERT_NO_FATAL_FAILURE(Install("", Hive::kMachine, Channel::kStable));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  EXPECT_EQ(LinesFrom(Log(), L"entry ").size(), 1u) << DumpLog();
+  EXPECT_TRUE(canary.Log().empty()) << "the canary runtime was loaded:\n" << Dump(canary.Log());
+}
+
+// ---- creating and placing the web view ------------------------------------------------------
+
+TEST_F(WebView2Test, CreatesTheWebViewInThePageAreaAsTheReferenceAsks) {
+  ASSERT_NO_FATAL_FAILURE(Install(""));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  std::vector<std::wstring> log = Log();
+
+  // The user-data folder under the user's local application data, named after the executable.
+  wchar_t local[MAX_PATH] = L"";
+  ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, local), S_OK);
+  std::vector<std::wstring> entries = LinesFrom(log, L"entry ");
+  ASSERT_EQ(entries.size(), 1u) << Dump(log);
+  const std::wstring folder = L" userDataFolder=" + std::wstring(local) + L"\\reprisa\\WebView2 ";
+  EXPECT_NE(Lower(entries[0]).find(Lower(folder)), std::wstring::npos)
+      << Narrow(entries[0]) << "\nwanted" << Narrow(folder);
+  // Called on a thread initialised for COM single-threaded.
+  EXPECT_TRUE(entries[0].ends_with(L"apartment=STA") || entries[0].ends_with(L"apartment=MainSTA"))
+      << Narrow(entries[0]);
+  // Media may start without a gesture: the options object says so.
+  std::vector<std::wstring> arguments = LinesFrom(log, L"options: AdditionalBrowserArguments=");
+  ASSERT_EQ(arguments.size(), 1u) << Dump(log);
+  EXPECT_NE(arguments[0].find(L"--autoplay-policy=no-user-gesture-required"), std::wstring::npos)
+      << Narrow(arguments[0]);
+  // The controller is asked for on the window's own thread, inside the main window.
+  std::vector<std::wstring> creates = CallsOf(log, L"Environment.CreateCoreWebView2Controller");
+  ASSERT_EQ(creates.size(), 1u) << Dump(log);
+  EXPECT_TRUE(creates[0].ends_with(L"same_thread=1")) << Narrow(creates[0]);
+  EXPECT_FALSE(CallsOf(log, L"Controller.put_Bounds").empty()) << Dump(log);
+  // Nothing is opened before the user asks, and the browser control asks for nothing.
+  EXPECT_TRUE(CallsOf(log, L"WebView.Navigate").empty()) << Dump(log);
+  EXPECT_TRUE(server_.Paths().empty());
+}
+
+TEST_F(WebView2Test, FollowsEveryResizeAndMaximiseAndReportsMoves) {
+  ASSERT_NO_FATAL_FAILURE(Install(""));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  HWND main = program_.MainWindow();
+  auto size_to = [main](int w, int h) {
+    return [main, w, h] {
+      SetWindowPos(main, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+  };
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+  } steps[] = {
+      {"made smaller", size_to(640, 480)},
+      {"made larger", size_to(980, 760)},
+      {"maximised", [main] { ShowWindow(main, SW_MAXIMIZE); }},
+      {"restored", [main] { ShowWindow(main, SW_RESTORE); }},
+  };
+  for (const Step& step : steps) {
+    const RECT before = PageArea();
+    step.act();
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          RECT now = PageArea();
+          return !EqualRect(&now, &before) && ViewFillsPageArea();
+        },
+        5000))
+        << "window " << step.what << " (zoomed " << IsZoomed(main) << "): " << Places() << "\n"
+        << DumpLog();
+  }
+
+  const size_t moves = CallCount(L"Controller.NotifyParentWindowPositionChanged");
+  RECT at = e2e::ScreenRect(main);
+  SetWindowPos(main, nullptr, at.left + 40, at.top + 30, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_TRUE(WaitUntil(
+      [&] { return CallCount(L"Controller.NotifyParentWindowPositionChanged") > moves; }, 5000))
+      << "a move of the main window was not reported to the web view\n" << DumpLog();
+  EXPECT_TRUE(ViewFillsPageArea()) << Places();
+}
+
+// ---- opening and reloading ----------------------------------------------------------------------
+
+TEST_F(WebView2Test, OpensEachTypedAddressOnceAsAnAbsoluteAddress) {
+  ASSERT_NO_FATAL_FAILURE(Install(""));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  const std::wstring port = std::to_wstring(server_.Port());
+  const struct {
+    std::wstring typed, opened;
+  } rows[] = {
+      {server_.Url("/typed"), server_.Url("/typed")},
+      {L"example.invalid/seite?a=1", L"http://example.invalid/seite?a=1"},
+      {L"127.0.0.1:" + port + L"/ohne-schema", L"http://127.0.0.1:" + port + L"/ohne-schema"},
+      {L"https://example.invalid/sicher", L"https://example.invalid/sicher"},
+  };
+  std::vector<std::wstring> wanted;
+  for (const auto& row : rows) {
+    OpenAddress(row.typed);
+    wanted.push_back(row.opened);
+    EXPECT_TRUE(WaitUntil([&] { return CallCount(L"WebView.Navigate") >= wanted.size(); }, 5000))
+        << "typed " << Narrow(row.typed) << ", nothing opened\n" << DumpLog();
+  }
+  // The next reload is the fence: up to it each address was opened exactly once, in order.
+  ASSERT_TRUE(ApplyInterval(L"00:02"));
+  const int reload = WaitForLine(L"WebView#1.Reload", 8000);
+  ASSERT_GE(reload, 0) << DumpLog();
+  std::vector<std::wstring> log = Log();
+  std::vector<std::wstring> opened = CallsBefore(log, reload, L"WebView.Navigate");
+  std::vector<std::string> got, want;
+  for (const auto& u : opened) got.push_back(Narrow(u));
+  for (const auto& u : wanted) want.push_back(Narrow(u));
+  EXPECT_EQ(got, want) << Dump(log);
+  // The web view opened them, not the browser control.
+  EXPECT_EQ(server_.Count("/typed"), 0);
+  EXPECT_EQ(server_.Count("/ohne-schema"), 0);
+}
+
+TEST_F(WebView2Test, OpensAnAddressTypedBeforeTheWebViewIsReadyWhenItIs) {
+  ASSERT_NO_FATAL_FAILURE(Install("controller=hold\n"));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_GE(WaitForLine(L"controller: held", 20000), 0) << DumpLog();
+  const std::wstring early = server_.Url("/early");
+  OpenAddress(early);
+  // A reload tick before the web view exists is swallowed.
+  ASSERT_TRUE(ApplyInterval(L"00:02"));
+  std::vector<int> seen;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        std::optional<int> s = e2e::Seconds(Text(c_.edit3));
+        if (s && (seen.empty() || seen.back() != *s)) seen.push_back(*s);
+        return seen.size() >= 2 && seen.back() > seen[seen.size() - 2];  // the countdown restarted
+      },
+      6000))
+      << "no reload tick within 6 s";
+  EXPECT_EQ(program_.TopLevelWindows().size(), 1u) << "a window appeared on the early reload";
+  EXPECT_EQ(View(), nullptr);
+
+  HWND post = FindWindowExW(HWND_MESSAGE, nullptr, kPostClass, nullptr);
+  ASSERT_NE(post, nullptr) << "the fake's message window is not there";
+  PostMessageW(post, kReleaseMessage, 0, 0);
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  // Opened when ready, once: up to the next reload, the early address is all that was opened.
+  const int reload = WaitForLine(L"WebView#1.Reload", 8000);
+  ASSERT_GE(reload, 0) << DumpLog();
+  std::vector<std::wstring> opened = CallsBefore(Log(), reload, L"WebView.Navigate");
+  ASSERT_EQ(opened.size(), 1u) << DumpLog();
+  EXPECT_EQ(Narrow(opened[0]), Narrow(early));
+  EXPECT_EQ(server_.Count("/early"), 0) << "the browser control opened it too";
+}
+
+TEST_F(WebView2Test, ReloadsAtTheIntervalWithTheReloadMethod) {
+  ASSERT_NO_FATAL_FAILURE(Install(""));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  OpenAddress(server_.Url("/reloaded"));
+  ASSERT_TRUE(WaitUntil([&] { return CallCount(L"WebView.Navigate") == 1; }, 5000)) << DumpLog();
+  ASSERT_TRUE(ApplyInterval(L"00:02"));
+  EXPECT_TRUE(WaitUntil([&] { return CallCount(L"WebView.Reload") >= 2; }, 9000)) << DumpLog();
+  EXPECT_EQ(CallCount(L"WebView.Navigate"), 1u) << "a reload opened the address anew\n"
+                                                << DumpLog();
+  EXPECT_EQ(server_.Count("/reloaded"), 0);
+}
+
+TEST_F(WebView2Test, ReportsAnAddressTheRuntimeRefusesAndGoesOn) {
+  ASSERT_NO_FATAL_FAILURE(Install("navigate=0x80070057\n"));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  OpenAddress(server_.Url("/refused"));
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (box = program_.FindTopLevel(L"#32770", L"Reprisa")); },
+                        5000))
+      << "no message box for the refused address\n" << DumpLog();
+  std::wstring message;
+  HWND ok = nullptr;
+  for (HWND h : e2e::Children(box)) {
+    if (e2e::ClassOf(h) == L"Static" && Text(h).size() > message.size()) message = Text(h);
+    if (e2e::ClassOf(h) == L"Button") ok = h;
+  }
+  EXPECT_FALSE(message.empty()) << "the box shows no text";
+  ASSERT_NE(ok, nullptr) << "the box has no button";
+  e2e::ClickButton(ok);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 3000));
+  // The web view stays the engine: nothing went to the browser control.
+  EXPECT_TRUE(ViewFillsPageArea()) << Places();
+  EXPECT_EQ(server_.Count("/refused"), 0);
+}
+
+// The page had the focus when the window was left: coming back gives it the focus again.
+TEST_F(WebView2Test, GivesThePageTheFocusBackWhenTheWindowIsActivated) {
+  ASSERT_NO_FATAL_FAILURE(Install(""));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  HWND main = program_.MainWindow();
+  HWND view = View();
+  e2e::ClickInto(view);
+  ASSERT_TRUE(WaitUntil([&] { return program_.Focus() == view; }, 3000))
+      << "a click into the page did not give it the focus";
+  HWND other = CreateWindowExW(0, L"STATIC", L"elsewhere", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
+                               10, 200, 100, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(other, nullptr);
+  SetForegroundWindow(other);
+  const bool left = WaitUntil([&] { return GetForegroundWindow() == other; }, 3000);
+  const size_t moves = CallCount(L"Controller.MoveFocus");
+  SetForegroundWindow(main);
+  const bool back = WaitUntil([&] { return GetForegroundWindow() == main; }, 3000);
+  DestroyWindow(other);
+  ASSERT_TRUE(left && back) << "the windows could not be activated from here";
+  EXPECT_TRUE(WaitUntil([&] { return CallCount(L"Controller.MoveFocus") > moves; }, 3000))
+      << DumpLog();
+  std::vector<std::wstring> reasons = CallsOf(Log(), L"Controller.MoveFocus");
+  if (!reasons.empty()) {
+    EXPECT_EQ(Narrow(reasons.back()), "0") << "not a programmatic move";
+  }
+  EXPECT_TRUE(WaitUntil([&] { return program_.Focus() == view; }, 3000))
+      << "the focus is on " << e2e::Describe(program_.Focus());
+}
+
+// ---- every way creation fails ends in the browser control -----------------------------------------
+
+struct Failure {
+  const char* name;
+  bool installed;
+  bool with_entry_point;
+  const char* control;
+  DWORD within_ms;  // from the click to the control's request
+};
+
+class FallsBackToTheControl : public WebView2Test, public testing::WithParamInterface<Failure> {};
+
+TEST_P(FallsBackToTheControl, WithTheAskedAddress) {
+  const Failure& f = GetParam();
+  if (f.installed) {
+    ASSERT_NO_FATAL_FAILURE(
+        Install(f.control, Hive::kMachine, Channel::kStable, f.with_entry_point));
+  }
+  ASSERT_NO_FATAL_FAILURE(Start());
+  const std::string path = std::string("/asked-") + f.name;
+  OpenAddress(server_.Url(path));
+  const ULONGLONG asked = GetTickCount64();
+  int unanswered = 0;  // times the window did not answer within 2 s while we waited
+  const bool opened = WaitUntil(
+      [&] {
+        if (Text(c_.edit3).empty()) ++unanswered;
+        return server_.Count(path) >= 1;
+      },
+      f.within_ms);
+  ASSERT_TRUE(opened) << "the browser control did not ask for " << path << " within "
+                      << f.within_ms << " ms\n" << DumpLog();
+  std::printf("[ %s ] the control asked for the address %llu ms after the click\n", f.name,
+              GetTickCount64() - asked);
+  EXPECT_EQ(unanswered, 0) << "the program stopped answering while it waited for the runtime";
+  EXPECT_EQ(View(), nullptr) << "a web view is shown as well";
+  std::vector<std::wstring> log = Log();
+  if (f.installed) {
+    EXPECT_GE(Find(log, L"loaded"), 0) << "the runtime was never loaded";
+  }
+  EXPECT_TRUE(CallsOf(log, L"WebView.Navigate").empty()) << Dump(log);
+
+  // The control stays the engine: the next address goes there too.
+  OpenAddress(server_.Url(path + "-next"));
+  EXPECT_TRUE(WaitUntil([&] { return server_.Count(path + "-next") >= 1; }, 10000));
+  EXPECT_EQ(program_.TopLevelWindows().size(), 1u) << "a message appeared";
+}
+
+const Failure kFailures[] = {
+    {"NoRuntime", false, true, "", 20000},
+    {"NoEntryPoint", true, false, "", 20000},
+    {"EntryPointFails", true, true, "entry=0x80004005\n", 20000},
+    {"EnvironmentError", true, true, "environment=error\n", 20000},
+    {"EnvironmentWithoutObject", true, true, "environment=null\n", 20000},
+    {"EnvironmentNeverAnswers", true, true, "environment=hang\n", 35000},
+    {"ControllerError", true, true, "controller=error\n", 20000},
+    {"ControllerWithoutObject", true, true, "controller=null\n", 20000},
+    {"ControllerNeverAnswers", true, true, "controller=hang\n", 35000},
+};
+INSTANTIATE_TEST_SUITE_P(EachFailure, FallsBackToTheControl, testing::ValuesIn(kFailures),
+                         [](const testing::TestParamInfo<Failure>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// ---- the runtime's processes ending --------------------------------------------------------------
+
+struct ProcessEnd {
+  const char* name;
+  int kind;  // the process-failed kind the fake reports
+};
+
+class SurvivesTheEnd : public WebView2Test, public testing::WithParamInterface<ProcessEnd> {};
+
+TEST_P(SurvivesTheEnd, OfTheProcess) {
+  const ProcessEnd& e = GetParam();
+  ASSERT_NO_FATAL_FAILURE(Install(""));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  const std::wstring last = server_.Url("/last");
+  OpenAddress(last);
+  ASSERT_GE(WaitForLine(L"WebView#1.Navigate " + last, 5000), 0) << DumpLog();
+  ASSERT_TRUE(ApplyInterval(L"00:02"));
+  const int mark = static_cast<int>(Log().size());
+  PostMessageW(View(), kEndProcessMessage, static_cast<WPARAM>(e.kind), 0);
+  const int raised = WaitForLine(L"raised ProcessFailed", 5000, mark);
+  ASSERT_GE(raised, 0) << "the ProcessFailed event did not reach the program\n" << DumpLog();
+  if (e.kind == 0) {
+    // The web view is gone for good: a new environment and controller, and the last address.
+    EXPECT_GE(WaitForLine(L"WebView#2.Navigate " + last, 10000, raised), 0) << DumpLog();
+    EXPECT_EQ(LinesFrom(Log(), L"entry ").size(), 2u) << "no new environment\n" << DumpLog();
+    EXPECT_TRUE(WaitUntil([&] { return ViewFillsPageArea(); }, 5000)) << Places();
+  } else {
+    // A render process: the next reload is enough.
+    EXPECT_GE(WaitForLine(L"WebView#1.Reload", 8000, raised), 0) << DumpLog();
+    EXPECT_EQ(Find(Log(), L"Controller#2 created"), -1) << DumpLog();
+  }
+  EXPECT_EQ(server_.Count("/last"), 0) << "the browser control opened the address";
+}
+
+const ProcessEnd kProcessEnds[] = {{"BrowserProcess", 0}, {"RenderProcess", 1}};
+INSTANTIATE_TEST_SUITE_P(Each, SurvivesTheEnd, testing::ValuesIn(kProcessEnds),
+                         [](const testing::TestParamInfo<ProcessEnd>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// ---- keys typed in the page -----------------------------------------------------------------
+
+struct PageKey {
+  const char* name;
+  UINT down, up;  // the key messages the runtime's window gets
+  UINT vk;
+  bool opens_menu;
+};
+
+class KeyInThePage : public WebView2Test, public testing::WithParamInterface<PageKey> {};
+
+// Keys typed into the page never pass the program's message loop: the fake's window gets them as
+// sent messages and reports them through the accelerator event only.
+TEST_P(KeyInThePage, ReachesTheMenuOnlyWhenItIsTheMenuKey) {
+  const PageKey& k = GetParam();
+  ASSERT_NO_FATAL_FAILURE(Install(""));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  HWND view = View();
+  const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(k.vk, MAPVK_VK_TO_VSC)) << 16;
+  SendNotifyMessageW(view, k.down, k.vk, scan | 1);
+  SendNotifyMessageW(view, k.up, k.vk, scan | 1 | (1 << 30) | (1u << 31));
+  wchar_t vk[8];
+  swprintf(vk, 8, L"0x%02X", k.vk);
+  const int up_kind = k.up == WM_SYSKEYUP ? 3 : 1;
+  if (k.opens_menu) {
+    EXPECT_TRUE(WaitUntil([&] { return InMenu(); }, 5000))
+        << k.name << " in the page did not open the menu bar\n" << DumpLog();
+    EXPECT_GE(Find(Log(), L"AcceleratorArgs#"), 0) << DumpLog();
+    EXPECT_FALSE(LinesFrom(Log(), L"AcceleratorArgs#1.put_Handled 1").empty() &&
+                 LinesFrom(Log(), L"AcceleratorArgs#2.put_Handled 1").empty())
+        << "the event was not marked handled\n" << DumpLog();
+    // The bar is on "Hilfe", its one item: Enter opens its popup.
+    HWND main = program_.MainWindow();
+    auto popup_shown = [&] {
+      for (HWND h : program_.TopLevelWindows())
+        if (e2e::ClassOf(h) == L"#32768") return true;
+      return false;
+    };
+    e2e::PressKey(main, VK_RETURN);
+    EXPECT_TRUE(WaitUntil(popup_shown, 3000)) << "Enter on the menu bar opened no popup";
+    // Out of the menu again, as a user would leave it.
+    e2e::PressKey(main, VK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return !popup_shown(); }, 3000)) << "Escape left the popup open";
+    e2e::PressKey(main, VK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return !InMenu(); }, 3000)) << "Escape did not leave the menu";
+  } else {
+    const std::wstring last = L"key kind=" + std::to_wstring(up_kind) + L" vk=" + vk + L" handled=";
+    ASSERT_GE(WaitForLine(last, 5000), 0) << DumpLog();
+    std::vector<std::wstring> log = Log();
+    for (const std::wstring& line : LinesFrom(log, L"key kind="))
+      if (line.find(L" handled=") != std::wstring::npos) {
+        EXPECT_TRUE(line.ends_with(L"handled=0")) << "the program took the page's key\n"
+                                                   << Dump(log);
+      }
+    EXPECT_FALSE(InMenu()) << k.name << " in the page opened the menu";
+  }
+}
+
+const PageKey kPageKeys[] = {
+    {"F10", WM_SYSKEYDOWN, WM_SYSKEYUP, VK_F10, true},
+    {"F5", WM_KEYDOWN, WM_KEYUP, VK_F5, false},
+    {"Escape", WM_KEYDOWN, WM_KEYUP, VK_ESCAPE, false},
+};
+INSTANTIATE_TEST_SUITE_P(Each, KeyInThePage, testing::ValuesIn(kPageKeys),
+                         [](const testing::TestParamInfo<PageKey>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// ---- closing ------------------------------------------------------------------------------
+
+TEST_F(WebView2Test, ClosingClosesTheControllerFirstAndReturnsEveryReference) {
+  ASSERT_NO_FATAL_FAILURE(Install(""));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  OpenAddress(server_.Url("/closing"));
+  ASSERT_TRUE(WaitUntil([&] { return CallCount(L"WebView.Navigate") == 1; }, 5000)) << DumpLog();
+  started_ = false;  // closed here
+  std::optional<DWORD> code = program_.Close(15000);
+  ASSERT_TRUE(code.has_value()) << "the program did not end within 15 s of WM_CLOSE";
+  EXPECT_EQ(*code, 0u);
+  std::vector<std::wstring> log = Log();
+  std::vector<std::wstring> closes = CallsOf(log, L"Controller.Close");
+  ASSERT_EQ(closes.size(), 1u) << Dump(log);
+  EXPECT_EQ(Narrow(closes[0]), "parent_alive=1 view_alive=1") << "closed after its window went";
+  EXPECT_EQ(Find(log, L"Controller#1 view window destroyed before Close"), -1) << Dump(log);
+  EXPECT_EQ(Narrow(Faults(log)), "") << Dump(log);
+  EXPECT_GE(Find(log, L"unloaded live=0 host_references=0"), 0) << Dump(log);
+}
+
+}  // namespace
+}  // namespace fakewv2
