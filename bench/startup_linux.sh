@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Start-up benchmark of the Linux build: from process start to the window shown and to the first
 # paint of a static page on a loopback server, reprisa against minimal_browser_gtk (one GTK window
-# with one web view, built by the same build), started alternately; then the resident memory of
-# each program and of its web process, and their CPU use while idle on that page. Runs on an Xvfb
-# screen of its own with a session bus of its own. Not part of the tests: run it by hand.
+# with one web view, built by the same build), started alternately; then the memory of each
+# program and of its web process (resident and proportional), the total of all of each program's
+# processes, and their CPU use while idle on that page. Runs on an Xvfb screen of its own with a
+# session bus of its own. Not part of the tests: run it by hand.
 #
 #   bench/startup_linux.sh [pairs] [build folder]   (default 21 pairs, the preset's build/linux)
 #
 # The last line carries the figures, e.g.
 #   startup median ratio: window 1.05 (reprisa 420 ms, minimal 400 ms), first paint 1.10 ...
-# Ratios are medians of per-pair ratios. The goals (ratio 1.15, idle CPU 0.5 % of a core) are
+# Ratios are medians of per-pair ratios. The goals (ratio 1.15, idle CPU 0.5 % of a core, all of
+# reprisa's processes at most 0.8 of the minimal program's memory) are
 # goals, not gates: the exit status is 0 whenever the measurement itself worked.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,5 +1,6 @@
-# The Linux build's end-to-end test, which drives reprisa from outside (X input, the accessibility
-# tree, a loopback web server with a video page), and the start-up benchmark's reference program.
+# The Linux build's end-to-end tests, which drive reprisa from outside (X input or, under Wayland,
+# the accessibility tree; a loopback web server with test pages and media of the formats sites
+# serve), and the benchmarks' reference program.
 # Included by the top-level CMakeLists.txt after tests/gtk.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(reprisa_e2e_web REQUIRED IMPORTED_TARGET gtk+-3.0 webkit2gtk-4.1)
@@ -15,4 +16,9 @@ if(TARGET reprisa)
            COMMAND ${CMAKE_SOURCE_DIR}/tests/gtk/e2e/run-e2e $<TARGET_FILE:reprisa>
                    ${CMAKE_BINARY_DIR}/gtk_e2e_artifacts)
   set_tests_properties(gtk_e2e PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+  # The same under Wayland: a headless Weston of its own, input through the accessibility tree.
+  add_test(NAME gtk_e2e_wayland
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/gtk/e2e/run-e2e-wayland $<TARGET_FILE:reprisa>
+                   ${CMAKE_BINARY_DIR}/gtk_e2e_wayland_artifacts)
+  set_tests_properties(gtk_e2e_wayland PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 endif()

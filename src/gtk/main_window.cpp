@@ -147,6 +147,7 @@ MainWindow::~MainWindow() {
   // The presenter stops its timers: no tick may reach a half-destroyed window.
   presenter_.reset();
   if (web_idle_ != 0) g_source_remove(web_idle_);
+  if (about_idle_ != 0) g_source_remove(about_idle_);
   g_signal_handlers_disconnect_by_data(window_, this);
   gtk_widget_destroy(window_);
   g_object_unref(window_);
@@ -330,7 +331,18 @@ void MainWindow::OnApplyIntervalClick() { presenter_->ApplyInterval(EntryText(in
 void MainWindow::OnRestartCountdownClick() { presenter_->RestartCountdown(); }
 
 void MainWindow::OnAboutItemClick() {
-  if (about) about->ShowModal(GTK_WINDOW(window_));
+  // The dialog's own loop runs from an idle callback, not inside the item's activation: an item
+  // activated through the accessibility bus is activated inside that bus's message dispatch,
+  // which would stay blocked for the screen reader as long as the dialog is open.
+  if (!about || about_idle_ != 0) return;
+  about_idle_ = g_idle_add(
+      +[](gpointer self) -> gboolean {
+        auto* w = static_cast<MainWindow*>(self);
+        w->about_idle_ = 0;
+        Guarded(w, [&] { w->about->ShowModal(GTK_WINDOW(w->window_)); });
+        return G_SOURCE_REMOVE;
+      },
+      this);
 }
 
 void MainWindow::ShowInterval(const std::wstring& text) {

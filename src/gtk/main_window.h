@@ -111,6 +111,7 @@ class MainWindow : public TObject, private ReloadView {
   GtkWidget* window_ = nullptr;
   GtkWidget* content_ = nullptr;  // the window's column: menu bar, top panel, the page
   guint web_idle_ = 0;            // the pending creation of the web view
+  guint about_idle_ = 0;          // the pending showing of the About dialog
   std::unique_ptr<WebHost> web_;
   MonotonicTickSource ticks_;
   std::unique_ptr<ReloadPresenter> presenter_;

@@ -88,6 +88,7 @@ void GtkPlacementWindow::NoteGeometry() {
   if (now == normal_) return;
   previous_normal_ = normal_;
   normal_ = now;
+  normal_seen_ = true;
 }
 
 gboolean GtkPlacementWindow::OnConfigure(GtkWidget*, GdkEvent*, gpointer self) {
@@ -105,9 +106,11 @@ gboolean GtkPlacementWindow::OnWindowState(GtkWidget*, GdkEventWindowState* even
   }
   if (adapter->Maximized() && !(before & GDK_WINDOW_STATE_MAXIMIZED)) {
     // The maximised size may have been seen before the state: that was no normal rectangle.
+    // A rectangle that was restored was not seen (under Wayland a window restored maximised
+    // reports the state while it still has the restored size).
     Rect now = CurrentRect(adapter->window_);
-    if (now.Width() == adapter->normal_.Width() && now.Height() == adapter->normal_.Height() &&
-        !(adapter->previous_normal_ == Rect{})) {
+    if (adapter->normal_seen_ && now.Width() == adapter->normal_.Width() &&
+        now.Height() == adapter->normal_.Height() && !(adapter->previous_normal_ == Rect{})) {
       adapter->normal_ = adapter->previous_normal_;
     }
   }
@@ -147,6 +150,7 @@ void GtkPlacementWindow::SetPlacement(const PlacementRecord& record) {
     if (!(r == normal_)) {
       previous_normal_ = normal_;
       normal_ = r;
+      normal_seen_ = false;
     }
   }
   switch (record.show_cmd) {

@@ -68,6 +68,7 @@ class GtkPlacementWindow final : public PlacementWindow {
   bool was_maximized_ = false;  // the state a minimised window comes back to
   Rect normal_;                 // last normal rectangle seen (or set)
   Rect previous_normal_;        // the one before it (a maximise may be seen size first)
+  bool normal_seen_ = false;    // normal_ came from the window's size, not from a restore
   Point max_position_{-1, -1};
   Point min_position_{-1, -1};
 };

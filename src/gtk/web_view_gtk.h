@@ -1,6 +1,7 @@
 // The embedded browser: one WebKit web view with its own web context, whose cookies and site
 // storage live in a folder of the program's, media allowed to start without a click, and a
-// page that comes back after its web process ended.
+// page that comes back after its web process ended. Set up for one page reloaded for hours: no
+// caches of pages or resources, a web process that trims itself early, and no GL in software.
 #pragma once
 
 #include <webkit2/webkit2.h>
@@ -46,6 +47,10 @@ class WebHost {
   std::string last_uri_;
   bool ended_ = false;
 };
+
+// Whether dri_folder (the system's is /dev/dri) holds a DRM render node ("renderD<n>"): without
+// one there is no GPU to render with, and GL would run in software.
+bool HasRenderNode(const std::string& dri_folder);
 
 // The address a typed text stands for: as it is when it names a scheme ("http://...",
 // "about:blank", "file:/..."), otherwise "http://" + text. Blanks around it are dropped;

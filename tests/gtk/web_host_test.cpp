@@ -70,6 +70,27 @@ std::vector<std::string> CookieNames(WebHost& host, const char* uri) {
   return result.names;
 }
 
+TEST(HasRenderNode, OnlyARenderNodeCountsAsAGpu) {
+  struct {
+    std::vector<const char*> files;
+    bool gpu;
+  } cases[] = {
+      {{"card0", "renderD128"}, true},
+      {{"renderD129"}, true},
+      {{"card0"}, false},  // a display controller without a render node
+      {{"by-path"}, false},
+      {{}, false},
+  };
+  for (const auto& c : cases) {
+    ScratchDir dri;
+    for (const char* name : c.files) {
+      ASSERT_TRUE(g_file_set_contents((dri / name).c_str(), "", 0, nullptr));
+    }
+    EXPECT_EQ(HasRenderNode(dri.path()), c.gpu) << (c.files.empty() ? "(none)" : c.files.back());
+  }
+  EXPECT_FALSE(HasRenderNode("/nonexistent-dri-folder"));
+}
+
 TEST(WebHost, CookiesOutliveTheWebViewInTheDataFolder) {
   ScratchDir dir;
   const std::string data = dir / "data/reprisa";

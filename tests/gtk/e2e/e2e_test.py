@@ -1,6 +1,8 @@
 """The Linux program end to end, from outside as a user drives it: X input with xdotool, the fields
-read through the accessibility tree (AT-SPI), a loopback web server whose page plays a video and
-reports its currentTime twice a second, screenshots of the screen.
+read through the accessibility tree (AT-SPI), a loopback web server whose pages play a video, or
+the media of the formats sites serve (made at the start with ffmpeg), and report their
+currentTime twice a second, screenshots of the screen. e2e_wayland.py runs these cases under
+Wayland.
 
     /usr/bin/python3 e2e_test.py [--keep] PROGRAM [ARTIFACT_FOLDER]
 
@@ -32,7 +34,17 @@ INTERVAL = "Wiederholung starten nach Min:Sekunden:"
 CURRENT = "Aktuelles Intervall"
 COUNTDOWN = "Neustart in:"
 SET_BUTTON = "Wert setzen"
-PAGE_PATHS = ["/index.html", "/second.html"]
+MEDIA_PAGE = "/media.html"
+PAGE_PATHS = ["/index.html", "/second.html", MEDIA_PAGE]
+# The media page's elements: (id, element, source); "mse" is fed by the page's own script.
+MEDIA = [("mp4", "video", "/clip.mp4"),        # H.264/AAC
+         ("m4a", "audio", "/tone.m4a"),        # AAC
+         ("mp3", "audio", "/tone.mp3"),
+         ("webm", "video", "/clip-vp9.webm"),  # VP9/Opus
+         ("mse", "video", "mse")]              # H.264/AAC in fragmented MP4 segments
+PLAYED_SECONDS = 2.0   # how far each medium plays within one 5 s interval, at least
+RESTART_SECONDS = 1.5  # where it stands at its first report after a reload, at most
+SOUND_LEVEL = 0.02     # the loudest sample of its tone (ffmpeg's sine: 0.125), at least
 RELOAD_SECONDS = 5.0
 RELOAD_SLACK = 1.0
 
@@ -113,6 +125,8 @@ def wait_text(accessible, pattern, timeout):
 # ---- the run ----
 
 class Run:
+    """One run of the cases against the program on an X server (no window manager)."""
+
     def __init__(self, program, artifacts):
         self.program = program
         self.artifacts = artifacts
@@ -122,17 +136,21 @@ class Run:
                          ("HOME", "home"), ("XDG_CACHE_HOME", "cache")):
             os.makedirs(os.path.join(self.tmp, sub))
             self.env[var] = os.path.join(self.tmp, sub)
-        self.env.pop("WAYLAND_DISPLAY", None)
-        self.env["GDK_BACKEND"] = "x11"
         self.env["NO_AT_BRIDGE"] = "0"
+        self.set_up_display()
         video = os.path.join(self.tmp, "clip.webm")
         h.make_video(video)
-        self.server = h.PageServer(video)
-        self.display = h.Display()
+        files = h.make_media(self.tmp)
+        self.server = h.PageServer(video, files, {MEDIA_PAGE: h.media_page("media", MEDIA, files)})
         self.process = None
         self.window = None
         self.starts = 0
         self.shots = 0
+
+    def set_up_display(self):
+        self.env.pop("WAYLAND_DISPLAY", None)
+        self.env["GDK_BACKEND"] = "x11"
+        self.display = h.Display()
 
     def log(self, message):
         print("[%6.1f s] %s" % (time.monotonic() - START, message), flush=True)
@@ -162,6 +180,32 @@ class Run:
             self.output.close()
         return code
 
+    # ---- input: the X server's, as a user's mouse and keyboard give it ----
+
+    def press(self, accessible):
+        """Clicks a button, menu or menu item."""
+        click(accessible)
+
+    def choose(self, menu, item):
+        """Opens a menu and clicks one of its items."""
+        click(menu)
+        click(wait_showing(self.app, item, (Atspi.Role.MENU_ITEM,)))
+
+    def enter_text(self, accessible, text):
+        """Replaces a field's text by typing."""
+        h.xdotool("windowfocus", "--sync", self.window)
+        click(accessible)
+        h.xdotool("key", "--clearmodifiers", "ctrl+a")
+        h.xdotool("type", "--delay", "5", text)
+
+    def open_address(self, url):
+        """Types an address into the address field and presses Enter."""
+        self.enter_text(field(self.app, ADDRESS), url)
+        h.xdotool("key", "Return")
+
+    def check_page(self, name):
+        page_colour_check(self, name)
+
     def screenshot(self):
         self.shots += 1
         return h.Screenshot(os.path.join(self.tmp, "screen-%02d.png" % self.shots))
@@ -172,11 +216,14 @@ class Run:
     def reports(self, load):
         return [r for r in self.server.log(["/report"]) if r.query.get("load") == str(load)]
 
+    def close_display(self):
+        self.display.close()
+
     def finish(self, failed):
         if self.process is not None and self.process.poll() is None:
             h.stop(self.process)
         self.server.close()
-        self.display.close()
+        self.close_display()
         if failed and self.artifacts:
             os.makedirs(self.artifacts, exist_ok=True)
             for name in os.listdir(self.tmp):
@@ -229,12 +276,8 @@ def case_start(run):
 
 def case_open_address(run):
     """Typing an address and pressing Enter loads it, exactly once."""
-    h.xdotool("windowfocus", "--sync", run.window)
-    click(field(run.app, ADDRESS))
-    h.xdotool("key", "--clearmodifiers", "ctrl+a")
-    h.xdotool("type", "--delay", "5", run.server.url("/index.html"))
     typed = time.monotonic()
-    h.xdotool("key", "Return")
+    run.open_address(run.server.url("/index.html"))
     first = run.server.wait_for(PAGE_PATHS, since=typed, timeout=5.0)
     check(first and first[0].path == "/index.html",
           "Enter in the address field did not load the page within 5 s", run.server.log())
@@ -248,17 +291,15 @@ def case_open_address(run):
 def case_rendered(run):
     """A screenshot shows the page in its colours at known places."""
     check(run.server.wait_for(["/painted"], timeout=5.0), "the page never reported its first paint")
-    page_colour_check(run, "index")
+    run.check_page("index")
     run.log("screenshot: page colours at their places")
 
 
 def case_interval_reloads(run):
     """After setting 00:05 the page comes again every 5 s, at least three times, and each time
     the video starts again from the beginning."""
-    click(field(run.app, INTERVAL))
-    h.xdotool("key", "--clearmodifiers", "ctrl+a")
-    h.xdotool("type", "--delay", "5", "00:05")
-    click(find_accessible(run.app, SET_BUTTON, (Atspi.Role.PUSH_BUTTON,)))
+    run.enter_text(field(run.app, INTERVAL), "00:05")
+    run.press(find_accessible(run.app, SET_BUTTON, (Atspi.Role.PUSH_BUTTON,)))
     clicked = time.monotonic()
     wait_text(field(run.app, CURRENT), "00:05", 2.0)
     countdown = field(run.app, COUNTDOWN)
@@ -300,6 +341,73 @@ def case_interval_reloads(run):
             % (", ".join("%.2f" % g for g in gaps), " ".join(sorted(set(seen), reverse=True))))
 
 
+def media_reports(run, load):
+    return [h.media_states(r) for r in run.reports(load)]
+
+
+def check_played(run, load, what):
+    """Every medium of the media page's load `load` played: no error, its sound on and audible,
+    its video decoded, its time past PLAYED_SECONDS."""
+    reports = media_reports(run, load)
+    check(reports, "the media page (load %d) sent no report %s" % (load, what))
+    for element_id, tag, source in MEDIA:
+        states = [r[element_id] for r in reports if element_id in r]
+        name = "%s (%s %s)" % (element_id, tag, source)
+        check(states, "%s: never reported %s" % (name, what))
+        errors = [s["err"] for s in states if s["err"]]
+        check(not errors, "%s failed %s: error %s (4: the format is not supported; is "
+              "gstreamer1.0-libav installed?)" % (name, what, errors[-1:]))
+        last = states[-1]
+        check(not last["muted"] and last["volume"] == 1,
+              "%s plays muted or quiet %s: muted %s, volume %s" % (name, what, last["muted"],
+                                                                   last["volume"]))
+        check(last["audio"] >= 1, "%s has no audio track %s" % (name, what))
+        levels = [s["level"] for s in states]
+        check(all(isinstance(v, (int, float)) for v in levels),
+              "the page could not listen to %s: %s" % (name, levels[-1]))
+        check(max(levels) >= SOUND_LEVEL, "%s played no sound %s: loudest samples %s"
+              % (name, what, levels))
+        if tag == "video":
+            check(last["frames"] > 0, "%s decoded no video frame %s" % (name, what))
+        played = max(s["t"] for s in states)
+        check(played >= PLAYED_SECONDS, "%s did not play past %.1f s %s: %s"
+              % (name, PLAYED_SECONDS, what, [round(s["t"], 2) for s in states]))
+
+
+def case_media(run):
+    """H.264/AAC video, AAC and MP3 audio, VP9/Opus video and an MSE stream of fragmented MP4
+    segments all play on one page with their sound, and each starts again from the beginning at
+    every reload."""
+    opened = time.monotonic()
+    run.open_address(run.server.url(MEDIA_PAGE))
+    first = run.server.wait_for([MEDIA_PAGE], since=opened, timeout=5.0)
+    check(first, "the media page was not requested", run.page_requests(opened))
+    loads = run.server.wait_for(PAGE_PATHS, count=4, since=opened,
+                                timeout=3 * RELOAD_SECONDS + 2 * RELOAD_SLACK + 1.0)
+    check(len(loads) == 4 and all(r.path == MEDIA_PAGE for r in loads),
+          "expected the media page and three reloads of it", *run.page_requests(opened))
+    # The first load may have started just before a tick: from the second on, each had a whole
+    # interval to play.
+    ticks = [r.load for r in loads]
+    for before, after in zip(ticks[1:], ticks[2:]):
+        check_played(run, before, "before reload %d" % after)
+        deadline = time.monotonic() + 3.0
+        while not media_reports(run, after) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        first_report = media_reports(run, after)
+        check(first_report, "the media page sent no report after reload %d" % after)
+        late = {i: round(s["t"], 2) for i, s in first_report[0].items()
+                if s["t"] >= RESTART_SECONDS}
+        check(not late, "after reload %d these media did not start again from the beginning: %s"
+              % (after, late))
+    # The last load plays too (waits until a next tick would come).
+    deadline = loads[-1].when + RELOAD_SECONDS - 0.3
+    time.sleep(max(0.0, deadline - time.monotonic()))
+    check_played(run, ticks[-1], "after the last reload")
+    run.log("media: %s played with sound and started again at reloads %s"
+            % (", ".join(m[0] for m in MEDIA), ticks[1:]))
+
+
 def click_link(run):
     x, y, width, height = h.window_geometry(run.window)
     h.xdotool("mousemove", "--sync", x + width - h.LINK_WIDTH // 2, y + height - h.LINK_HEIGHT // 2)
@@ -334,6 +442,7 @@ def case_follow_link(run):
 def case_web_process_killed(run):
     """The web process killed from outside: the next tick brings the page back."""
     time.sleep(1.0)
+    shown = run.page_requests()[-1].path  # the page it shows (after a followed link: the second)
     victims = h.web_processes(run.process.pid)
     check(victims, "no WebKitWebProcess below the program (pid %d)" % run.process.pid,
           [(p, h.process_name(p)) for p in h.descendants(run.process.pid)])
@@ -344,8 +453,8 @@ def case_web_process_killed(run):
     back = run.server.wait_for(PAGE_PATHS, since=killed, timeout=RELOAD_SECONDS + RELOAD_SLACK)
     check(back, "no page request within %.0f s of the web process's end"
           % (RELOAD_SECONDS + RELOAD_SLACK), run.server.log(since=killed))
-    check(back[0].path == "/second.html", "after the crash the program loaded %s, not the page "
-          "it showed (/second.html)" % back[0].path)
+    check(back[0].path == shown, "after the crash the program loaded %s, not the page it showed "
+          "(%s)" % (back[0].path, shown))
     load = None
     deadline = time.monotonic() + 5.0
     while load is None and time.monotonic() < deadline:
@@ -357,7 +466,7 @@ def case_web_process_killed(run):
           "the page came back but never painted")
     now = h.web_processes(run.process.pid)
     check(now and not set(now) & set(victims), "no new web process after the crash", now)
-    page_colour_check(run, "second")
+    run.check_page(shown.strip("/").removesuffix(".html"))
     run.log("web process back (%s): page requested %.2f s after the kill"
             % (now, back[0].when - killed))
 
@@ -383,17 +492,21 @@ def wait_showing(root, name, roles, timeout=5.0):
 def case_about_dialog(run):
     """"Hilfe" -> "Über..." opens the dialog "Info"; while it is open the page keeps restarting
     and the countdown keeps counting; "OK" closes it."""
-    click(find_accessible(run.app, "Hilfe", (Atspi.Role.MENU,)))
-    click(wait_showing(run.app, "Über...", (Atspi.Role.MENU_ITEM,)))
+    run.choose(find_accessible(run.app, "Hilfe", (Atspi.Role.MENU,)), "Über...")
     opened = time.monotonic()
     dialog = wait_showing(run.app, "Info", (Atspi.Role.DIALOG, Atspi.Role.FRAME))
     countdown = field(run.app, COUNTDOWN)
     first = text_of(countdown)
     reload = run.server.wait_for(PAGE_PATHS, since=opened, timeout=RELOAD_SECONDS + RELOAD_SLACK)
     check(reload, "no reload while the About dialog was open")
+    # The dialog may have opened in the tick's last second: the countdown moves on within a
+    # second of the reload.
+    moved = time.monotonic() + 1.5
+    while text_of(countdown) == first and time.monotonic() < moved:
+        time.sleep(0.1)
     check(text_of(countdown) != first, "the countdown stood still while the About dialog was open")
     check(showing(dialog), "the About dialog closed by itself")
-    click(find_accessible(dialog, "OK", (Atspi.Role.PUSH_BUTTON,)))
+    run.press(find_accessible(dialog, "OK", (Atspi.Role.PUSH_BUTTON,)))
     deadline = time.monotonic() + 3.0
     while showing(dialog) and time.monotonic() < deadline:
         time.sleep(0.1)
@@ -432,7 +545,7 @@ def case_close_and_restart(run):
 
 
 CASES = [case_start, case_open_address, case_rendered, case_interval_reloads, case_follow_link,
-         case_web_process_killed, case_about_dialog, case_close_and_restart]
+         case_web_process_killed, case_media, case_about_dialog, case_close_and_restart]
 
 
 def main():
@@ -443,10 +556,13 @@ def main():
     args = [a for a in sys.argv[1:] if a != "--keep"]
     program = os.path.abspath(args[0])
     artifacts = os.path.abspath(args[1]) if len(args) > 1 else None
-    run = Run(program, artifacts)
+    return run_cases(Run(program, artifacts), CASES, keep)
+
+
+def run_cases(run, cases, keep):
     failures = []
     try:
-        for case in CASES:
+        for case in cases:
             try:
                 case(run)
                 print("PASS %s" % case.__name__, flush=True)
@@ -454,7 +570,7 @@ def main():
                 failures.append(case.__name__)
                 print("FAIL %s: %s" % (case.__name__, failure), flush=True)
                 if run.process is None or run.process.poll() is not None:
-                    if case is not CASES[-1]:
+                    if case is not cases[-1]:
                         print("the program is not running: the remaining cases are skipped")
                         failures.append("(skipped)")
                     break
@@ -464,8 +580,8 @@ def main():
                 break
     finally:
         run.finish(bool(failures) or keep)
-    print("%d of %d cases failed, %.0f s" % (len(failures), len(CASES), time.monotonic() - START)
-          if failures else "all %d cases passed, %.0f s" % (len(CASES), time.monotonic() - START))
+    print("%d of %d cases failed, %.0f s" % (len(failures), len(cases), time.monotonic() - START)
+          if failures else "all %d cases passed, %.0f s" % (len(cases), time.monotonic() - START))
     return 1 if failures else 0
 
 

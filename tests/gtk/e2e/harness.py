@@ -1,13 +1,15 @@
-"""What the Linux end-to-end test and the start-up benchmark share: a loopback web server with
-test pages and a short video, X helpers (window mapping, closing, screenshots), and process
-helpers (the program's web process, its memory and CPU time).
+"""What the Linux end-to-end test and the benchmarks share: a loopback web server with test pages,
+a short video and the media of the formats sites serve (made at test time with ffmpeg), X helpers
+(window mapping, closing, screenshots), and process helpers (the program's web process, its memory
+and CPU time).
 
-Runs on /usr/bin/python3 (the system interpreter with gi); needs xdotool, ImageMagick's import and
-gst-launch-1.0 on PATH, and DISPLAY set.
+Runs on /usr/bin/python3 (the system interpreter with gi); needs xdotool, ImageMagick's import,
+gst-launch-1.0 and ffmpeg on PATH, and DISPLAY set.
 """
 import ctypes
 import ctypes.util
 import http.server
+import json
 import os
 import select
 import signal
@@ -60,6 +62,109 @@ addEventListener("load", () => requestAnimationFrame(() => requestAnimationFrame
 """
 
 
+# A page of media elements that start by themselves with their sound on. Twice a second it
+# reports each element's state as JSON in the query's "s": id, t (currentTime), paused, err
+# (error code, 0 for none; a text when the page's own MSE feeder failed), muted, volume, audio
+# (audio tracks), frames (decoded video frames), level (the loudest sample of its sound since the
+# last report, 0..1; a text when the page could not listen).
+MEDIA_PAGE_TEMPLATE = """<!doctype html>
+<html><head><meta charset="utf-8"><title>{name}</title>
+<style>html, body {{ margin: 0; background: rgb(31, 79, 191); }}
+video {{ width: 160px; height: 120px; }}</style></head>
+<body>
+{elements}
+<script>
+const mseType = '{mse_type}';
+const mseSegments = {segments};
+const feedErrors = {{}};
+async function feed(el) {{
+  if (!window.MediaSource || !MediaSource.isTypeSupported(mseType)) {{
+    feedErrors[el.id] = "type not supported";
+    return;
+  }}
+  const source = new MediaSource();
+  el.src = URL.createObjectURL(source);
+  await new Promise(resolve => source.addEventListener("sourceopen", resolve, {{once: true}}));
+  try {{
+    const buffer = source.addSourceBuffer(mseType);
+    for (const path of mseSegments) {{
+      const data = await (await fetch(path, {{cache: "no-store"}})).arrayBuffer();
+      buffer.appendBuffer(data);
+      await new Promise((resolve, reject) => {{
+        buffer.addEventListener("updateend", resolve, {{once: true}});
+        buffer.addEventListener("error", () => reject(new Error("append failed")), {{once: true}});
+      }});
+    }}
+    source.endOfStream();
+  }} catch (e) {{
+    feedErrors[el.id] = String(e && e.message || e);
+  }}
+}}
+const media = Array.from(document.querySelectorAll("video, audio"));
+for (const el of media) if (el.dataset.mse) feed(el);
+// The sound each element plays, taken between the element and the loudspeaker: the loudest
+// sample since the last report.
+const levels = {{}};
+if ({listen}) try {{
+  const audio = new AudioContext();
+  for (const el of media) {{
+    const analyser = audio.createAnalyser();
+    analyser.fftSize = 2048;
+    audio.createMediaElementSource(el).connect(analyser);
+    analyser.connect(audio.destination);
+    const samples = new Float32Array(analyser.fftSize);
+    levels[el.id] = 0;
+    setInterval(() => {{
+      analyser.getFloatTimeDomainData(samples);
+      for (const v of samples) levels[el.id] = Math.max(levels[el.id], Math.abs(v));
+    }}, 40);
+  }}
+}} catch (e) {{
+  for (const el of media) levels[el.id] = String(e);
+}}
+function state(el) {{
+  const quality = el.getVideoPlaybackQuality ? el.getVideoPlaybackQuality() : null;
+  return {{id: el.id, t: el.currentTime, paused: el.paused,
+          err: feedErrors[el.id] || (el.error ? el.error.code : 0), muted: el.muted,
+          volume: el.volume, audio: el.audioTracks ? el.audioTracks.length : -1,
+          frames: quality ? quality.totalVideoFrames : 0,
+          level: levels[el.id]}};
+}}
+function report() {{
+  const s = encodeURIComponent(JSON.stringify(media.map(state)));
+  for (const id in levels) if (typeof levels[id] === "number") levels[id] = 0;
+  fetch("/report?page={name}&load={load}&s=" + s, {{cache: "no-store"}}).catch(() => {{}});
+}}
+setInterval(report, 500);
+addEventListener("load", () => requestAnimationFrame(() => requestAnimationFrame(
+    () => fetch("/painted?page={name}&load={load}", {{cache: "no-store"}}).catch(() => {{}}))));
+</script>
+</body></html>
+"""
+
+
+def media_page(name, elements, files, loop=False, listen=True):
+    """A page function for PageServer: elements are (id, "video" or "audio", address path, or
+    "mse" for the stream the page feeds itself from the MSE segments in files). With listen, the
+    page takes each element's sound through an analyser on its way out."""
+    tags = []
+    for element_id, tag, src in elements:
+        source = 'data-mse="1"' if src == "mse" else 'src="%s"' % src
+        tags.append('<%s id="%s" %s autoplay%s></%s>'
+                    % (tag, element_id, source, " loop" if loop else "", tag))
+
+    def page(load):
+        return MEDIA_PAGE_TEMPLATE.format(
+            name=name, load=load, elements="\n".join(tags), mse_type=MSE_TYPE,
+            listen="true" if listen else "false",
+            segments=json.dumps(["/mse/init.mp4"] + mse_segments(files)))
+    return page
+
+
+def media_states(report):
+    """The element states of one report of a media page, by id."""
+    return {e["id"]: e for e in json.loads(report.query.get("s", "[]"))}
+
 def css(rgb):
     return "rgb(%d, %d, %d)" % rgb
 
@@ -78,6 +183,66 @@ def make_video(path):
         raise RuntimeError("the test video came out too small: %s" % path)
 
 
+# ---- media of the formats sites serve, made with ffmpeg ----
+
+MEDIA_SECONDS = 12
+_VIDEO_IN = ["-f", "lavfi", "-i", "testsrc2=size=320x240:rate=15:duration=%d" % MEDIA_SECONDS]
+_TONE_IN = ["-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=%d" % MEDIA_SECONDS]
+_H264 = ["-c:v", "libx264", "-profile:v", "baseline", "-level", "3.0", "-pix_fmt", "yuv420p",
+         "-preset", "veryfast", "-g", "30"]
+_AAC = ["-c:a", "aac", "-b:a", "96k"]
+# (file name, MIME type, ffmpeg arguments between the inputs and the output)
+MEDIA_FILES = [
+    ("clip.mp4", "video/mp4", _VIDEO_IN + _TONE_IN + _H264 + _AAC + ["-movflags", "+faststart"]),
+    ("tone.m4a", "audio/mp4", _TONE_IN + _AAC),
+    ("tone.mp3", "audio/mpeg", _TONE_IN + ["-c:a", "libmp3lame", "-b:a", "96k"]),
+    ("clip-vp9.webm", "video/webm", _VIDEO_IN + _TONE_IN +
+     ["-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-b:v", "300k",
+      "-c:a", "libopus", "-b:a", "64k"]),
+]
+# The stream a page's own script feeds through Media Source Extensions: H.264/AAC in fragmented
+# MP4, an initialisation segment and 2 s media segments, as an HLS or DASH player fetches them.
+MSE_TYPE = 'video/mp4; codecs="avc1.42E01E, mp4a.40.2"'
+MSE_FOLDER = "mse"
+
+
+def _ffmpeg(args, output):
+    subprocess.run(["ffmpeg", "-v", "error", "-nostdin", "-y", *args, output], check=True,
+                   timeout=120)
+
+
+def make_media(folder):
+    """Writes the media into folder; returns {address path: (MIME type, file path)}, with the MSE
+    segments in order under /mse/ (init.mp4 first, then seg0.m4s, seg1.m4s, ...)."""
+    files = {}
+    for name, mime, args in MEDIA_FILES:
+        path = os.path.join(folder, name)
+        _ffmpeg(args, path)
+        files["/" + name] = (mime, path)
+    mse = os.path.join(folder, MSE_FOLDER)
+    os.makedirs(mse, exist_ok=True)
+    _ffmpeg(_VIDEO_IN + _TONE_IN + _H264 + _AAC +
+            ["-f", "hls", "-hls_segment_type", "fmp4", "-hls_time", "2", "-hls_list_size", "0",
+             "-hls_fmp4_init_filename", "init.mp4",
+             "-hls_segment_filename", os.path.join(mse, "seg%d.m4s")],
+            os.path.join(mse, "index.m3u8"))
+    segments = sorted((n for n in os.listdir(mse) if n.endswith(".m4s")),
+                      key=lambda n: int(n[3:-4]))
+    if len(segments) < 3:
+        raise RuntimeError("ffmpeg wrote %d MSE segments, expected at least 3" % len(segments))
+    files["/mse/init.mp4"] = ("video/mp4", os.path.join(mse, "init.mp4"))
+    for n in segments:
+        files["/mse/" + n] = ("video/iso.segment", os.path.join(mse, n))
+    for path, (_, file) in files.items():
+        if os.path.getsize(file) < 1000:
+            raise RuntimeError("the test medium %s came out too small" % file)
+    return files
+
+
+def mse_segments(files):
+    return [p for p in files if p.startswith("/mse/seg")]
+
+
 class Request:
     def __init__(self, when, path, query):
         self.when, self.path, self.query = when, path, query
@@ -91,8 +256,14 @@ class Request:
 class PageServer:
     """A loopback HTTP server that logs every request with its arrival time (time.monotonic())."""
 
-    def __init__(self, video_path):
+    def __init__(self, video_path, files=None, pages=None):
+        """files: {address path: (MIME type, file path)} served with byte ranges; pages: {address
+        path: function(load number) -> HTML}, pages whose requests are counted as loads like the
+        test pages'."""
         self.video = open(video_path, "rb").read()
+        self.files = {path: (mime, open(file, "rb").read())
+                      for path, (mime, file) in (files or {}).items()}
+        self.pages = dict(pages or {})
         self.requests = []
         self.lock = threading.Lock()
         self.loads = 0
@@ -109,19 +280,25 @@ class PageServer:
                 query = dict(urllib.parse.parse_qsl(url.query))
                 entry = server._log(url.path, query)
                 name = url.path.strip("/").removesuffix(".html")
-                if name in PAGES:
+                if name in PAGES or url.path in server.pages:
                     with server.lock:
                         server.loads += 1
                         load = entry.load = server.loads
-                    page = PAGES[name]
-                    body = PAGE_TEMPLATE.format(
-                        name=name, load=load, background=css(page["background"]),
-                        link=css(page["link"]), href=page["href"], lw=LINK_WIDTH, lh=LINK_HEIGHT)
+                    if url.path in server.pages:
+                        body = server.pages[url.path](load)
+                    else:
+                        page = PAGES[name]
+                        body = PAGE_TEMPLATE.format(
+                            name=name, load=load, background=css(page["background"]),
+                            link=css(page["link"]), href=page["href"], lw=LINK_WIDTH,
+                            lh=LINK_HEIGHT)
                     self._send(200, "text/html; charset=utf-8", body.encode())
                 elif url.path == "/static.html":
                     self._send(200, "text/html; charset=utf-8", STATIC_PAGE.encode())
                 elif url.path == "/clip.webm":
-                    self._send_video()
+                    self._send_file("video/webm", server.video)
+                elif url.path in server.files:
+                    self._send_file(*server.files[url.path])
                 elif url.path in ("/report", "/painted"):
                     self._send(204, None, b"")
                 else:
@@ -141,8 +318,8 @@ class PageServer:
                 except (BrokenPipeError, ConnectionResetError):
                     pass
 
-            def _send_video(self):
-                data, size = server.video, len(server.video)
+            def _send_file(self, mime, data):
+                size = len(data)
                 byte_range = self.headers.get("Range", "")
                 if byte_range.startswith("bytes="):
                     first, _, last = byte_range[6:].split(",")[0].partition("-")
@@ -154,17 +331,21 @@ class PageServer:
                         self._send(416, "text/plain", b"", [("Content-Range", "bytes */%d" % size)])
                         return
                     end = min(end, size - 1)
-                    self._send(206, "video/webm", data[start:end + 1],
+                    self._send(206, mime, data[start:end + 1],
                                [("Content-Range", "bytes %d-%d/%d" % (start, end, size)),
                                 ("Accept-Ranges", "bytes")])
                 else:
-                    self._send(200, "video/webm", data, [("Accept-Ranges", "bytes")])
+                    self._send(200, mime, data, [("Accept-Ranges", "bytes")])
 
         self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
         self.httpd.daemon_threads = True
         self.port = self.httpd.server_address[1]
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
+
+    def add_pages(self, pages):
+        with self.lock:
+            self.pages.update(pages)
 
     def url(self, path):
         return "http://127.0.0.1:%d%s" % (self.port, path)
@@ -326,11 +507,15 @@ def window_geometry(window):
 
 
 class Screenshot:
-    """The whole screen, read from `import -window root` as a PPM."""
+    """The whole screen, read from `import -window root` as a PPM, or from a PNG file that
+    another tool took."""
 
-    def __init__(self, save_as=None):
-        data = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"],
-                              capture_output=True, check=True, timeout=30).stdout
+    def __init__(self, save_as=None, png=None):
+        if png is None:
+            command = ["import", "-window", "root", "-depth", "8", "ppm:-"]
+        else:
+            command = ["convert", "png:" + png, "-depth", "8", "ppm:-"]
+        data = subprocess.run(command, capture_output=True, check=True, timeout=30).stdout
         fields, pos = [], 0
         while len(fields) < 4:  # P6, width, height, maximum value; comments are not written
             while data[pos:pos + 1].isspace():
@@ -346,6 +531,20 @@ class Screenshot:
         self.pixels = data[pos + 1:]
         if save_as:
             subprocess.run(["convert", "ppm:-", save_as], input=data, check=False, timeout=30)
+
+    def find(self, colour, step=4, tolerance=10):
+        """Every step-th pixel of every step-th row close to colour: (how many, their bounding
+        box as (left, top, right, bottom) or None)."""
+        count, box = 0, None
+        for y in range(0, self.height, step):
+            row = 3 * y * self.width
+            for x in range(0, self.width, step):
+                o = row + 3 * x
+                if close_to(self.pixels[o:o + 3], colour, tolerance):
+                    count += 1
+                    box = (x, y, x, y) if box is None else \
+                        (min(box[0], x), min(box[1], y), max(box[2], x), max(box[3], y))
+        return count, box
 
     def pixel(self, x, y):
         if not (0 <= x < self.width and 0 <= y < self.height):
@@ -404,6 +603,30 @@ def resident_kib(pid):
             if line.startswith("VmRSS:"):
                 return int(line.split()[1])
     return 0
+
+
+def _rollup_kib(pid, keys):
+    total = 0
+    try:
+        with open("/proc/%d/smaps_rollup" % pid) as f:
+            for line in f:
+                key, _, value = line.partition(":")
+                if key in keys:
+                    total += int(value.split()[0])
+    except OSError:
+        pass
+    return total
+
+
+def proportional_kib(pid):
+    """Proportional set size: the process's own pages and its share of the pages it shares with
+    other processes (which moves when those start or end)."""
+    return _rollup_kib(pid, ("Pss",))
+
+
+def private_kib(pid):
+    """Unique set size: the pages only this process uses (what ending it would free)."""
+    return _rollup_kib(pid, ("Private_Clean", "Private_Dirty"))
 
 
 def cpu_seconds(pid):
