@@ -24,7 +24,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
                                 "e2e"))
 import harness as h  # noqa: E402
 
-REPRISA_TITLE = "Velmora Reprisa 1.0"
+REPRISA_TITLE = None  # read from the build beside the program in main()
 MINIMAL_TITLE = "Minimal browser"
 IDLE_SECONDS = 20.0
 SETTLE_SECONDS = 8.0  # the web process works for a few seconds after the first paint
@@ -123,6 +123,8 @@ def main():
         return 1
     reprisa, minimal, pairs = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), \
         int(sys.argv[3])
+    global REPRISA_TITLE
+    REPRISA_TITLE = h.main_caption(reprisa)
     bench = Bench(reprisa, minimal)
     try:
         bench.timed("minimal")  # warms the disk cache and the font cache for both

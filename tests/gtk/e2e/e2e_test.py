@@ -28,7 +28,7 @@ sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness as h  # noqa: E402
 
-TITLE = "Velmora Reprisa 1.0"
+TITLE = None  # the main window's caption, read from the build beside the program in main()
 ADDRESS = "Adresse"
 INTERVAL = "Wiederholung starten nach Min:Sekunden:"
 CURRENT = "Aktuelles Intervall"
@@ -556,6 +556,8 @@ def main():
     args = [a for a in sys.argv[1:] if a != "--keep"]
     program = os.path.abspath(args[0])
     artifacts = os.path.abspath(args[1]) if len(args) > 1 else None
+    global TITLE
+    TITLE = h.main_caption(program)
     return run_cases(Run(program, artifacts), CASES, keep)
 
 

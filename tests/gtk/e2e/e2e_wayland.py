@@ -307,6 +307,7 @@ def main():
     args = [a for a in sys.argv[1:] if a != "--keep"]
     program = os.path.abspath(args[0])
     artifacts = os.path.abspath(args[1]) if len(args) > 1 else None
+    e.TITLE = e.h.main_caption(program)
     return e.run_cases(WaylandRun(program, artifacts), CASES, keep)
 
 

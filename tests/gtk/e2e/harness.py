@@ -16,6 +16,16 @@ import signal
 import subprocess
 import threading
 import time
+
+
+def main_caption(program):
+    """The main window's caption of PROGRAM, from the version the build configured beside it."""
+    env = os.path.join(os.path.dirname(os.path.abspath(program)), "generated", "version.env")
+    with open(env, encoding="utf-8") as f:
+        for line in f:
+            if line.startswith("REPRISA_VERSION_SHORT="):
+                return "Velmora Reprisa " + line.split("=", 1)[1].strip()
+    raise RuntimeError("no REPRISA_VERSION_SHORT in " + env)
 import urllib.parse
 
 # Colours of the test pages, as (r, g, b); the screenshot checks look for them.

@@ -80,7 +80,7 @@ class WebView2Test : public testing::Test {
   }
 
   void Start() {
-    ASSERT_TRUE(program_.Start()) << "no visible TMainForm \"Velmora Reprisa 1.0\"";
+    ASSERT_TRUE(program_.Start()) << "no visible TMainForm window with the program's caption";
     started_ = true;
     std::wstring missing = e2e::FindMainControls(program_.MainWindow(), c_);
     ASSERT_EQ(missing, L"") << Narrow(missing);
