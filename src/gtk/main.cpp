@@ -1,6 +1,5 @@
 // Program entry: no arguments and no environment variables are read by the program itself
-// (GLib finds the user's folders, the C library the user's locale); one is set for the web view's
-// processes (PrepareWebProcessEnvironment).
+// (GLib finds the user's folders, the C library the user's locale).
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 #ifdef GDK_WINDOWING_X11
@@ -19,7 +18,6 @@
 #include "gtk/locale_gtk.h"
 #include "gtk/main_window.h"
 #include "gtk/resources_gtk.h"
-#include "gtk/web_view_gtk.h"
 
 namespace {
 
@@ -65,7 +63,6 @@ void SetWindowIcons() {
 
 int main(int argc, char** argv) {
   using namespace reprisa;
-  PrepareWebProcessEnvironment();
   std::setlocale(LC_ALL, "");
   g_set_prgname("reprisa");  // the window class the desktop file names
   const char* exe = argc > 0 ? argv[0] : "reprisa";

@@ -10,8 +10,6 @@ namespace {
 constexpr guint kWebProcessMemoryLimitMiB = 1024;
 }  // namespace
 
-void PrepareWebProcessEnvironment() { g_setenv("MALLOC_ARENA_MAX", "2", FALSE); }
-
 bool HasRenderNode(const std::string& dri_folder) {
   GDir* dir = g_dir_open(dri_folder.c_str(), 0, nullptr);
   if (!dir) return false;

@@ -48,14 +48,6 @@ class WebHost {
   bool ended_ = false;
 };
 
-// Sets up what the web view's processes inherit from this one; called first thing in main(),
-// while this process has one thread only. The web process starts threads for every media
-// pipeline it builds, and a reload builds them anew: with glibc's default of an allocation arena
-// per thread, what one pipeline's threads freed stays in arenas the next ones do not reuse (the
-// web process grew by about 1.5 MiB a minute on a page with video and audio reloaded every 5 s;
-// with two arenas it stays flat, at the same CPU use). A MALLOC_ARENA_MAX of the user's stays.
-void PrepareWebProcessEnvironment();
-
 // Whether dri_folder (the system's is /dev/dri) holds a DRM render node ("renderD<n>"): without
 // one there is no GPU to render with, and GL would run in software.
 bool HasRenderNode(const std::string& dri_folder);
