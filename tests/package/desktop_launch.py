@@ -8,87 +8,19 @@ EXPECTED_PROGRAM is the file the Exec line must resolve to on PATH (the installe
 a build elsewhere). Needs DISPLAY (an X server without a window manager).
 """
 import configparser
-import ctypes
-import ctypes.util
 import os
-import select
 import shlex
 import shutil
 import subprocess
 import sys
 import time
 
+sys.dont_write_bytecode = True  # keep the source tree clean
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "gtk", "e2e"))
+import harness as h  # noqa: E402
+
 WINDOW_TIMEOUT = 60  # s, a loaded machine starting WebKit's processes
 EXIT_TIMEOUT = 30
-
-x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
-x11.XOpenDisplay.restype = ctypes.c_void_p
-x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-x11.XDefaultRootWindow.restype = ctypes.c_ulong
-x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-x11.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
-x11.XPending.argtypes = [ctypes.c_void_p]
-x11.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
-x11.XConnectionNumber.argtypes = [ctypes.c_void_p]
-x11.XFree.argtypes = [ctypes.c_void_p]
-x11.XInternAtom.restype = ctypes.c_ulong
-x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
-                           ctypes.c_void_p]
-x11.XFlush.argtypes = [ctypes.c_void_p]
-x11.XGetWindowProperty.argtypes = [
-    ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_long, ctypes.c_long, ctypes.c_int,
-    ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_int),
-    ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_ulong),
-    ctypes.POINTER(ctypes.c_void_p)]
-
-# A window may vanish between its MapNotify and our questions: X errors are noted, not fatal.
-ERROR_HANDLER = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
-x11.XSetErrorHandler.argtypes = [ERROR_HANDLER]
-x11.XSetErrorHandler.restype = ctypes.c_void_p
-ignore_errors = ERROR_HANDLER(lambda display, event: 0)
-x11.XSetErrorHandler(ignore_errors)
-
-MAP_NOTIFY, CLIENT_MESSAGE = 19, 33
-SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
-ANY_PROPERTY_TYPE = 0
-
-
-class XEvent(ctypes.Union):
-    _fields_ = [("type", ctypes.c_int), ("pad", ctypes.c_long * 24)]
-
-
-class XMapEvent(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                ("display", ctypes.c_void_p), ("event", ctypes.c_ulong),
-                ("window", ctypes.c_ulong), ("override_redirect", ctypes.c_int)]
-
-
-class XClientMessageEvent(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
-                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
-                ("data", ctypes.c_long * 5)]
-
-
-def window_property(dpy, window, name):
-    """The raw bytes (format 8) or the list of longs (format 32) of a property, or None."""
-    atom = x11.XInternAtom(dpy, name, 0)
-    actual_type, actual_format = ctypes.c_ulong(), ctypes.c_int()
-    count, after, data = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_void_p()
-    status = x11.XGetWindowProperty(dpy, window, atom, 0, 1024, 0, ANY_PROPERTY_TYPE,
-                                    ctypes.byref(actual_type), ctypes.byref(actual_format),
-                                    ctypes.byref(count), ctypes.byref(after), ctypes.byref(data))
-    if status != 0 or not data.value:
-        return None
-    try:
-        if actual_format.value == 8:
-            return ctypes.string_at(data.value, count.value)
-        if actual_format.value == 32:
-            return list((ctypes.c_long * count.value).from_address(data.value))
-        return None
-    finally:
-        x11.XFree(data)
 
 
 def exec_argv(desktop_file):
@@ -110,42 +42,20 @@ def main():
         print("FAIL: Exec's %r resolves to %r, not the installed %s" % (argv[0], resolved, expected))
         return 1
 
-    dpy = x11.XOpenDisplay(None)
-    if not dpy:
-        print("FAIL: cannot open the X display %r" % os.environ.get("DISPLAY"))
+    try:
+        display = h.Display()
+    except RuntimeError as e:
+        print("FAIL: %s" % e)
         return 1
-    root = x11.XDefaultRootWindow(dpy)
-    # No window manager: top-level windows are the root's children, their mapping reported here.
-    x11.XSelectInput(dpy, root, SUBSTRUCTURE_NOTIFY_MASK)
-    x11.XFlush(dpy)
+    display.watch_maps()
 
     started = time.monotonic()
     program = subprocess.Popen(argv)
     print("started %s (pid %d) from %s" % (" ".join(argv), program.pid, desktop_file))
     try:
-        window = None
-        fd = x11.XConnectionNumber(dpy)
-        event = XEvent()
         deadline = started + WINDOW_TIMEOUT
-        while window is None:
-            while x11.XPending(dpy) and window is None:
-                x11.XNextEvent(dpy, ctypes.byref(event))
-                if event.type != MAP_NOTIFY:
-                    continue
-                mapped = ctypes.cast(ctypes.byref(event), ctypes.POINTER(XMapEvent)).contents
-                if mapped.override_redirect:
-                    continue
-                pid = window_property(dpy, mapped.window, b"_NET_WM_PID")
-                class_hint = window_property(dpy, mapped.window, b"WM_CLASS") or b""
-                classes = [c.decode("utf-8", "replace") for c in class_hint.split(b"\0") if c]
-                if pid == [program.pid] and wm_class in classes:
-                    window = mapped.window
-                elif pid == [program.pid]:
-                    print("FAIL: the program's window has class %r, the desktop file names %r"
-                          % (classes, wm_class))
-                    return 1
-            if window is not None:
-                break
+        found = None
+        while found is None:
             if program.poll() is not None:
                 print("FAIL: the program ended (exit code %d) before it showed a window"
                       % program.returncode)
@@ -154,20 +64,22 @@ def main():
             if left <= 0:
                 print("FAIL: no window of class %r within %d s" % (wm_class, WINDOW_TIMEOUT))
                 return 1
-            select.select([fd], [], [], min(left, 0.5))
-        title = (window_property(dpy, window, b"_NET_WM_NAME") or b"").decode("utf-8", "replace")
+            found = display.wait_for_window(
+                lambda w: display.window_property(w, b"_NET_WM_PID") == [program.pid],
+                min(left, 0.5))
+        window = found[0]
+        class_hint = display.window_property(window, b"WM_CLASS") or b""
+        classes = [c.decode("utf-8", "replace") for c in class_hint.split(b"\0") if c]
+        if wm_class not in classes:
+            print("FAIL: the program's window has class %r, the desktop file names %r"
+                  % (classes, wm_class))
+            return 1
+        title = (display.window_property(window, b"_NET_WM_NAME") or b"").decode("utf-8",
+                                                                                 "replace")
         print("window %#x %r of class %r mapped after %.1f s"
               % (window, title, wm_class, time.monotonic() - started))
 
-        message = XClientMessageEvent()
-        message.type = CLIENT_MESSAGE
-        message.window = window
-        message.message_type = x11.XInternAtom(dpy, b"WM_PROTOCOLS", 0)
-        message.format = 32
-        message.data[0] = x11.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0)
-        message.data[1] = 0  # CurrentTime
-        x11.XSendEvent(dpy, window, 0, 0, ctypes.byref(message))
-        x11.XFlush(dpy)
+        display.request_close(window)
         try:
             code = program.wait(timeout=EXIT_TIMEOUT)
         except subprocess.TimeoutExpired:
@@ -182,6 +94,7 @@ def main():
         if program.poll() is None:
             program.kill()
             program.wait()
+        display.close()
 
 
 if __name__ == "__main__":

@@ -406,6 +406,11 @@ _x11.XFlush.argtypes = [ctypes.c_void_p]
 _x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
 _x11.XDisplayWidth.argtypes = [ctypes.c_void_p, ctypes.c_int]
 _x11.XDisplayHeight.argtypes = [ctypes.c_void_p, ctypes.c_int]
+_x11.XGetWindowProperty.argtypes = [
+    ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_long, ctypes.c_long, ctypes.c_int,
+    ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_int),
+    ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_ulong),
+    ctypes.POINTER(ctypes.c_void_p)]
 
 # Xlib's default error handler ends the process; a window can vanish between its MapNotify and
 # our question for its name, so errors are only noted.
@@ -417,6 +422,7 @@ _x11.XSetErrorHandler(_ignore_x_errors)
 
 _MAP_NOTIFY, _CLIENT_MESSAGE = 19, 33
 _SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
+_ANY_PROPERTY_TYPE = 0
 
 
 class _XEvent(ctypes.Union):
@@ -459,6 +465,26 @@ class Display:
             return value
         return None
 
+    def window_property(self, window, name):
+        """The raw bytes (format 8) or the list of longs (format 32) of a property, or None."""
+        atom = _x11.XInternAtom(self.dpy, name, 0)
+        actual_type, actual_format = ctypes.c_ulong(), ctypes.c_int()
+        count, after, data = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_void_p()
+        status = _x11.XGetWindowProperty(self.dpy, window, atom, 0, 1024, 0, _ANY_PROPERTY_TYPE,
+                                         ctypes.byref(actual_type), ctypes.byref(actual_format),
+                                         ctypes.byref(count), ctypes.byref(after),
+                                         ctypes.byref(data))
+        if status != 0 or not data.value:
+            return None
+        try:
+            if actual_format.value == 8:
+                return ctypes.string_at(data.value, count.value)
+            if actual_format.value == 32:
+                return list((ctypes.c_long * count.value).from_address(data.value))
+            return None
+        finally:
+            _x11.XFree(data)
+
     def watch_maps(self):
         """From now on, note the top-level windows that get mapped (no window manager: they are
         children of the root window)."""
@@ -468,6 +494,12 @@ class Display:
     def wait_for_map(self, title, timeout):
         """Waits for the mapping of a top-level window named `title`; returns (window id, the
         monotonic time its MapNotify was read) or None. watch_maps() must come first."""
+        return self.wait_for_window(lambda window: self.window_name(window) == title, timeout)
+
+    def wait_for_window(self, match, timeout):
+        """Waits for the mapping of a top-level window for which match(window id) is true; returns
+        (window id, the monotonic time its MapNotify was read) or None. watch_maps() must come
+        first."""
         deadline = time.monotonic() + timeout
         fd = _x11.XConnectionNumber(self.dpy)
         event = _XEvent()
@@ -477,7 +509,7 @@ class Display:
                 seen = time.monotonic()
                 if event.type == _MAP_NOTIFY:
                     mapped = ctypes.cast(ctypes.byref(event), ctypes.POINTER(_XMapEvent)).contents
-                    if not mapped.override_redirect and self.window_name(mapped.window) == title:
+                    if not mapped.override_redirect and match(mapped.window):
                         return mapped.window, seen
             left = deadline - time.monotonic()
             if left <= 0:
