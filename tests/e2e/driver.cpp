@@ -48,7 +48,7 @@ std::wstring PlacementKey() {
 
 const std::wstring& ProgramPath() { return PathStore(); }
 
-void SetProgramPath(const std::wstring& path) {
+std::wstring WindowsPath(const std::wstring& path) {
   // Under Wine a Unix path is turned into the DOS path of the same file.
   using ToDos = WCHAR*(CDECL*)(LPCSTR);
   if (!path.empty() && path[0] == L'/') {
@@ -57,11 +57,19 @@ void SetProgramPath(const std::wstring& path) {
     if (to_dos) {
       std::string narrow(path.begin(), path.end());
       if (WCHAR* dos = to_dos(narrow.c_str())) {
-        PathStore() = dos;
+        std::wstring result = dos;
         HeapFree(GetProcessHeap(), 0, dos);
-        return;
+        return result;
       }
     }
+  }
+  return path;
+}
+
+void SetProgramPath(const std::wstring& path) {
+  if (std::wstring dos = WindowsPath(path); dos != path) {
+    PathStore() = dos;
+    return;
   }
   wchar_t full[MAX_PATH * 4];
   DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(full)), full, nullptr);

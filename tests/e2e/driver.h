@@ -18,6 +18,8 @@ namespace e2e {
 // The program under test (argv[1] of the driver), as a full Windows path.
 const std::wstring& ProgramPath();
 void SetProgramPath(const std::wstring& path);
+// Under Wine, the DOS path of a Unix path (one that starts with "/"); any other path as it is.
+std::wstring WindowsPath(const std::wstring& path);
 
 // Polls pred every 50 ms until it holds or timeout_ms has passed; returns its last result.
 bool WaitUntil(const std::function<bool()>& pred, DWORD timeout_ms);

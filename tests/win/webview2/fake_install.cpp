@@ -112,23 +112,6 @@ void SetBuilds(const std::wstring& runtime_dll, const std::wstring& no_entry_dll
   g_no_entry_dll = no_entry_dll;
 }
 
-std::wstring WindowsPath(const std::wstring& path) {
-  using ToDos = WCHAR*(CDECL*)(LPCSTR);
-  if (!path.empty() && path[0] == L'/') {
-    auto to_dos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-    if (to_dos) {
-      std::string narrow(path.begin(), path.end());
-      if (WCHAR* dos = to_dos(narrow.c_str())) {
-        std::wstring result = dos;
-        HeapFree(GetProcessHeap(), 0, dos);
-        return result;
-      }
-    }
-  }
-  return path;
-}
-
 std::wstring FakeRuntime::Install(const std::string& control, Hive hive, Channel channel,
                                   bool with_entry_point) {
   Remove();

@@ -17,8 +17,6 @@ enum class Channel { kStable, kBeta, kDev, kCanary };
 
 // The two builds of the fake (set once by main): with and without the entry point.
 void SetBuilds(const std::wstring& runtime_dll, const std::wstring& no_entry_dll);
-// A path given on the command line as a Windows path (under Wine a Unix path is mapped).
-std::wstring WindowsPath(const std::wstring& path);
 
 constexpr wchar_t kVersion[] = L"120.0.2210.91";
 

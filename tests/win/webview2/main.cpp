@@ -36,9 +36,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   e2e::SetProgramPath(paths[0]);
-  fakewv2::SetBuilds(fakewv2::WindowsPath(paths[1]), fakewv2::WindowsPath(paths[2]));
+  fakewv2::SetBuilds(e2e::WindowsPath(paths[1]), e2e::WindowsPath(paths[2]));
   for (const std::wstring& path :
-       {e2e::ProgramPath(), fakewv2::WindowsPath(paths[1]), fakewv2::WindowsPath(paths[2])})
+       {e2e::ProgramPath(), e2e::WindowsPath(paths[1]), e2e::WindowsPath(paths[2])})
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
       std::fprintf(stderr, "webview2_e2e: not found: %s\n", e2e::Narrow(path).c_str());
       return 2;
