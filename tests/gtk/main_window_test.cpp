@@ -329,21 +329,18 @@ TEST_F(MainWindowTest, ReloadBeforeAnyPageShowsNothingAndFailsNothing) {
   EXPECT_EQ(errors, 0);
 }
 
-TEST(AddressFromText, TakesTextsWithoutASchemeAsHttp) {
-  struct {
-    const char* text;
-    const char* address;
-  } cases[] = {
-      {"https://example.org/a", "https://example.org/a"},
-      {"  www.example.org  ", "http://www.example.org"},
-      {"127.0.0.1:8080/page", "http://127.0.0.1:8080/page"},
-      {"localhost:8080", "http://localhost:8080"},
-      {"about:blank", "about:blank"},
-      {"file:///tmp/x.html", "file:///tmp/x.html"},
-      {"   ", ""},
-      {"", ""},
-  };
-  for (const auto& c : cases) EXPECT_EQ(AddressFromText(c.text), c.address) << c.text;
+TEST_F(MainWindowTest, ATypedPathOpensTheFile) {
+  ShowAndSettle();
+  CountLoads();
+  std::ofstream(dir / "eine Seite#1.html") << "<title>Seite eins</title>";
+  gtk_entry_set_text(GTK_ENTRY(window->address_edit), (" " + dir / "eine Seite#1.html").c_str());
+  gtk_button_clicked(GTK_BUTTON(window->open_address_button));
+  ASSERT_TRUE(PumpUntil([&] { return loads == 1; }));
+  EXPECT_EQ(loaded[0], "file://" + dir.path() + "/eine%20Seite%231.html");
+  EXPECT_TRUE(PumpUntil([&] {
+    const char* title = webkit_web_view_get_title(window->Web().View());
+    return title && std::string(title) == "Seite eins";
+  }));
 }
 
 }  // namespace
