@@ -20,17 +20,22 @@ std::int32_t InitialInterval() {
 }  // namespace
 
 ReloadPresenter::ReloadPresenter(ReloadView& view, std::unique_ptr<TimerBackend> reload_backend,
-                                 std::unique_ptr<TimerBackend> display_backend, TickSource& ticks,
+                                 std::unique_ptr<TimerBackend> display_backend,
+                                 std::unique_ptr<TimerBackend> recovery_backend, TickSource& ticks,
                                  LocaleSettings locale)
     : view_(view),
+      ticks_(ticks),
       reload_timer_(std::move(reload_backend)),
       display_timer_(std::move(display_backend)),
+      recovery_timer_(std::move(recovery_backend)),
       schedule_(reload_timer_, ticks, std::move(locale)),
       countdown_shown_(texts::kInitialInterval) {
   reload_timer_.SetInterval(InitialInterval());
   reload_timer_.SetOnTimer([this] { ReloadTick(); });
   display_timer_.SetInterval(kDisplayTickInterval);
   display_timer_.SetOnTimer([this] { DisplayTick(); });
+  recovery_timer_.SetEnabled(false);
+  recovery_timer_.SetOnTimer([this] { RecoveryTick(); });
   schedule_.Stamp();
   AlignDisplayTick();
 }
@@ -38,6 +43,7 @@ ReloadPresenter::ReloadPresenter(ReloadView& view, std::unique_ptr<TimerBackend>
 ReloadPresenter::~ReloadPresenter() {
   reload_timer_.SetEnabled(false);
   display_timer_.SetEnabled(false);
+  recovery_timer_.SetEnabled(false);
 }
 
 void ReloadPresenter::AlignDisplayTick() {
@@ -45,6 +51,9 @@ void ReloadPresenter::AlignDisplayTick() {
 }
 
 void ReloadPresenter::OpenAddress(std::wstring_view address) {
+  // A new page: what was waiting to bring the old one back is moot.
+  CancelRecovery();
+  recovery_.Reloaded();
   view_.OpenAddress(std::wstring(address));
 }
 
@@ -70,6 +79,8 @@ void ReloadPresenter::ReloadTick() {
   } catch (...) {
     // A refused display timer stops the countdown display; the reload itself still happens.
   }
+  CancelRecovery();
+  recovery_.Reloaded();
   try {
     view_.Reload();
   } catch (...) {
@@ -84,6 +95,80 @@ void ReloadPresenter::DisplayTick() {
     countdown_shown_ = std::move(text);
   }
   AlignDisplayTick();
+}
+
+}  // namespace reprisa
+
+namespace reprisa {
+
+void ReloadPresenter::ScheduleRecovery(Pending reason, std::uint32_t delay_ms) noexcept {
+  const std::uint32_t now = ticks_.Now();
+  if (pending_ != Pending::Nothing &&
+      static_cast<std::int32_t>(recovery_due_ - now) <= static_cast<std::int32_t>(delay_ms)) {
+    return;  // the page comes back sooner already
+  }
+  try {
+    recovery_timer_.SetEnabled(false);
+    // A timer of 0 ms never ticks: "at once" is the next turn of the message loop.
+    recovery_timer_.SetInterval(static_cast<std::int32_t>(delay_ms > 0 ? delay_ms : 1));
+    recovery_timer_.SetEnabled(true);
+    pending_ = reason;
+    recovery_due_ = now + delay_ms;
+  } catch (...) {
+    // No timer to be had: the reload tick brings the page back.
+    pending_ = Pending::Nothing;
+  }
+}
+
+void ReloadPresenter::CancelRecovery() noexcept {
+  pending_ = Pending::Nothing;
+  try {
+    recovery_timer_.SetEnabled(false);
+  } catch (...) {
+    // Stopping a timer raises nothing; nothing to do either way.
+  }
+}
+
+void ReloadPresenter::RecoveryTick() {
+  CancelRecovery();
+  try {
+    view_.Recover();
+  } catch (...) {
+    // Whatever the engine reports is not the user's concern: a failure comes back as a report.
+  }
+}
+
+void ReloadPresenter::EngineLost() noexcept {
+  if (const auto delay = recovery_.EngineLost(ticks_.Now())) {
+    ScheduleRecovery(Pending::Recovery, *delay);
+  } else {
+    CancelRecovery();  // lost too often lately: the reload tick brings it back
+  }
+}
+
+void ReloadPresenter::LoadFailed() noexcept {
+  ScheduleRecovery(Pending::Retry, recovery_.LoadFailed());
+}
+
+void ReloadPresenter::LoadSucceeded() noexcept {
+  recovery_.LoadSucceeded();
+  if (pending_ == Pending::Retry) CancelRecovery();
+}
+
+void ReloadPresenter::Resumed() noexcept {
+  CancelRecovery();
+  recovery_.Reloaded();
+  try {
+    schedule_.RestartCountdown();
+    AlignDisplayTick();
+  } catch (...) {
+    // A refused timer stops the countdown; the reload still happens.
+  }
+  try {
+    view_.Reload();
+  } catch (...) {
+    // As on a reload tick: nothing the browser reports reaches the user.
+  }
 }
 
 }  // namespace reprisa

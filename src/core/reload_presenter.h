@@ -9,6 +9,7 @@
 
 #include "core/countdown.h"
 #include "core/locale_settings.h"
+#include "core/page_recovery.h"
 #include "core/timer.h"
 
 namespace reprisa {
@@ -24,6 +25,9 @@ class ReloadView {
   virtual void OpenAddress(const std::wstring& address) = 0;
   // Reloads the page now shown.
   virtual void Reload() = 0;
+  // Brings the page back after its engine was lost or its load failed: opens again the address
+  // the page showed (or was last asked to show), on a new engine when the old one is gone.
+  virtual void Recover() = 0;
 
  protected:
   ~ReloadView() = default;
@@ -31,14 +35,15 @@ class ReloadView {
 
 class ReloadPresenter {
  public:
-  // Takes the backends of the reload and the display timer; the view and the tick source must
-  // outlive the presenter. The reload timer starts with the initial interval (texts'
+  // Takes the backends of the reload timer, the display timer and the timer that brings a lost
+  // page back; the view and the tick source must outlive the presenter. The reload timer starts with the initial interval (texts'
   // kInitialInterval, what the window's fields show at start), the display ticks every second,
   // and the first countdown starts now.
   ReloadPresenter(ReloadView& view, std::unique_ptr<TimerBackend> reload_backend,
-                  std::unique_ptr<TimerBackend> display_backend, TickSource& ticks,
+                  std::unique_ptr<TimerBackend> display_backend,
+                  std::unique_ptr<TimerBackend> recovery_backend, TickSource& ticks,
                   LocaleSettings locale);
-  // Stops both timers before anything else goes: no tick reaches a half-destroyed window.
+  // Stops the timers before anything else goes: no tick reaches a half-destroyed window.
   ~ReloadPresenter();
   ReloadPresenter(const ReloadPresenter&) = delete;
   ReloadPresenter& operator=(const ReloadPresenter&) = delete;
@@ -57,8 +62,26 @@ class ReloadPresenter {
   // The display timer's tick: the countdown field shows the time left when it changed.
   void DisplayTick();
 
+  // What the engine reports between two reloads. None of them touches the countdown, and none
+  // raises: they come from the engine's callbacks. The page is brought back (view's Recover) from
+  // the recovery timer's tick, never inside the report.
+  // The page's engine ended: the page comes back at once, later when it was lost again lately,
+  // and only with the next reload tick when it was lost too often (PageRecovery).
+  void EngineLost() noexcept;
+  // The page itself could not be loaded: it is tried again after growing pauses until it loads or
+  // the next reload tick comes.
+  void LoadFailed() noexcept;
+  // The page loaded: a retry still waiting is dropped, and the pauses start over.
+  void LoadSucceeded() noexcept;
+  // The computer woke from sleep: what played is gone, so the page is reloaded at once and the
+  // countdown starts again.
+  void Resumed() noexcept;
+  // Whether the page is waiting to be brought back (a recovery or a retry is due).
+  bool RecoveryPending() const noexcept { return pending_ != Pending::Nothing; }
+
   TTimer& ReloadTimer() noexcept { return reload_timer_; }
   TTimer& DisplayTimer() noexcept { return display_timer_; }
+  TTimer& RecoveryTimer() noexcept { return recovery_timer_; }
   ReloadSchedule& Schedule() noexcept { return schedule_; }
 
  private:
@@ -66,11 +89,22 @@ class ReloadPresenter {
   // countdown (its Interval stays 1000); after every tick and every restart of the countdown.
   void AlignDisplayTick();
 
+  enum class Pending { Nothing, Recovery, Retry };  // not "None": X11 defines it
+  // Arms the recovery timer for `delay_ms` from now, unless one already due comes sooner.
+  void ScheduleRecovery(Pending reason, std::uint32_t delay_ms) noexcept;
+  void CancelRecovery() noexcept;
+  void RecoveryTick();
+
   ReloadView& view_;
+  TickSource& ticks_;
   TTimer reload_timer_;
   TTimer display_timer_;
+  TTimer recovery_timer_;
   ReloadSchedule schedule_;
   std::wstring countdown_shown_;
+  PageRecovery recovery_;
+  Pending pending_ = Pending::Nothing;
+  std::uint32_t recovery_due_ = 0;  // tick count at which the pending recovery is due
 };
 
 }  // namespace reprisa

@@ -136,6 +136,7 @@ MainWindow::MainWindow(const AppFolders& folders) : folders_(folders) {
                                                   L"reprisa");
   ReloadView& view = *this;
   presenter_ = std::make_unique<ReloadPresenter>(view, std::make_unique<GTimeoutBackend>(),
+                                                 std::make_unique<GTimeoutBackend>(),
                                                  std::make_unique<GTimeoutBackend>(), ticks_,
                                                  CurrentLocaleSettings());
 }
@@ -354,6 +355,8 @@ void MainWindow::ShowCountdown(const std::wstring& text) { SetEntryText(countdow
 void MainWindow::OpenAddress(const std::wstring& address) { Web().Navigate(NarrowUtf8(address)); }
 
 void MainWindow::Reload() { Web().Refresh(); }
+
+void MainWindow::Recover() { Web().Refresh(); }
 
 void MainWindow::FormClose() {
   if (closed_) return;

@@ -101,6 +101,7 @@ class MainWindow : public TObject, private ReloadView {
   void ShowCountdown(const std::wstring& text) override;
   void OpenAddress(const std::wstring& address) override;
   void Reload() override;
+  void Recover() override;
 
   static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
   static gboolean OnDelete(GtkWidget* widget, GdkEvent* event, gpointer self);

@@ -31,6 +31,10 @@ struct RecordingView final : ReloadView {
     if (reload_fails) throw EOleSysError(L"Unbekannter Fehler", -1);
     if (reload_throws_foreign) throw std::runtime_error("not ours");
   }
+  void Recover() override {
+    calls.push_back(L"recover");
+    if (reload_fails) throw EOleSysError(L"Unbekannter Fehler", -1);
+  }
   std::vector<std::wstring> calls;
   bool reload_fails = false;
   bool reload_throws_foreign = false;
@@ -40,16 +44,18 @@ class Presenter : public testing::Test {
  protected:
   Presenter() {
     ticks.now = 10000;
-    presenter.emplace(view, Recording(reload), Recording(display), ticks, kGerman);
+    presenter.emplace(view, Recording(reload), Recording(display), Recording(recovery), ticks,
+                      kGerman);
   }
   void ClearLogs() {
     reload.calls.clear();
     display.calls.clear();
+    recovery.calls.clear();
     view.calls.clear();
   }
 
   RecordingView view;
-  BackendLog reload, display;
+  BackendLog reload, display, recovery;
   FakeTicks ticks;
   std::optional<ReloadPresenter> presenter;
 };
@@ -64,8 +70,9 @@ TEST_F(Presenter, StartsTheInitialIntervalAndADisplayTickHalfASecondIn) {
 }
 
 TEST_F(Presenter, TheInitialIntervalIsReadAsWrittenWhateverTheLocale) {
-  BackendLog r, d;
-  ReloadPresenter dotted(view, Recording(r), Recording(d), ticks, {L'.', L',', L"", L""});
+  BackendLog r, d, b;
+  ReloadPresenter dotted(view, Recording(r), Recording(d), Recording(b), ticks,
+                         {L'.', L',', L"", L""});
   EXPECT_EQ(dotted.ReloadTimer().Interval(), 180000);
 }
 
@@ -196,6 +203,98 @@ TEST_F(Presenter, GoingStopsBothTimersFirst) {
   EXPECT_EQ(display.calls, Calls({"stop"}));
   EXPECT_TRUE(reload.destroyed);
   EXPECT_TRUE(display.destroyed);
+  EXPECT_TRUE(recovery.destroyed);
+}
+
+// Bringing the page back. Each step reports an event at a tick count and names what the recovery
+// timer is armed with afterwards ("" for not running), and what the view is asked for.
+TEST_F(Presenter, ALostOrFailedPageComesBackWithoutTouchingTheCountdown) {
+  enum Event { Lost, Failed, Loaded, Fire, Tick, Resume };
+  const struct {
+    Event event;
+    std::uint32_t at;
+    std::int32_t armed;      // the recovery timer's interval when it runs, 0 when it does not
+    const wchar_t* view;     // what the view was asked, "" for nothing
+  } steps[] = {
+      {Lost, 20000, 1, L""},            // at once, on the next turn of the loop
+      {Failed, 20000, 1, L""},          // a sooner recovery is not put off by a retry
+      {Fire, 20001, 0, L"recover"},
+      {Lost, 21000, 2000, L""},         // lost again soon after: back off
+      {Lost, 21500, 2000, L""},         // lost during the back-off: the sooner one stays
+      {Fire, 23500, 0, L"recover"},
+      {Failed, 24000, 5000, L""},       // the page did not load: tried again with growing pauses
+      {Fire, 29000, 0, L"recover"},
+      {Failed, 29100, 10000, L""},
+      {Loaded, 30000, 0, L""},          // a page that loads ends the retries
+      {Failed, 31000, 5000, L""},       // ... and the pauses start over
+      {Tick, 190000, 0, L"reload"},     // the reload tick reloads anyway and drops the retry
+      {Failed, 190100, 5000, L""},
+      {Resume, 195000, 0, L"reload"},   // after a sleep: reload at once, countdown anew
+  };
+  std::uint32_t phase = presenter->Schedule().LastTimer();
+  for (const auto& s : steps) {
+    ticks.now = s.at;
+    view.calls.clear();
+    switch (s.event) {
+      case Lost: presenter->EngineLost(); break;
+      case Failed: presenter->LoadFailed(); break;
+      case Loaded: presenter->LoadSucceeded(); break;
+      case Fire: presenter->RecoveryTimer().Tick(); break;
+      case Tick: presenter->ReloadTick(); break;
+      case Resume: presenter->Resumed(); break;
+    }
+    const auto expected_view = *s.view ? std::vector<std::wstring>{s.view}
+                                       : std::vector<std::wstring>{};
+    EXPECT_EQ(view.calls, expected_view) << s.at;
+    EXPECT_EQ(presenter->RecoveryTimer().Running(), s.armed > 0) << s.at;
+    EXPECT_EQ(presenter->RecoveryPending(), s.armed > 0) << s.at;
+    if (s.armed > 0) {
+      EXPECT_EQ(presenter->RecoveryTimer().Interval(), s.armed) << s.at;
+    }
+    if (s.event == Tick || s.event == Resume) phase = s.at;  // a new countdown from here
+    EXPECT_EQ(presenter->Schedule().LastTimer(), phase) << s.at;
+  }
+}
+
+TEST_F(Presenter, APageLostTooOftenWaitsForTheReloadTickAndGoingStopsTheRecovery) {
+  for (std::uint32_t i = 0; i < PageRecovery::kLossDelaysMs.size(); ++i) {
+    ticks.now = 20000 + i * 100;
+    presenter->EngineLost();
+    EXPECT_TRUE(presenter->RecoveryPending()) << i;
+  }
+  presenter->EngineLost();  // one more within the window: no busy loop
+  EXPECT_FALSE(presenter->RecoveryTimer().Running());
+  view.reload_fails = true;  // a failing recovery reaches nobody either
+  presenter->EngineLost();
+  view.calls.clear();
+  presenter->ReloadTick();
+  EXPECT_EQ(view.calls, std::vector<std::wstring>({L"reload"}));
+
+  presenter->LoadFailed();
+  ASSERT_TRUE(presenter->RecoveryTimer().Running());
+  recovery.calls.clear();
+  presenter.reset();
+  EXPECT_EQ(recovery.calls, Calls({"stop"}));
+}
+
+TEST(PageRecoveryRule, LossesBackOffAndAreForgottenAfterTheWindow) {
+  PageRecovery rule;
+  const std::uint32_t base = 0xFFFFF000u;  // across the tick count's wrap-around
+  const struct {
+    std::uint32_t at;  // after base
+    std::optional<std::uint32_t> delay;
+  } losses[] = {
+      {0, 0},         {1000, 2000},    {5000, 4000},    {12000, 8000}, {30000, 16000},
+      {60000, {}},    {70000, {}},     // too often: the reload tick brings it back
+      {305000, 16000},                 // the first two fell out of the window
+      {700000, 0},                     // all forgotten
+  };
+  for (const auto& l : losses) EXPECT_EQ(rule.EngineLost(base + l.at), l.delay) << l.at;
+
+  const std::uint32_t retries[] = {5000, 10000, 20000, 40000, 60000, 60000};
+  for (auto r : retries) EXPECT_EQ(rule.LoadFailed(), r);
+  rule.EngineLost(base + 800000);  // the engine came back with a new load
+  EXPECT_EQ(rule.LoadFailed(), 5000u);
 }
 
 }  // namespace

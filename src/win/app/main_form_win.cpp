@@ -42,7 +42,8 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
 
   ReloadView& view = *this;
   presenter_ = std::make_unique<ReloadPresenter>(view, NewWin32TimerBackend(),
-                                                 NewWin32TimerBackend(), SystemTickSource(),
+                                                 NewWin32TimerBackend(), NewWin32TimerBackend(),
+                                                 SystemTickSource(),
                                                  CurrentLocaleSettings());
   FinishBuilding();
 }
@@ -116,5 +117,7 @@ void TMainForm::ShowCountdown(const std::wstring& text) { countdown_edit->SetTex
 void TMainForm::OpenAddress(const std::wstring& address) { browser->Navigate(address); }
 
 void TMainForm::Reload() { browser->Refresh(); }
+
+void TMainForm::Recover() { browser->Refresh(); }
 
 }  // namespace reprisa

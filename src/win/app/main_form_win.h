@@ -56,6 +56,7 @@ class TMainForm : public TForm, private ReloadView {
   void ShowCountdown(const std::wstring& text) override;
   void OpenAddress(const std::wstring& address) override;
   void Reload() override;
+  void Recover() override;
 
   std::unique_ptr<ReloadPresenter> presenter_;
 };
