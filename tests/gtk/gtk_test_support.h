@@ -31,6 +31,12 @@ class ScratchDir {
   std::string path_;
 };
 
+// The scratch folder under which main() sets the tests' XDG folders: config/, data/, cache/.
+inline std::string& UserFolders() {
+  static std::string path;
+  return path;
+}
+
 // Runs the main loop until `done` holds or `timeout_ms` passed; returns whether it held.
 inline bool PumpUntil(const std::function<bool()>& done, int timeout_ms = 5000) {
   const gint64 end = g_get_monotonic_time() + gint64{timeout_ms} * 1000;
