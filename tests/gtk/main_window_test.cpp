@@ -200,7 +200,8 @@ TEST_F(MainWindowTest, TabVisitsTheControlsInTheirOrder) {
   ASSERT_EQ(Focus(), Widget(*order.front()));
   for (std::size_t i = 1; i < order.size(); ++i) {
     PressKey(GTK_WIDGET(window->Window()), GDK_KEY_Tab);
-    EXPECT_EQ(Focus(), Widget(*order[i])) << "Tab " << i << ": " << NarrowUtf8(order[i]->design.name);
+    EXPECT_EQ(Focus(), Widget(*order[i])) << "Tab " << i << ": "
+                                          << NarrowUtf8(order[i]->design.name);
     gtk_widget_grab_focus(Widget(*order[i]));  // go on from the expected one after a miss
   }
 }
