@@ -46,10 +46,10 @@ std::string Background(GtkWidget* widget) {
   return rgb;
 }
 
-// The main window's controls as the user sees them, one row each, in the design's order. The
-// rectangles are in the client area below the menu bar, as laid out with the fonts the test
-// wrapper pins (tests/gtk/fonts.conf: the labels' widths, and so the places of the controls after
-// them, depend on the font). tab: the control's place in the Tab order from the address field on.
+// The main window's controls as the user sees them, one row each, for each control of the design.
+// The rectangles are in the client area below the menu bar. Where they depend on the font (the
+// labels' widths, and so the places of the controls after them; the interval row's height), they
+// are those of DejaVu Sans Condensed, which main() pins through tests/gtk/fonts.conf.
 struct Row {
   GtkWidget* MainWindow::*widget;
   const design::Control& design;
@@ -159,7 +159,8 @@ TEST_F(MainWindowTest, ControlsCarryTheirTextsAndNames) {
     }
     if (!GTK_IS_ENTRY(widget)) continue;
     EXPECT_NE(gtk_editable_get_editable(GTK_EDITABLE(widget)), row.read_only) << name;
-    EXPECT_EQ(Background(widget) == "192,192,192", row.read_only) << name;
+    EXPECT_EQ(Background(widget) == "192,192,192", row.read_only)
+        << name << " is on " << Background(widget);
   }
   EXPECT_EQ(w.ReloadTimer().Interval(), 180000);
   EXPECT_TRUE(w.ReloadTimer().Running());
