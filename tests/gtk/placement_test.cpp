@@ -38,7 +38,6 @@ class PlacementTest : public ::testing::Test {
     auto window = std::make_unique<MainWindow>(Folders());
     window->Show();
     EXPECT_TRUE(PumpUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(window->Window())); }));
-    Pump(100);
     return window;
   }
   static GdkRectangle Geometry(MainWindow& w) {
@@ -73,7 +72,6 @@ TEST_F(PlacementTest, ComesBackWhereAndAsLargeAsItWasClosed) {
       GdkRectangle r = Geometry(*first);
       return r.x == 123 && r.y == 77 && r.width == 900 && r.height == 640;
     }));
-    Pump(100);
     first->FormClose();
   }
   const std::string stored = ReadFile(ini);
@@ -99,8 +97,10 @@ TEST_F(PlacementTest, ClosedMaximisedComesBackMaximised) {
   std::ofstream(ini) << "[TMainForm]\nFormVersion=0\nShowCmd=3\nPixelsPerInch=96\n"
                         "NormPos=50,60,850,660\n";
   auto window = ShowWindow();
-  EXPECT_EQ(window->Placement().PlacementWindowAdapter().WindowState(),
-            StoredWindowState::Maximized);
+  EXPECT_TRUE(PumpUntil([&] {  // the window's state comes with an event of the screen
+    return window->Placement().PlacementWindowAdapter().WindowState() ==
+           StoredWindowState::Maximized;
+  }));
   window->FormClose();
   const std::string stored = ReadFile(ini);
   EXPECT_NE(stored.find("ShowCmd=3"), std::string::npos) << stored;
