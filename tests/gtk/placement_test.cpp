@@ -17,12 +17,8 @@ namespace reprisa {
 namespace {
 
 using testing_gtk::PumpUntil;
+using testing_gtk::ReadFile;
 using testing_gtk::ScratchDir;
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class PlacementTest : public ::testing::Test {
  protected:
