@@ -22,7 +22,12 @@ using testing_gtk::ScratchDir;
 
 class PlacementTest : public ::testing::Test {
  protected:
+  using Rect = std::array<int, 4>;  // x, y, width, height
   void SetUp() override {
+    // The places expected below are those on the screen run-under-xvfb starts.
+    GdkRectangle screen;
+    gdk_monitor_get_geometry(gdk_display_get_monitor(gdk_display_get_default(), 0), &screen);
+    ASSERT_EQ((Rect{screen.x, screen.y, screen.width, screen.height}), (Rect{0, 0, 1280, 1024}));
     previous_ = SetErrorHandler([this](TObject*) {
       errors.push_back(ClassifyException(std::current_exception()).text);
     });
@@ -36,16 +41,13 @@ class PlacementTest : public ::testing::Test {
     EXPECT_TRUE(PumpUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(window->Window())); }));
     return window;
   }
-  // x, y, width, height.
-  using Rect = std::array<int, 4>;
   static Rect Geometry(MainWindow& w) {
     Rect r;
     gtk_window_get_position(w.Window(), &r[0], &r[1]);
     gtk_window_get_size(w.Window(), &r[2], &r[3]);
     return r;
   }
-  // The window centred at its design size, as on a first run (run-under-xvfb's screen is
-  // 1280 x 1024).
+  // The window centred at its design size, as on a first run.
   static void ExpectFirstRunPlace(MainWindow& w) {
     const Rect r = Geometry(w);
     EXPECT_EQ(r[2], 846);
