@@ -135,6 +135,12 @@ class MainWindowTest : public ::testing::Test {
     return {loaded.begin(), loaded.end() - (loaded.empty() ? 0 : 1)};
   }
   GtkWidget* Focus() { return gtk_window_get_focus(window->Window()); }
+  // x, y, width and height in the client area below the menu bar.
+  std::vector<int> Place(GtkWidget* widget) {
+    int x = -1, y = -1;
+    gtk_widget_translate_coordinates(widget, window->top_panel, 0, 0, &x, &y);
+    return {x, y, gtk_widget_get_allocated_width(widget), gtk_widget_get_allocated_height(widget)};
+  }
   GtkWidget* Widget(const Row& row) { return window.get()->*row.widget; }
 
   ScratchDir dir;
@@ -180,12 +186,7 @@ TEST_F(MainWindowTest, OpensWithTheDesignLayoutAndTheAddressFocused) {
   gtk_widget_get_allocation(window->main_menu, &menu);
   EXPECT_EQ(height - menu.height, 554);  // the client area below the menu bar
   for (const Row& row : kRows) {
-    GtkWidget* widget = Widget(row);
-    int x = -1, y = -1;
-    gtk_widget_translate_coordinates(widget, window->top_panel, 0, 0, &x, &y);
-    EXPECT_EQ((std::vector<int>{x, y, gtk_widget_get_allocated_width(widget),
-                                gtk_widget_get_allocated_height(widget)}),
-              (std::vector<int>{row.x, row.y, row.width, row.height}))
+    EXPECT_EQ(Place(Widget(row)), (std::vector<int>{row.x, row.y, row.width, row.height}))
         << NarrowUtf8(row.design.name);
   }
   EXPECT_EQ(Focus(), window->address_edit);
@@ -208,21 +209,12 @@ TEST_F(MainWindowTest, TabVisitsTheControlsInTheirOrder) {
 
 TEST_F(MainWindowTest, WideningTheWindowWidensTheAddressOnly) {
   ShowAndSettle();
-  GtkAllocation url, button, restart, edit1;
-  gtk_window_resize(window->Window(), 1046, 600);
-  ASSERT_TRUE(PumpUntil([&] {
-    gtk_widget_get_allocation(window->address_edit, &url);
-    return url.width == 858;
-  })) << url.width;
-  EXPECT_EQ(url.x, 8);
-  gtk_widget_get_allocation(window->open_address_button, &button);
-  EXPECT_EQ(button.x, 880);
-  gtk_widget_get_allocation(window->restart_countdown_button, &restart);
-  EXPECT_EQ(restart.x, 880);
-  EXPECT_EQ(restart.width, 153);
-  gtk_widget_get_allocation(window->interval_edit, &edit1);
-  EXPECT_EQ(edit1.x, 226);
-  EXPECT_EQ(edit1.width, 71);
+  gtk_window_resize(window->Window(), 1046, 600);  // 200 pixels wider
+  EXPECT_TRUE(PumpUntil([&] { return Place(window->address_edit)[2] == 858; }));
+  EXPECT_EQ(Place(window->address_edit), (std::vector<int>{8, 8, 858, 21}));
+  EXPECT_EQ(Place(window->open_address_button), (std::vector<int>{880, 3, 153, 25}));
+  EXPECT_EQ(Place(window->restart_countdown_button), (std::vector<int>{880, 34, 153, 25}));
+  EXPECT_EQ(Place(window->interval_edit), (std::vector<int>{226, 35, 71, 21}));
 }
 
 TEST_F(MainWindowTest, EnterInTheAddressOrIntervalFieldOpensTheAddress) {
