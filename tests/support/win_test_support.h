@@ -28,6 +28,14 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 3000
   }
 }
 
+// Dispatches until no message is waiting: what the last action posted has been handled.
+inline bool PumpUntilIdle(DWORD timeout_ms = 3000) {
+  return PumpUntil([] {
+    MSG msg;
+    return !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+  }, timeout_ms);
+}
+
 inline void PumpFor(DWORD ms) {
   PumpUntil([] { return false; }, ms);
 }
