@@ -242,29 +242,6 @@ TEST_F(MainFormKeysTest, EnterInAnyEditClicksTheDefaultButtonOnlyOnce) {
   EXPECT_EQ(form->interval_edit->Text(), L"03:00");
 }
 
-TEST_F(MainFormKeysTest, TheFirstShowingCentresTheWindowOnTheWorkAreaOnce) {
-  RECT wa, w;
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &wa, 0);
-  if (wa.left != 0 || wa.top != 0 || wa.right != 1920 || wa.bottom != 1200) {
-    GTEST_SKIP() << "the places below are those of scripts/test's 1920 x 1200 screen";
-  }
-  GetWindowRect(form->WindowHandle(), &w);
-  // The window is 854 x 600 with its frame and menu bar: (1920 - 854) / 2, (1200 - 600) / 2.
-  EXPECT_EQ(w.right - w.left, 854);
-  EXPECT_EQ(w.bottom - w.top, 600);
-  EXPECT_EQ(w.left, 533);
-  EXPECT_EQ(w.top, 300);
-  EXPECT_EQ(form->Position(), TPosition::poDesigned);
-  // Hidden, moved and shown again: it stays where it was put.
-  form->Hide();
-  SetWindowPos(form->WindowHandle(), nullptr, 5, 7, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  form->Show();
-  GetWindowRect(form->WindowHandle(), &w);
-  EXPECT_EQ(w.left, 5);
-  EXPECT_EQ(w.top, 7);
-}
-
 TEST_F(MainFormKeysTest, AfterMinimisingAndRestoringTheLastFieldHasTheFocusAgain) {
   Focus(form->interval_edit);
   ShowWindow(form->WindowHandle(), SW_MINIMIZE);
