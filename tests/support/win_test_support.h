@@ -13,6 +13,7 @@
 #include "core/design_layout.h"
 #include "win/kit/application_win.h"
 #include "win/kit/stdctrls_win.h"
+#include "support/win_probes.h"
 
 namespace reprisa::testing_support {
 

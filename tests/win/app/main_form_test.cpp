@@ -158,11 +158,8 @@ TEST_F(MainFormTest, MembersCarryTheirTextsKindsAndTimers) {
 
   HMENU bar = GetMenu(form->WindowHandle());
   ASSERT_NE(bar, nullptr);
-  wchar_t text[32] = {};
-  GetMenuStringW(bar, 0, text, 32, MF_BYPOSITION);
-  EXPECT_STREQ(text, L"Hilfe");
-  GetMenuStringW(GetSubMenu(bar, 0), 0, text, 32, MF_BYPOSITION);
-  EXPECT_STREQ(text, L"\u00DCber...");
+  EXPECT_EQ(MenuText(bar, 0), L"Hilfe");
+  EXPECT_EQ(MenuText(GetSubMenu(bar, 0), 0), L"\u00DCber...");
 }
 
 TEST_F(MainFormTest, CreationStampsTheCountdownStart) {

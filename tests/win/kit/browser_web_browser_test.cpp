@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -412,10 +413,32 @@ DWORD AsDword(const StoredValue& v) {
   return d;
 }
 
+// Leaves the key as it found it: made again when a test took it away, gone when a test made it.
 class BrowserMode : public ::testing::Test {
  protected:
-  void SetUp() override { Forget(); }
-  void TearDown() override { Forget(); }
+  void SetUp() override {
+    key_existed = ValueCount().has_value();
+    Forget();
+  }
+  void TearDown() override {
+    Forget();
+    HKEY key = nullptr;
+    if (key_existed && RegCreateKeyExW(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, nullptr, 0,
+                                       KEY_READ, nullptr, &key, nullptr) == ERROR_SUCCESS)
+      RegCloseKey(key);
+    if (!key_existed && ValueCount() == 0u) RegDeleteKeyW(HKEY_CURRENT_USER, kBrowserEmulationKey);
+  }
+  // The number of values under the key; nothing without the key.
+  static std::optional<DWORD> ValueCount() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, KEY_QUERY_VALUE, &key) != 0)
+      return std::nullopt;
+    DWORD values = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                     nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return values;
+  }
   void Forget() {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, KEY_SET_VALUE, &key) == 0) {
@@ -433,19 +456,13 @@ class BrowserMode : public ::testing::Test {
     RegCloseKey(key);
   }
   const std::wstring name = OwnExecutableName();
+  bool key_existed = false;
 };
 
 TEST_F(BrowserMode, TheNewestModeIsCreatedWhenAbsentEvenWithoutTheKey) {
   ASSERT_EQ(name.substr(name.size() - 4), L".exe");
   // Without the key (a new user) as well as with a key that holds only other programs' values.
-  HKEY key = nullptr;
-  DWORD values = 0;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, KEY_QUERY_VALUE, &key) == 0) {
-    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
-                     nullptr, nullptr, nullptr);
-    RegCloseKey(key);
-    if (values == 0) RegDeleteKeyW(HKEY_CURRENT_USER, kBrowserEmulationKey);
-  }
+  if (ValueCount() == 0u) RegDeleteKeyW(HKEY_CURRENT_USER, kBrowserEmulationKey);
   RequestNewestBrowserMode();
   StoredValue v = ReadModeValue(name);
   ASSERT_TRUE(v.present);
