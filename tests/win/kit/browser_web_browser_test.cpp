@@ -52,21 +52,13 @@ RECT ClientRectOf(HWND hwnd) {
   return r;
 }
 
-// The rectangle of `child` in the client coordinates of `parent`.
-RECT RectIn(HWND child, HWND parent) {
-  RECT r{};
-  GetWindowRect(child, &r);
-  MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
-
 ::testing::AssertionResult FillsHost(TWebBrowser& b) {
   HWND host = b.WindowHandle();
   HWND control = b.ControlWindow();
   if (!host || !control) return ::testing::AssertionFailure() << "no host or control window";
   if (GetParent(control) != host)
     return ::testing::AssertionFailure() << "control window is not a child of the host";
-  RECT want = ClientRectOf(host), got = RectIn(control, host);
+  RECT want = ClientRectOf(host), got = testing_support::RectInParent(control);
   if (!EqualRect(&want, &got))
     return ::testing::AssertionFailure()
            << "host client " << want.right << "x" << want.bottom << ", control at (" << got.left
