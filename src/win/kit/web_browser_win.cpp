@@ -8,6 +8,7 @@
 
 #include "core/error_handler.h"
 #include "core/exceptions.h"
+#include "win/kit/form_win.h"
 #include "win/kit/webview2_win.h"
 
 namespace reprisa {
@@ -358,6 +359,11 @@ void TWebBrowser::StartWebView() {
       WebViewFailed(a);
     };
     webview_->on_browser_process_ended = [this] { engine_.BrowserProcessEnded(); };
+    // Tab out of the page goes on through the window's tab order, as from the control.
+    webview_->on_focus_leaving = [this](bool forward) {
+      TForm* form = ParentForm();
+      return form && form->SelectNextFrom(this, forward);
+    };
   }
   HRESULT result = E_FAIL;
   try {

@@ -67,6 +67,12 @@ inline constexpr IID kIidAcceleratorKeyHandler = {
 // {9F760F8A-FB79-42BE-9990-7B56900FA9C7}
 inline constexpr IID kIidAcceleratorKeyArgs = {
     0x9F760F8A, 0xFB79, 0x42BE, {0x99, 0x90, 0x7B, 0x56, 0x90, 0x0F, 0xA9, 0xC7}};
+// {69035451-6DC7-4CB8-9BCE-B2BD70AD289F}
+inline constexpr IID kIidMoveFocusRequestedHandler = {
+    0x69035451, 0x6DC7, 0x4CB8, {0x9B, 0xCE, 0xB2, 0xBD, 0x70, 0xAD, 0x28, 0x9F}};
+// {2D6AA13B-3839-4A15-92FC-D88B3C0D9C9D}
+inline constexpr IID kIidMoveFocusRequestedArgs = {
+    0x2D6AA13B, 0x3839, 0x4A15, {0x92, 0xFC, 0xD8, 0x8B, 0x3C, 0x0D, 0x9C, 0x9D}};
 
 struct Environment;
 struct EnvironmentOptions;
@@ -78,6 +84,8 @@ struct ProcessFailedHandler;
 struct ProcessFailedArgs;
 struct AcceleratorKeyHandler;
 struct AcceleratorKeyArgs;
+struct MoveFocusRequestedHandler;
+struct MoveFocusRequestedArgs;
 
 // IUnknown's three slots for an interface T.
 #define REPRISA_WV2_UNKNOWN_SLOTS(T)                                         \
@@ -164,8 +172,10 @@ struct ControllerVtbl {
   Slot remove_ZoomFactorChanged;
   Slot SetBoundsAndZoomFactor;
   HRESULT(STDMETHODCALLTYPE* MoveFocus)(Controller* self, MoveFocusReason reason);
-  Slot add_MoveFocusRequested;
-  Slot remove_MoveFocusRequested;
+  HRESULT(STDMETHODCALLTYPE* add_MoveFocusRequested)(Controller* self,
+                                                     MoveFocusRequestedHandler* handler,
+                                                     EventToken* token);
+  HRESULT(STDMETHODCALLTYPE* remove_MoveFocusRequested)(Controller* self, EventToken token);
   Slot add_GotFocus;
   Slot remove_GotFocus;
   Slot add_LostFocus;
@@ -190,6 +200,12 @@ struct Controller {
   }
   HRESULT RemoveAcceleratorKeyPressed(EventToken token) {
     return vtbl->remove_AcceleratorKeyPressed(this, token);
+  }
+  HRESULT AddMoveFocusRequested(MoveFocusRequestedHandler* handler, EventToken* token) {
+    return vtbl->add_MoveFocusRequested(this, handler, token);
+  }
+  HRESULT RemoveMoveFocusRequested(EventToken token) {
+    return vtbl->remove_MoveFocusRequested(this, token);
   }
   HRESULT NotifyParentWindowPositionChanged() {
     return vtbl->NotifyParentWindowPositionChanged(this);
@@ -287,6 +303,29 @@ struct AcceleratorKeyArgs {
   REPRISA_WV2_INTERFACE(AcceleratorKeyArgs)
   HRESULT GetKind(KeyEventKind* kind) { return vtbl->get_KeyEventKind(this, kind); }
   HRESULT GetVirtualKey(UINT* key) { return vtbl->get_VirtualKey(this, key); }
+  HRESULT PutHandled(BOOL handled) { return vtbl->put_Handled(this, handled); }
+};
+
+// ICoreWebView2MoveFocusRequestedEventHandler (implemented by the host)
+struct MoveFocusRequestedHandlerVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(MoveFocusRequestedHandler);
+  HRESULT(STDMETHODCALLTYPE* Invoke)(MoveFocusRequestedHandler* self, Controller* sender,
+                                     MoveFocusRequestedArgs* args);
+};
+struct MoveFocusRequestedHandler {
+  REPRISA_WV2_INTERFACE(MoveFocusRequestedHandler)
+};
+
+// ICoreWebView2MoveFocusRequestedEventArgs
+struct MoveFocusRequestedArgsVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(MoveFocusRequestedArgs);
+  HRESULT(STDMETHODCALLTYPE* get_Reason)(MoveFocusRequestedArgs* self, MoveFocusReason* reason);
+  Slot get_Handled;
+  HRESULT(STDMETHODCALLTYPE* put_Handled)(MoveFocusRequestedArgs* self, BOOL handled);
+};
+struct MoveFocusRequestedArgs {
+  REPRISA_WV2_INTERFACE(MoveFocusRequestedArgs)
+  HRESULT GetReason(MoveFocusReason* reason) { return vtbl->get_Reason(this, reason); }
   HRESULT PutHandled(BOOL handled) { return vtbl->put_Handled(this, handled); }
 };
 
@@ -421,6 +460,16 @@ REPRISA_WV2_SLOT(AcceleratorKeyArgsVtbl, get_PhysicalKeyStatus, 6);
 REPRISA_WV2_SLOT(AcceleratorKeyArgsVtbl, get_Handled, 7);
 REPRISA_WV2_SLOT(AcceleratorKeyArgsVtbl, put_Handled, 8);
 REPRISA_WV2_SIZE(AcceleratorKeyArgsVtbl, 9);
+
+REPRISA_WV2_UNKNOWN(MoveFocusRequestedHandlerVtbl);
+REPRISA_WV2_SLOT(MoveFocusRequestedHandlerVtbl, Invoke, 3);
+REPRISA_WV2_SIZE(MoveFocusRequestedHandlerVtbl, 4);
+
+REPRISA_WV2_UNKNOWN(MoveFocusRequestedArgsVtbl);
+REPRISA_WV2_SLOT(MoveFocusRequestedArgsVtbl, get_Reason, 3);
+REPRISA_WV2_SLOT(MoveFocusRequestedArgsVtbl, get_Handled, 4);
+REPRISA_WV2_SLOT(MoveFocusRequestedArgsVtbl, put_Handled, 5);
+REPRISA_WV2_SIZE(MoveFocusRequestedArgsVtbl, 6);
 
 // What goes over the stack by value must have the reference's size: a RECT of four 32-bit
 // integers (put_Bounds), a token of one 64-bit integer (remove_*), 32-bit enumerations.

@@ -34,6 +34,10 @@ class WebView2Host {
   std::function<void(std::uint32_t attempt)> on_created;  // the web view is there
   std::function<void(std::uint32_t attempt, HRESULT)> on_failed;
   std::function<void()> on_browser_process_ended;
+  // Told inside the runtime's call, as the runtime needs its answer there: Tab left the page's
+  // last element (forward) or Shift+Tab its first. True when the focus was moved on; otherwise
+  // the runtime does what it does by default.
+  std::function<bool(bool forward)> on_focus_leaving;
 
   // Starts attempt `attempt` (closing whatever was there): the entry point is called with the
   // data folder and our options. A failed result is returned (and nothing more happens);
@@ -84,6 +88,8 @@ class WebView2Host {
   void EnvironmentAnswered(Answer& answer);
   void ControllerAnswered(Answer& answer);
   bool KeyPressed(wv2::AcceleratorKeyArgs* args) noexcept;
+  void WatchFocusLeaving();
+  void UnwatchFocusLeaving() noexcept;
   void Subclass(bool on) noexcept;
   static LRESULT CALLBACK RootProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
@@ -99,6 +105,8 @@ class WebView2Host {
   ComPtr<wv2::WebView> webview_;
   HWND subclassed_root_ = nullptr;
   MenuKeys menu_keys_;
+  wv2::EventToken focus_token_{};
+  bool focus_added_ = false;
 };
 
 }  // namespace reprisa
