@@ -12,7 +12,7 @@ namespace reprisa {
 class TWinControl;
 
 // How a name reaches the system for a window. Tests put a recorder in the service's place
-// (the annotation service of a test system may take a name without keeping it).
+// (Wine's service is a stub that keeps no name).
 using AccessibleNameService = HRESULT (*)(HWND window, const wchar_t* name);
 
 // The system's service: the name property of the window's own accessible object.

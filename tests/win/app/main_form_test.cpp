@@ -109,8 +109,8 @@ TEST_F(MainFormTest, EachLabelComesRightBeforeItsFieldInTheWindowOrder) {
   DeleteObject(shown);
 }
 
-// The system's annotation service is reached through the kit's seam: the one in a test system
-// takes the name without keeping it, so the calls themselves are what is checked here.
+// The system's annotation service is reached through the kit's seam, and the calls themselves are
+// what is checked here: under Wine the service is a stub that answers every name E_NOTIMPL.
 std::vector<std::pair<HWND, std::wstring>> g_named;
 HRESULT g_naming_result = S_OK;
 HRESULT RecordName(HWND window, const wchar_t* name) {
