@@ -92,8 +92,8 @@ TEST_F(MainFormTest, EachLabelComesRightBeforeItsFieldInTheWindowOrder) {
 
   // Above its field now, a label whose text is longer than its room is cut where the windows
   // after it begin: it never hides them.
-  const std::wstring twice = std::wstring(texts::kIntervalLabel) + L" " + texts::kIntervalLabel.data();
-  form->interval_label->SetCaption(twice);
+  const std::wstring text(texts::kIntervalLabel);
+  form->interval_label->SetCaption(text + L" " + text);
   HWND label = form->interval_label->WindowHandle();
   const RECT own = RectInParent(label);
   HRGN shown = CreateRectRgn(0, 0, 0, 0);

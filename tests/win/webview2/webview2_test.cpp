@@ -443,7 +443,8 @@ TEST_F(WebView2Test, TabOutOfThePageGoesToTheNeighbouringControl) {
     PostMessageW(view, kFocusLeavesMessage, static_cast<WPARAM>(row.reason), 0);
     EXPECT_TRUE(WaitUntil([&] { return program_.Focus() == row.to; }, 3000))
         << row.key << ": the focus is on " << e2e::Describe(program_.Focus());
-    const std::wstring handled = L"focus leaves reason=" + std::to_wstring(row.reason) + L" handled=1";
+    const std::wstring handled =
+        L"focus leaves reason=" + std::to_wstring(row.reason) + L" handled=1";
     EXPECT_GE(WaitForLine(handled, 3000, mark), 0) << row.key << "\n" << DumpLog();
   }
 }
