@@ -52,6 +52,12 @@ inline constexpr IID kIidControllerCompletedHandler = {
 // {4D00C0D1-9434-4EB6-8078-8697A560334F}
 inline constexpr IID kIidController = {
     0x4D00C0D1, 0x9434, 0x4EB6, {0x80, 0x78, 0x86, 0x97, 0xA5, 0x60, 0x33, 0x4F}};
+// {69035451-6DC7-4CB8-9BCE-B2BD70AD289F}
+inline constexpr IID kIidMoveFocusRequestedHandler = {
+    0x69035451, 0x6DC7, 0x4CB8, {0x9B, 0xCE, 0xB2, 0xBD, 0x70, 0xAD, 0x28, 0x9F}};
+// {2D6AA13B-3839-4A15-92FC-D88B3C0D9C9D}
+inline constexpr IID kIidMoveFocusRequestedArgs = {
+    0x2D6AA13B, 0x3839, 0x4A15, {0x92, 0xFC, 0xD8, 0x8B, 0x3C, 0x0D, 0x9C, 0x9D}};
 // {76ECEACB-0462-4D94-AC83-423A6793775E}
 inline constexpr IID kIidWebView = {
     0x76ECEACB, 0x0462, 0x4D94, {0xAC, 0x83, 0x42, 0x3A, 0x67, 0x93, 0x77, 0x5E}};
@@ -67,25 +73,19 @@ inline constexpr IID kIidAcceleratorKeyHandler = {
 // {9F760F8A-FB79-42BE-9990-7B56900FA9C7}
 inline constexpr IID kIidAcceleratorKeyArgs = {
     0x9F760F8A, 0xFB79, 0x42BE, {0x99, 0x90, 0x7B, 0x56, 0x90, 0x0F, 0xA9, 0xC7}};
-// {69035451-6DC7-4CB8-9BCE-B2BD70AD289F}
-inline constexpr IID kIidMoveFocusRequestedHandler = {
-    0x69035451, 0x6DC7, 0x4CB8, {0x9B, 0xCE, 0xB2, 0xBD, 0x70, 0xAD, 0x28, 0x9F}};
-// {2D6AA13B-3839-4A15-92FC-D88B3C0D9C9D}
-inline constexpr IID kIidMoveFocusRequestedArgs = {
-    0x2D6AA13B, 0x3839, 0x4A15, {0x92, 0xFC, 0xD8, 0x8B, 0x3C, 0x0D, 0x9C, 0x9D}};
 
 struct Environment;
 struct EnvironmentOptions;
 struct EnvironmentCompletedHandler;
 struct ControllerCompletedHandler;
 struct Controller;
+struct MoveFocusRequestedHandler;
+struct MoveFocusRequestedArgs;
 struct WebView;
 struct ProcessFailedHandler;
 struct ProcessFailedArgs;
 struct AcceleratorKeyHandler;
 struct AcceleratorKeyArgs;
-struct MoveFocusRequestedHandler;
-struct MoveFocusRequestedArgs;
 
 // IUnknown's three slots for an interface T.
 #define REPRISA_WV2_UNKNOWN_SLOTS(T)                                         \

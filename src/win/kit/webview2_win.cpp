@@ -335,12 +335,12 @@ void WebView2Host::ControllerAnswered(Answer& answer) {
         return S_OK;
       });
   failed_added_ = SUCCEEDED(webview_->AddProcessFailed(failed.get(), &failed_token_));
-  WatchFocusLeaving();
 
   RECT bounds{};
   GetClientRect(window_, &bounds);
   controller_->PutBounds(bounds);
   controller_->PutIsVisible(TRUE);
+  WatchFocusLeaving();
   Subclass(true);
   if (on_created) on_created(attempt);
 }

@@ -29,15 +29,16 @@ class WebView2Host {
   WebView2Host(const WebView2Host&) = delete;
   WebView2Host& operator=(const WebView2Host&) = delete;
 
+  // Told inside the runtime's call, as the runtime needs its answer there: Tab left the page's
+  // last element (forward) or Shift+Tab its first. True when the focus was moved on; otherwise
+  // the runtime does what it does by default.
+  std::function<bool(bool forward)> on_focus_leaving;
+
   // Told from Pump(), on the window's thread and outside the runtime's calls.
   std::function<void(std::uint32_t attempt)> on_step;     // the environment is there
   std::function<void(std::uint32_t attempt)> on_created;  // the web view is there
   std::function<void(std::uint32_t attempt, HRESULT)> on_failed;
   std::function<void()> on_browser_process_ended;
-  // Told inside the runtime's call, as the runtime needs its answer there: Tab left the page's
-  // last element (forward) or Shift+Tab its first. True when the focus was moved on; otherwise
-  // the runtime does what it does by default.
-  std::function<bool(bool forward)> on_focus_leaving;
 
   // Starts attempt `attempt` (closing whatever was there): the entry point is called with the
   // data folder and our options. A failed result is returned (and nothing more happens);
