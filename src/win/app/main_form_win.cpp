@@ -5,6 +5,7 @@
 #include "core/texts.h"
 #include "win/app/about_box_win.h"
 #include "win/app/design_controls_win.h"
+#include "win/kit/accessibility_win.h"
 #include "win/kit/timer_win.h"
 #include "win/kit/web_browser_win.h"
 
@@ -65,11 +66,22 @@ void TMainForm::BuildControls() {
   restart_countdown_button = MakeButton(this, kDesign.restart_countdown_button, button_panel);
   address_edit = MakeField(this, kDesign.address_edit, top_panel);
   address_edit->SetAnchors(akLeft | akTop | akRight);
+  // Screen readers name the interval and countdown fields after their labels.
+  interval_label->SetFocusControl(interval_edit);
+  countdown_label->SetFocusControl(countdown_edit);
 
   open_address_button->OnClick = [this](TObject* s) { OnOpenAddressClick(s); };
   address_edit->OnKeyPress = [this](TObject* s, wchar_t& k) { OnAddressKeyPress(s, k); };
   apply_interval_button->OnClick = [this](TObject* s) { OnApplyIntervalClick(s); };
   restart_countdown_button->OnClick = [this](TObject* s) { OnRestartCountdownClick(s); };
+}
+
+// The controls' windows exist now: the fields without a label get their names for screen readers
+// (a refusal leaves them unnamed and changes nothing else).
+void TMainForm::HandleCreated() {
+  TForm::HandleCreated();
+  SetAccessibleName(address_edit, texts::kAddressName);
+  SetAccessibleName(current_interval_edit, texts::kCurrentIntervalName);
 }
 
 void TMainForm::BuildMenu() {

@@ -47,6 +47,9 @@ class TMainForm : public TForm, private ReloadView {
   TTimer& DisplayTimer() noexcept { return presenter_->DisplayTimer(); }
   ReloadSchedule& Schedule() noexcept { return presenter_->Schedule(); }
 
+ protected:
+  void HandleCreated() override;
+
  private:
   void BuildControls();
   void BuildMenu();

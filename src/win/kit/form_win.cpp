@@ -354,11 +354,12 @@ TWinControl* TForm::FocusTarget() {
   return target && target->CanFocus() ? target : nullptr;
 }
 
-bool TForm::SelectNext(bool forward) {
+bool TForm::SelectNext(bool forward) { return SelectNextFrom(FindControl(GetFocus()), forward); }
+
+bool TForm::SelectNextFrom(TWinControl* current, bool forward) {
   std::vector<TWinControl*> stops;
   CollectTabStops(this, stops);
   if (stops.empty()) return false;
-  TWinControl* current = FindControl(GetFocus());
   auto it = stops.end();
   for (TWinControl* c = current; c && it == stops.end(); c = c->Parent())
     it = std::find(stops.begin(), stops.end(), c);

@@ -73,6 +73,11 @@ class TForm : public TWinControl, public MessageFilter {
   int ModalResult() const noexcept { return modal_result_; }
   void SetModalResult(int result) { modal_result_ = result; }
 
+  // Focuses the tab stop after `current` (or, backwards, before it) in the form's tab order,
+  // round the end; from a control outside the order, the first (or last) stop. False when the
+  // form has no tab stop.
+  bool SelectNextFrom(TWinControl* current, bool forward);
+
   // Enter, Escape and Tab for the form's own controls; true when the message was used.
   bool PreTranslateMessage(MSG& msg) override;
   void BeforeDestruction() override;

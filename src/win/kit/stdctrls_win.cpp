@@ -62,6 +62,7 @@ TLabel::TLabel(TComponent* owner) : TWinControl(owner) {}
 void TLabel::SetCaption(const std::wstring& caption) {
   SetText(caption);
   if (HandleAllocated()) AdjustSize();
+  if (focus_control_) ClipToWindowsAfter();
 }
 
 void TLabel::CreateParams(CreateParamsT& p) {
@@ -85,6 +86,48 @@ void TLabel::AdjustSize() {
   SelectObject(measure, old);
   if (Width() != r.right - r.left || Height() != r.bottom - r.top)
     SetBounds(Left(), Top(), r.right - r.left, r.bottom - r.top);
+}
+
+void TLabel::SetFocusControl(TWinControl* control) {
+  focus_control_ = control;
+  PlaceBeforeFocusControl();
+}
+
+void TLabel::HandleCreated() { PlaceBeforeFocusControl(); }
+
+void TLabel::PlaceBeforeFocusControl() noexcept {
+  HWND label = WindowHandle();
+  HWND field = focus_control_ ? focus_control_->WindowHandle() : nullptr;
+  if (!label || !field || GetParent(label) != GetParent(field)) return;
+  HWND before = GetWindow(field, GW_HWNDPREV);
+  if (before != label)
+    SetWindowPos(label, before ? before : HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  ClipToWindowsAfter();
+}
+
+void TLabel::ClipToWindowsAfter() noexcept {
+  HWND label = WindowHandle();
+  if (!label) return;
+  RECT own;
+  GetWindowRect(label, &own);
+  HRGN shown = CreateRectRgn(0, 0, own.right - own.left, own.bottom - own.top);
+  if (!shown) return;
+  bool cut = false;
+  for (HWND h = GetWindow(label, GW_HWNDNEXT); h; h = GetWindow(h, GW_HWNDNEXT)) {
+    RECT r, overlap;
+    if (!(GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) || !GetWindowRect(h, &r) ||
+        !IntersectRect(&overlap, &r, &own))
+      continue;
+    OffsetRect(&overlap, -own.left, -own.top);
+    if (HRGN hole = CreateRectRgnIndirect(&overlap)) {
+      cut = CombineRgn(shown, shown, hole, RGN_DIFF) != ERROR || cut;
+      DeleteObject(hole);
+    }
+  }
+  // The window owns a region it is given.
+  if (!cut || !SetWindowRgn(label, shown, TRUE)) DeleteObject(shown);
+  if (!cut) SetWindowRgn(label, nullptr, TRUE);
 }
 
 HBRUSH TLabel::CtlColor(HDC dc) {

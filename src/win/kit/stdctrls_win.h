@@ -43,15 +43,25 @@ class TLabel : public TWinControl {
   // Fixed size with word wrapping, or (default) sized to the text on one line.
   void SetWordWrap(bool value) { word_wrap_ = value; }
   void SetAutoSize(bool value) { auto_size_ = value; }
+  // The field this label names, a sibling made before the label's window: the label's window
+  // comes right before the field's in their parent's window order, where the system's
+  // accessibility layer looks for the text a field is named after. A text longer than its room
+  // is cut where the field (or a window after it) begins, so that it never hides one.
+  void SetFocusControl(TWinControl* control);
+  TWinControl* FocusControl() const noexcept { return focus_control_; }
 
  protected:
   void CreateParams(CreateParamsT& params) override;  // sizes the label to its text first
+  void HandleCreated() override;
   HBRUSH CtlColor(HDC dc) override;
 
  private:
   void AdjustSize();
+  void PlaceBeforeFocusControl() noexcept;
+  void ClipToWindowsAfter() noexcept;
   bool word_wrap_ = false;
   bool auto_size_ = true;
+  TWinControl* focus_control_ = nullptr;
 };
 
 class TEdit : public TWinControl {

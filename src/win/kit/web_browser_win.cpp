@@ -8,6 +8,7 @@
 
 #include "core/error_handler.h"
 #include "core/exceptions.h"
+#include "win/kit/form_win.h"
 #include "win/kit/webview2_win.h"
 
 namespace reprisa {
@@ -344,6 +345,11 @@ void TWebBrowser::StartWebView() {
   const std::uint32_t attempt = engine_.Attempt();
   if (!webview_) {
     webview_ = std::make_unique<WebView2Host>(WindowHandle(), kWebViewMessage);
+    // Tab out of the page goes on through the window's tab order, as from the control.
+    webview_->on_focus_leaving = [this](bool forward) {
+      TForm* form = ParentForm();
+      return form && form->SelectNextFrom(this, forward);
+    };
     webview_->on_step = [this](std::uint32_t a) {
       if (!ArmAnswerTimer(a)) WebViewFailed(a);
     };

@@ -52,6 +52,12 @@ inline constexpr IID kIidControllerCompletedHandler = {
 // {4D00C0D1-9434-4EB6-8078-8697A560334F}
 inline constexpr IID kIidController = {
     0x4D00C0D1, 0x9434, 0x4EB6, {0x80, 0x78, 0x86, 0x97, 0xA5, 0x60, 0x33, 0x4F}};
+// {69035451-6DC7-4CB8-9BCE-B2BD70AD289F}
+inline constexpr IID kIidMoveFocusRequestedHandler = {
+    0x69035451, 0x6DC7, 0x4CB8, {0x9B, 0xCE, 0xB2, 0xBD, 0x70, 0xAD, 0x28, 0x9F}};
+// {2D6AA13B-3839-4A15-92FC-D88B3C0D9C9D}
+inline constexpr IID kIidMoveFocusRequestedArgs = {
+    0x2D6AA13B, 0x3839, 0x4A15, {0x92, 0xFC, 0xD8, 0x8B, 0x3C, 0x0D, 0x9C, 0x9D}};
 // {76ECEACB-0462-4D94-AC83-423A6793775E}
 inline constexpr IID kIidWebView = {
     0x76ECEACB, 0x0462, 0x4D94, {0xAC, 0x83, 0x42, 0x3A, 0x67, 0x93, 0x77, 0x5E}};
@@ -73,6 +79,8 @@ struct EnvironmentOptions;
 struct EnvironmentCompletedHandler;
 struct ControllerCompletedHandler;
 struct Controller;
+struct MoveFocusRequestedHandler;
+struct MoveFocusRequestedArgs;
 struct WebView;
 struct ProcessFailedHandler;
 struct ProcessFailedArgs;
@@ -164,8 +172,10 @@ struct ControllerVtbl {
   Slot remove_ZoomFactorChanged;
   Slot SetBoundsAndZoomFactor;
   HRESULT(STDMETHODCALLTYPE* MoveFocus)(Controller* self, MoveFocusReason reason);
-  Slot add_MoveFocusRequested;
-  Slot remove_MoveFocusRequested;
+  HRESULT(STDMETHODCALLTYPE* add_MoveFocusRequested)(Controller* self,
+                                                     MoveFocusRequestedHandler* handler,
+                                                     EventToken* token);
+  HRESULT(STDMETHODCALLTYPE* remove_MoveFocusRequested)(Controller* self, EventToken token);
   Slot add_GotFocus;
   Slot remove_GotFocus;
   Slot add_LostFocus;
@@ -190,6 +200,12 @@ struct Controller {
   }
   HRESULT RemoveAcceleratorKeyPressed(EventToken token) {
     return vtbl->remove_AcceleratorKeyPressed(this, token);
+  }
+  HRESULT AddMoveFocusRequested(MoveFocusRequestedHandler* handler, EventToken* token) {
+    return vtbl->add_MoveFocusRequested(this, handler, token);
+  }
+  HRESULT RemoveMoveFocusRequested(EventToken token) {
+    return vtbl->remove_MoveFocusRequested(this, token);
   }
   HRESULT NotifyParentWindowPositionChanged() {
     return vtbl->NotifyParentWindowPositionChanged(this);
@@ -287,6 +303,29 @@ struct AcceleratorKeyArgs {
   REPRISA_WV2_INTERFACE(AcceleratorKeyArgs)
   HRESULT GetKind(KeyEventKind* kind) { return vtbl->get_KeyEventKind(this, kind); }
   HRESULT GetVirtualKey(UINT* key) { return vtbl->get_VirtualKey(this, key); }
+  HRESULT PutHandled(BOOL handled) { return vtbl->put_Handled(this, handled); }
+};
+
+// ICoreWebView2MoveFocusRequestedEventHandler (implemented by the host)
+struct MoveFocusRequestedHandlerVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(MoveFocusRequestedHandler);
+  HRESULT(STDMETHODCALLTYPE* Invoke)(MoveFocusRequestedHandler* self, Controller* sender,
+                                     MoveFocusRequestedArgs* args);
+};
+struct MoveFocusRequestedHandler {
+  REPRISA_WV2_INTERFACE(MoveFocusRequestedHandler)
+};
+
+// ICoreWebView2MoveFocusRequestedEventArgs
+struct MoveFocusRequestedArgsVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(MoveFocusRequestedArgs);
+  HRESULT(STDMETHODCALLTYPE* get_Reason)(MoveFocusRequestedArgs* self, MoveFocusReason* reason);
+  Slot get_Handled;
+  HRESULT(STDMETHODCALLTYPE* put_Handled)(MoveFocusRequestedArgs* self, BOOL handled);
+};
+struct MoveFocusRequestedArgs {
+  REPRISA_WV2_INTERFACE(MoveFocusRequestedArgs)
+  HRESULT GetReason(MoveFocusReason* reason) { return vtbl->get_Reason(this, reason); }
   HRESULT PutHandled(BOOL handled) { return vtbl->put_Handled(this, handled); }
 };
 
@@ -421,6 +460,16 @@ REPRISA_WV2_SLOT(AcceleratorKeyArgsVtbl, get_PhysicalKeyStatus, 6);
 REPRISA_WV2_SLOT(AcceleratorKeyArgsVtbl, get_Handled, 7);
 REPRISA_WV2_SLOT(AcceleratorKeyArgsVtbl, put_Handled, 8);
 REPRISA_WV2_SIZE(AcceleratorKeyArgsVtbl, 9);
+
+REPRISA_WV2_UNKNOWN(MoveFocusRequestedHandlerVtbl);
+REPRISA_WV2_SLOT(MoveFocusRequestedHandlerVtbl, Invoke, 3);
+REPRISA_WV2_SIZE(MoveFocusRequestedHandlerVtbl, 4);
+
+REPRISA_WV2_UNKNOWN(MoveFocusRequestedArgsVtbl);
+REPRISA_WV2_SLOT(MoveFocusRequestedArgsVtbl, get_Reason, 3);
+REPRISA_WV2_SLOT(MoveFocusRequestedArgsVtbl, get_Handled, 4);
+REPRISA_WV2_SLOT(MoveFocusRequestedArgsVtbl, put_Handled, 5);
+REPRISA_WV2_SIZE(MoveFocusRequestedArgsVtbl, 6);
 
 // What goes over the stack by value must have the reference's size: a RECT of four 32-bit
 // integers (put_Bounds), a token of one 64-bit integer (remove_*), 32-bit enumerations.

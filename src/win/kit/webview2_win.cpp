@@ -340,12 +340,14 @@ void WebView2Host::ControllerAnswered(Answer& answer) {
   GetClientRect(window_, &bounds);
   controller_->PutBounds(bounds);
   controller_->PutIsVisible(TRUE);
+  WatchFocusLeaving();
   Subclass(true);
   if (on_created) on_created(attempt);
 }
 
 void WebView2Host::Close() noexcept {
   Subclass(false);
+  UnwatchFocusLeaving();
   if (link_) {
     link_->host = nullptr;
     link_->Release();
@@ -405,6 +407,29 @@ bool WebView2Host::KeyPressed(wv2::AcceleratorKeyArgs* args) noexcept {
   if (step.open_menu && root && GetMenu(root))
     PostMessageW(root, WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(step.mnemonic));
   return step.handled;
+}
+
+// Without the event Tab stays inside the page; the web view works as before.
+void WebView2Host::WatchFocusLeaving() {
+  LinkRef link(link_);
+  auto leaving =
+      Handler<wv2::MoveFocusRequestedHandler, wv2::Controller*, wv2::MoveFocusRequestedArgs*>::Make(
+          wv2::kIidMoveFocusRequestedHandler,
+          [link](wv2::Controller*, wv2::MoveFocusRequestedArgs* args) -> HRESULT {
+            wv2::MoveFocusReason reason = wv2::kFocusProgrammatic;
+            if (!args || FAILED(args->GetReason(&reason))) return S_OK;
+            if (reason != wv2::kFocusNext && reason != wv2::kFocusPrevious) return S_OK;
+            WebView2Host* host = link.Host();
+            if (host && host->on_focus_leaving && host->on_focus_leaving(reason == wv2::kFocusNext))
+              args->PutHandled(TRUE);
+            return S_OK;
+          });
+  focus_added_ = SUCCEEDED(controller_->AddMoveFocusRequested(leaving.get(), &focus_token_));
+}
+
+void WebView2Host::UnwatchFocusLeaving() noexcept {
+  if (controller_ && focus_added_) controller_->RemoveMoveFocusRequested(focus_token_);
+  focus_added_ = false;
 }
 
 void WebView2Host::Subclass(bool on) noexcept {

@@ -29,6 +29,11 @@ class WebView2Host {
   WebView2Host(const WebView2Host&) = delete;
   WebView2Host& operator=(const WebView2Host&) = delete;
 
+  // Told inside the runtime's call, as the runtime needs its answer there: Tab left the page's
+  // last element (forward) or Shift+Tab its first. True when the focus was moved on; otherwise
+  // the runtime does what it does by default.
+  std::function<bool(bool forward)> on_focus_leaving;
+
   // Told from Pump(), on the window's thread and outside the runtime's calls.
   std::function<void(std::uint32_t attempt)> on_step;     // the environment is there
   std::function<void(std::uint32_t attempt)> on_created;  // the web view is there
@@ -84,6 +89,8 @@ class WebView2Host {
   void EnvironmentAnswered(Answer& answer);
   void ControllerAnswered(Answer& answer);
   bool KeyPressed(wv2::AcceleratorKeyArgs* args) noexcept;
+  void WatchFocusLeaving();
+  void UnwatchFocusLeaving() noexcept;
   void Subclass(bool on) noexcept;
   static LRESULT CALLBACK RootProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
@@ -99,6 +106,8 @@ class WebView2Host {
   ComPtr<wv2::WebView> webview_;
   HWND subclassed_root_ = nullptr;
   MenuKeys menu_keys_;
+  wv2::EventToken focus_token_{};
+  bool focus_added_ = false;
 };
 
 }  // namespace reprisa

@@ -141,6 +141,15 @@ HRESULT STDMETHODCALLTYPE Fake13_CreateCoreWebView2Controller(wv2::Environment*,
   if (g_answer_controller_at_once) SetTimer(nullptr, kAnswerTimerId, 1, &AnswerController);
   return S_OK;
 }
+// A runtime without the focus event: the web view works without it.
+HRESULT STDMETHODCALLTYPE Fake14_add_MoveFocusRequested(wv2::Controller*,
+                                                        wv2::MoveFocusRequestedHandler*,
+                                                        wv2::EventToken*) {
+  return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE Fake15_remove_MoveFocusRequested(wv2::Controller*, wv2::EventToken) {
+  return E_UNEXPECTED;
+}
 
 const wv2::WebViewVtbl kWebViewVtbl = [] {
   wv2::WebViewVtbl v{};
@@ -162,6 +171,8 @@ const wv2::ControllerVtbl kControllerVtbl = [] {
   v.put_IsVisible = &Fake5_put_IsVisible;
   v.put_Bounds = &Fake6_put_Bounds;
   v.MoveFocus = &Fake7_MoveFocus;
+  v.add_MoveFocusRequested = &Fake14_add_MoveFocusRequested;
+  v.remove_MoveFocusRequested = &Fake15_remove_MoveFocusRequested;
   v.add_AcceleratorKeyPressed = &Fake8_add_AcceleratorKeyPressed;
   v.remove_AcceleratorKeyPressed = &Fake9_remove_AcceleratorKeyPressed;
   v.NotifyParentWindowPositionChanged = &Fake10_NotifyParentWindowPositionChanged;

@@ -422,6 +422,33 @@ TEST_F(WebView2Test, GivesThePageTheFocusBackWhenTheWindowIsActivated) {
       << "the focus is on " << e2e::Describe(program_.Focus());
 }
 
+// Tab from the page's last element (or Shift+Tab from its first) goes on through the window's tab
+// order, round its end: to the address field, the first stop, or to the countdown field, the last
+// stop before the page.
+TEST_F(WebView2Test, TabOutOfThePageGoesToTheNeighbouringControl) {
+  ASSERT_NO_FATAL_FAILURE(Install(""));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  const struct {
+    const char* key;
+    int reason;  // the event's move-focus reason: next or previous
+    HWND to;
+  } rows[] = {{"Tab", 1, c_.urled}, {"Shift+Tab", 2, c_.edit3}};
+  for (const auto& row : rows) {
+    HWND view = View();
+    e2e::ClickInto(view);
+    ASSERT_TRUE(WaitUntil([&] { return program_.Focus() == view; }, 3000))
+        << "a click into the page did not give it the focus";
+    const int mark = static_cast<int>(Log().size());
+    PostMessageW(view, kFocusLeavesMessage, static_cast<WPARAM>(row.reason), 0);
+    EXPECT_TRUE(WaitUntil([&] { return program_.Focus() == row.to; }, 3000))
+        << row.key << ": the focus is on " << e2e::Describe(program_.Focus());
+    const std::wstring handled =
+        L"focus leaves reason=" + std::to_wstring(row.reason) + L" handled=1";
+    EXPECT_GE(WaitForLine(handled, 3000, mark), 0) << row.key << "\n" << DumpLog();
+  }
+}
+
 // ---- every way creation fails ends in the browser control -----------------------------------------
 
 struct Failure {

@@ -58,6 +58,9 @@ constexpr GUID kIProcessFailedArgs = {
 constexpr GUID kIAcceleratorArgs = {
     0x9F760F8A, 0xFB79, 0x42BE, {0x99, 0x90, 0x7B, 0x56, 0x90, 0x0F, 0xA9, 0xC7}};
 
+constexpr GUID kIMoveFocusRequestedArgs = {
+    0x2D6AA13B, 0x3839, 0x4A15, {0x92, 0xFC, 0xD8, 0x8B, 0x3C, 0x0D, 0x9C, 0x9D}};
+
 constexpr int kBrowserProcessExited = 0;  // COREWEBVIEW2_PROCESS_FAILED_KIND
 constexpr int kKeyDown = 0, kKeyUp = 1, kSystemKeyDown = 2, kSystemKeyUp = 3;
 
@@ -581,6 +584,37 @@ const Slot kAcceleratorArgsVtbl[] = {
     UNKNOWN_SLOTS(9)};
 static_assert(sizeof(kAcceleratorArgsVtbl) / sizeof(Slot) == 9 + 16);
 
+struct MoveFocusArgs : Object {
+  int reason = 0;
+  BOOL handled = FALSE;
+};
+
+HRESULT __stdcall MoveFocusArgs_get_Reason(MoveFocusArgs* self, int* v) {
+  Note(self, L"get_Reason");
+  if (!v) return E_POINTER;
+  *v = self->reason;
+  return S_OK;
+}
+HRESULT __stdcall MoveFocusArgs_get_Handled(MoveFocusArgs* self, BOOL* v) {
+  Note(self, L"get_Handled");
+  if (!v) return E_POINTER;
+  *v = self->handled;
+  return S_OK;
+}
+HRESULT __stdcall MoveFocusArgs_put_Handled(MoveFocusArgs* self, BOOL v) {
+  Note(self, L"put_Handled", L"%d", static_cast<int>(v));
+  self->handled = v;
+  return S_OK;
+}
+
+const Slot kMoveFocusArgsVtbl[] = {
+    IUNKNOWN_SLOTS,                  // 0-2
+    FN(MoveFocusArgs_get_Reason),    // 3
+    FN(MoveFocusArgs_get_Handled),   // 4
+    FN(MoveFocusArgs_put_Handled),   // 5
+    UNKNOWN_SLOTS(6)};
+static_assert(sizeof(kMoveFocusArgsVtbl) / sizeof(Slot) == 6 + 16);
+
 // ---- ICoreWebView2 --------------------------------------------------------------------------
 
 struct WebView : EventSource {
@@ -995,6 +1029,16 @@ void KeyEvent(Controller* self, int kind, WPARAM key, LPARAM lp) {
   Drop(self);
 }
 
+void FocusLeaves(Controller* self, int reason) {
+  auto* args = Make<MoveFocusArgs>(kMoveFocusArgsVtbl, L"MoveFocusArgs", kIMoveFocusRequestedArgs);
+  args->reason = reason;
+  Keep(self);
+  Raise(self, L"MoveFocusRequested", self, args);
+  Log(L"focus leaves reason=%d handled=%d", reason, static_cast<int>(args->handled));
+  Drop(args);
+  Drop(self);
+}
+
 void EndProcess(Controller* self, int kind) {
   WebView* webview = self->webview;
   Keep(self);
@@ -1049,6 +1093,9 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case kEndProcessMessage:
       if (self) EndProcess(self, static_cast<int>(wp));
+      return 0;
+    case kFocusLeavesMessage:
+      if (self) FocusLeaves(self, static_cast<int>(wp));
       return 0;
     case WM_DESTROY:
       if (self) {

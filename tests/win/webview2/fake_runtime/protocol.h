@@ -29,6 +29,10 @@ constexpr UINT kEndProcessMessage = WM_APP + 0x2F1;
 // To the message-only window: answer every creation that is held.
 constexpr UINT kReleaseMessage = WM_APP + 0x2F2;
 
+// To the view window: Tab leaves the page's last element (wParam 1) or Shift+Tab its first
+// (wParam 2): MoveFocusRequested is raised with that reason. Unhandled, the focus stays.
+constexpr UINT kFocusLeavesMessage = WM_APP + 0x2F8;
+
 // The exit code of a process that called a slot beyond the reference's table.
 constexpr UINT kUnknownSlotExitCode = 0x5107BAD;
 
