@@ -129,8 +129,14 @@ TEST(EngineChoice, RecreatingThatFailsEndsInTheControlWithTheLastAddress) {
   e.Navigate(L"http://a/");
   e.Created(e.Attempt());
   e.BrowserProcessEnded();
-  e.Reload();
-  EXPECT_EQ(e.Failed(e.Attempt()), Fallback(L"http://a/"));
+  // Each failed re-creation is a loss of its own, until the third in a row.
+  EngineStep lost;
+  lost.lost = true;
+  for (int i = 1; i <= 3; ++i) {
+    ASSERT_EQ(i == 1 ? e.Reload() : e.Recover(), Start()) << i;
+    EXPECT_EQ(e.Failed(e.Attempt()), i < 3 ? lost : Fallback(L"http://a/")) << i;
+  }
+  EXPECT_EQ(e.State(), EngineState::Control);
 }
 
 TEST(EngineChoice, TheBrowserProcessEndingOnlyMattersToALiveWebView) {
@@ -214,6 +220,145 @@ TEST(MenuMnemonicRule, TheCharacterAfterASingleAmpersand) {
   EXPECT_EQ(MenuMnemonic(L"Hilfe&"), 0);
   EXPECT_EQ(MenuMnemonic(L"&&"), 0);
   EXPECT_EQ(MenuMnemonic(L"&1 Datei"), L'1');
+}
+
+// ---- bringing the page back -------------------------------------------------------------------
+
+// From a web view that shows "http://a/" (typed), each row reports what happened, then asks for
+// the page back, and says what the engine does.
+struct RecoverCase {
+  const char* name;
+  void (*happen)(EngineLifecycle&);
+  EngineStep expected;
+  EngineState state;
+};
+
+EngineStep Lost() {
+  EngineStep s;
+  s.lost = true;
+  return s;
+}
+
+class RecoverRule : public ::testing::TestWithParam<RecoverCase> {};
+
+TEST_P(RecoverRule, BringsThePageBack) {
+  EngineLifecycle e;
+  e.Begin(true);
+  e.Navigate(L"http://a/");
+  e.Created(e.Attempt());
+  GetParam().happen(e);
+  EXPECT_EQ(e.Recover(), GetParam().expected);
+  EXPECT_EQ(e.State(), GetParam().state);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RecoverRule,
+    ::testing::Values(
+        RecoverCase{"render_process_ended", [](EngineLifecycle&) {}, ReloadNow(),
+                    EngineState::WebView},
+        RecoverCase{"load_failed",
+                    [](EngineLifecycle& e) { e.LoadFinished(L"http://a/", true); },
+                    Open(L"http://a/"), EngineState::WebView},
+        RecoverCase{"load_failed_after_the_page_moved_on",
+                    [](EngineLifecycle& e) { e.LoadFinished(L"http://a/b", true); },
+                    Open(L"http://a/b"), EngineState::WebView},
+        RecoverCase{"a_later_load_succeeded",
+                    [](EngineLifecycle& e) {
+                      e.LoadFinished(L"http://a/", true);
+                      e.LoadFinished(L"http://a/", false);
+                    },
+                    ReloadNow(), EngineState::WebView},
+        RecoverCase{"browser_process_ended",
+                    [](EngineLifecycle& e) { e.BrowserProcessEnded(); }, Start(),
+                    EngineState::Creating},
+        RecoverCase{"while_creating",
+                    [](EngineLifecycle& e) {
+                      e.BrowserProcessEnded();
+                      e.Recover();
+                    },
+                    EngineStep{}, EngineState::Creating},
+        RecoverCase{"closed", [](EngineLifecycle& e) { e.Close(); }, EngineStep{},
+                    EngineState::Closed}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A new web view opens the page shown last (the page moved on from the typed address), and a
+// newly typed address wins over it.
+TEST(EngineRecovery, ANewWebViewOpensThePageShownLast) {
+  for (bool typed_again : {false, true}) {
+    EngineLifecycle e;
+    e.Begin(true);
+    e.Navigate(L"http://a/");
+    e.Created(e.Attempt());
+    e.LoadFinished(L"http://a/next", false);
+    e.BrowserProcessEnded();
+    if (typed_again) {
+      EXPECT_EQ(e.Navigate(L"http://c/"), Start());
+    } else {
+      EXPECT_EQ(e.Recover(), Start());
+    }
+    EXPECT_EQ(e.Created(e.Attempt()), Open(typed_again ? L"http://c/" : L"http://a/next"));
+  }
+}
+
+// A web view made anew after a failed re-creation starts the count of failures over.
+TEST(EngineRecovery, TheFailuresInARowStartOverOnceTheWebViewIsBack) {
+  EngineLifecycle e;
+  e.Begin(true);
+  e.Created(e.Attempt());
+  for (int round = 0; round < 2; ++round) {
+    e.BrowserProcessEnded();
+    e.Recover();
+    EXPECT_EQ(e.Failed(e.Attempt()), Lost()) << round;
+    e.Recover();
+    EXPECT_EQ(e.Failed(e.Attempt()), Lost()) << round;
+    e.Recover();
+    EXPECT_EQ(e.Created(e.Attempt()), EngineStep{}) << round;
+  }
+  EXPECT_EQ(e.State(), EngineState::WebView);
+}
+
+// A failure of an earlier attempt that arrives while the web view is being made anew is not the
+// new attempt's: it is ignored.
+TEST(EngineRecovery, AStaleFailureWhileRecreatingIsIgnored) {
+  EngineLifecycle e;
+  e.Begin(true);
+  const auto first = e.Attempt();
+  e.Created(first);
+  e.BrowserProcessEnded();
+  ASSERT_EQ(e.Recover(), Start());
+  EXPECT_EQ(e.Failed(first), EngineStep{});
+  EXPECT_EQ(e.State(), EngineState::Creating);
+  EXPECT_EQ(e.Created(e.Attempt()), EngineStep{});
+  EXPECT_EQ(e.State(), EngineState::WebView);
+}
+
+TEST(LoadOutcomeRule, WhatIsTriedAgain) {
+  const struct {
+    bool success;
+    int status, http;
+    LoadOutcome expected;
+  } web_view[] = {
+      {true, 0, 200, LoadOutcome::Loaded},    {true, 0, 0, LoadOutcome::Loaded},
+      {true, 0, 503, LoadOutcome::Failed},    {false, 0, 500, LoadOutcome::Failed},
+      {true, 0, 599, LoadOutcome::Failed},    {true, 0, 600, LoadOutcome::Loaded},
+      {false, 0, 404, LoadOutcome::Other},    {false, 5, 0, LoadOutcome::Other},   // certificate
+      {false, 6, 0, LoadOutcome::Failed},     {false, 12, 0, LoadOutcome::Failed},  // refused
+      {false, 13, 0, LoadOutcome::Failed},    {false, 14, 0, LoadOutcome::Other},  // cancelled
+  };
+  for (const auto& r : web_view)
+    EXPECT_EQ(WebViewLoadOutcome(r.success, r.status, r.http), r.expected)
+        << r.success << " " << r.status << " " << r.http;
+  const struct {
+    long status;
+    LoadOutcome expected;
+  } control[] = {{500, LoadOutcome::Failed},
+                 {599, LoadOutcome::Failed},
+                 {404, LoadOutcome::Other},
+                 {static_cast<long>(0x800C0004), LoadOutcome::Failed},
+                 {static_cast<long>(0x800C000B), LoadOutcome::Failed},
+                 {static_cast<long>(0x800C0006), LoadOutcome::Other},
+                 {static_cast<long>(0x800C000E), LoadOutcome::Other}};
+  for (const auto& r : control) EXPECT_EQ(ControlErrorOutcome(r.status), r.expected) << r.status;
 }
 
 }  // namespace
