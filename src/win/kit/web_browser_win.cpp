@@ -259,6 +259,16 @@ class TWebBrowser::Site final : public IOleClientSite,
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                    EXCEPINFO*, UINT*) override {
     if (!host_ || !params || !params->rgvarg) return S_OK;
+    try {
+      Report(id, params);
+    } catch (...) {
+      HandleException(host_);
+    }
+    return S_OK;
+  }
+
+ private:
+  void Report(DISPID id, DISPPARAMS* params) {
     // The arguments come last first: the sender is the first of them.
     auto arg = [params](UINT n) -> VARIANT* {
       if (n >= params->cArgs) return nullptr;
@@ -277,10 +287,8 @@ class TWebBrowser::Site final : public IOleClientSite,
       long code = status && V_VT(status) == VT_I4 ? V_I4(status) : 0;
       host_->LoadFinished(text(arg(1)), ControlErrorOutcome(code));
     }
-    return S_OK;
   }
 
- private:
   ~Site() { --g_live_sites; }
 
   TWebBrowser* host_;
@@ -365,16 +373,12 @@ std::optional<RuntimeChoice> TWebBrowser::LookUpRuntime() noexcept {
   return std::nullopt;
 }
 
-void TWebBrowser::EngineWent() noexcept {
+void TWebBrowser::EngineWent() {
   if (OnEngineLost) OnEngineLost();
 }
 
-void TWebBrowser::LoadFinished(const std::wstring& address, LoadOutcome outcome) noexcept {
-  try {
-    engine_.LoadFinished(address, outcome == LoadOutcome::Failed);
-  } catch (...) {
-    // Without the address kept, a retry opens the one asked for.
-  }
+void TWebBrowser::LoadFinished(const std::wstring& address, LoadOutcome outcome) {
+  engine_.LoadFinished(address, outcome == LoadOutcome::Failed);
   if (outcome == LoadOutcome::Failed && OnLoadFailed) OnLoadFailed();
   if (outcome == LoadOutcome::Loaded && OnLoaded) OnLoaded();
 }

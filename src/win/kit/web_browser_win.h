@@ -61,7 +61,7 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   void Recover();
 
   // What the engine reports between the operations, on the window's thread and never inside the
-  // engine's own calls; the handlers must not raise.
+  // engine's own calls; what a handler raises goes to the application's error handler.
   // The engine went: the web view's browser or render process ended (or stopped answering), or
   // a web view could not be made anew after that.
   std::function<void()> OnEngineLost;
@@ -123,8 +123,8 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   void WebViewFailed(std::uint32_t attempt);
   // The runtime as it is recorded now (nothing when the lookup fails).
   std::optional<RuntimeChoice> LookUpRuntime() noexcept;
-  void EngineWent() noexcept;
-  void LoadFinished(const std::wstring& address, LoadOutcome outcome) noexcept;
+  void EngineWent();
+  void LoadFinished(const std::wstring& address, LoadOutcome outcome);
   void OpenInControl(const std::wstring& url);
   void Embed();
   void FollowEvents() noexcept;

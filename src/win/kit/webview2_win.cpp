@@ -221,7 +221,7 @@ ComPtr<Interface> WebView2Host::CompletedHandler(const IID& iid, typename Answer
   const std::uint32_t attempt = attempt_;
   return Handler<Interface, HRESULT, Object*>::Make(
       iid, [link, attempt, kind, slot](HRESULT result, Object* object) -> HRESULT {
-        Answer answer{kind, attempt, result, {}, {}};
+        Answer answer(kind, attempt, result);
         if (object) {
           object->AddRef();
           answer.*slot = ComPtr<Object>::Attach(object);
@@ -355,8 +355,11 @@ void WebView2Host::ControllerAnswered(Answer& answer) {
       [link, attempt](wv2::WebView*, wv2::ProcessFailedArgs* args) -> HRESULT {
         wv2::ProcessFailedKind kind = wv2::kBrowserProcessExited;
         if (!args || FAILED(args->GetKind(&kind))) return S_OK;
-        if (WebView2Host* host = link.Host())
-          host->Queue(Answer{Answer::ProcessFailed, attempt, S_OK, {}, {}, kind});
+        if (WebView2Host* host = link.Host()) {
+          Answer answer(Answer::ProcessFailed, attempt);
+          answer.failed = kind;
+          host->Queue(std::move(answer));
+        }
         return S_OK;
       });
   failed_added_ = SUCCEEDED(webview_->AddProcessFailed(failed.get(), &failed_token_));
@@ -390,7 +393,7 @@ void WebView2Host::WatchNavigations(std::uint32_t attempt) {
           if (FAILED(args2->GetHttpStatusCode(&http))) http = 0;
           args2->Release();
         }
-        Answer answer{Answer::NavigationCompleted, attempt, S_OK, {}, {}};
+        Answer answer(Answer::NavigationCompleted, attempt);
         answer.outcome = WebViewLoadOutcome(success != FALSE, status, http);
         LPWSTR source = nullptr;
         if (sender && SUCCEEDED(sender->GetSource(&source)) && source) answer.source = source;

@@ -67,7 +67,9 @@ class WebView2Host {
   class LinkRef;
   class Options;
   struct Answer {
-    enum Kind { Environment, Controller, ProcessFailed, NavigationCompleted } kind;
+    enum Kind { Environment, Controller, ProcessFailed, NavigationCompleted };
+    Answer(Kind k, std::uint32_t a, HRESULT r = S_OK) : kind(k), attempt(a), result(r) {}
+    Kind kind;
     std::uint32_t attempt;
     HRESULT result;
     ComPtr<wv2::Environment> environment;
