@@ -560,7 +560,7 @@ TEST_F(WebView2Test, TakesTheControlAfterThreeFailedRecreations) {
   ASSERT_TRUE(WaitUntil([&] { return server_.Count("/after-three") >= 1; }, 20000))
       << "the control did not open the address\n" << DumpLog();
   EXPECT_GE(GetTickCount64() - ended, 5500u) << "the pauses between the tries were not kept";
-  EXPECT_EQ(LinesFrom(Log(), L"entry ").size(), 4u) << DumpLog();
+  EXPECT_EQ(LinesFrom(Log(), L"entry checkRunningInstance=").size(), 4u) << DumpLog();
   EXPECT_EQ(View(), nullptr);
 }
 
