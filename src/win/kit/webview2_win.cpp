@@ -299,7 +299,8 @@ void WebView2Host::Handle(Answer& answer) {
       ProcessFailed(answer.failed);
       break;
     case Answer::NavigationCompleted:
-      if (webview_ && on_navigation_completed) on_navigation_completed(answer.source, answer.outcome);
+      if (webview_ && on_navigation_completed)
+        on_navigation_completed(answer.source, answer.outcome);
       break;
   }
 }
