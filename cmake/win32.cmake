@@ -25,9 +25,10 @@ function(reprisa_app_resources target)
 endfunction()
 
 # Tests run under Wine through scripts/wine-run (own prefix in build/, no install prompts); on a
-# Windows host they run directly.
+# Windows host they run directly. Under Wine the locale is pinned: Wine takes the user's locale
+# from the Unix one, and the tests type intervals with ':' (a Finnish locale separates with '.').
 if(CMAKE_HOST_WIN32)
   set(wine_run "")
 else()
-  set(wine_run ${CMAKE_SOURCE_DIR}/scripts/wine-run)
+  set(wine_run ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8 ${CMAKE_SOURCE_DIR}/scripts/wine-run)
 endif()

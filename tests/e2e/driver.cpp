@@ -35,7 +35,8 @@ BOOL CALLBACK CollectChild(HWND hwnd, LPARAM lp) {
   return TRUE;
 }
 
-// The registry key that holds the program's stored window placement: HKCU\Software\<file stem>.
+}  // namespace
+
 std::wstring PlacementKey() {
   std::wstring name = ProgramPath();
   size_t slash = name.find_last_of(L"\\/");
@@ -44,7 +45,6 @@ std::wstring PlacementKey() {
   if (dot != std::wstring::npos) name.erase(dot);
   return L"Software\\" + name;
 }
-}  // namespace
 
 const std::wstring& ProgramPath() { return PathStore(); }
 

@@ -18,6 +18,9 @@ namespace e2e {
 // The program under test (argv[1] of the driver), as a full Windows path.
 const std::wstring& ProgramPath();
 void SetProgramPath(const std::wstring& path);
+// The registry key that holds the program's stored window placement: Software\<file stem>
+// under HKEY_CURRENT_USER.
+std::wstring PlacementKey();
 // Under Wine, the DOS path of a Unix path (one that starts with "/"); any other path as it is.
 std::wstring WindowsPath(const std::wstring& path);
 

@@ -16,10 +16,7 @@ namespace {
 // A value of the stored placement, HKCU\Software\<program's file stem>\TMainForm; nothing when
 // it is missing.
 std::optional<std::wstring> StoredValue(const wchar_t* name) {
-  std::wstring key = ProgramPath();
-  key.erase(0, key.find_last_of(L"\\/") + 1);
-  key.erase(key.find_last_of(L'.'));
-  key = L"Software\\" + key + L"\\TMainForm";
+  const std::wstring key = PlacementKey() + L"\\TMainForm";
   wchar_t buffer[256] = {};
   DWORD size = sizeof(buffer);
   if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) !=

@@ -8,7 +8,12 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "core/design_layout.h"
 #include "win/kit/application_win.h"
+#include "win/kit/stdctrls_win.h"
+#include "support/win_probes.h"
 
 namespace reprisa::testing_support {
 
@@ -26,6 +31,14 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 3000
     MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(10, timeout_ms - elapsed),
                               QS_ALLINPUT);
   }
+}
+
+// Dispatches until no message is waiting: what the last action posted has been handled.
+inline bool PumpUntilIdle(DWORD timeout_ms = 3000) {
+  return PumpUntil([] {
+    MSG msg;
+    return !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+  }, timeout_ms);
 }
 
 inline void PumpFor(DWORD ms) {
@@ -58,6 +71,16 @@ inline void PressKey(HWND target, WPARAM vk) {
   PostMessageW(target, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
 }
 
+// Presses a key and waits, bounded, until no key message of it is left waiting: the key, its
+// character and whatever they set off in the same loop have been handled.
+inline bool PressKeyAndWait(HWND target, WPARAM vk) {
+  PressKey(target, vk);
+  return PumpUntil([] {
+    MSG msg;
+    return !PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE);
+  });
+}
+
 // Forgets what the placement store keeps for this test program (HKCU\Software\<exe name>), so
 // that every form test starts as a first run.
 inline void ClearStoredPlacement() {
@@ -76,6 +99,32 @@ inline RECT RectInParent(HWND hwnd) {
   GetWindowRect(hwnd, &r);
   MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
   return r;
+}
+
+// Every control of a design table where the window put it (rectangles in the parent at 96 dpi;
+// a one-line label is as wide as its text, so only its corner), in its place of the tab order,
+// and read-only where the table says.
+inline void ExpectAsDesigned(const TComponent& form,
+                             std::initializer_list<const design::Control*> controls) {
+  for (const design::Control* d : controls) {
+    const std::string name(d->name.begin(), d->name.end());
+    auto* c = dynamic_cast<TWinControl*>(form.FindComponent(d->name));
+    if (!c) {
+      ADD_FAILURE() << "no control " << name;
+      continue;
+    }
+    const RECT r = RectInParent(c->WindowHandle());
+    EXPECT_EQ(r.left, d->left) << name;
+    EXPECT_EQ(r.top, d->top) << name;
+    if (d->width == 0) continue;
+    EXPECT_EQ(r.right - r.left, d->width) << name;
+    EXPECT_EQ(r.bottom - r.top, d->height) << name;
+    if (dynamic_cast<TLabel*>(c) || dynamic_cast<TImage*>(c)) continue;  // never focused
+    EXPECT_EQ(c->TabOrder(), d->tab_order) << name;
+    if (auto* edit = dynamic_cast<TEdit*>(c)) {
+      EXPECT_EQ(edit->ReadOnly(), d->read_only) << name;
+    }
+  }
 }
 
 }  // namespace reprisa::testing_support

@@ -116,9 +116,7 @@ TEST_F(HandleExceptionTest, TheRealBoxIsCaptionedWithTheTitleAndDisablesTheOther
       Sleep(20);
       HWND box = FindWindowW(L"#32770", L"Reprisa");
       if (!box) continue;
-      wchar_t buffer[256] = {};
-      GetDlgItemTextW(box, 0xFFFF, buffer, 256);  // the box's message text
-      text = buffer;
+      text = MessageBoxText(box);
       others_disabled = !IsWindowEnabled(form_window);
       found = true;
       PostMessageW(box, WM_COMMAND, IDOK, 0);

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -26,6 +27,7 @@ namespace {
 using e2e::LoopbackServer;
 using testing_support::PumpFor;
 using testing_support::PumpUntil;
+using testing_support::PumpUntilIdle;
 
 // A form holding one browser that fills its client area. The form stays hidden unless shown.
 struct Host {
@@ -50,21 +52,13 @@ RECT ClientRectOf(HWND hwnd) {
   return r;
 }
 
-// The rectangle of `child` in the client coordinates of `parent`.
-RECT RectIn(HWND child, HWND parent) {
-  RECT r{};
-  GetWindowRect(child, &r);
-  MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
-
 ::testing::AssertionResult FillsHost(TWebBrowser& b) {
   HWND host = b.WindowHandle();
   HWND control = b.ControlWindow();
   if (!host || !control) return ::testing::AssertionFailure() << "no host or control window";
   if (GetParent(control) != host)
     return ::testing::AssertionFailure() << "control window is not a child of the host";
-  RECT want = ClientRectOf(host), got = RectIn(control, host);
+  RECT want = ClientRectOf(host), got = testing_support::RectInParent(control);
   if (!EqualRect(&want, &got))
     return ::testing::AssertionFailure()
            << "host client " << want.right << "x" << want.bottom << ", control at (" << got.left
@@ -113,18 +107,16 @@ TEST_P(BrowserHosting, ActiveInPlaceAndFillsHostBeforeAndAfterResize) {
   EXPECT_GT(before.right, 0);
 
   h.form->SetBounds(50, 50, c.new_width, c.new_height);
-  PumpFor(20);
   RECT after = ClientRectOf(h.browser->WindowHandle());
   EXPECT_NE(before.right, after.right);
   EXPECT_NE(before.bottom, after.bottom);
-  EXPECT_TRUE(FillsHost(*h.browser));
+  EXPECT_TRUE(PumpUntil([&] { return FillsHost(*h.browser); })) << FillsHost(*h.browser).message();
 
   if (!c.show_later) return;
   // Shown later, it still fills the host.
   ShowWindow(h.form->WindowHandle(), SW_SHOWNOACTIVATE);
-  PumpFor(20);
-  EXPECT_TRUE(h.browser->InPlaceActive());
-  EXPECT_TRUE(FillsHost(*h.browser));
+  EXPECT_TRUE(PumpUntil([&] { return h.browser->InPlaceActive() && FillsHost(*h.browser); }))
+      << FillsHost(*h.browser).message();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -140,7 +132,7 @@ TEST(BrowserHost, FocusOnTheHostMovesIntoTheControl) {
   ShowWindow(form, SW_SHOW);
   SetForegroundWindow(form);
   // The window system activates the form in its own time; the focus can only move once it has.
-  PumpUntil([&] { return GetActiveWindow() == form; }, 3000);
+  ASSERT_TRUE(PumpUntil([&] { return GetActiveWindow() == form; }, 3000));
   SetFocus(h.browser->WindowHandle());
   HWND focus = nullptr;
   EXPECT_TRUE(PumpUntil(
@@ -202,15 +194,16 @@ TEST(BrowserNavigate, TheServerReceivesTheRequestForThePath) {
   PumpFor(100);
 }
 
-TEST(BrowserErrors, RefreshBeforeAnyPageRaisesWithADescription) {
+// The control has no document to reload yet: its failure comes back as the system's text for
+// it (Wine's, in the tests' pinned English), without the line break the system ends it with.
+TEST(BrowserErrors, RefreshBeforeAnyPageRaisesWithTheSystemsDescription) {
   Host h;
   try {
     h.browser->Refresh();
-    GTEST_SKIP() << "this platform's control reloads an empty document without failing";
+    ADD_FAILURE() << "a reload with no page raised nothing";
   } catch (const EOleSysError& e) {
-    EXPECT_LT(e.ErrorCode(), 0);
-    EXPECT_FALSE(e.Message().empty());
-    EXPECT_EQ(e.Message(), OleErrorMessage(e.ErrorCode()));
+    EXPECT_EQ(e.ErrorCode(), E_FAIL);
+    EXPECT_EQ(e.Message(), L"Call failed.");
   }
 }
 
@@ -270,11 +263,11 @@ void LoadTheControlOnce() {
       control = h.browser->ControlInterface();
       control->AddRef();
     }
-    PumpUntil([&] { return ReferencesOn(control) == 1; }, 5000);
+    const bool released = PumpUntil([&] { return ReferencesOn(control) == 1; }, 5000);
     control->Release();
-    return true;
+    return released;
   }();
-  EXPECT_TRUE(loaded);
+  ASSERT_TRUE(loaded) << "the first control kept references of its own after its host went";
 }
 
 // The host returns every reference it took on the site and on the control at its teardown. The
@@ -298,7 +291,8 @@ TEST_P(BrowserTeardown, SiteReferencesReturnToZero) {
       server = std::make_unique<LoopbackServer>();
       ASSERT_TRUE(server->Start());
       h.browser->Navigate(server->Url("/teardown"));
-      PumpUntil([&] { return server->Count("/teardown") > 0; }, 10000);
+      ASSERT_TRUE(PumpUntil([&] { return server->Count("/teardown") > 0; }, 10000))
+          << "the navigation never reached the server";
     }
     control = h.browser->ControlInterface();
     ASSERT_NE(control, nullptr);
@@ -344,7 +338,7 @@ TEST(BrowserTeardown, TwoHundredHostsLeakNoHandles) {
   };
   // Warm-up: the first hosts load the control's libraries and their shared objects.
   for (int i = 0; i < 5; ++i) cycle();
-  PumpFor(20);
+  PumpUntilIdle();
   const DWORD gdi_before = GetGuiResources(self, GR_GDIOBJECTS);
   const DWORD user_before = GetGuiResources(self, GR_USEROBJECTS);
   const int windows_before = CountThreadWindows();
@@ -355,8 +349,10 @@ TEST(BrowserTeardown, TwoHundredHostsLeakNoHandles) {
     cycle();
     if (i % 20 == 0) PumpFor(0);
   }
-  PumpFor(20);
   const DWORD elapsed = GetTickCount() - start;
+  // What the control posts at its teardown is handled before anything is counted.
+  EXPECT_TRUE(PumpUntil([&] { return CountThreadWindows() == windows_before; }))
+      << CountThreadWindows() << " windows, " << windows_before << " before";
   const DWORD gdi_after = GetGuiResources(self, GR_GDIOBJECTS);
   const DWORD user_after = GetGuiResources(self, GR_USEROBJECTS);
   const int windows_after = CountThreadWindows();
@@ -410,10 +406,32 @@ DWORD AsDword(const StoredValue& v) {
   return d;
 }
 
+// Leaves the key as it found it: made again when a test took it away, gone when a test made it.
 class BrowserMode : public ::testing::Test {
  protected:
-  void SetUp() override { Forget(); }
-  void TearDown() override { Forget(); }
+  void SetUp() override {
+    key_existed = ValueCount().has_value();
+    Forget();
+  }
+  void TearDown() override {
+    Forget();
+    HKEY key = nullptr;
+    if (key_existed && RegCreateKeyExW(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, nullptr, 0,
+                                       KEY_READ, nullptr, &key, nullptr) == ERROR_SUCCESS)
+      RegCloseKey(key);
+    if (!key_existed && ValueCount() == 0u) RegDeleteKeyW(HKEY_CURRENT_USER, kBrowserEmulationKey);
+  }
+  // The number of values under the key; nothing without the key.
+  static std::optional<DWORD> ValueCount() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, KEY_QUERY_VALUE, &key) != 0)
+      return std::nullopt;
+    DWORD values = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                     nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return values;
+  }
   void Forget() {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, KEY_SET_VALUE, &key) == 0) {
@@ -431,19 +449,13 @@ class BrowserMode : public ::testing::Test {
     RegCloseKey(key);
   }
   const std::wstring name = OwnExecutableName();
+  bool key_existed = false;
 };
 
 TEST_F(BrowserMode, TheNewestModeIsCreatedWhenAbsentEvenWithoutTheKey) {
   ASSERT_EQ(name.substr(name.size() - 4), L".exe");
   // Without the key (a new user) as well as with a key that holds only other programs' values.
-  HKEY key = nullptr;
-  DWORD values = 0;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, KEY_QUERY_VALUE, &key) == 0) {
-    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
-                     nullptr, nullptr, nullptr);
-    RegCloseKey(key);
-    if (values == 0) RegDeleteKeyW(HKEY_CURRENT_USER, kBrowserEmulationKey);
-  }
+  if (ValueCount() == 0u) RegDeleteKeyW(HKEY_CURRENT_USER, kBrowserEmulationKey);
   RequestNewestBrowserMode();
   StoredValue v = ReadModeValue(name);
   ASSERT_TRUE(v.present);
