@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "core/error_handler.h"
 #include "core/exceptions.h"
 #include "support/loopback_server.h"
+#include "support/scoped_error_handler.h"
 #include "support/win_test_support.h"
 #include "win/kit/application_win.h"
 #include "win/kit/form_win.h"
@@ -737,12 +737,10 @@ TEST_F(BrowserEngine, AnAnswerThatRaisesLeavesTheOthersQueuedWithIt) {
   reports.Attach(browser_);
   browser_->OnEngineLost = [] { throw std::runtime_error("refused"); };
   int errors = 0;
-  ErrorHandler previous = SetErrorHandler([&](TObject*) { ++errors; });
+  testing_support::ScopedErrorHandler handler([&](TObject*) { ++errors; });
   RaiseProcessFailed(wv2::kRenderProcessExited);
   RaiseCompleted(TRUE, 0);  // queued behind the loss, handled in the same turn
-  const bool loaded = PumpUntil([&] { return reports.loaded == 1; });
-  SetErrorHandler(std::move(previous));
-  EXPECT_TRUE(loaded) << "the load's report was dropped";
+  EXPECT_TRUE(PumpUntil([&] { return reports.loaded == 1; })) << "the load's report was dropped";
   EXPECT_EQ(errors, 1);
 }
 
