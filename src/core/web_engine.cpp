@@ -5,6 +5,7 @@
 namespace reprisa {
 
 EngineStep EngineLifecycle::StartAttempt() {
+  recreating_ = state_ == EngineState::Lost;
   state_ = EngineState::Creating;
   ++attempt_;
   EngineStep step;
@@ -24,6 +25,8 @@ EngineStep EngineLifecycle::Begin(bool runtime_found) {
 
 EngineStep EngineLifecycle::Navigate(std::wstring address) {
   last_ = std::move(address);
+  shown_.reset();
+  load_failed_ = false;
   switch (state_) {
     case EngineState::WebView:
     case EngineState::Control: {
@@ -66,17 +69,73 @@ EngineStep EngineLifecycle::Created(std::uint32_t attempt) {
     return step;
   }
   state_ = EngineState::WebView;
-  step.open = last_;
+  failed_recreations_ = 0;
+  step.open = PageAddress();
   return step;
 }
 
 EngineStep EngineLifecycle::Failed(std::uint32_t attempt) {
   if (state_ != EngineState::Creating || attempt != attempt_) return {};
-  state_ = EngineState::Control;
   EngineStep step;
+  if (recreating_ && ++failed_recreations_ < kFailedRecreationsBeforeControl) {
+    state_ = EngineState::Lost;
+    step.lost = true;
+    return step;
+  }
+  state_ = EngineState::Control;
   step.fallback = true;
-  step.open = last_;
+  step.open = PageAddress();
   return step;
+}
+
+void EngineLifecycle::LoadFinished(std::wstring address, bool failed) {
+  if (!address.empty()) shown_ = std::move(address);
+  load_failed_ = failed;
+}
+
+EngineStep EngineLifecycle::Recover() {
+  EngineStep step;
+  switch (state_) {
+    case EngineState::WebView:
+    case EngineState::Control:
+      if (load_failed_ && PageAddress())
+        step.open = PageAddress();
+      else
+        step.reload = true;
+      return step;
+    case EngineState::Lost:
+      return StartAttempt();
+    case EngineState::Undecided:
+    case EngineState::Creating:
+    case EngineState::Closed:
+      return step;
+  }
+  return step;
+}
+
+LoadOutcome WebViewLoadOutcome(bool success, int web_error_status, int http_status) {
+  if (http_status >= 500 && http_status <= 599) return LoadOutcome::Failed;
+  if (success) return LoadOutcome::Loaded;
+  // The web view's error statuses worth another try: the server unreachable (6), a time-out (7),
+  // an invalid answer (8), the connection aborted (9) or reset (10), the network gone (11), no
+  // connection made (12), the host name not resolved (13, also while the network is down).
+  return web_error_status >= 6 && web_error_status <= 13 ? LoadOutcome::Failed
+                                                        : LoadOutcome::Other;
+}
+
+LoadOutcome ControlErrorOutcome(long status) {
+  if (status >= 500 && status <= 599) return LoadOutcome::Failed;
+  switch (static_cast<unsigned long>(status)) {
+    case 0x800C0003:  // no session
+    case 0x800C0004:  // cannot connect
+    case 0x800C0005:  // the server not found
+    case 0x800C0007:  // no data
+    case 0x800C0008:  // the download failed
+    case 0x800C000B:  // a time-out
+      return LoadOutcome::Failed;
+    default:
+      return LoadOutcome::Other;
+  }
 }
 
 EngineStep EngineLifecycle::BrowserProcessEnded() {

@@ -28,6 +28,7 @@ struct EngineStep {
   bool reload = false;    // reload in the engine in use
   bool refuse = false;    // the operation cannot be done now: report it as failed
   bool discard = false;   // an answer nobody waits for any more: close and release it
+  bool lost = false;      // making the web view anew failed: the engine is lost again, report it
   std::optional<std::wstring> open;  // open this address in the engine in use
   friend bool operator==(const EngineStep&, const EngineStep&) = default;
 };
@@ -49,6 +50,19 @@ class EngineLifecycle {
   EngineStep Failed(std::uint32_t attempt);
   // The web view's browser process ended: the web view is closed for good.
   EngineStep BrowserProcessEnded();
+  // A page load ended, at `address`: the page the engine shows now, and whether it failed.
+  void LoadFinished(std::wstring address, bool failed);
+  // Brings the page back after a loss or a failed load: a lost web view is made anew (and then
+  // opens the page), a failed page is opened again, any other is reloaded.
+  EngineStep Recover();
+  // The address a new web view or a retry opens: the page shown last, else the one asked for.
+  const std::optional<std::wstring>& PageAddress() const noexcept {
+    return shown_ ? shown_ : last_;
+  }
+
+  // Making the web view anew after a loss may fail this often in a row (each failure a loss of
+  // its own, brought back after the presenter's pause) before the control takes over.
+  static constexpr unsigned kFailedRecreationsBeforeControl = 3;
   void Close() noexcept { state_ = EngineState::Closed; }
 
  private:
@@ -57,7 +71,22 @@ class EngineLifecycle {
   EngineState state_ = EngineState::Undecided;
   std::uint32_t attempt_ = 0;
   std::optional<std::wstring> last_;
+  std::optional<std::wstring> shown_;  // where the last load ended, since the last Navigate
+  bool load_failed_ = false;
+  bool recreating_ = false;            // the attempt running makes the web view anew
+  unsigned failed_recreations_ = 0;    // in a row
 };
+
+// What became of a page load, as far as the retries care: it loaded, it failed in a way that a
+// later try may mend (no connection, a time-out, a server error), or neither (stopped, replaced by
+// another load, refused for good).
+enum class LoadOutcome { Loaded, Failed, Other };
+
+// The web view's navigation-completed report: its success flag, its web error status and the
+// HTTP status (0 when unknown).
+LoadOutcome WebViewLoadOutcome(bool success, int web_error_status, int http_status);
+// The browser control's navigation-error report: an HTTP status or a failure code.
+LoadOutcome ControlErrorOutcome(long status);
 
 // Keys the web view reports before the page gets them (its accelerator event), and what the
 // window's menu bar makes of them, as the system does for keys that reach the window: F10 opens

@@ -17,10 +17,12 @@ EngineStep Open(std::wstring address) { return EngineStep{.open = std::move(addr
 EngineStep ReloadNow() { return {.reload = true, .open = {}}; }
 EngineStep Refuse() { return {.refuse = true, .open = {}}; }
 EngineStep Discard() { return {.discard = true, .open = {}}; }
+EngineStep Lost() { return {.lost = true, .open = {}}; }
 constexpr EngineStep kNothing{};
 
 // One call on the rules ("begin with" / "begin without" a runtime, "navigate <address>",
-// "reload", "created <attempt>", "failed <attempt>", "ended" for the browser process, "close"),
+// "reload", "created <attempt>", "failed <attempt>", "ended" for the browser process, "recover",
+// "close"),
 // the step it must return and the state after it. Attempts are counted from 1.
 struct Call {
   std::string what;
@@ -43,6 +45,7 @@ EngineStep Do(EngineLifecycle& e, const std::string& what) {
   if (verb == "created") return e.Created(static_cast<std::uint32_t>(std::stoul(arg)));
   if (verb == "failed") return e.Failed(static_cast<std::uint32_t>(std::stoul(arg)));
   if (verb == "ended") return e.BrowserProcessEnded();
+  if (verb == "recover") return e.Recover();
   if (verb == "close") e.Close();
   else ADD_FAILURE() << "unknown call " << what;
   return {};
@@ -104,10 +107,26 @@ const EngineCase kEngineCases[] = {
      {{"begin with", Start(), S::Creating}, {"created 1", kNothing, S::WebView},
       {"ended", kNothing, S::Lost}, {"navigate http://b/", Start(), S::Creating},
       {"created 2", Open(L"http://b/"), S::WebView}}},
+    // Each failed re-creation is a loss of its own, until the third in a row.
     {"recreating_that_fails_ends_in_the_control_with_the_last_address",
      {{"begin with", Start(), S::Creating}, {"navigate http://a/", kNothing, S::Creating},
       {"created 1", Open(L"http://a/"), S::WebView}, {"ended", kNothing, S::Lost},
-      {"reload", Start(), S::Creating}, {"failed 2", Fallback(L"http://a/"), S::Control}}},
+      {"reload", Start(), S::Creating}, {"failed 2", Lost(), S::Lost},
+      {"recover", Start(), S::Creating}, {"failed 3", Lost(), S::Lost},
+      {"recover", Start(), S::Creating}, {"failed 4", Fallback(L"http://a/"), S::Control}}},
+    {"the_failures_in_a_row_start_over_once_the_web_view_is_back",
+     {{"begin with", Start(), S::Creating}, {"created 1", kNothing, S::WebView},
+      {"ended", kNothing, S::Lost}, {"recover", Start(), S::Creating},
+      {"failed 2", Lost(), S::Lost}, {"recover", Start(), S::Creating},
+      {"failed 3", Lost(), S::Lost}, {"recover", Start(), S::Creating},
+      {"created 4", kNothing, S::WebView}, {"ended", kNothing, S::Lost},
+      {"recover", Start(), S::Creating}, {"failed 5", Lost(), S::Lost}}},
+    // A failure of an earlier attempt arriving while the web view is made anew is not the new
+    // attempt's.
+    {"a_stale_failure_while_recreating_is_ignored",
+     {{"begin with", Start(), S::Creating}, {"created 1", kNothing, S::WebView},
+      {"ended", kNothing, S::Lost}, {"recover", Start(), S::Creating},
+      {"failed 1", kNothing, S::Creating}, {"created 2", kNothing, S::WebView}}},
     {"the_browser_process_ending_only_matters_to_a_live_web_view",
      {{"begin without", Fallback(), S::Control}, {"ended", kNothing, S::Control}}},
     {"after_close_every_answer_is_discarded_and_nothing_starts",
@@ -186,6 +205,107 @@ TEST(MenuMnemonicRule, TheCharacterAfterASingleAmpersand) {
   EXPECT_EQ(MenuMnemonic(L"Hilfe&"), 0);
   EXPECT_EQ(MenuMnemonic(L"&&"), 0);
   EXPECT_EQ(MenuMnemonic(L"&1 Datei"), L'1');
+}
+
+// ---- bringing the page back -------------------------------------------------------------------
+
+// From a web view that shows "http://a/" (typed), each row reports what happened, then asks for
+// the page back, and says what the engine does.
+struct RecoverCase {
+  const char* name;
+  void (*happen)(EngineLifecycle&);
+  EngineStep expected;
+  EngineState state;
+};
+
+class RecoverRule : public ::testing::TestWithParam<RecoverCase> {};
+
+TEST_P(RecoverRule, BringsThePageBack) {
+  EngineLifecycle e;
+  e.Begin(true);
+  e.Navigate(L"http://a/");
+  e.Created(e.Attempt());
+  GetParam().happen(e);
+  EXPECT_EQ(e.Recover(), GetParam().expected);
+  EXPECT_EQ(e.State(), GetParam().state);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RecoverRule,
+    ::testing::Values(
+        RecoverCase{"render_process_ended", [](EngineLifecycle&) {}, ReloadNow(),
+                    EngineState::WebView},
+        RecoverCase{"load_failed",
+                    [](EngineLifecycle& e) { e.LoadFinished(L"http://a/", true); },
+                    Open(L"http://a/"), EngineState::WebView},
+        RecoverCase{"load_failed_after_the_page_moved_on",
+                    [](EngineLifecycle& e) { e.LoadFinished(L"http://a/b", true); },
+                    Open(L"http://a/b"), EngineState::WebView},
+        RecoverCase{"a_later_load_succeeded",
+                    [](EngineLifecycle& e) {
+                      e.LoadFinished(L"http://a/", true);
+                      e.LoadFinished(L"http://a/", false);
+                    },
+                    ReloadNow(), EngineState::WebView},
+        RecoverCase{"browser_process_ended",
+                    [](EngineLifecycle& e) { e.BrowserProcessEnded(); }, Start(),
+                    EngineState::Creating},
+        RecoverCase{"while_creating",
+                    [](EngineLifecycle& e) {
+                      e.BrowserProcessEnded();
+                      e.Recover();
+                    },
+                    EngineStep{}, EngineState::Creating},
+        RecoverCase{"closed", [](EngineLifecycle& e) { e.Close(); }, EngineStep{},
+                    EngineState::Closed}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A new web view opens the page shown last (the page moved on from the typed address), and a
+// newly typed address wins over it.
+TEST(EngineRecovery, ANewWebViewOpensThePageShownLast) {
+  for (bool typed_again : {false, true}) {
+    EngineLifecycle e;
+    e.Begin(true);
+    e.Navigate(L"http://a/");
+    e.Created(e.Attempt());
+    e.LoadFinished(L"http://a/next", false);
+    e.BrowserProcessEnded();
+    if (typed_again) {
+      EXPECT_EQ(e.Navigate(L"http://c/"), Start());
+    } else {
+      EXPECT_EQ(e.Recover(), Start());
+    }
+    EXPECT_EQ(e.Created(e.Attempt()), Open(typed_again ? L"http://c/" : L"http://a/next"));
+  }
+}
+
+TEST(LoadOutcomeRule, WhatIsTriedAgain) {
+  const struct {
+    bool success;
+    int status, http;
+    LoadOutcome expected;
+  } web_view[] = {
+      {true, 0, 200, LoadOutcome::Loaded},    {true, 0, 0, LoadOutcome::Loaded},
+      {true, 0, 503, LoadOutcome::Failed},    {false, 0, 500, LoadOutcome::Failed},
+      {true, 0, 599, LoadOutcome::Failed},    {true, 0, 600, LoadOutcome::Loaded},
+      {false, 0, 404, LoadOutcome::Other},    {false, 5, 0, LoadOutcome::Other},   // certificate
+      {false, 6, 0, LoadOutcome::Failed},     {false, 12, 0, LoadOutcome::Failed},  // refused
+      {false, 13, 0, LoadOutcome::Failed},    {false, 14, 0, LoadOutcome::Other},  // cancelled
+  };
+  for (const auto& r : web_view)
+    EXPECT_EQ(WebViewLoadOutcome(r.success, r.status, r.http), r.expected)
+        << r.success << " " << r.status << " " << r.http;
+  const struct {
+    long status;
+    LoadOutcome expected;
+  } control[] = {{500, LoadOutcome::Failed},
+                 {599, LoadOutcome::Failed},
+                 {404, LoadOutcome::Other},
+                 {static_cast<long>(0x800C0004), LoadOutcome::Failed},
+                 {static_cast<long>(0x800C000B), LoadOutcome::Failed},
+                 {static_cast<long>(0x800C0006), LoadOutcome::Other},
+                 {static_cast<long>(0x800C000E), LoadOutcome::Other}};
+  for (const auto& r : control) EXPECT_EQ(ControlErrorOutcome(r.status), r.expected) << r.status;
 }
 
 }  // namespace

@@ -46,6 +46,11 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
                                                  NewWin32TimerBackend(), NewWin32TimerBackend(),
                                                  SystemTickSource(),
                                                  CurrentLocaleSettings());
+  // What the page's engine reports reaches the presenter, which brings the page back later.
+  ReloadPresenter* presenter = presenter_.get();
+  browser->OnEngineLost = [presenter] { presenter->EngineLost(); };
+  browser->OnLoadFailed = [presenter] { presenter->LoadFailed(); };
+  browser->OnLoaded = [presenter] { presenter->LoadSucceeded(); };
   FinishBuilding();
 }
 
@@ -100,7 +105,9 @@ void TMainForm::BuildMenu() {
 }
 
 TMainForm::~TMainForm() {
-  // The presenter stops its timers: no tick may reach a half-destroyed window.
+  // The presenter stops its timers: no tick may reach a half-destroyed window; nor may a report
+  // of the browser, which goes later, reach the presenter.
+  browser->OnEngineLost = browser->OnLoadFailed = browser->OnLoaded = nullptr;
   presenter_.reset();
   if (MainForm == this) MainForm = nullptr;
 }
@@ -130,6 +137,19 @@ void TMainForm::OpenAddress(const std::wstring& address) { browser->Navigate(add
 
 void TMainForm::Reload() { browser->Refresh(); }
 
-void TMainForm::Recover() { browser->Refresh(); }
+void TMainForm::Recover() { browser->Recover(); }
+
+LRESULT TMainForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_POWERBROADCAST) {
+    if (wp == PBT_APMSUSPEND) {
+      resumed_ = false;
+    } else if ((wp == PBT_APMRESUMEAUTOMATIC || wp == PBT_APMRESUMESUSPEND) && !resumed_) {
+      resumed_ = true;
+      if (presenter_) presenter_->Resumed();
+    }
+    return TRUE;
+  }
+  return TForm::WndProc(msg, wp, lp);
+}
 
 }  // namespace reprisa

@@ -43,6 +43,12 @@ class TMainForm : public TForm, private ReloadView {
   void OnAboutItemClick(TObject* sender);
 
   ReloadPresenter& Presenter() noexcept { return *presenter_; }
+
+ protected:
+  // Also: the computer woke from sleep (the power broadcast's resume events).
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ public:
   TTimer& ReloadTimer() noexcept { return presenter_->ReloadTimer(); }
   TTimer& DisplayTimer() noexcept { return presenter_->DisplayTimer(); }
   ReloadSchedule& Schedule() noexcept { return presenter_->Schedule(); }
@@ -62,6 +68,9 @@ class TMainForm : public TForm, private ReloadView {
   void Recover() override;
 
   std::unique_ptr<ReloadPresenter> presenter_;
+  // A wake is told twice (the automatic resume, then the one when the user is back): the page
+  // is reloaded at the first resume after each suspend.
+  bool resumed_ = false;
 };
 
 extern TMainForm* MainForm;

@@ -22,6 +22,12 @@ constexpr CLSID kWebBrowserClass = {
 constexpr IID kWebBrowser2Interface = {
     0xD30C1661, 0xCDAF, 0x11D0, {0x8A, 0x3E, 0x00, 0xC0, 0x4F, 0xC9, 0xE2, 0x6E}};
 
+// {34A715A0-6587-11D0-924A-0020AFC7AC4D}: the control's events, and the two we follow.
+constexpr IID kBrowserEvents = {
+    0x34A715A0, 0x6587, 0x11D0, {0x92, 0x4A, 0x00, 0x20, 0xAF, 0xC7, 0xAC, 0x4D}};
+constexpr DISPID kDocumentComplete = 259;
+constexpr DISPID kNavigateError = 271;
+
 // {F38BC242-B950-11D1-8918-00C04FC2C836}: the group of commands a document host is asked for.
 constexpr GUID kDocHostCommandHandler = {
     0xF38BC242, 0xB950, 0x11D1, {0x89, 0x18, 0x00, 0xC0, 0x4F, 0xC2, 0xC8, 0x36}};
@@ -98,7 +104,8 @@ void RequestNewestBrowserMode() noexcept {
 class TWebBrowser::Site final : public IOleClientSite,
                                 public IOleInPlaceSite,
                                 public IOleInPlaceFrame,
-                                public IOleCommandTarget {
+                                public IOleCommandTarget,
+                                public IDispatch {
  public:
   explicit Site(TWebBrowser* host) : host_(host) { ++g_live_sites; }
   Site(const Site&) = delete;
@@ -119,6 +126,8 @@ class TWebBrowser::Site final : public IOleClientSite,
       *out = static_cast<IOleInPlaceFrame*>(this);
     else if (IsEqualIID(iid, IID_IOleCommandTarget))
       *out = static_cast<IOleCommandTarget*>(this);
+    else if (IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, kBrowserEvents))
+      *out = static_cast<IDispatch*>(this);
     else
       return E_NOINTERFACE;
     AddRef();
@@ -235,7 +244,52 @@ class TWebBrowser::Site final : public IOleClientSite,
     return S_OK;  // handled: the control shows no dialog
   }
 
+  // IDispatch, as the sink of the control's events: the page's loads (the top document's; a
+  // frame's are the page's own business).
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (count) *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    if (info) *info = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                   EXCEPINFO*, UINT*) override {
+    if (!host_ || !params || !params->rgvarg) return S_OK;
+    try {
+      Report(id, params);
+    } catch (...) {
+      HandleException(host_);
+    }
+    return S_OK;
+  }
+
  private:
+  void Report(DISPID id, DISPPARAMS* params) {
+    // The arguments come last first: the sender is the first of them.
+    auto arg = [params](UINT n) -> VARIANT* {
+      if (n >= params->cArgs) return nullptr;
+      VARIANT* v = &params->rgvarg[params->cArgs - 1 - n];
+      return V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v) ? V_VARIANTREF(v) : v;
+    };
+    auto text = [](VARIANT* v) -> std::wstring {
+      return v && V_VT(v) == VT_BSTR && V_BSTR(v) ? std::wstring(V_BSTR(v)) : std::wstring();
+    };
+    if (id == kDocumentComplete && params->cArgs == 2 && host_->IsTopDocument(arg(0))) {
+      std::wstring address = text(arg(1));
+      // The control's own error page is no page of ours.
+      if (address.rfind(L"res:", 0) != 0) host_->LoadFinished(address, LoadOutcome::Loaded);
+    } else if (id == kNavigateError && params->cArgs == 5 && host_->IsTopDocument(arg(0))) {
+      VARIANT* status = arg(3);
+      long code = status && V_VT(status) == VT_I4 ? V_I4(status) : 0;
+      host_->LoadFinished(text(arg(1)), ControlErrorOutcome(code));
+    }
+  }
+
   ~Site() { --g_live_sites; }
 
   TWebBrowser* host_;
@@ -307,14 +361,27 @@ void TWebBrowser::HandleCreated() {
 // Made once: a runtime that is found is tried; without one (or when it fails) the control.
 void TWebBrowser::ChooseEngine() {
   if (engine_.State() != EngineState::Undecided) return;
-  std::optional<RuntimeChoice> found;
-  try {
-    if (runtime_source_->find) found = runtime_source_->find();
-  } catch (...) {
-    found.reset();  // a lookup that fails finds nothing
-  }
-  runtime_ = std::move(found);
+  runtime_ = LookUpRuntime();
   Apply(engine_.Begin(runtime_.has_value()));
+}
+
+std::optional<RuntimeChoice> TWebBrowser::LookUpRuntime() noexcept {
+  try {
+    if (runtime_source_->find) return runtime_source_->find();
+  } catch (...) {
+    // A lookup that fails finds nothing.
+  }
+  return std::nullopt;
+}
+
+void TWebBrowser::EngineWent() {
+  if (OnEngineLost) OnEngineLost();
+}
+
+void TWebBrowser::LoadFinished(const std::wstring& address, LoadOutcome outcome) {
+  engine_.LoadFinished(address, outcome == LoadOutcome::Failed);
+  if (outcome == LoadOutcome::Failed && OnLoadFailed) OnLoadFailed();
+  if (outcome == LoadOutcome::Loaded && OnLoaded) OnLoaded();
 }
 
 void TWebBrowser::Apply(const EngineStep& step) {
@@ -337,6 +404,11 @@ void TWebBrowser::Apply(const EngineStep& step) {
       OleCheck(Browser()->Refresh());
   }
   if (step.discard && webview_) webview_->Close();
+  if (step.lost) {
+    DisarmAnswerTimer();
+    if (webview_) webview_->Close();
+    EngineWent();
+  }
   // Not yet: a reload waits for nothing, its caller lets it pass.
   if (step.refuse) OleCheck(E_PENDING);
 }
@@ -363,12 +435,25 @@ void TWebBrowser::StartWebView() {
       DisarmAnswerTimer();
       WebViewFailed(a);
     };
-    webview_->on_browser_process_ended = [this] { engine_.BrowserProcessEnded(); };
+    webview_->on_browser_process_ended = [this] {
+      engine_.BrowserProcessEnded();
+      EngineWent();
+    };
+    webview_->on_render_process_failed = [this] { EngineWent(); };
+    webview_->on_navigation_completed = [this](const std::wstring& source, LoadOutcome outcome) {
+      LoadFinished(source, outcome);
+    };
   }
+  // Made anew after a loss: the runtime may have been updated meanwhile, and the old version's
+  // folder removed.
+  if (attempt > 1) runtime_ = LookUpRuntime();
   HRESULT result = E_FAIL;
   try {
-    wv2::CreateEnvironmentFunction create =
-        runtime_ && runtime_source_->load ? runtime_source_->load(*runtime_) : nullptr;
+    if (runtime_ && (!create_ || loaded_dll_ != runtime_->dll)) {
+      create_ = runtime_source_->load ? runtime_source_->load(*runtime_) : nullptr;
+      loaded_dll_ = create_ ? runtime_->dll : L"";
+    }
+    wv2::CreateEnvironmentFunction create = runtime_ ? create_ : nullptr;
     std::wstring folder = runtime_source_->data_folder ? runtime_source_->data_folder() : L"";
     result = create ? webview_->Start(create, runtime_->fixed, folder, attempt) : E_NOINTERFACE;
   } catch (...) {
@@ -429,10 +514,30 @@ void TWebBrowser::Embed() {
     in_place_ = object_.As<IOleInPlaceObject>(IID_IOleInPlaceObject);
     active_ = object_.As<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject);
     UpdateObjectRects();
+    FollowEvents();
   } catch (...) {
     Teardown();
     throw;
   }
+}
+
+// Without the events the control still works: a failed load then waits for the reload tick.
+void TWebBrowser::FollowEvents() noexcept {
+  auto container = object_.As<IConnectionPointContainer>(IID_IConnectionPointContainer);
+  ComPtr<IConnectionPoint> point;
+  if (!container || FAILED(container->FindConnectionPoint(kBrowserEvents, point.put())) || !point)
+    return;
+  if (SUCCEEDED(point->Advise(static_cast<IDispatch*>(site_.get()), &events_cookie_)))
+    events_ = std::move(point);
+}
+
+bool TWebBrowser::IsTopDocument(VARIANT* sender) const noexcept {
+  if (!sender || !object_ || V_VT(sender) != VT_DISPATCH || !V_DISPATCH(sender)) return false;
+  ComPtr<IUnknown> a, b;
+  if (FAILED(V_DISPATCH(sender)->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(a.put()))) ||
+      FAILED(object_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(b.put()))))
+    return false;
+  return a.get() == b.get();
 }
 
 void TWebBrowser::Teardown() noexcept {
@@ -440,6 +545,8 @@ void TWebBrowser::Teardown() noexcept {
   tearing_down_ = true;
   // Our references go first into locals, so that nothing the control calls back while it
   // shuts down finds a half-released host.
+  if (events_) events_->Unadvise(events_cookie_);
+  events_.reset();
   ComPtr<IOleInPlaceObject> in_place = std::move(in_place_);
   ComPtr<IOleObject> object = std::move(object_);
   ComPtr<Site> site = std::move(site_);
@@ -568,6 +675,11 @@ void TWebBrowser::OpenInControl(const std::wstring& url) {
   V_VT(&missing) = VT_ERROR;
   V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
   OleCheck(browser->Navigate(address.get(), &missing, &missing, &missing, &missing));
+}
+
+void TWebBrowser::Recover() {
+  if (engine_.State() == EngineState::Undecided) return;
+  Apply(engine_.Recover());
 }
 
 void TWebBrowser::Refresh() {

@@ -8,9 +8,11 @@
 #include <windows.h>
 
 #include <exdisp.h>
+#include <ocidl.h>
 #include <ole2.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,6 +53,22 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   // Reloads the page shown (the control: no refresh level). Raises before the web view exists;
   // after its browser process ended, creates it anew and opens the last address instead.
   void Refresh();
+
+  // Brings the page back after its engine was lost or its load failed (see the events below): a
+  // web view whose browser process ended is made anew, from the runtime found now, and opens the
+  // page shown last; a page whose load failed is opened again; any other page is reloaded.
+  // Raises when the engine refuses.
+  void Recover();
+
+  // What the engine reports between the operations, on the window's thread and never inside the
+  // engine's own calls; what a handler raises goes to the application's error handler.
+  // The engine went: the web view's browser or render process ended (or stopped answering), or
+  // a web view could not be made anew after that.
+  std::function<void()> OnEngineLost;
+  // The page could not be loaded in a way a later try may mend (no connection, a time-out, a
+  // server error), or it loaded.
+  std::function<void()> OnLoadFailed;
+  std::function<void()> OnLoaded;
 
   // The engine in use (Undecided until the window exists and the choice is made).
   EngineState Engine() const noexcept { return engine_.State(); }
@@ -103,8 +121,15 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   bool ArmAnswerTimer(std::uint32_t attempt) noexcept;
   void DisarmAnswerTimer() noexcept;
   void WebViewFailed(std::uint32_t attempt);
+  // The runtime as it is recorded now (nothing when the lookup fails).
+  std::optional<RuntimeChoice> LookUpRuntime() noexcept;
+  void EngineWent();
+  void LoadFinished(const std::wstring& address, LoadOutcome outcome);
   void OpenInControl(const std::wstring& url);
   void Embed();
+  void FollowEvents() noexcept;
+  // Whether the sender of a control's event is the control itself (the top document).
+  bool IsTopDocument(VARIANT* sender) const noexcept;
   void Teardown() noexcept;
   void UpdateObjectRects() noexcept;
   void UIActivate() noexcept;
@@ -115,6 +140,8 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   ComPtr<IOleInPlaceObject> in_place_;
   ComPtr<IOleInPlaceActiveObject> active_;
   ComPtr<IWebBrowser2> browser_;  // obtained on the first operation, kept for the control's life
+  ComPtr<IConnectionPoint> events_;  // where the site is advised of the control's events
+  DWORD events_cookie_ = 0;
   HRESULT create_result_ = S_OK;
   bool in_place_active_ = false;
   bool tearing_down_ = false;
@@ -127,6 +154,9 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   std::optional<RuntimeChoice> runtime_;
   std::unique_ptr<WebView2Host> webview_;
   std::uint32_t timed_attempt_ = 0;  // the attempt the answer timer runs for (0: none)
+  // The runtime's entry point loaded last, and from which DLL.
+  std::wstring loaded_dll_;
+  wv2::CreateEnvironmentFunction create_ = nullptr;
 };
 
 }  // namespace reprisa

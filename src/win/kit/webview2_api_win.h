@@ -73,6 +73,16 @@ inline constexpr IID kIidAcceleratorKeyHandler = {
 // {9F760F8A-FB79-42BE-9990-7B56900FA9C7}
 inline constexpr IID kIidAcceleratorKeyArgs = {
     0x9F760F8A, 0xFB79, 0x42BE, {0x99, 0x90, 0x7B, 0x56, 0x90, 0x0F, 0xA9, 0xC7}};
+// {D33A35BF-1C49-4F98-93AB-006E0533FE1C}
+inline constexpr IID kIidNavigationCompletedHandler = {
+    0xD33A35BF, 0x1C49, 0x4F98, {0x93, 0xAB, 0x00, 0x6E, 0x05, 0x33, 0xFE, 0x1C}};
+// {30D68B7D-20D9-4752-A9CA-EC8448FBB5C1}
+inline constexpr IID kIidNavigationCompletedArgs = {
+    0x30D68B7D, 0x20D9, 0x4752, {0xA9, 0xCA, 0xEC, 0x84, 0x48, 0xFB, 0xB5, 0xC1}};
+// {FDF8B738-EE1E-4DB2-A329-8D7D7B74D792}: the arguments' second interface (runtimes since
+// 1.0.1245.22), which adds the HTTP status.
+inline constexpr IID kIidNavigationCompletedArgs2 = {
+    0xFDF8B738, 0xEE1E, 0x4DB2, {0xA3, 0x29, 0x8D, 0x7D, 0x7B, 0x74, 0xD7, 0x92}};
 
 struct Environment;
 struct EnvironmentOptions;
@@ -86,6 +96,9 @@ struct ProcessFailedHandler;
 struct ProcessFailedArgs;
 struct AcceleratorKeyHandler;
 struct AcceleratorKeyArgs;
+struct NavigationCompletedHandler;
+struct NavigationCompletedArgs;
+struct NavigationCompletedArgs2;
 
 // IUnknown's three slots for an interface T.
 #define REPRISA_WV2_UNKNOWN_SLOTS(T)                                         \
@@ -218,7 +231,7 @@ struct Controller {
 struct WebViewVtbl {
   REPRISA_WV2_UNKNOWN_SLOTS(WebView);
   Slot get_Settings;
-  Slot get_Source;
+  HRESULT(STDMETHODCALLTYPE* get_Source)(WebView* self, LPWSTR* uri);
   HRESULT(STDMETHODCALLTYPE* Navigate)(WebView* self, LPCWSTR uri);
   Slot NavigateToString;
   Slot add_NavigationStarting;
@@ -229,8 +242,10 @@ struct WebViewVtbl {
   Slot remove_SourceChanged;
   Slot add_HistoryChanged;
   Slot remove_HistoryChanged;
-  Slot add_NavigationCompleted;
-  Slot remove_NavigationCompleted;
+  HRESULT(STDMETHODCALLTYPE* add_NavigationCompleted)(WebView* self,
+                                                      NavigationCompletedHandler* handler,
+                                                      EventToken* token);
+  HRESULT(STDMETHODCALLTYPE* remove_NavigationCompleted)(WebView* self, EventToken token);
   Slot add_FrameNavigationStarting;
   Slot remove_FrameNavigationStarting;
   Slot add_FrameNavigationCompleted;
@@ -256,6 +271,51 @@ struct WebView {
   }
   HRESULT RemoveProcessFailed(EventToken token) { return vtbl->remove_ProcessFailed(this, token); }
   HRESULT Reload() { return vtbl->Reload(this); }
+  HRESULT GetSource(LPWSTR* uri) { return vtbl->get_Source(this, uri); }
+  HRESULT AddNavigationCompleted(NavigationCompletedHandler* handler, EventToken* token) {
+    return vtbl->add_NavigationCompleted(this, handler, token);
+  }
+  HRESULT RemoveNavigationCompleted(EventToken token) {
+    return vtbl->remove_NavigationCompleted(this, token);
+  }
+};
+
+// ICoreWebView2NavigationCompletedEventHandler (implemented by the host)
+struct NavigationCompletedHandlerVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(NavigationCompletedHandler);
+  HRESULT(STDMETHODCALLTYPE* Invoke)(NavigationCompletedHandler* self, WebView* sender,
+                                     NavigationCompletedArgs* args);
+};
+struct NavigationCompletedHandler {
+  REPRISA_WV2_INTERFACE(NavigationCompletedHandler)
+};
+
+// ICoreWebView2NavigationCompletedEventArgs
+struct NavigationCompletedArgsVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(NavigationCompletedArgs);
+  HRESULT(STDMETHODCALLTYPE* get_IsSuccess)(NavigationCompletedArgs* self, BOOL* success);
+  HRESULT(STDMETHODCALLTYPE* get_WebErrorStatus)(NavigationCompletedArgs* self,
+                                                 std::int32_t* status);
+  Slot get_NavigationId;
+};
+struct NavigationCompletedArgs {
+  REPRISA_WV2_INTERFACE(NavigationCompletedArgs)
+  HRESULT GetIsSuccess(BOOL* success) { return vtbl->get_IsSuccess(this, success); }
+  HRESULT GetWebErrorStatus(std::int32_t* status) { return vtbl->get_WebErrorStatus(this, status); }
+};
+
+// ICoreWebView2NavigationCompletedEventArgs2: the first interface's slots, then one more.
+struct NavigationCompletedArgs2Vtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(NavigationCompletedArgs2);
+  Slot get_IsSuccess;
+  Slot get_WebErrorStatus;
+  Slot get_NavigationId;
+  HRESULT(STDMETHODCALLTYPE* get_HttpStatusCode)(NavigationCompletedArgs2* self,
+                                                 std::int32_t* status);
+};
+struct NavigationCompletedArgs2 {
+  REPRISA_WV2_INTERFACE(NavigationCompletedArgs2)
+  HRESULT GetHttpStatusCode(std::int32_t* status) { return vtbl->get_HttpStatusCode(this, status); }
 };
 
 // ICoreWebView2ProcessFailedEventHandler (implemented by the host)
@@ -439,6 +499,20 @@ REPRISA_WV2_SLOT(WebViewVtbl, ExecuteScript, 29);
 REPRISA_WV2_SLOT(WebViewVtbl, CapturePreview, 30);
 REPRISA_WV2_SLOT(WebViewVtbl, Reload, 31);
 REPRISA_WV2_SIZE(WebViewVtbl, 32);
+
+REPRISA_WV2_UNKNOWN(NavigationCompletedHandlerVtbl);
+REPRISA_WV2_SLOT(NavigationCompletedHandlerVtbl, Invoke, 3);
+REPRISA_WV2_SIZE(NavigationCompletedHandlerVtbl, 4);
+
+REPRISA_WV2_UNKNOWN(NavigationCompletedArgsVtbl);
+REPRISA_WV2_SLOT(NavigationCompletedArgsVtbl, get_IsSuccess, 3);
+REPRISA_WV2_SLOT(NavigationCompletedArgsVtbl, get_WebErrorStatus, 4);
+REPRISA_WV2_SLOT(NavigationCompletedArgsVtbl, get_NavigationId, 5);
+REPRISA_WV2_SIZE(NavigationCompletedArgsVtbl, 6);
+
+REPRISA_WV2_UNKNOWN(NavigationCompletedArgs2Vtbl);
+REPRISA_WV2_SLOT(NavigationCompletedArgs2Vtbl, get_HttpStatusCode, 6);
+REPRISA_WV2_SIZE(NavigationCompletedArgs2Vtbl, 7);
 
 REPRISA_WV2_UNKNOWN(ProcessFailedHandlerVtbl);
 REPRISA_WV2_SLOT(ProcessFailedHandlerVtbl, Invoke, 3);

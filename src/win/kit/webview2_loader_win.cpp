@@ -29,7 +29,13 @@ std::optional<std::wstring> RegistryRuntimeProbe::FixedFolder() {
     return needed >= n ? n : needed;  // too small: grow
   });
   if (folder.empty()) return std::nullopt;
-  return folder;
+  // A relative folder is taken from the current folder now, once: the DLL is loaded from a full
+  // path, never searched for.
+  std::wstring absolute = GrowingPath([&folder](wchar_t* b, DWORD n) {
+    return GetFullPathNameW(folder.c_str(), n, b, nullptr);
+  });
+  if (absolute.empty()) return std::nullopt;
+  return absolute;
 }
 
 std::optional<std::wstring> RegistryRuntimeProbe::StringValue(RuntimeScope scope,

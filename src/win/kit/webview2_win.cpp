@@ -4,8 +4,10 @@
 
 #include <atomic>
 #include <cwchar>
+#include <type_traits>
 #include <utility>
 
+#include "core/error_handler.h"
 #include "win/kit/ole_error_win.h"
 
 namespace reprisa {
@@ -61,26 +63,29 @@ class WebView2Host::LinkRef {
   Link* link_;
 };
 
-// A handler object of ours: the interface's vtable first, then our reference count and the
-// function it calls. No exception leaves it.
+// A handler object of ours: the interface struct is its one base, so that the runtime's pointer
+// to it is this object's address and back (no vtable of our own may come first); then our
+// reference count and the function it calls. No exception leaves it.
 template <class Interface, class... Args>
-class WebView2Host::Handler {
+class WebView2Host::Handler : public Interface {
  public:
   using Vtbl = std::remove_const_t<std::remove_pointer_t<decltype(Interface::vtbl)>>;
   using Function = std::function<HRESULT(Args...)>;
 
   static ComPtr<Interface> Make(const IID& iid, Function function) {
+    static_assert(std::is_base_of_v<Interface, Handler> && !std::is_polymorphic_v<Handler>,
+                  "the runtime's interface pointer must be the handler's own address");
     auto* handler = new Handler(iid, std::move(function));
-    return ComPtr<Interface>::Attach(&handler->interface_);
+    return ComPtr<Interface>::Attach(handler);
   }
 
  private:
   Handler(const IID& iid, Function function) : iid_(iid), function_(std::move(function)) {
-    interface_.vtbl = &kVtbl;
+    this->vtbl = &kVtbl;
     ++g_live_objects;
   }
   ~Handler() { --g_live_objects; }
-  static Handler* From(Interface* self) noexcept { return reinterpret_cast<Handler*>(self); }
+  static Handler* From(Interface* self) noexcept { return static_cast<Handler*>(self); }
 
   static HRESULT STDMETHODCALLTYPE QueryInterfaceSlot(Interface* self, REFIID iid, void** out) {
     if (!out) return E_POINTER;
@@ -106,13 +111,14 @@ class WebView2Host::Handler {
     try {
       result = From(self)->function_(args...);
     } catch (...) {
+      // Swallowed: our functions here only queue answers (a failed one is lost like one never
+      // sent), and no message box may run its loop inside the runtime's call.
     }
     ReleaseSlot(self);
     return result;
   }
   static constexpr Vtbl kVtbl{&QueryInterfaceSlot, &AddRefSlot, &ReleaseSlot, &InvokeSlot};
 
-  Interface interface_;  // first: the runtime's pointer to us is this object's address
   std::atomic<long> refs_{1};
   IID iid_;
   Function function_;
@@ -120,21 +126,23 @@ class WebView2Host::Handler {
 
 // The options the environment is created with. The runtime reads them during the entry point's
 // call (and may keep the object).
-class WebView2Host::Options {
+class WebView2Host::Options : public wv2::EnvironmentOptions {
  public:
   static ComPtr<wv2::EnvironmentOptions> Make() {
+    static_assert(!std::is_polymorphic_v<Options>,
+                  "the runtime's interface pointer must be the object's own address");
     auto* options = new Options;
-    return ComPtr<wv2::EnvironmentOptions>::Attach(&options->interface_);
+    return ComPtr<wv2::EnvironmentOptions>::Attach(options);
   }
 
  private:
   Options() {
-    interface_.vtbl = &kVtbl;
+    vtbl = &kVtbl;
     ++g_live_objects;
   }
   ~Options() { --g_live_objects; }
   static Options* From(wv2::EnvironmentOptions* self) noexcept {
-    return reinterpret_cast<Options*>(self);
+    return static_cast<Options*>(self);
   }
   static HRESULT Put(std::wstring& field, LPCWSTR value) noexcept {
     try {
@@ -198,7 +206,6 @@ class WebView2Host::Options {
       &PutArguments,       &GetLanguage,      &PutLanguage,      &GetTargetVersion,
       &PutTargetVersion,   &GetSingleSignOn,  &PutSingleSignOn};
 
-  wv2::EnvironmentOptions interface_;  // first
   std::atomic<long> refs_{1};
   std::wstring arguments_ = kWebViewBrowserArguments;
   std::wstring language_;
@@ -214,7 +221,7 @@ ComPtr<Interface> WebView2Host::CompletedHandler(const IID& iid, typename Answer
   const std::uint32_t attempt = attempt_;
   return Handler<Interface, HRESULT, Object*>::Make(
       iid, [link, attempt, kind, slot](HRESULT result, Object* object) -> HRESULT {
-        Answer answer{kind, attempt, result, {}, {}};
+        Answer answer(kind, attempt, result);
         if (object) {
           object->AddRef();
           answer.*slot = ComPtr<Object>::Attach(object);
@@ -266,28 +273,46 @@ void WebView2Host::Fail(HRESULT result) {
   if (on_failed) on_failed(attempt, FAILED(result) ? result : E_NOINTERFACE);
 }
 
-void WebView2Host::Pump() {
+void WebView2Host::Pump() noexcept {
   std::vector<Answer> answers;
   answers.swap(answers_);
   for (Answer& answer : answers) {
-    if (!link_ || answer.attempt != attempt_) {
-      Discard(answer);
-      continue;
+    try {
+      Handle(answer);
+    } catch (...) {
+      HandleException(nullptr);
     }
-    switch (answer.kind) {
-      case Answer::Environment:
-        EnvironmentAnswered(answer);
-        break;
-      case Answer::Controller:
-        ControllerAnswered(answer);
-        break;
-      case Answer::ProcessFailed:
-        if (answer.failed == wv2::kBrowserProcessExited && webview_) {
-          Close();
-          if (on_browser_process_ended) on_browser_process_ended();
-        }
-        break;
-    }
+    Discard(answer);  // whatever of it was not taken
+  }
+}
+
+void WebView2Host::Handle(Answer& answer) {
+  if (!link_ || answer.attempt != attempt_) return;  // discarded by the caller
+  switch (answer.kind) {
+    case Answer::Environment:
+      EnvironmentAnswered(answer);
+      break;
+    case Answer::Controller:
+      ControllerAnswered(answer);
+      break;
+    case Answer::ProcessFailed:
+      ProcessFailed(answer.failed);
+      break;
+    case Answer::NavigationCompleted:
+      if (webview_ && on_navigation_completed)
+        on_navigation_completed(answer.source, answer.outcome);
+      break;
+  }
+}
+
+void WebView2Host::ProcessFailed(wv2::ProcessFailedKind kind) {
+  if (!webview_) return;
+  if (kind == wv2::kBrowserProcessExited) {
+    Close();
+    if (on_browser_process_ended) on_browser_process_ended();
+  } else if (kind == wv2::kRenderProcessExited || kind == wv2::kRenderProcessUnresponsive) {
+    // A frame's own process ending leaves the page; the page's own process takes it with it.
+    if (on_render_process_failed) on_render_process_failed();
   }
 }
 
@@ -315,8 +340,9 @@ void WebView2Host::ControllerAnswered(Answer& answer) {
 
   LinkRef link(link_);
   const std::uint32_t attempt = attempt_;
-  // Without either event the web view still works: the menu keys stay the page's, a browser
-  // process that ends is noticed by the reload that fails.
+  // Without either event the web view still works: the menu keys stay the page's, and a page
+  // whose processes ended comes back only with the next reload tick (which then makes a new web
+  // view when the browser process ended, as the reload is refused).
   auto keys = Handler<wv2::AcceleratorKeyHandler, wv2::Controller*, wv2::AcceleratorKeyArgs*>::Make(
       wv2::kIidAcceleratorKeyHandler,
       [link](wv2::Controller*, wv2::AcceleratorKeyArgs* args) -> HRESULT {
@@ -330,11 +356,15 @@ void WebView2Host::ControllerAnswered(Answer& answer) {
       [link, attempt](wv2::WebView*, wv2::ProcessFailedArgs* args) -> HRESULT {
         wv2::ProcessFailedKind kind = wv2::kBrowserProcessExited;
         if (!args || FAILED(args->GetKind(&kind))) return S_OK;
-        if (WebView2Host* host = link.Host())
-          host->Queue(Answer{Answer::ProcessFailed, attempt, S_OK, {}, {}, kind});
+        if (WebView2Host* host = link.Host()) {
+          Answer answer(Answer::ProcessFailed, attempt);
+          answer.failed = kind;
+          host->Queue(std::move(answer));
+        }
         return S_OK;
       });
   failed_added_ = SUCCEEDED(webview_->AddProcessFailed(failed.get(), &failed_token_));
+  WatchNavigations(attempt);
 
   RECT bounds{};
   GetClientRect(window_, &bounds);
@@ -343,6 +373,38 @@ void WebView2Host::ControllerAnswered(Answer& answer) {
   WatchFocusLeaving();
   Subclass(true);
   if (on_created) on_created(attempt);
+}
+
+void WebView2Host::WatchNavigations(std::uint32_t attempt) {
+  LinkRef link(link_);
+  auto completed = Handler<wv2::NavigationCompletedHandler, wv2::WebView*,
+                           wv2::NavigationCompletedArgs*>::Make(
+      wv2::kIidNavigationCompletedHandler,
+      [link, attempt](wv2::WebView* sender, wv2::NavigationCompletedArgs* args) -> HRESULT {
+        WebView2Host* host = link.Host();
+        if (!host || !args) return S_OK;
+        BOOL success = FALSE;
+        std::int32_t status = 0, http = 0;
+        if (FAILED(args->GetIsSuccess(&success))) return S_OK;
+        if (FAILED(args->GetWebErrorStatus(&status))) status = 0;
+        // The HTTP status only where the runtime has the arguments' second interface.
+        wv2::NavigationCompletedArgs2* args2 = nullptr;
+        if (SUCCEEDED(args->QueryInterface(wv2::kIidNavigationCompletedArgs2,
+                                           reinterpret_cast<void**>(&args2))) &&
+            args2) {
+          if (FAILED(args2->GetHttpStatusCode(&http))) http = 0;
+          args2->Release();
+        }
+        Answer answer(Answer::NavigationCompleted, attempt);
+        answer.outcome = WebViewLoadOutcome(success != FALSE, status, http);
+        LPWSTR source = nullptr;
+        if (sender && SUCCEEDED(sender->GetSource(&source)) && source) answer.source = source;
+        CoTaskMemFree(source);
+        host->Queue(std::move(answer));
+        return S_OK;
+      });
+  navigation_added_ =
+      SUCCEEDED(webview_->AddNavigationCompleted(completed.get(), &navigation_token_));
 }
 
 void WebView2Host::Close() noexcept {
@@ -359,6 +421,8 @@ void WebView2Host::Close() noexcept {
   ComPtr<wv2::Controller> controller = std::move(controller_);
   ComPtr<wv2::WebView> webview = std::move(webview_);
   if (webview && failed_added_) webview->RemoveProcessFailed(failed_token_);
+  if (webview && navigation_added_) webview->RemoveNavigationCompleted(navigation_token_);
+  navigation_added_ = false;
   if (controller && key_added_) controller->RemoveAcceleratorKeyPressed(key_token_);
   failed_added_ = key_added_ = false;
   if (controller) controller->Close();

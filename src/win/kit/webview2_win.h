@@ -39,14 +39,19 @@ class WebView2Host {
   std::function<void(std::uint32_t attempt)> on_created;  // the web view is there
   std::function<void(std::uint32_t attempt, HRESULT)> on_failed;
   std::function<void()> on_browser_process_ended;
+  // A render process of the page ended or stopped answering: the web view stays, the page is gone.
+  std::function<void()> on_render_process_failed;
+  // A load of the page ended, at `source` (the address the web view shows now).
+  std::function<void(const std::wstring& source, LoadOutcome outcome)> on_navigation_completed;
 
   // Starts attempt `attempt` (closing whatever was there): the entry point is called with the
   // data folder and our options. A failed result is returned (and nothing more happens);
   // otherwise the answer comes through Pump().
   HRESULT Start(wv2::CreateEnvironmentFunction create, bool fixed_runtime,
                 const std::wstring& data_folder, std::uint32_t attempt);
-  // Handles the answers that have arrived.
-  void Pump();
+  // Handles the answers that have arrived, each on its own: what one of them raises goes to the
+  // application's error handler, and the others are handled all the same.
+  void Pump() noexcept;
   // Closes the controller and releases every reference; answers of earlier attempts that still
   // arrive are closed and released as they come.
   void Close() noexcept;
@@ -67,12 +72,16 @@ class WebView2Host {
   class LinkRef;
   class Options;
   struct Answer {
-    enum Kind { Environment, Controller, ProcessFailed } kind;
+    enum Kind { Environment, Controller, ProcessFailed, NavigationCompleted };
+    Answer(Kind k, std::uint32_t a, HRESULT r = S_OK) : kind(k), attempt(a), result(r) {}
+    Kind kind;
     std::uint32_t attempt;
     HRESULT result;
     ComPtr<wv2::Environment> environment;
     ComPtr<wv2::Controller> controller;
     wv2::ProcessFailedKind failed = wv2::kBrowserProcessExited;
+    LoadOutcome outcome = LoadOutcome::Other;
+    std::wstring source;
   };
   template <class Interface, class... Args>
   class Handler;
@@ -88,6 +97,10 @@ class WebView2Host {
   static void Discard(Answer& answer) noexcept;
   void EnvironmentAnswered(Answer& answer);
   void ControllerAnswered(Answer& answer);
+  void Handle(Answer& answer);
+  void ProcessFailed(wv2::ProcessFailedKind kind);
+  // Follows the page's loads (the web view's navigation-completed event).
+  void WatchNavigations(std::uint32_t attempt);
   bool KeyPressed(wv2::AcceleratorKeyArgs* args) noexcept;
   void WatchFocusLeaving();
   void UnwatchFocusLeaving() noexcept;
@@ -99,8 +112,8 @@ class WebView2Host {
   std::uint32_t attempt_ = 0;
   Link* link_ = nullptr;  // shared with our handlers; cut at Close
   std::vector<Answer> answers_;
-  wv2::EventToken key_token_{}, failed_token_{};
-  bool key_added_ = false, failed_added_ = false;
+  wv2::EventToken key_token_{}, failed_token_{}, navigation_token_{};
+  bool key_added_ = false, failed_added_ = false, navigation_added_ = false;
   ComPtr<wv2::Environment> environment_;
   ComPtr<wv2::Controller> controller_;
   ComPtr<wv2::WebView> webview_;

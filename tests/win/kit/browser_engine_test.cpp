@@ -8,12 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "core/exceptions.h"
 #include "support/loopback_server.h"
+#include "support/scoped_error_handler.h"
 #include "support/win_test_support.h"
 #include "win/kit/application_win.h"
 #include "win/kit/form_win.h"
@@ -36,6 +39,8 @@ struct Recorder {
   long refs = 0;  // references the host holds on our environment, controller and web view
   wv2::AcceleratorKeyHandler* keys = nullptr;
   wv2::ProcessFailedHandler* failed = nullptr;
+  wv2::NavigationCompletedHandler* completed = nullptr;
+  std::wstring source = L"about:blank";
   HRESULT navigate_result = S_OK;
   HWND parent = nullptr;
 };
@@ -93,6 +98,24 @@ HRESULT STDMETHODCALLTYPE Fake2_add_ProcessFailed(wv2::WebView*, wv2::ProcessFai
 }
 HRESULT STDMETHODCALLTYPE Fake3_remove_ProcessFailed(wv2::WebView*, wv2::EventToken token) {
   if (token.value == 2 && g_rec->failed) std::exchange(g_rec->failed, nullptr)->Release();
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE Fake18_add_NavigationCompleted(wv2::WebView*,
+                                                         wv2::NavigationCompletedHandler* h,
+                                                         wv2::EventToken* token) {
+  h->AddRef();
+  g_rec->completed = h;
+  token->value = 3;
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE Fake19_remove_NavigationCompleted(wv2::WebView*, wv2::EventToken token) {
+  if (token.value == 3 && g_rec->completed) std::exchange(g_rec->completed, nullptr)->Release();
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE Fake20_get_Source(wv2::WebView*, LPWSTR* uri) {
+  const size_t bytes = (g_rec->source.size() + 1) * sizeof(wchar_t);
+  *uri = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+  std::memcpy(*uri, g_rec->source.c_str(), bytes);
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE Fake4_Reload(wv2::WebView*) {
@@ -160,6 +183,9 @@ const wv2::WebViewVtbl kWebViewVtbl = [] {
   v.add_ProcessFailed = &Fake2_add_ProcessFailed;
   v.remove_ProcessFailed = &Fake3_remove_ProcessFailed;
   v.Reload = &Fake4_Reload;
+  v.add_NavigationCompleted = &Fake18_add_NavigationCompleted;
+  v.remove_NavigationCompleted = &Fake19_remove_NavigationCompleted;
+  v.get_Source = &Fake20_get_Source;
   return v;
 }();
 
@@ -624,6 +650,121 @@ TEST_F(BrowserEngine, ClosingWhileCreatingLetsTheLateAnswersGo) {
   EXPECT_EQ(rec_.closes, 1);
   EXPECT_EQ(rec_.refs, 0);
   EXPECT_EQ(WebView2Host::LiveHostObjects(), 0);
+}
+
+// --- the page's engine lost, loads reported ---------------------------------------------------------
+
+// Event arguments: a process-failed kind, and a load's completion (without the second interface,
+// as older runtimes have it).
+struct FailedArgs {
+  wv2::ProcessFailedArgs args;  // first
+  wv2::ProcessFailedKind kind;
+};
+HRESULT STDMETHODCALLTYPE Fake21_get_Kind(wv2::ProcessFailedArgs* a, wv2::ProcessFailedKind* k) {
+  *k = reinterpret_cast<FailedArgs*>(a)->kind;
+  return S_OK;
+}
+struct CompletedArgs {
+  wv2::NavigationCompletedArgs args;  // first
+  BOOL success;
+  std::int32_t status;
+};
+HRESULT STDMETHODCALLTYPE Fake22_Query(wv2::NavigationCompletedArgs*, REFIID, void** out) {
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+HRESULT STDMETHODCALLTYPE Fake23_get_IsSuccess(wv2::NavigationCompletedArgs* a, BOOL* v) {
+  *v = reinterpret_cast<CompletedArgs*>(a)->success;
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE Fake24_get_Status(wv2::NavigationCompletedArgs* a, std::int32_t* v) {
+  *v = reinterpret_cast<CompletedArgs*>(a)->status;
+  return S_OK;
+}
+
+void RaiseProcessFailed(wv2::ProcessFailedKind kind) {
+  static const wv2::ProcessFailedArgsVtbl kArgs = [] {
+    wv2::ProcessFailedArgsVtbl v{};
+    v.get_ProcessFailedKind = &Fake21_get_Kind;
+    return v;
+  }();
+  FailedArgs args{{&kArgs}, kind};
+  g_rec->failed->vtbl->Invoke(g_rec->failed, &g_webview.iface, &args.args);
+}
+
+void RaiseCompleted(BOOL success, std::int32_t status) {
+  static const wv2::NavigationCompletedArgsVtbl kArgs = [] {
+    wv2::NavigationCompletedArgsVtbl v{};
+    v.QueryInterface = &Fake22_Query;
+    v.get_IsSuccess = &Fake23_get_IsSuccess;
+    v.get_WebErrorStatus = &Fake24_get_Status;
+    return v;
+  }();
+  CompletedArgs args{{&kArgs}, success, status};
+  g_rec->completed->vtbl->Invoke(g_rec->completed, &g_webview.iface, &args.args);
+}
+
+struct Reports {
+  int lost = 0, failed = 0, loaded = 0;
+  void Attach(TWebBrowser* browser) {
+    browser->OnEngineLost = [this] { ++lost; };
+    browser->OnLoadFailed = [this] { ++failed; };
+    browser->OnLoaded = [this] { ++loaded; };
+  }
+};
+
+// A render process that ends is a loss; a recovery then reloads the same web view. A load that
+// fails is reported, and a recovery opens the page it failed at again.
+TEST_F(BrowserEngine, ReportsLossesAndLoadsAndBringsThePageBack) {
+  MakeWebView();
+  Reports reports;
+  reports.Attach(browser_);
+  browser_->Navigate(L"http://music.example/");
+  ASSERT_NE(rec_.completed, nullptr);
+  for (wv2::ProcessFailedKind kind : {wv2::kRenderProcessExited, wv2::kRenderProcessUnresponsive}) {
+    const int lost = reports.lost;
+    RaiseProcessFailed(kind);
+    EXPECT_TRUE(PumpUntil([&] { return reports.lost > lost; })) << kind;
+    browser_->Recover();
+    EXPECT_EQ(rec_.reloads, lost + 1) << kind;
+  }
+  RaiseProcessFailed(wv2::kFrameRenderProcessExited);  // a frame's: the page stays
+  rec_.source = L"http://music.example/next";
+  RaiseCompleted(FALSE, 12);  // no connection
+  ASSERT_TRUE(PumpUntil([&] { return reports.failed == 1; }));
+  EXPECT_EQ(reports.lost, 2);
+  browser_->Recover();
+  EXPECT_EQ(rec_.navigated.back(), L"http://music.example/next");
+  RaiseCompleted(TRUE, 0);
+  EXPECT_TRUE(PumpUntil([&] { return reports.loaded == 1; }));
+  EXPECT_EQ(browser_->Engine(), EngineState::WebView);
+}
+
+// What one answer raises goes to the application's error handler; the answers queued with it are
+// handled all the same.
+TEST_F(BrowserEngine, AnAnswerThatRaisesLeavesTheOthersQueuedWithIt) {
+  MakeWebView();
+  Reports reports;
+  reports.Attach(browser_);
+  browser_->OnEngineLost = [] { throw std::runtime_error("refused"); };
+  int errors = 0;
+  testing_support::ScopedErrorHandler handler([&](TObject*) { ++errors; });
+  RaiseProcessFailed(wv2::kRenderProcessExited);
+  RaiseCompleted(TRUE, 0);  // queued behind the loss, handled in the same turn
+  EXPECT_TRUE(PumpUntil([&] { return reports.loaded == 1; })) << "the load's report was dropped";
+  EXPECT_EQ(errors, 1);
+}
+
+// A relative fixed-version folder is made absolute from the current folder.
+TEST(RuntimeProbe, ARelativeFixedFolderIsMadeAbsolute) {
+  wchar_t current[MAX_PATH];
+  ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, current), 0u);
+  ASSERT_TRUE(SetEnvironmentVariableW(L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", L"runtime\\120"));
+  std::optional<std::wstring> folder = RegistryRuntimeProbe().FixedFolder();
+  SetEnvironmentVariableW(L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", nullptr);
+  std::wstring expected = current;
+  if (expected.back() != L'\\') expected += L'\\';
+  EXPECT_EQ(folder, expected + L"runtime\\120");
 }
 
 }  // namespace

@@ -537,5 +537,22 @@ TEST(BrowserHost, TheControlIsNotSilent) {
   EXPECT_EQ(silent, VARIANT_FALSE);
 }
 
+// The control's report of a page whose server refuses the connection, and a recovery that opens
+// it again (and fails again, the server being still gone). Under Wine without its HTML engine,
+// no page completes, so only failures are seen here.
+TEST(WebBrowserLoads, AFailureIsReportedAndARecoveryOpensThePageAgain) {
+  LoopbackServer server;
+  ASSERT_TRUE(server.Start());
+  const std::wstring gone = server.Url("/gone");
+  server.Stop();
+  Host host;
+  int failed = 0;
+  host.browser->OnLoadFailed = [&] { ++failed; };
+  host.browser->Navigate(gone);
+  ASSERT_TRUE(PumpUntil([&] { return failed == 1; }, 15000)) << "no failure reported";
+  host.browser->Recover();
+  EXPECT_TRUE(PumpUntil([&] { return failed == 2; }, 15000)) << "the page was not opened again";
+}
+
 }  // namespace
 }  // namespace reprisa

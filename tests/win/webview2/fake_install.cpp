@@ -122,32 +122,59 @@ std::wstring FakeRuntime::Install(const std::string& control, Hive hive, Channel
           L"-" + std::to_wstring(++counter);
   DeleteTree(base_);
   const std::wstring application = base_ + L"\\EdgeWebView\\Application";
-  const std::wstring version_folder = application + L"\\" + kVersion;
-  // A fixed-version runtime is its version folder alone.
-  dll_folder_ = version_folder + L"\\EBWebView\\x86";
   hive_ = hive;
   channel_ = channel;
+  with_entry_point_ = with_entry_point;
   installed_ = true;
+  if (std::wstring failed = LayOut(application + L"\\" + kVersion, control); !failed.empty())
+    return failed;
+  if (hive == Hive::kFixedFolder) {
+    if (!SetEnvironmentVariableW(kFixedFolderVariable, version_folder_.c_str()))
+      return L"cannot set the fixed-folder variable";
+    return L"";
+  }
+  return Record(kVersion);
+}
+
+// The version folder with the DLL and its control file; a fixed-version runtime is its version
+// folder alone.
+std::wstring FakeRuntime::LayOut(const std::wstring& version_folder, const std::string& control) {
+  version_folder_ = version_folder;
+  dll_folder_ = version_folder + L"\\EBWebView\\x86";
   if (!MakeFolders(dll_folder_)) return L"cannot make " + dll_folder_;
-  const std::wstring& source = with_entry_point ? g_runtime_dll : g_no_entry_dll;
+  const std::wstring& source = with_entry_point_ ? g_runtime_dll : g_no_entry_dll;
   if (!CopyFileW(source.c_str(), (dll_folder_ + L"\\EmbeddedBrowserWebView.dll").c_str(), FALSE))
     return L"cannot copy " + source;
-  HANDLE file = CreateFileW((dll_folder_ + L"\\" + kControlFile).c_str(), GENERIC_WRITE, 0,
-                            nullptr, CREATE_ALWAYS, 0, nullptr);
+  return SetControl(control);
+}
+
+std::wstring FakeRuntime::Record(const std::wstring& version) {
+  const std::wstring application = base_ + L"\\EdgeWebView\\Application";
+  if (!SetString(hive_, KeyPath(L"ClientState", channel_), L"EBWebView", version_folder_) ||
+      !SetString(hive_, KeyPath(L"Clients", channel_), L"pv", version) ||
+      !SetString(hive_, KeyPath(L"Clients", channel_), L"location", application))
+    return L"cannot write the updater's keys";
+  return L"";
+}
+
+std::wstring FakeRuntime::SetControl(const std::string& control) {
+  HANDLE file = CreateFileW((dll_folder_ + L"\\" + kControlFile).c_str(), GENERIC_WRITE,
+                            FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return L"cannot write the control file";
   DWORD written = 0;
   WriteFile(file, control.data(), static_cast<DWORD>(control.size()), &written, nullptr);
   CloseHandle(file);
+  return L"";
+}
 
-  if (hive == Hive::kFixedFolder) {
-    if (!SetEnvironmentVariableW(kFixedFolderVariable, version_folder.c_str()))
-      return L"cannot set the fixed-folder variable";
-    return L"";
-  }
-  if (!SetString(hive, KeyPath(L"ClientState", channel), L"EBWebView", version_folder) ||
-      !SetString(hive, KeyPath(L"Clients", channel), L"pv", kVersion) ||
-      !SetString(hive, KeyPath(L"Clients", channel), L"location", application))
-    return L"cannot write the updater's keys";
+std::wstring FakeRuntime::Upgrade(const std::wstring& version, const std::string& control) {
+  const std::wstring old = version_folder_;
+  if (std::wstring failed =
+          LayOut(base_ + L"\\EdgeWebView\\Application\\" + version, control);
+      !failed.empty())
+    return failed;
+  if (std::wstring failed = Record(version); !failed.empty()) return failed;
+  DeleteTree(old);
   return L"";
 }
 

@@ -32,6 +32,13 @@ class FakeRuntime {
   // Returns an empty text, or what failed.
   std::wstring Install(const std::string& control, Hive hive = Hive::kMachine,
                        Channel channel = Channel::kStable, bool with_entry_point = true);
+  // Rewrites the control file (read at every entry point's call and every load).
+  std::wstring SetControl(const std::string& control);
+  // What the runtime's updater does while programs run: lays out `version` beside the installed
+  // version with the same control text, records it instead, and removes the old version's folder
+  // as far as it can (the old DLL may still be loaded). From now on DllFolder and Log are the new
+  // version's.
+  std::wstring Upgrade(const std::wstring& version, const std::string& control);
   // Removes what Install made (the program using it must have ended).
   void Remove();
   bool Installed() const { return installed_; }
@@ -46,8 +53,13 @@ class FakeRuntime {
   static void RemoveAllRecords();
 
  private:
+  std::wstring LayOut(const std::wstring& version_folder, const std::string& control);
+  std::wstring Record(const std::wstring& version);
+
   std::wstring base_;  // the fresh folder
   std::wstring dll_folder_;
+  std::wstring version_folder_;
+  bool with_entry_point_ = true;
   Hive hive_ = Hive::kMachine;
   Channel channel_ = Channel::kStable;
   bool installed_ = false;

@@ -521,7 +521,8 @@ struct ProcessEnd {
 
 class SurvivesTheEnd : public WebView2Test, public testing::WithParamInterface<ProcessEnd> {};
 
-TEST_P(SurvivesTheEnd, OfTheProcess) {
+// Back at once, in the middle of a long interval: no reload tick helps.
+TEST_P(SurvivesTheEnd, OfTheProcessAtOnce) {
   const ProcessEnd& e = GetParam();
   ASSERT_NO_FATAL_FAILURE(Install(""));
   ASSERT_NO_FATAL_FAILURE(Start());
@@ -529,29 +530,126 @@ TEST_P(SurvivesTheEnd, OfTheProcess) {
   const std::wstring last = server_.Url("/last");
   OpenAddress(last);
   ASSERT_GE(WaitForLine(L"WebView#1.Navigate " + last, 5000), 0) << DumpLog();
-  ASSERT_TRUE(ApplyInterval(L"00:02"));
+  ASSERT_TRUE(ApplyInterval(L"20:00"));
   const int mark = static_cast<int>(Log().size());
   PostMessageW(View(), kEndProcessMessage, static_cast<WPARAM>(e.kind), 0);
   const int raised = WaitForLine(L"raised ProcessFailed", 5000, mark);
   ASSERT_GE(raised, 0) << "the ProcessFailed event did not reach the program\n" << DumpLog();
   if (e.kind == 0) {
     // The web view is gone for good: a new environment and controller, and the last address.
-    EXPECT_GE(WaitForLine(L"WebView#2.Navigate " + last, 10000, raised), 0) << DumpLog();
+    EXPECT_GE(WaitForLine(L"WebView#2.Navigate " + last, 2000, raised), 0) << DumpLog();
     EXPECT_EQ(LinesFrom(Log(), L"entry ").size(), 2u) << "no new environment\n" << DumpLog();
     EXPECT_TRUE(WaitUntil([&] { return ViewFillsPageArea(); }, 5000)) << Places();
   } else {
-    // A render process: the next reload is enough.
-    EXPECT_GE(WaitForLine(L"WebView#1.Reload", 8000, raised), 0) << DumpLog();
+    // A render process: the same web view reloads.
+    EXPECT_GE(WaitForLine(L"WebView#1.Reload", 2000, raised), 0) << DumpLog();
     EXPECT_EQ(Find(Log(), L"Controller#2 created"), -1) << DumpLog();
   }
   EXPECT_EQ(server_.Count("/last"), 0) << "the browser control opened the address";
 }
 
-const ProcessEnd kProcessEnds[] = {{"BrowserProcess", 0}, {"RenderProcess", 1}};
+const ProcessEnd kProcessEnds[] = {
+    {"BrowserProcess", 0}, {"RenderProcess", 1}, {"RenderProcessUnresponsive", 2}};
 INSTANTIATE_TEST_SUITE_P(Each, SurvivesTheEnd, testing::ValuesIn(kProcessEnds),
                          [](const testing::TestParamInfo<ProcessEnd>& info) {
                            return std::string(info.param.name);
                          });
+
+// The updater installs a newer version and removes the old one's folder while the program runs:
+// the web view made after the browser process ended comes from the newer version.
+TEST_F(WebView2Test, ComesBackOnTheNewerVersionInstalledMeanwhile) {
+  ASSERT_NO_FATAL_FAILURE(Install(""));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  const std::wstring last = server_.Url("/updated");
+  OpenAddress(last);
+  ASSERT_GE(WaitForLine(L"WebView#1.Navigate " + last, 5000), 0) << DumpLog();
+  ASSERT_TRUE(ApplyInterval(L"20:00"));
+  ASSERT_EQ(Narrow(runtime_.Upgrade(L"121.0.2277.83", "")), "");
+  PostMessageW(View(), kEndProcessMessage, 0, 0);
+  // Log() now reads the newer version's log: it was loaded, and opened the address.
+  EXPECT_GE(WaitForLine(L"WebView#1.Navigate " + last, 5000), 0) << DumpLog();
+  EXPECT_TRUE(WaitUntil([&] { return ViewFillsPageArea(); }, 5000)) << Places();
+}
+
+// A web view that cannot be made again after its browser process ended is tried again with the
+// pauses of a lost engine (at once, 2 s, 4 s); after the third failure in a row, the control.
+TEST_F(WebView2Test, TakesTheControlAfterThreeFailedRecreations) {
+  ASSERT_NO_FATAL_FAILURE(Install(""));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  OpenAddress(server_.Url("/after-three"));
+  ASSERT_GE(WaitForLine(L"WebView#1.Navigate", 5000), 0) << DumpLog();
+  ASSERT_TRUE(ApplyInterval(L"20:00"));
+  ASSERT_EQ(Narrow(runtime_.SetControl("entry=0x80004005\n")), "");
+  const ULONGLONG ended = GetTickCount64();
+  PostMessageW(View(), kEndProcessMessage, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return server_.Count("/after-three") >= 1; }, 20000))
+      << "the control did not open the address\n" << DumpLog();
+  EXPECT_GE(GetTickCount64() - ended, 5500u) << "the pauses between the tries were not kept";
+  EXPECT_EQ(LinesFrom(Log(), L"entry checkRunningInstance=").size(), 4u) << DumpLog();
+  EXPECT_EQ(View(), nullptr);
+}
+
+// A load that fails in a way a later try may mend is tried again after the first pause (5 s),
+// long before the reload tick, with the address it failed at.
+struct LoadFailure {
+  const char* name;
+  const char* control;
+};
+
+class RetriesALoad : public WebView2Test, public testing::WithParamInterface<LoadFailure> {};
+
+TEST_P(RetriesALoad, ThatFailed) {
+  ASSERT_NO_FATAL_FAILURE(Install(""));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  ASSERT_TRUE(ApplyInterval(L"20:00"));
+  ASSERT_EQ(Narrow(runtime_.SetControl(GetParam().control)), "");
+  const std::wstring page = server_.Url("/down");
+  OpenAddress(page);
+  ASSERT_GE(WaitForLine(L"raised NavigationCompleted", 5000), 0) << DumpLog();
+  const ULONGLONG failed = GetTickCount64();
+  ASSERT_EQ(Narrow(runtime_.SetControl("")), "");  // the site is back
+  EXPECT_TRUE(WaitUntil([&] { return CallCount(L"WebView.Navigate") >= 2; }, 9000)) << DumpLog();
+  EXPECT_GE(GetTickCount64() - failed, 4000u) << "tried again without a pause";
+  std::vector<std::wstring> opened = CallsOf(Log(), L"WebView.Navigate");
+  ASSERT_GE(opened.size(), 2u);
+  EXPECT_EQ(Narrow(opened[1]), Narrow(page));
+  EXPECT_EQ(CallCount(L"WebView.Reload"), 0u) << DumpLog();
+}
+
+const LoadFailure kLoadFailures[] = {{"NoConnection", "web_error_status=12\n"},
+                                     {"ServerError", "http_status=503\n"}};
+INSTANTIATE_TEST_SUITE_P(Each, RetriesALoad, testing::ValuesIn(kLoadFailures),
+                         [](const testing::TestParamInfo<LoadFailure>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// ---- waking from sleep ------------------------------------------------------------------------
+
+// Each wake reloads at once, once: the system tells it twice (the automatic resume, then the
+// resume when the user is back).
+TEST_F(WebView2Test, AWakeFromSleepReloadsOnceAtOnce) {
+  ASSERT_NO_FATAL_FAILURE(Install(""));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  OpenAddress(server_.Url("/asleep"));
+  ASSERT_TRUE(WaitUntil([&] { return CallCount(L"WebView.Navigate") == 1; }, 5000)) << DumpLog();
+  ASSERT_TRUE(ApplyInterval(L"20:00"));
+  HWND main = program_.MainWindow();
+  // Sent: the reload is asked for before the answer comes back.
+  auto tell = [main](WPARAM event) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(main, WM_POWERBROADCAST, event, 0, SMTO_NORMAL, 5000, &result) != 0;
+  };
+  for (size_t wake = 1; wake <= 2; ++wake) {
+    ASSERT_TRUE(tell(PBT_APMSUSPEND));
+    ASSERT_TRUE(tell(PBT_APMRESUMEAUTOMATIC));
+    ASSERT_TRUE(tell(PBT_APMRESUMESUSPEND));
+    EXPECT_EQ(CallCount(L"WebView.Reload"), wake) << DumpLog();
+  }
+}
 
 // ---- keys typed in the page -----------------------------------------------------------------
 

@@ -53,6 +53,8 @@ constexpr GUID kISettings = {
     0xE562E4F0, 0xD7FA, 0x43AC, {0x8D, 0x71, 0xC0, 0x51, 0x50, 0x49, 0x9F, 0x00}};
 constexpr GUID kINavigationCompletedArgs = {
     0x30D68B7D, 0x20D9, 0x4752, {0xA9, 0xCA, 0xEC, 0x84, 0x48, 0xFB, 0xB5, 0xC1}};
+constexpr GUID kINavigationCompletedArgs2 = {
+    0xFDF8B738, 0xEE1E, 0x4DB2, {0xA3, 0x29, 0x8D, 0x7D, 0x7B, 0x74, 0xD7, 0x92}};
 constexpr GUID kIProcessFailedArgs = {
     0x8155A9A4, 0x1474, 0x4A86, {0x8C, 0xAE, 0x15, 0x1B, 0x0F, 0xA6, 0xB8, 0xCA}};
 constexpr GUID kIAcceleratorArgs = {
@@ -112,6 +114,8 @@ struct Config {
   Mode environment = Mode::kOk;
   Mode controller = Mode::kOk;
   HRESULT navigate = S_OK;  // what every Navigate answers when it is a failure
+  int web_error_status = 0;  // a load completes as failed with this status (0: succeeds)
+  int http_status = 200;     // the HTTP status every load reports
 };
 
 Mode ModeOf(const std::string& value) {
@@ -148,6 +152,8 @@ Mode ModeOf(const std::string& value) {
     if (key == "controller") config.controller = ModeOf(value);
     if (key == "navigate")
       config.navigate = static_cast<HRESULT>(std::strtoul(value.c_str(), nullptr, 0));
+    if (key == "web_error_status") config.web_error_status = std::atoi(value.c_str());
+    if (key == "http_status") config.http_status = std::atoi(value.c_str());
   }
   return config;
 }
@@ -475,19 +481,39 @@ static_assert(sizeof(kSettingsVtbl) / sizeof(Slot) == 21 + 16);
 
 struct NavigationCompletedArgs : Object {
   unsigned long long navigation_id = 0;
+  int web_error_status = 0;
+  int http_status = 200;
 };
 
+// The arguments answer their second interface too (one table serves both).
+HRESULT __stdcall NavigationCompletedArgs_QueryInterface(NavigationCompletedArgs* self,
+                                                         const GUID* iid, void** out) {
+  if (iid && out && IsEqualGUID(*iid, kINavigationCompletedArgs2)) {
+    ++self->refs;
+    *out = self;
+    Note(self, L"QueryInterface", L"%ls -> S_OK, refs %ld", GuidText(*iid).c_str(), self->refs);
+    return S_OK;
+  }
+  return QueryInterface(self, iid, out);
+}
 HRESULT __stdcall NavigationCompletedArgs_get_IsSuccess(NavigationCompletedArgs* self, BOOL* v) {
   Note(self, L"get_IsSuccess");
   if (!v) return E_POINTER;
-  *v = TRUE;
+  *v = self->web_error_status == 0;
   return S_OK;
 }
 HRESULT __stdcall NavigationCompletedArgs_get_WebErrorStatus(NavigationCompletedArgs* self,
                                                              int* v) {
   Note(self, L"get_WebErrorStatus");
   if (!v) return E_POINTER;
-  *v = 0;
+  *v = self->web_error_status;
+  return S_OK;
+}
+HRESULT __stdcall NavigationCompletedArgs_get_HttpStatusCode(NavigationCompletedArgs* self,
+                                                             int* v) {
+  Note(self, L"get_HttpStatusCode");
+  if (!v) return E_POINTER;
+  *v = self->web_error_status == 0 ? self->http_status : 0;
   return S_OK;
 }
 HRESULT __stdcall NavigationCompletedArgs_get_NavigationId(NavigationCompletedArgs* self,
@@ -499,12 +525,13 @@ HRESULT __stdcall NavigationCompletedArgs_get_NavigationId(NavigationCompletedAr
 }
 
 const Slot kNavigationCompletedArgsVtbl[] = {
-    IUNKNOWN_SLOTS,                                   // 0-2
+    FN(NavigationCompletedArgs_QueryInterface), FN(AddRef), FN(Release),  // 0-2
     FN(NavigationCompletedArgs_get_IsSuccess),        // 3
     FN(NavigationCompletedArgs_get_WebErrorStatus),   // 4
     FN(NavigationCompletedArgs_get_NavigationId),     // 5
-    UNKNOWN_SLOTS(6)};
-static_assert(sizeof(kNavigationCompletedArgsVtbl) / sizeof(Slot) == 6 + 16);
+    FN(NavigationCompletedArgs_get_HttpStatusCode),   // 6, of the second interface
+    UNKNOWN_SLOTS(7)};
+static_assert(sizeof(kNavigationCompletedArgsVtbl) / sizeof(Slot) == 7 + 16);
 
 struct ProcessFailedArgs : Object {
   int failed_kind = 0;
@@ -645,15 +672,21 @@ bool Alive(WebView* w) {
   return false;
 }
 
+// Completes as the control file says at the time of the call.
 void FinishNavigation(WebView* self) {
   const unsigned long long id = ++self->navigations;
-  Post([self, id] {
+  const Config config = ReadConfig();
+  Post([self, id, config] {
     if (!Alive(self) || self->closed || self->browser_gone) return;
     Keep(self);
     auto* args = Make<NavigationCompletedArgs>(kNavigationCompletedArgsVtbl,
                                                L"NavigationCompletedArgs",
                                                kINavigationCompletedArgs);
     args->navigation_id = id;
+    args->web_error_status = config.web_error_status;
+    args->http_status = config.http_status;
+    Log(L"navigation %llu completes with status %d, HTTP %d", id, config.web_error_status,
+        config.http_status);
     Raise(self, L"NavigationCompleted", self, args);
     Drop(args);
     Drop(self);
