@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <vector>
 
 #include "fake_runtime/protocol.h"
 
@@ -31,39 +32,74 @@ HKEY RootOf(Hive hive) { return hive == Hive::kUser ? HKEY_CURRENT_USER : HKEY_L
 // A 32-bit program on 64-bit Windows reads the machine's keys in the 32-bit view.
 REGSAM ViewOf(Hive hive) { return hive == Hive::kMachine ? KEY_WOW64_32KEY : 0; }
 
-std::wstring KeyPath(const wchar_t* kind, Channel channel) {
-  return std::wstring(L"SOFTWARE\\Microsoft\\EdgeUpdate\\") + kind + L"\\" + ChannelGuid(channel);
+constexpr wchar_t kUpdaterKey[] = L"SOFTWARE\\Microsoft\\EdgeUpdate";
+// Every key the fake creates carries this value; only keys that carry it are ever deleted, so a
+// runtime really registered on the machine (or a key the updater made) is never touched.
+constexpr wchar_t kMadeByTest[] = L"MadeByReprisaTest";
+
+// The updater's keys from the top down to the channel's: EdgeUpdate, its kind, the channel.
+std::vector<std::wstring> KeyChain(const wchar_t* kind, Channel channel) {
+  const std::wstring top = kUpdaterKey;
+  return {top, top + L"\\" + kind, top + L"\\" + kind + L"\\" + ChannelGuid(channel)};
 }
 
-bool SetString(Hive hive, const std::wstring& key, const wchar_t* name,
+bool MadeByTest(HKEY key) {
+  return RegQueryValueExW(key, kMadeByTest, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// Opens the channel's key for writing, creating (and marking) what is missing on the way. A
+// channel key that exists without the mark belongs to a real runtime: nothing is written then.
+HKEY OpenOwnChannelKey(Hive hive, const wchar_t* kind, Channel channel) {
+  HKEY key = nullptr;
+  for (const std::wstring& path : KeyChain(kind, channel)) {
+    if (key) RegCloseKey(key);
+    key = nullptr;
+    DWORD disposition = 0;
+    if (RegCreateKeyExW(RootOf(hive), path.c_str(), 0, nullptr, 0,
+                        KEY_SET_VALUE | KEY_QUERY_VALUE | ViewOf(hive), nullptr, &key,
+                        &disposition) != ERROR_SUCCESS)
+      return nullptr;
+    if (disposition == REG_CREATED_NEW_KEY) {
+      RegSetValueExW(key, kMadeByTest, 0, REG_SZ, reinterpret_cast<const BYTE*>(L""),
+                     sizeof(wchar_t));
+    }
+  }
+  if (!MadeByTest(key)) {
+    RegCloseKey(key);
+    return nullptr;
+  }
+  return key;
+}
+
+bool SetString(Hive hive, const wchar_t* kind, Channel channel, const wchar_t* name,
                const std::wstring& value) {
-  HKEY k = nullptr;
-  if (RegCreateKeyExW(RootOf(hive), key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | ViewOf(hive),
-                      nullptr, &k, nullptr) != ERROR_SUCCESS)
-    return false;
+  HKEY k = OpenOwnChannelKey(hive, kind, channel);
+  if (!k) return false;
   LONG rc = RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(k);
   return rc == ERROR_SUCCESS;
 }
 
+// Deletes the channel's key and then each key above it, bottom up, as far as the fake made them
+// and nothing else is left in them.
 void DeleteKey(Hive hive, const wchar_t* kind, Channel channel) {
-  HKEY parent = nullptr;
-  std::wstring path = std::wstring(L"SOFTWARE\\Microsoft\\EdgeUpdate\\") + kind;
-  if (RegOpenKeyExW(RootOf(hive), path.c_str(), 0, KEY_ALL_ACCESS | ViewOf(hive), &parent) !=
-      ERROR_SUCCESS)
-    return;
-  RegDeleteTreeW(parent, ChannelGuid(channel));
-  RegCloseKey(parent);
-}
-
-// The updater's keys above the channels go too once no channel is left in them (a key with
-// subkeys is not deleted).
-void DeleteEmptyParents(Hive hive) {
-  for (const wchar_t* key : {L"SOFTWARE\\Microsoft\\EdgeUpdate\\ClientState",
-                             L"SOFTWARE\\Microsoft\\EdgeUpdate\\Clients",
-                             L"SOFTWARE\\Microsoft\\EdgeUpdate"})
-    RegDeleteKeyExW(RootOf(hive), key, ViewOf(hive), 0);
+  std::vector<std::wstring> chain = KeyChain(kind, channel);
+  for (auto path = chain.rbegin(); path != chain.rend(); ++path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(RootOf(hive), path->c_str(), 0, KEY_QUERY_VALUE | ViewOf(hive), &key) !=
+        ERROR_SUCCESS)
+      continue;
+    DWORD subkeys = 0;
+    const bool own = MadeByTest(key) &&
+                     RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                                      nullptr, nullptr, nullptr, nullptr, nullptr) ==
+                         ERROR_SUCCESS &&
+                     subkeys == 0;
+    RegCloseKey(key);
+    if (!own) return;
+    RegDeleteKeyExW(RootOf(hive), path->c_str(), ViewOf(hive), 0);
+  }
 }
 
 void DeleteTree(const std::wstring& folder) {
@@ -150,10 +186,10 @@ std::wstring FakeRuntime::LayOut(const std::wstring& version_folder, const std::
 
 std::wstring FakeRuntime::Record(const std::wstring& version) {
   const std::wstring application = base_ + L"\\EdgeWebView\\Application";
-  if (!SetString(hive_, KeyPath(L"ClientState", channel_), L"EBWebView", version_folder_) ||
-      !SetString(hive_, KeyPath(L"Clients", channel_), L"pv", version) ||
-      !SetString(hive_, KeyPath(L"Clients", channel_), L"location", application))
-    return L"cannot write the updater's keys";
+  if (!SetString(hive_, L"ClientState", channel_, L"EBWebView", version_folder_) ||
+      !SetString(hive_, L"Clients", channel_, L"pv", version) ||
+      !SetString(hive_, L"Clients", channel_, L"location", application))
+    return L"cannot write the updater's keys (a runtime is registered here already?)";
   return L"";
 }
 
@@ -186,7 +222,6 @@ void FakeRuntime::Remove() {
   } else {
     DeleteKey(hive_, L"ClientState", channel_);
     DeleteKey(hive_, L"Clients", channel_);
-    DeleteEmptyParents(hive_);
   }
   DeleteTree(base_);
 }
@@ -197,7 +232,6 @@ void FakeRuntime::RemoveAllRecords() {
       DeleteKey(hive, L"ClientState", channel);
       DeleteKey(hive, L"Clients", channel);
     }
-  for (Hive hive : {Hive::kMachine, Hive::kUser}) DeleteEmptyParents(hive);
   SetEnvironmentVariableW(kFixedFolderVariable, nullptr);
 }
 

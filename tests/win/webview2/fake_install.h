@@ -48,8 +48,8 @@ class FakeRuntime {
   // The lines the fake has written so far.
   std::vector<std::wstring> Log() const;
 
-  // Every record of every channel in both hives, and the fixed-folder variable: what an aborted
-  // run may have left.
+  // Every record of every channel in both hives that a fake made, and the fixed-folder variable:
+  // what an aborted run may have left. A runtime really registered on the machine stays.
   static void RemoveAllRecords();
 
  private:

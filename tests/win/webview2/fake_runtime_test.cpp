@@ -265,6 +265,39 @@ TEST_F(FakeRuntimeTest, ASlotPastTheTableIsRecordedAndEndsTheProcess) {
   EXPECT_NE(Faults(log), L"");
 }
 
+// A runtime really registered where the fake records its own (here: one the test writes itself) is
+// neither overwritten nor removed, not even by the clean-up of an aborted run.
+TEST(FakeInstall, LeavesARuntimeItDidNotRecord) {
+  const std::wstring key =
+      L"SOFTWARE\\Microsoft\\EdgeUpdate\\ClientState\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
+  const REGSAM view = KEY_WOW64_32KEY;
+  FakeRuntime::RemoveAllRecords();
+  HKEY k = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
+                            KEY_SET_VALUE | view, nullptr, &k, nullptr),
+            ERROR_SUCCESS);
+  const wchar_t real[] = L"C:\\real";
+  RegSetValueExW(k, L"EBWebView", 0, REG_SZ, reinterpret_cast<const BYTE*>(real), sizeof(real));
+  RegCloseKey(k);
+  {
+    FakeRuntime fake;
+    EXPECT_NE(fake.Install(""), L"") << "wrote over a runtime it did not record";
+  }
+  FakeRuntime::RemoveAllRecords();
+  wchar_t value[64] = {};
+  DWORD size = sizeof(value) - sizeof(wchar_t);
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view, &k),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValueExW(k, L"EBWebView", nullptr, nullptr, reinterpret_cast<BYTE*>(value),
+                             &size),
+            ERROR_SUCCESS);
+  RegCloseKey(k);
+  EXPECT_STREQ(value, real);
+  for (const wchar_t* made : {key.c_str(), L"SOFTWARE\\Microsoft\\EdgeUpdate\\ClientState",
+                              L"SOFTWARE\\Microsoft\\EdgeUpdate"})
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, made, view, 0);
+}
+
 }  // namespace
 
 // The child's side of the test above; returns only when the fake failed to end the process.
