@@ -141,9 +141,11 @@ void TMainForm::Recover() { browser->Recover(); }
 
 LRESULT TMainForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_POWERBROADCAST) {
+    // Every wake brings PBT_APMRESUMEAUTOMATIC; PBT_APMRESUMESUSPEND follows it when a user is
+    // there. One wake reloads once, and a wake is never missed for want of a suspend message.
     if (wp == PBT_APMSUSPEND) {
       resumed_ = false;
-    } else if ((wp == PBT_APMRESUMEAUTOMATIC || wp == PBT_APMRESUMESUSPEND) && !resumed_) {
+    } else if (wp == PBT_APMRESUMEAUTOMATIC || (wp == PBT_APMRESUMESUSPEND && !resumed_)) {
       resumed_ = true;
       if (presenter_) presenter_->Resumed();
     }
