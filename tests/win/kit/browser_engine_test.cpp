@@ -89,37 +89,29 @@ HRESULT STDMETHODCALLTYPE Fake1_Navigate(wv2::WebView*, LPCWSTR uri) {
   g_rec->navigated.push_back(uri);
   return g_rec->navigate_result;
 }
-HRESULT STDMETHODCALLTYPE Fake2_add_ProcessFailed(wv2::WebView*, wv2::ProcessFailedHandler* h,
-                         wv2::EventToken* token) {
+// An event's handler is kept in the recorder's field under the token value `Token`.
+template <class T, class H, H* Recorder::*Field, long long Token>
+HRESULT STDMETHODCALLTYPE AddHandler(T*, H* h, wv2::EventToken* token) {
   h->AddRef();
-  g_rec->failed = h;
-  token->value = 2;
+  g_rec->*Field = h;
+  token->value = Token;
   return S_OK;
 }
-HRESULT STDMETHODCALLTYPE Fake3_remove_ProcessFailed(wv2::WebView*, wv2::EventToken token) {
-  if (token.value == 2 && g_rec->failed) std::exchange(g_rec->failed, nullptr)->Release();
+template <class T, class H, H* Recorder::*Field, long long Token>
+HRESULT STDMETHODCALLTYPE RemoveHandler(T*, wv2::EventToken token) {
+  if (token.value == Token && g_rec->*Field) std::exchange(g_rec->*Field, nullptr)->Release();
   return S_OK;
 }
-HRESULT STDMETHODCALLTYPE Fake18_add_NavigationCompleted(wv2::WebView*,
-                                                         wv2::NavigationCompletedHandler* h,
-                                                         wv2::EventToken* token) {
-  h->AddRef();
-  g_rec->completed = h;
-  token->value = 3;
-  return S_OK;
-}
-HRESULT STDMETHODCALLTYPE Fake19_remove_NavigationCompleted(wv2::WebView*, wv2::EventToken token) {
-  if (token.value == 3 && g_rec->completed) std::exchange(g_rec->completed, nullptr)->Release();
+// A call that is only counted.
+template <class T, int Recorder::*Counter>
+HRESULT STDMETHODCALLTYPE Count(T*) {
+  ++(g_rec->*Counter);
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE Fake20_get_Source(wv2::WebView*, LPWSTR* uri) {
   const size_t bytes = (g_rec->source.size() + 1) * sizeof(wchar_t);
   *uri = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
   std::memcpy(*uri, g_rec->source.c_str(), bytes);
-  return S_OK;
-}
-HRESULT STDMETHODCALLTYPE Fake4_Reload(wv2::WebView*) {
-  ++g_rec->reloads;
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE Fake5_put_IsVisible(wv2::Controller*, BOOL) { return S_OK; }
@@ -129,25 +121,6 @@ HRESULT STDMETHODCALLTYPE Fake6_put_Bounds(wv2::Controller*, RECT r) {
 }
 HRESULT STDMETHODCALLTYPE Fake7_MoveFocus(wv2::Controller*, wv2::MoveFocusReason) {
   ++g_rec->focus;
-  return S_OK;
-}
-HRESULT STDMETHODCALLTYPE Fake8_add_AcceleratorKeyPressed(wv2::Controller*, wv2::AcceleratorKeyHandler* h,
-                                 wv2::EventToken* token) {
-  h->AddRef();
-  g_rec->keys = h;
-  token->value = 1;
-  return S_OK;
-}
-HRESULT STDMETHODCALLTYPE Fake9_remove_AcceleratorKeyPressed(wv2::Controller*, wv2::EventToken token) {
-  if (token.value == 1 && g_rec->keys) std::exchange(g_rec->keys, nullptr)->Release();
-  return S_OK;
-}
-HRESULT STDMETHODCALLTYPE Fake10_NotifyParentWindowPositionChanged(wv2::Controller*) {
-  ++g_rec->moves;
-  return S_OK;
-}
-HRESULT STDMETHODCALLTYPE Fake11_Close(wv2::Controller*) {
-  ++g_rec->closes;
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE Fake12_get_CoreWebView2(wv2::Controller*, wv2::WebView** out) {
@@ -180,11 +153,14 @@ const wv2::WebViewVtbl kWebViewVtbl = [] {
   v.AddRef = &AddRefObj<wv2::WebView>;
   v.Release = &ReleaseObj<wv2::WebView>;
   v.Navigate = &Fake1_Navigate;
-  v.add_ProcessFailed = &Fake2_add_ProcessFailed;
-  v.remove_ProcessFailed = &Fake3_remove_ProcessFailed;
-  v.Reload = &Fake4_Reload;
-  v.add_NavigationCompleted = &Fake18_add_NavigationCompleted;
-  v.remove_NavigationCompleted = &Fake19_remove_NavigationCompleted;
+  v.add_ProcessFailed = &AddHandler<wv2::WebView, wv2::ProcessFailedHandler, &Recorder::failed, 2>;
+  v.remove_ProcessFailed =
+      &RemoveHandler<wv2::WebView, wv2::ProcessFailedHandler, &Recorder::failed, 2>;
+  v.Reload = &Count<wv2::WebView, &Recorder::reloads>;
+  v.add_NavigationCompleted =
+      &AddHandler<wv2::WebView, wv2::NavigationCompletedHandler, &Recorder::completed, 3>;
+  v.remove_NavigationCompleted =
+      &RemoveHandler<wv2::WebView, wv2::NavigationCompletedHandler, &Recorder::completed, 3>;
   v.get_Source = &Fake20_get_Source;
   return v;
 }();
@@ -199,10 +175,12 @@ const wv2::ControllerVtbl kControllerVtbl = [] {
   v.MoveFocus = &Fake7_MoveFocus;
   v.add_MoveFocusRequested = &Fake14_add_MoveFocusRequested;
   v.remove_MoveFocusRequested = &Fake15_remove_MoveFocusRequested;
-  v.add_AcceleratorKeyPressed = &Fake8_add_AcceleratorKeyPressed;
-  v.remove_AcceleratorKeyPressed = &Fake9_remove_AcceleratorKeyPressed;
-  v.NotifyParentWindowPositionChanged = &Fake10_NotifyParentWindowPositionChanged;
-  v.Close = &Fake11_Close;
+  v.add_AcceleratorKeyPressed =
+      &AddHandler<wv2::Controller, wv2::AcceleratorKeyHandler, &Recorder::keys, 1>;
+  v.remove_AcceleratorKeyPressed =
+      &RemoveHandler<wv2::Controller, wv2::AcceleratorKeyHandler, &Recorder::keys, 1>;
+  v.NotifyParentWindowPositionChanged = &Count<wv2::Controller, &Recorder::moves>;
+  v.Close = &Count<wv2::Controller, &Recorder::closes>;
   v.get_CoreWebView2 = &Fake12_get_CoreWebView2;
   return v;
 }();
@@ -260,29 +238,70 @@ void AnswerEnvironment(HRESULT result, bool with_object) {
   handler->Release();
 }
 
-// Event arguments the test hands to the host's handlers.
+// Answers the controller's call when the test holds it back.
+void AnswerController(HRESULT result, bool with_object) {
+  ASSERT_NE(g_controller_handler, nullptr);
+  wv2::ControllerCompletedHandler* handler = std::exchange(g_controller_handler, nullptr);
+  handler->vtbl->Invoke(handler, result, with_object ? &g_controller.iface : nullptr);
+  handler->Release();
+}
+
+// Event arguments the test hands to the host's handlers: the interface first, then the values
+// its getters read.
+template <class Args, class Outer, class T, T Outer::*Field>
+HRESULT STDMETHODCALLTYPE Get(Args* a, T* v) {
+  *v = reinterpret_cast<Outer*>(a)->*Field;
+  return S_OK;
+}
 struct KeyArgs {
-  wv2::AcceleratorKeyArgs args;  // first
+  wv2::AcceleratorKeyArgs args;
   wv2::KeyEventKind kind;
   UINT key;
   BOOL handled;
 };
-HRESULT STDMETHODCALLTYPE Fake14_get_ProcessFailedKind(wv2::ProcessFailedArgs*, wv2::ProcessFailedKind* k) {
-    *k = wv2::kBrowserProcessExited;
-    return S_OK;
-  }
-HRESULT STDMETHODCALLTYPE Fake15_get_KeyEventKind(wv2::AcceleratorKeyArgs* a, wv2::KeyEventKind* k) {
-    *k = reinterpret_cast<KeyArgs*>(a)->kind;
-    return S_OK;
-  }
-HRESULT STDMETHODCALLTYPE Fake16_get_VirtualKey(wv2::AcceleratorKeyArgs* a, UINT* k) {
-    *k = reinterpret_cast<KeyArgs*>(a)->key;
-    return S_OK;
-  }
-HRESULT STDMETHODCALLTYPE Fake17_put_Handled(wv2::AcceleratorKeyArgs* a, BOOL h) {
-    reinterpret_cast<KeyArgs*>(a)->handled = h;
-    return S_OK;
-  }
+HRESULT STDMETHODCALLTYPE PutHandled(wv2::AcceleratorKeyArgs* a, BOOL h) {
+  reinterpret_cast<KeyArgs*>(a)->handled = h;
+  return S_OK;
+}
+// A process-failed kind, and a load's completion (without the second interface, as older
+// runtimes have it).
+struct FailedArgs {
+  wv2::ProcessFailedArgs args;
+  wv2::ProcessFailedKind kind;
+};
+struct CompletedArgs {
+  wv2::NavigationCompletedArgs args;
+  BOOL success;
+  std::int32_t status;
+};
+HRESULT STDMETHODCALLTYPE NoSecondInterface(wv2::NavigationCompletedArgs*, REFIID, void** out) {
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+void RaiseProcessFailed(wv2::ProcessFailedKind kind) {
+  static const wv2::ProcessFailedArgsVtbl kArgs = [] {
+    wv2::ProcessFailedArgsVtbl v{};
+    v.get_ProcessFailedKind = &Get<wv2::ProcessFailedArgs, FailedArgs, wv2::ProcessFailedKind,
+                                   &FailedArgs::kind>;
+    return v;
+  }();
+  FailedArgs args{{&kArgs}, kind};
+  g_rec->failed->vtbl->Invoke(g_rec->failed, &g_webview.iface, &args.args);
+}
+
+void RaiseCompleted(BOOL success, std::int32_t status) {
+  using Args = wv2::NavigationCompletedArgs;
+  static const wv2::NavigationCompletedArgsVtbl kArgs = [] {
+    wv2::NavigationCompletedArgsVtbl v{};
+    v.QueryInterface = &NoSecondInterface;
+    v.get_IsSuccess = &Get<Args, CompletedArgs, BOOL, &CompletedArgs::success>;
+    v.get_WebErrorStatus = &Get<Args, CompletedArgs, std::int32_t, &CompletedArgs::status>;
+    return v;
+  }();
+  CompletedArgs args{{&kArgs}, success, status};
+  g_rec->completed->vtbl->Invoke(g_rec->completed, &g_webview.iface, &args.args);
+}
 
 // Notes that the thread is in a menu's loop, and ends it.
 bool* g_in_menu = nullptr;
@@ -517,9 +536,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ASK(t);
                       AnswerEnvironment(S_OK, true);
                       ASSERT_TRUE(PumpUntil([] { return g_controller_handler != nullptr; }));
-                      auto* h = std::exchange(g_controller_handler, nullptr);
-                      h->vtbl->Invoke(h, E_ABORT, nullptr);
-                      h->Release();
+                      AnswerController(E_ABORT, false);
                     }},
         FailureCase{"controller_without_an_object",
                     [](BrowserEngine& t) {
@@ -528,9 +545,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ASK(t);
                       AnswerEnvironment(S_OK, true);
                       ASSERT_TRUE(PumpUntil([] { return g_controller_handler != nullptr; }));
-                      auto* h = std::exchange(g_controller_handler, nullptr);
-                      h->vtbl->Invoke(h, S_OK, nullptr);
-                      h->Release();
+                      AnswerController(S_OK, false);
                     }},
         FailureCase{"no_answer_in_time",
                     [](BrowserEngine& t) {
@@ -556,10 +571,7 @@ TEST_F(BrowserEngine, AControllerAfterTheTimeoutIsClosedAndReleased) {
   MakeForm();
   AnswerEnvironment(S_OK, true);
   ASSERT_TRUE(WaitForControl());
-  ASSERT_NE(g_controller_handler, nullptr);
-  auto* h = std::exchange(g_controller_handler, nullptr);
-  h->vtbl->Invoke(h, S_OK, &g_controller.iface);  // nobody waits for it: closed at once
-  h->Release();
+  AnswerController(S_OK, true);  // nobody waits for it: closed at once
   EXPECT_EQ(rec_.closes, 1);
   EXPECT_EQ(rec_.refs, 0);
   EXPECT_EQ(browser_->Engine(), EngineState::Control);
@@ -569,14 +581,7 @@ TEST_F(BrowserEngine, TheBrowserProcessEndingIsSurvivedAtTheNextReload) {
   MakeWebView();
   browser_->Navigate(L"http://music.example/");
   ASSERT_NE(rec_.failed, nullptr);
-  // The args object answers the kind.
-  static const wv2::ProcessFailedArgsVtbl kArgs = [] {
-    wv2::ProcessFailedArgsVtbl v{};
-    v.get_ProcessFailedKind = &Fake14_get_ProcessFailedKind;
-    return v;
-  }();
-  wv2::ProcessFailedArgs args{&kArgs};
-  rec_.failed->vtbl->Invoke(rec_.failed, &g_webview.iface, &args);
+  RaiseProcessFailed(wv2::kBrowserProcessExited);
   ASSERT_TRUE(PumpUntil([&] { return browser_->Engine() == EngineState::Lost; }));
   EXPECT_EQ(rec_.closes, 1);
   EXPECT_EQ(rec_.refs, 0);  // the dead web view is let go at once
@@ -603,9 +608,10 @@ TEST_F(BrowserEngine, F10InThePageOpensTheMenuBar) {
   ASSERT_NE(rec_.keys, nullptr);
   static const wv2::AcceleratorKeyArgsVtbl kArgs = [] {
     wv2::AcceleratorKeyArgsVtbl v{};
-    v.get_KeyEventKind = &Fake15_get_KeyEventKind;
-    v.get_VirtualKey = &Fake16_get_VirtualKey;
-    v.put_Handled = &Fake17_put_Handled;
+    using Args = wv2::AcceleratorKeyArgs;
+    v.get_KeyEventKind = &Get<Args, KeyArgs, wv2::KeyEventKind, &KeyArgs::kind>;
+    v.get_VirtualKey = &Get<Args, KeyArgs, UINT, &KeyArgs::key>;
+    v.put_Handled = &PutHandled;
     return v;
   }();
   KeyArgs letter{{&kArgs}, wv2::kKeyDown, 'A', FALSE};
@@ -644,65 +650,13 @@ TEST_F(BrowserEngine, ClosingWhileCreatingLetsTheLateAnswersGo) {
   ASSERT_TRUE(PumpUntil([] { return g_controller_handler != nullptr; }));
   form_.reset();
   EXPECT_EQ(rec_.refs, 0);
-  auto* h = std::exchange(g_controller_handler, nullptr);
-  h->vtbl->Invoke(h, S_OK, &g_controller.iface);  // after the window went
-  h->Release();
+  AnswerController(S_OK, true);  // after the window went
   EXPECT_EQ(rec_.closes, 1);
   EXPECT_EQ(rec_.refs, 0);
   EXPECT_EQ(WebView2Host::LiveHostObjects(), 0);
 }
 
 // --- the page's engine lost, loads reported ---------------------------------------------------------
-
-// Event arguments: a process-failed kind, and a load's completion (without the second interface,
-// as older runtimes have it).
-struct FailedArgs {
-  wv2::ProcessFailedArgs args;  // first
-  wv2::ProcessFailedKind kind;
-};
-HRESULT STDMETHODCALLTYPE Fake21_get_Kind(wv2::ProcessFailedArgs* a, wv2::ProcessFailedKind* k) {
-  *k = reinterpret_cast<FailedArgs*>(a)->kind;
-  return S_OK;
-}
-struct CompletedArgs {
-  wv2::NavigationCompletedArgs args;  // first
-  BOOL success;
-  std::int32_t status;
-};
-HRESULT STDMETHODCALLTYPE Fake22_Query(wv2::NavigationCompletedArgs*, REFIID, void** out) {
-  *out = nullptr;
-  return E_NOINTERFACE;
-}
-HRESULT STDMETHODCALLTYPE Fake23_get_IsSuccess(wv2::NavigationCompletedArgs* a, BOOL* v) {
-  *v = reinterpret_cast<CompletedArgs*>(a)->success;
-  return S_OK;
-}
-HRESULT STDMETHODCALLTYPE Fake24_get_Status(wv2::NavigationCompletedArgs* a, std::int32_t* v) {
-  *v = reinterpret_cast<CompletedArgs*>(a)->status;
-  return S_OK;
-}
-
-void RaiseProcessFailed(wv2::ProcessFailedKind kind) {
-  static const wv2::ProcessFailedArgsVtbl kArgs = [] {
-    wv2::ProcessFailedArgsVtbl v{};
-    v.get_ProcessFailedKind = &Fake21_get_Kind;
-    return v;
-  }();
-  FailedArgs args{{&kArgs}, kind};
-  g_rec->failed->vtbl->Invoke(g_rec->failed, &g_webview.iface, &args.args);
-}
-
-void RaiseCompleted(BOOL success, std::int32_t status) {
-  static const wv2::NavigationCompletedArgsVtbl kArgs = [] {
-    wv2::NavigationCompletedArgsVtbl v{};
-    v.QueryInterface = &Fake22_Query;
-    v.get_IsSuccess = &Fake23_get_IsSuccess;
-    v.get_WebErrorStatus = &Fake24_get_Status;
-    return v;
-  }();
-  CompletedArgs args{{&kArgs}, success, status};
-  g_rec->completed->vtbl->Invoke(g_rec->completed, &g_webview.iface, &args.args);
-}
 
 struct Reports {
   int lost = 0, failed = 0, loaded = 0;
