@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -472,21 +473,45 @@ TEST_F(BrowserEngine, FocusOnTheWindowGoesToThePage) {
 
 // --- every failure ends in the control, with the address ---------------------------------------
 
+// How creation fails: what the entry point does, how long the host waits, and which answers the
+// test gives (an environment answer, then the held-back controller's, without an object).
 struct FailureCase {
   const char* name;
-  void (*act)(BrowserEngine&);
+  bool has_entry = true;
+  HRESULT entry = S_OK;
+  DWORD timeout_ms = 10000;
+  bool hold_controller = false;
+  enum { kNoAnswer, kError, kNoObject, kObject } environment = kNoAnswer;
+  std::optional<HRESULT> controller{};
 };
 
-unsigned short g_port = 0;
-
 class BrowserEngineFailure : public BrowserEngine,
-                             public ::testing::WithParamInterface<FailureCase> {};
+                             public ::testing::WithParamInterface<FailureCase> {
+ protected:
+  // Makes a form, asks for the server's /asked before creation ends, then fails as the case says.
+  void Fail(const FailureCase& c, const std::wstring& asked) {
+    has_entry_ = c.has_entry;
+    g_entry_result = c.entry;
+    runtime_.answer_timeout_ms = c.timeout_ms;
+    g_answer_controller_at_once = !c.hold_controller;
+    MakeForm();
+    browser_->Navigate(asked);
+    if (c.environment != FailureCase::kNoAnswer)
+      AnswerEnvironment(c.environment == FailureCase::kError
+                            ? HRESULT_FROM_WIN32(ERROR_INVALID_STATE)
+                            : S_OK,
+                        c.environment == FailureCase::kObject);
+    if (c.controller) {
+      ASSERT_TRUE(PumpUntil([] { return g_controller_handler != nullptr; }));
+      AnswerController(*c.controller, false);
+    }
+  }
+};
 
 TEST_P(BrowserEngineFailure, EndsInTheControlWithTheAddressAskedFor) {
   LoopbackServer server;
   ASSERT_TRUE(server.Start());
-  g_port = server.Port();
-  GetParam().act(*this);
+  ASSERT_NO_FATAL_FAILURE(Fail(GetParam(), server.Url("/asked")));
   EXPECT_TRUE(WaitForControl());
   EXPECT_TRUE(browser_->InPlaceActive());
   EXPECT_TRUE(PumpUntil([&] { return server.Count("/asked") > 0; }, 10000))
@@ -498,69 +523,21 @@ TEST_P(BrowserEngineFailure, EndsInTheControlWithTheAddressAskedFor) {
   EXPECT_TRUE(PumpUntil([&] { return server.Count("/after") > 0; }, 10000));
 }
 
-// Each case makes a form, asks for the server's /asked before creation ends, then fails.
-#define ASK(t) \
-  (t).browser_->Navigate(std::wstring(L"http://127.0.0.1:") + std::to_wstring(g_port) + L"/asked")
-
 INSTANTIATE_TEST_SUITE_P(
     Kinds, BrowserEngineFailure,
     ::testing::Values(
-        FailureCase{"no_entry_point",
-                    [](BrowserEngine& t) {
-                      t.has_entry_ = false;
-                      t.MakeForm();
-                      ASK(t);
-                    }},
-        FailureCase{"entry_point_fails",
-                    [](BrowserEngine& t) {
-                      g_entry_result = E_FAIL;
-                      t.MakeForm();
-                      ASK(t);
-                    }},
-        FailureCase{"environment_with_an_error",
-                    [](BrowserEngine& t) {
-                      t.MakeForm();
-                      ASK(t);
-                      AnswerEnvironment(HRESULT_FROM_WIN32(ERROR_INVALID_STATE), false);
-                    }},
-        FailureCase{"environment_without_an_object",
-                    [](BrowserEngine& t) {
-                      t.MakeForm();
-                      ASK(t);
-                      AnswerEnvironment(S_OK, false);
-                    }},
-        FailureCase{"controller_with_an_error",
-                    [](BrowserEngine& t) {
-                      g_answer_controller_at_once = false;
-                      t.MakeForm();
-                      ASK(t);
-                      AnswerEnvironment(S_OK, true);
-                      ASSERT_TRUE(PumpUntil([] { return g_controller_handler != nullptr; }));
-                      AnswerController(E_ABORT, false);
-                    }},
-        FailureCase{"controller_without_an_object",
-                    [](BrowserEngine& t) {
-                      g_answer_controller_at_once = false;
-                      t.MakeForm();
-                      ASK(t);
-                      AnswerEnvironment(S_OK, true);
-                      ASSERT_TRUE(PumpUntil([] { return g_controller_handler != nullptr; }));
-                      AnswerController(S_OK, false);
-                    }},
-        FailureCase{"no_answer_in_time",
-                    [](BrowserEngine& t) {
-                      t.runtime_.answer_timeout_ms = 300;
-                      t.MakeForm();
-                      ASK(t);
-                    }},
-        FailureCase{"no_controller_in_time",
-                    [](BrowserEngine& t) {
-                      t.runtime_.answer_timeout_ms = 300;
-                      g_answer_controller_at_once = false;
-                      t.MakeForm();
-                      ASK(t);
-                      AnswerEnvironment(S_OK, true);
-                    }}),
+        FailureCase{.name = "no_entry_point", .has_entry = false},
+        FailureCase{.name = "entry_point_fails", .entry = E_FAIL},
+        FailureCase{.name = "environment_with_an_error", .environment = FailureCase::kError},
+        FailureCase{.name = "environment_without_an_object",
+                    .environment = FailureCase::kNoObject},
+        FailureCase{.name = "controller_with_an_error", .hold_controller = true,
+                    .environment = FailureCase::kObject, .controller = E_ABORT},
+        FailureCase{.name = "controller_without_an_object", .hold_controller = true,
+                    .environment = FailureCase::kObject, .controller = S_OK},
+        FailureCase{.name = "no_answer_in_time", .timeout_ms = 300},
+        FailureCase{.name = "no_controller_in_time", .timeout_ms = 300, .hold_controller = true,
+                    .environment = FailureCase::kObject}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- late answers, the browser process ending, keys, closing -------------------------------------

@@ -247,6 +247,12 @@ ULONG __stdcall AddRef(Object* self) {
   return refs;
 }
 
+void Free(Object* o) {
+  --g_live;
+  Log(L"%ls#%d freed (live %d)", o->kind, o->id, g_live);
+  o->destroy(o);
+}
+
 ULONG __stdcall Release(Object* self) {
   if (self->refs <= 0) {
     Note(self, L"Release", L"OVER-RELEASED");
@@ -254,21 +260,13 @@ ULONG __stdcall Release(Object* self) {
   }
   ULONG refs = static_cast<ULONG>(--self->refs);
   Note(self, L"Release", L"-> %lu", refs);
-  if (refs == 0) {
-    --g_live;
-    Log(L"%ls#%d freed (live %d)", self->kind, self->id, g_live);
-    self->destroy(self);
-  }
+  if (refs == 0) Free(self);
   return refs;
 }
 
 void Keep(Object* o) { ++o->refs; }
 void Drop(Object* o) {
-  if (--o->refs == 0) {
-    --g_live;
-    Log(L"%ls#%d freed (live %d)", o->kind, o->id, g_live);
-    o->destroy(o);
-  }
+  if (--o->refs == 0) Free(o);
 }
 
 // A slot past the reference's table: recorded, then the process ends (its arguments are unknown,
@@ -368,6 +366,22 @@ void Raise(EventSource* self, const wchar_t* event, void* sender, void* args) {
     return E_NOTIMPL;                                    \
   }
 
+// A property read: recorded, then the value (an expression of `self`).
+#define GETTER(Type, Name, T, value)                          \
+  HRESULT __stdcall Type##_get_##Name(Type* self, T* out) {   \
+    Note(self, L"get_" WIDE(#Name));                          \
+    if (!out) return E_POINTER;                               \
+    *out = (value);                                           \
+    return S_OK;                                              \
+  }
+// A property written: recorded, then kept in the field.
+#define SETTER(Type, Name, T, field)                                     \
+  HRESULT __stdcall Type##_put_##Name(Type* self, T value) {             \
+    Note(self, L"put_" WIDE(#Name), L"%d", static_cast<int>(value));     \
+    self->field = value;                                                 \
+    return S_OK;                                                         \
+  }
+
 // ---- posting to the caller's thread -------------------------------------------------------------
 
 constexpr UINT kRunMessage = WM_APP + 0x2F0;
@@ -439,18 +453,9 @@ struct Settings : Object {
   BOOL values[9] = {TRUE, TRUE, TRUE, TRUE, TRUE, TRUE, TRUE, TRUE, TRUE};
 };
 
-#define BOOL_PROPERTY(Name, index)                                              \
-  HRESULT __stdcall Settings_get_##Name(Settings* self, BOOL* value) {          \
-    Note(self, L"get_" WIDE(#Name));                                            \
-    if (!value) return E_POINTER;                                               \
-    *value = self->values[index];                                               \
-    return S_OK;                                                                \
-  }                                                                             \
-  HRESULT __stdcall Settings_put_##Name(Settings* self, BOOL value) {           \
-    Note(self, L"put_" WIDE(#Name), L"%d", static_cast<int>(value));            \
-    self->values[index] = value;                                                \
-    return S_OK;                                                                \
-  }
+#define BOOL_PROPERTY(Name, index)                      \
+  GETTER(Settings, Name, BOOL, self->values[index]) \
+  SETTER(Settings, Name, BOOL, values[index])
 #define BOOL_SLOTS(Name) FN(Settings_get_##Name), FN(Settings_put_##Name)
 
 BOOL_PROPERTY(IsScriptEnabled, 0)
@@ -496,33 +501,11 @@ HRESULT __stdcall NavigationCompletedArgs_QueryInterface(NavigationCompletedArgs
   }
   return QueryInterface(self, iid, out);
 }
-HRESULT __stdcall NavigationCompletedArgs_get_IsSuccess(NavigationCompletedArgs* self, BOOL* v) {
-  Note(self, L"get_IsSuccess");
-  if (!v) return E_POINTER;
-  *v = self->web_error_status == 0;
-  return S_OK;
-}
-HRESULT __stdcall NavigationCompletedArgs_get_WebErrorStatus(NavigationCompletedArgs* self,
-                                                             int* v) {
-  Note(self, L"get_WebErrorStatus");
-  if (!v) return E_POINTER;
-  *v = self->web_error_status;
-  return S_OK;
-}
-HRESULT __stdcall NavigationCompletedArgs_get_HttpStatusCode(NavigationCompletedArgs* self,
-                                                             int* v) {
-  Note(self, L"get_HttpStatusCode");
-  if (!v) return E_POINTER;
-  *v = self->web_error_status == 0 ? self->http_status : 0;
-  return S_OK;
-}
-HRESULT __stdcall NavigationCompletedArgs_get_NavigationId(NavigationCompletedArgs* self,
-                                                           unsigned long long* v) {
-  Note(self, L"get_NavigationId");
-  if (!v) return E_POINTER;
-  *v = self->navigation_id;
-  return S_OK;
-}
+GETTER(NavigationCompletedArgs, IsSuccess, BOOL, self->web_error_status == 0)
+GETTER(NavigationCompletedArgs, WebErrorStatus, int, self->web_error_status)
+GETTER(NavigationCompletedArgs, HttpStatusCode, int,
+       self->web_error_status == 0 ? self->http_status : 0)
+GETTER(NavigationCompletedArgs, NavigationId, unsigned long long, self->navigation_id)
 
 const Slot kNavigationCompletedArgsVtbl[] = {
     FN(NavigationCompletedArgs_QueryInterface), FN(AddRef), FN(Release),  // 0-2
@@ -537,12 +520,7 @@ struct ProcessFailedArgs : Object {
   int failed_kind = 0;
 };
 
-HRESULT __stdcall ProcessFailedArgs_get_ProcessFailedKind(ProcessFailedArgs* self, int* v) {
-  Note(self, L"get_ProcessFailedKind");
-  if (!v) return E_POINTER;
-  *v = self->failed_kind;
-  return S_OK;
-}
+GETTER(ProcessFailedArgs, ProcessFailedKind, int, self->failed_kind)
 
 const Slot kProcessFailedArgsVtbl[] = {
     IUNKNOWN_SLOTS,                               // 0-2
@@ -557,24 +535,9 @@ struct AcceleratorArgs : Object {
   BOOL handled = FALSE;
 };
 
-HRESULT __stdcall AcceleratorArgs_get_KeyEventKind(AcceleratorArgs* self, int* v) {
-  Note(self, L"get_KeyEventKind");
-  if (!v) return E_POINTER;
-  *v = self->key_kind;
-  return S_OK;
-}
-HRESULT __stdcall AcceleratorArgs_get_VirtualKey(AcceleratorArgs* self, UINT* v) {
-  Note(self, L"get_VirtualKey");
-  if (!v) return E_POINTER;
-  *v = self->key;
-  return S_OK;
-}
-HRESULT __stdcall AcceleratorArgs_get_KeyEventLParam(AcceleratorArgs* self, INT* v) {
-  Note(self, L"get_KeyEventLParam");
-  if (!v) return E_POINTER;
-  *v = self->lparam;
-  return S_OK;
-}
+GETTER(AcceleratorArgs, KeyEventKind, int, self->key_kind)
+GETTER(AcceleratorArgs, VirtualKey, UINT, self->key)
+GETTER(AcceleratorArgs, KeyEventLParam, INT, self->lparam)
 struct PhysicalKeyStatus {  // COREWEBVIEW2_PHYSICAL_KEY_STATUS
   UINT32 repeat_count, scan_code;
   BOOL extended, menu_down, was_down, released;
@@ -588,17 +551,8 @@ HRESULT __stdcall AcceleratorArgs_get_PhysicalKeyStatus(AcceleratorArgs* self,
   *v = {lp & 0xFFFF, (lp >> 16) & 0xFF, bit(24), bit(29), bit(30), bit(31)};
   return S_OK;
 }
-HRESULT __stdcall AcceleratorArgs_get_Handled(AcceleratorArgs* self, BOOL* v) {
-  Note(self, L"get_Handled");
-  if (!v) return E_POINTER;
-  *v = self->handled;
-  return S_OK;
-}
-HRESULT __stdcall AcceleratorArgs_put_Handled(AcceleratorArgs* self, BOOL v) {
-  Note(self, L"put_Handled", L"%d", static_cast<int>(v));
-  self->handled = v;
-  return S_OK;
-}
+GETTER(AcceleratorArgs, Handled, BOOL, self->handled)
+SETTER(AcceleratorArgs, Handled, BOOL, handled)
 
 const Slot kAcceleratorArgsVtbl[] = {
     IUNKNOWN_SLOTS,                             // 0-2
@@ -616,23 +570,9 @@ struct MoveFocusArgs : Object {
   BOOL handled = FALSE;
 };
 
-HRESULT __stdcall MoveFocusArgs_get_Reason(MoveFocusArgs* self, int* v) {
-  Note(self, L"get_Reason");
-  if (!v) return E_POINTER;
-  *v = self->reason;
-  return S_OK;
-}
-HRESULT __stdcall MoveFocusArgs_get_Handled(MoveFocusArgs* self, BOOL* v) {
-  Note(self, L"get_Handled");
-  if (!v) return E_POINTER;
-  *v = self->handled;
-  return S_OK;
-}
-HRESULT __stdcall MoveFocusArgs_put_Handled(MoveFocusArgs* self, BOOL v) {
-  Note(self, L"put_Handled", L"%d", static_cast<int>(v));
-  self->handled = v;
-  return S_OK;
-}
+GETTER(MoveFocusArgs, Reason, int, self->reason)
+GETTER(MoveFocusArgs, Handled, BOOL, self->handled)
+SETTER(MoveFocusArgs, Handled, BOOL, handled)
 
 const Slot kMoveFocusArgsVtbl[] = {
     IUNKNOWN_SLOTS,                  // 0-2
@@ -752,25 +692,10 @@ HRESULT __stdcall WebView_Stop(WebView* self) {
   return Refused(self, L"Stop");
 }
 
-HRESULT __stdcall WebView_get_BrowserProcessId(WebView* self, UINT32* value) {
-  Note(self, L"get_BrowserProcessId");
-  if (!value) return E_POINTER;
-  *value = self->browser_gone ? 0 : GetCurrentProcessId();
-  return S_OK;
-}
+GETTER(WebView, BrowserProcessId, UINT32, self->browser_gone ? 0 : GetCurrentProcessId())
 
-HRESULT __stdcall WebView_get_CanGoBack(WebView* self, BOOL* value) {
-  Note(self, L"get_CanGoBack");
-  if (!value) return E_POINTER;
-  *value = FALSE;
-  return S_OK;
-}
-HRESULT __stdcall WebView_get_CanGoForward(WebView* self, BOOL* value) {
-  Note(self, L"get_CanGoForward");
-  if (!value) return E_POINTER;
-  *value = FALSE;
-  return S_OK;
-}
+GETTER(WebView, CanGoBack, BOOL, FALSE)
+GETTER(WebView, CanGoForward, BOOL, FALSE)
 HRESULT __stdcall WebView_get_DocumentTitle(WebView* self, LPWSTR* title) {
   Note(self, L"get_DocumentTitle");
   if (!title) return E_POINTER;
@@ -779,12 +704,7 @@ HRESULT __stdcall WebView_get_DocumentTitle(WebView* self, LPWSTR* title) {
   **title = L'\0';
   return S_OK;
 }
-HRESULT __stdcall WebView_get_ContainsFullScreenElement(WebView* self, BOOL* value) {
-  Note(self, L"get_ContainsFullScreenElement");
-  if (!value) return E_POINTER;
-  *value = FALSE;
-  return S_OK;
-}
+GETTER(WebView, ContainsFullScreenElement, BOOL, FALSE)
 
 UNUSED(WebView, NavigateToString, LPCWSTR)
 EVENT(WebView, NavigationStarting)
@@ -925,12 +845,7 @@ void PlaceView(Controller* self) {
                SWP_NOZORDER | SWP_NOACTIVATE | (self->visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
 }
 
-HRESULT __stdcall Controller_get_IsVisible(Controller* self, BOOL* value) {
-  Note(self, L"get_IsVisible");
-  if (!value) return E_POINTER;
-  *value = self->visible;
-  return S_OK;
-}
+GETTER(Controller, IsVisible, BOOL, self->visible)
 HRESULT __stdcall Controller_put_IsVisible(Controller* self, BOOL value) {
   Note(self, L"put_IsVisible", L"%d", static_cast<int>(value));
   if (HRESULT hr = Refused(self, L"put_IsVisible"); FAILED(hr)) return hr;
@@ -938,12 +853,7 @@ HRESULT __stdcall Controller_put_IsVisible(Controller* self, BOOL value) {
   PlaceView(self);
   return S_OK;
 }
-HRESULT __stdcall Controller_get_Bounds(Controller* self, RECT* value) {
-  Note(self, L"get_Bounds");
-  if (!value) return E_POINTER;
-  *value = self->bounds;
-  return S_OK;
-}
+GETTER(Controller, Bounds, RECT, self->bounds)
 HRESULT __stdcall Controller_put_Bounds(Controller* self, RECT value) {
   Note(self, L"put_Bounds", L"%ld %ld %ld %ld", value.left, value.top, value.right,
        value.bottom);
@@ -952,12 +862,7 @@ HRESULT __stdcall Controller_put_Bounds(Controller* self, RECT value) {
   PlaceView(self);
   return S_OK;
 }
-HRESULT __stdcall Controller_get_ZoomFactor(Controller* self, double* value) {
-  Note(self, L"get_ZoomFactor");
-  if (!value) return E_POINTER;
-  *value = self->zoom;
-  return S_OK;
-}
+GETTER(Controller, ZoomFactor, double, self->zoom)
 HRESULT __stdcall Controller_put_ZoomFactor(Controller* self, double value) {
   Note(self, L"put_ZoomFactor", L"%d/100", static_cast<int>(value * 100));
   self->zoom = value;
@@ -983,12 +888,7 @@ EVENT(Controller, MoveFocusRequested)
 EVENT(Controller, GotFocus)
 EVENT(Controller, LostFocus)
 EVENT(Controller, AcceleratorKeyPressed)
-HRESULT __stdcall Controller_get_ParentWindow(Controller* self, HWND* value) {
-  Note(self, L"get_ParentWindow");
-  if (!value) return E_POINTER;
-  *value = self->parent;
-  return S_OK;
-}
+GETTER(Controller, ParentWindow, HWND, self->parent)
 HRESULT __stdcall Controller_put_ParentWindow(Controller* self, HWND value) {
   Note(self, L"put_ParentWindow", L"%ls", Hex(reinterpret_cast<ULONG_PTR>(value)).c_str());
   if (HRESULT hr = Refused(self, L"put_ParentWindow"); FAILED(hr)) return hr;
@@ -1111,16 +1011,10 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       SetFocus(hwnd);  // a click into the page gives it the focus
       return 0;
     case WM_SETFOCUS:
-      if (self) {
-        Keep(self);
-        Raise(self, L"GotFocus", self, nullptr);
-        Drop(self);
-      }
-      return 0;
     case WM_KILLFOCUS:
       if (self) {
         Keep(self);
-        Raise(self, L"LostFocus", self, nullptr);
+        Raise(self, msg == WM_SETFOCUS ? L"GotFocus" : L"LostFocus", self, nullptr);
         Drop(self);
       }
       return 0;
