@@ -16,6 +16,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -350,21 +351,31 @@ void Raise(EventSource* self, const wchar_t* event, void* sender, void* args) {
   }
 }
 
-#define EVENT(Type, Name)                                                  \
-  HRESULT __stdcall Type##_add_##Name(Type* self, void* sink, Token* token) { \
-    return AddHandler(self, WIDE(#Name), sink, token);                       \
-  }                                                                          \
-  HRESULT __stdcall Type##_remove_##Name(Type* self, Token token) {          \
-    return RemoveHandler(self, WIDE(#Name), token);                          \
-  }
-#define EVENT_SLOTS(Type, Name) FN(Type##_add_##Name), FN(Type##_remove_##Name)
+// A method's or an event's name as a template argument, so that one template serves them all.
+template <size_t N>
+struct Name {
+  constexpr Name(const wchar_t (&text)[N]) { std::copy_n(text, N, value); }
+  wchar_t value[N];
+};
 
-// A method the host has no business calling: recorded, answered E_NOTIMPL.
-#define UNUSED(Type, Name, ...)                          \
-  HRESULT __stdcall Type##_##Name(Type* self, ##__VA_ARGS__) { \
-    Note(self, WIDE(#Name), L"(not implemented)");       \
-    return E_NOTIMPL;                                    \
-  }
+template <Name event>
+HRESULT __stdcall AddEvent(EventSource* self, void* sink, Token* token) {
+  return AddHandler(self, event.value, sink, token);
+}
+template <Name event>
+HRESULT __stdcall RemoveEvent(EventSource* self, Token token) {
+  return RemoveHandler(self, event.value, token);
+}
+#define EVENT_SLOTS(Name) FN(AddEvent<WIDE(#Name)>), FN(RemoveEvent<WIDE(#Name)>)
+
+// A method the host has no business calling: recorded, answered E_NOTIMPL. Its parameters are
+// given, as the callee clears them from the stack.
+template <Name method, typename... Args>
+HRESULT __stdcall Unused(Object* self, Args...) {
+  Note(self, method.value, L"(not implemented)");
+  return E_NOTIMPL;
+}
+#define UNUSED_SLOT(Name, ...) FN((Unused<WIDE(#Name), ##__VA_ARGS__>))
 
 // A property read: recorded, then the value (an expression of `self`).
 #define GETTER(Type, Name, T, value)                          \
@@ -469,16 +480,16 @@ BOOL_PROPERTY(IsZoomControlEnabled, 7)
 BOOL_PROPERTY(IsBuiltInErrorPageEnabled, 8)
 
 const Slot kSettingsVtbl[] = {
-    IUNKNOWN_SLOTS,                            // 0-2
-    BOOL_SLOTS(IsScriptEnabled),               // 3-4
-    BOOL_SLOTS(IsWebMessageEnabled),           // 5-6
-    BOOL_SLOTS(AreDefaultScriptDialogsEnabled),  // 7-8
-    BOOL_SLOTS(IsStatusBarEnabled),            // 9-10
-    BOOL_SLOTS(AreDevToolsEnabled),            // 11-12
-    BOOL_SLOTS(AreDefaultContextMenusEnabled),  // 13-14
-    BOOL_SLOTS(AreHostObjectsAllowed),         // 15-16
-    BOOL_SLOTS(IsZoomControlEnabled),          // 17-18
-    BOOL_SLOTS(IsBuiltInErrorPageEnabled),     // 19-20
+    IUNKNOWN_SLOTS,                                  // 0-2
+    BOOL_SLOTS(IsScriptEnabled),                     // 3-4
+    BOOL_SLOTS(IsWebMessageEnabled),                 // 5-6
+    BOOL_SLOTS(AreDefaultScriptDialogsEnabled),      // 7-8
+    BOOL_SLOTS(IsStatusBarEnabled),                  // 9-10
+    BOOL_SLOTS(AreDevToolsEnabled),                  // 11-12
+    BOOL_SLOTS(AreDefaultContextMenusEnabled),       // 13-14
+    BOOL_SLOTS(AreHostObjectsAllowed),               // 15-16
+    BOOL_SLOTS(IsZoomControlEnabled),                // 17-18
+    BOOL_SLOTS(IsBuiltInErrorPageEnabled),           // 19-20
     UNKNOWN_SLOTS(21)};
 static_assert(sizeof(kSettingsVtbl) / sizeof(Slot) == 21 + 16);
 
@@ -509,10 +520,10 @@ GETTER(NavigationCompletedArgs, NavigationId, unsigned long long, self->navigati
 
 const Slot kNavigationCompletedArgsVtbl[] = {
     FN(NavigationCompletedArgs_QueryInterface), FN(AddRef), FN(Release),  // 0-2
-    FN(NavigationCompletedArgs_get_IsSuccess),        // 3
-    FN(NavigationCompletedArgs_get_WebErrorStatus),   // 4
-    FN(NavigationCompletedArgs_get_NavigationId),     // 5
-    FN(NavigationCompletedArgs_get_HttpStatusCode),   // 6, of the second interface
+    FN(NavigationCompletedArgs_get_IsSuccess),       // 3
+    FN(NavigationCompletedArgs_get_WebErrorStatus),  // 4
+    FN(NavigationCompletedArgs_get_NavigationId),    // 5
+    FN(NavigationCompletedArgs_get_HttpStatusCode),  // 6, of the second interface
     UNKNOWN_SLOTS(7)};
 static_assert(sizeof(kNavigationCompletedArgsVtbl) / sizeof(Slot) == 7 + 16);
 
@@ -523,8 +534,8 @@ struct ProcessFailedArgs : Object {
 GETTER(ProcessFailedArgs, ProcessFailedKind, int, self->failed_kind)
 
 const Slot kProcessFailedArgsVtbl[] = {
-    IUNKNOWN_SLOTS,                               // 0-2
-    FN(ProcessFailedArgs_get_ProcessFailedKind),  // 3
+    IUNKNOWN_SLOTS,                                  // 0-2
+    FN(ProcessFailedArgs_get_ProcessFailedKind),     // 3
     UNKNOWN_SLOTS(4)};
 static_assert(sizeof(kProcessFailedArgsVtbl) / sizeof(Slot) == 4 + 16);
 
@@ -555,13 +566,13 @@ GETTER(AcceleratorArgs, Handled, BOOL, self->handled)
 SETTER(AcceleratorArgs, Handled, BOOL, handled)
 
 const Slot kAcceleratorArgsVtbl[] = {
-    IUNKNOWN_SLOTS,                             // 0-2
-    FN(AcceleratorArgs_get_KeyEventKind),       // 3
-    FN(AcceleratorArgs_get_VirtualKey),         // 4
-    FN(AcceleratorArgs_get_KeyEventLParam),     // 5
-    FN(AcceleratorArgs_get_PhysicalKeyStatus),  // 6
-    FN(AcceleratorArgs_get_Handled),            // 7
-    FN(AcceleratorArgs_put_Handled),            // 8
+    IUNKNOWN_SLOTS,                                  // 0-2
+    FN(AcceleratorArgs_get_KeyEventKind),            // 3
+    FN(AcceleratorArgs_get_VirtualKey),              // 4
+    FN(AcceleratorArgs_get_KeyEventLParam),          // 5
+    FN(AcceleratorArgs_get_PhysicalKeyStatus),       // 6
+    FN(AcceleratorArgs_get_Handled),                 // 7
+    FN(AcceleratorArgs_put_Handled),                 // 8
     UNKNOWN_SLOTS(9)};
 static_assert(sizeof(kAcceleratorArgsVtbl) / sizeof(Slot) == 9 + 16);
 
@@ -575,10 +586,10 @@ GETTER(MoveFocusArgs, Handled, BOOL, self->handled)
 SETTER(MoveFocusArgs, Handled, BOOL, handled)
 
 const Slot kMoveFocusArgsVtbl[] = {
-    IUNKNOWN_SLOTS,                  // 0-2
-    FN(MoveFocusArgs_get_Reason),    // 3
-    FN(MoveFocusArgs_get_Handled),   // 4
-    FN(MoveFocusArgs_put_Handled),   // 5
+    IUNKNOWN_SLOTS,                                  // 0-2
+    FN(MoveFocusArgs_get_Reason),                    // 3
+    FN(MoveFocusArgs_get_Handled),                   // 4
+    FN(MoveFocusArgs_put_Handled),                   // 5
     UNKNOWN_SLOTS(6)};
 static_assert(sizeof(kMoveFocusArgsVtbl) / sizeof(Slot) == 6 + 16);
 
@@ -706,83 +717,50 @@ HRESULT __stdcall WebView_get_DocumentTitle(WebView* self, LPWSTR* title) {
 }
 GETTER(WebView, ContainsFullScreenElement, BOOL, FALSE)
 
-UNUSED(WebView, NavigateToString, LPCWSTR)
-EVENT(WebView, NavigationStarting)
-EVENT(WebView, ContentLoading)
-EVENT(WebView, SourceChanged)
-EVENT(WebView, HistoryChanged)
-EVENT(WebView, NavigationCompleted)
-EVENT(WebView, FrameNavigationStarting)
-EVENT(WebView, FrameNavigationCompleted)
-EVENT(WebView, ScriptDialogOpening)
-EVENT(WebView, PermissionRequested)
-EVENT(WebView, ProcessFailed)
-UNUSED(WebView, AddScriptToExecuteOnDocumentCreated, LPCWSTR, void*)
-UNUSED(WebView, RemoveScriptToExecuteOnDocumentCreated, LPCWSTR)
-UNUSED(WebView, ExecuteScript, LPCWSTR, void*)
-UNUSED(WebView, CapturePreview, int, void*, void*)
-UNUSED(WebView, PostWebMessageAsJson, LPCWSTR)
-UNUSED(WebView, PostWebMessageAsString, LPCWSTR)
-EVENT(WebView, WebMessageReceived)
-UNUSED(WebView, CallDevToolsProtocolMethod, LPCWSTR, LPCWSTR, void*)
-UNUSED(WebView, GoBack)
-UNUSED(WebView, GoForward)
-UNUSED(WebView, GetDevToolsProtocolEventReceiver, LPCWSTR, void**)
-EVENT(WebView, NewWindowRequested)
-EVENT(WebView, DocumentTitleChanged)
-UNUSED(WebView, AddHostObjectToScript, LPCWSTR, VARIANT*)
-UNUSED(WebView, RemoveHostObjectFromScript, LPCWSTR)
-UNUSED(WebView, OpenDevToolsWindow)
-EVENT(WebView, ContainsFullScreenElementChanged)
-EVENT(WebView, WebResourceRequested)
-UNUSED(WebView, AddWebResourceRequestedFilter, LPCWSTR, int)
-UNUSED(WebView, RemoveWebResourceRequestedFilter, LPCWSTR, int)
-EVENT(WebView, WindowCloseRequested)
-
 const Slot kWebViewVtbl[] = {
-    IUNKNOWN_SLOTS,                                      // 0-2
-    FN(WebView_get_Settings),                            // 3
-    FN(WebView_get_Source),                              // 4
-    FN(WebView_Navigate),                                // 5
-    FN(WebView_NavigateToString),                        // 6
-    EVENT_SLOTS(WebView, NavigationStarting),            // 7-8
-    EVENT_SLOTS(WebView, ContentLoading),                // 9-10
-    EVENT_SLOTS(WebView, SourceChanged),                 // 11-12
-    EVENT_SLOTS(WebView, HistoryChanged),                // 13-14
-    EVENT_SLOTS(WebView, NavigationCompleted),           // 15-16
-    EVENT_SLOTS(WebView, FrameNavigationStarting),       // 17-18
-    EVENT_SLOTS(WebView, FrameNavigationCompleted),      // 19-20
-    EVENT_SLOTS(WebView, ScriptDialogOpening),           // 21-22
-    EVENT_SLOTS(WebView, PermissionRequested),           // 23-24
-    EVENT_SLOTS(WebView, ProcessFailed),                 // 25-26
-    FN(WebView_AddScriptToExecuteOnDocumentCreated),     // 27
-    FN(WebView_RemoveScriptToExecuteOnDocumentCreated),  // 28
-    FN(WebView_ExecuteScript),                           // 29
-    FN(WebView_CapturePreview),                          // 30
-    FN(WebView_Reload),                                  // 31
-    FN(WebView_PostWebMessageAsJson),                    // 32
-    FN(WebView_PostWebMessageAsString),                  // 33
-    EVENT_SLOTS(WebView, WebMessageReceived),            // 34-35
-    FN(WebView_CallDevToolsProtocolMethod),              // 36
-    FN(WebView_get_BrowserProcessId),                    // 37
-    FN(WebView_get_CanGoBack),                           // 38
-    FN(WebView_get_CanGoForward),                        // 39
-    FN(WebView_GoBack),                                  // 40
-    FN(WebView_GoForward),                               // 41
-    FN(WebView_GetDevToolsProtocolEventReceiver),        // 42
-    FN(WebView_Stop),                                    // 43
-    EVENT_SLOTS(WebView, NewWindowRequested),            // 44-45
-    EVENT_SLOTS(WebView, DocumentTitleChanged),          // 46-47
-    FN(WebView_get_DocumentTitle),                       // 48
-    FN(WebView_AddHostObjectToScript),                   // 49
-    FN(WebView_RemoveHostObjectFromScript),              // 50
-    FN(WebView_OpenDevToolsWindow),                      // 51
-    EVENT_SLOTS(WebView, ContainsFullScreenElementChanged),  // 52-53
-    FN(WebView_get_ContainsFullScreenElement),           // 54
-    EVENT_SLOTS(WebView, WebResourceRequested),          // 55-56
-    FN(WebView_AddWebResourceRequestedFilter),           // 57
-    FN(WebView_RemoveWebResourceRequestedFilter),        // 58
-    EVENT_SLOTS(WebView, WindowCloseRequested),          // 59-60
+    IUNKNOWN_SLOTS,                                  // 0-2
+    FN(WebView_get_Settings),                        // 3
+    FN(WebView_get_Source),                          // 4
+    FN(WebView_Navigate),                            // 5
+    UNUSED_SLOT(NavigateToString, LPCWSTR),          // 6
+    EVENT_SLOTS(NavigationStarting),                 // 7-8
+    EVENT_SLOTS(ContentLoading),                     // 9-10
+    EVENT_SLOTS(SourceChanged),                      // 11-12
+    EVENT_SLOTS(HistoryChanged),                     // 13-14
+    EVENT_SLOTS(NavigationCompleted),                // 15-16
+    EVENT_SLOTS(FrameNavigationStarting),            // 17-18
+    EVENT_SLOTS(FrameNavigationCompleted),           // 19-20
+    EVENT_SLOTS(ScriptDialogOpening),                // 21-22
+    EVENT_SLOTS(PermissionRequested),                // 23-24
+    EVENT_SLOTS(ProcessFailed),                      // 25-26
+    UNUSED_SLOT(AddScriptToExecuteOnDocumentCreated, LPCWSTR, void*),  // 27
+    UNUSED_SLOT(RemoveScriptToExecuteOnDocumentCreated, LPCWSTR),  // 28
+    UNUSED_SLOT(ExecuteScript, LPCWSTR, void*),      // 29
+    UNUSED_SLOT(CapturePreview, int, void*, void*),  // 30
+    FN(WebView_Reload),                              // 31
+    UNUSED_SLOT(PostWebMessageAsJson, LPCWSTR),      // 32
+    UNUSED_SLOT(PostWebMessageAsString, LPCWSTR),    // 33
+    EVENT_SLOTS(WebMessageReceived),                 // 34-35
+    UNUSED_SLOT(CallDevToolsProtocolMethod, LPCWSTR, LPCWSTR, void*),  // 36
+    FN(WebView_get_BrowserProcessId),                // 37
+    FN(WebView_get_CanGoBack),                       // 38
+    FN(WebView_get_CanGoForward),                    // 39
+    UNUSED_SLOT(GoBack),                             // 40
+    UNUSED_SLOT(GoForward),                          // 41
+    UNUSED_SLOT(GetDevToolsProtocolEventReceiver, LPCWSTR, void**),  // 42
+    FN(WebView_Stop),                                // 43
+    EVENT_SLOTS(NewWindowRequested),                 // 44-45
+    EVENT_SLOTS(DocumentTitleChanged),               // 46-47
+    FN(WebView_get_DocumentTitle),                   // 48
+    UNUSED_SLOT(AddHostObjectToScript, LPCWSTR, VARIANT*),  // 49
+    UNUSED_SLOT(RemoveHostObjectFromScript, LPCWSTR),  // 50
+    UNUSED_SLOT(OpenDevToolsWindow),                 // 51
+    EVENT_SLOTS(ContainsFullScreenElementChanged),   // 52-53
+    FN(WebView_get_ContainsFullScreenElement),       // 54
+    EVENT_SLOTS(WebResourceRequested),               // 55-56
+    UNUSED_SLOT(AddWebResourceRequestedFilter, LPCWSTR, int),  // 57
+    UNUSED_SLOT(RemoveWebResourceRequestedFilter, LPCWSTR, int),  // 58
+    EVENT_SLOTS(WindowCloseRequested),               // 59-60
     UNKNOWN_SLOTS(61)};
 static_assert(sizeof(kWebViewVtbl) / sizeof(Slot) == 61 + 16);
 
@@ -883,11 +861,6 @@ HRESULT __stdcall Controller_MoveFocus(Controller* self, int reason) {
   if (self->view) SetFocus(self->view);
   return S_OK;
 }
-EVENT(Controller, ZoomFactorChanged)
-EVENT(Controller, MoveFocusRequested)
-EVENT(Controller, GotFocus)
-EVENT(Controller, LostFocus)
-EVENT(Controller, AcceleratorKeyPressed)
 GETTER(Controller, ParentWindow, HWND, self->parent)
 HRESULT __stdcall Controller_put_ParentWindow(Controller* self, HWND value) {
   Note(self, L"put_ParentWindow", L"%ls", Hex(reinterpret_cast<ULONG_PTR>(value)).c_str());
@@ -931,13 +904,13 @@ const Slot kControllerVtbl[] = {
     FN(Controller_put_Bounds),                       // 6
     FN(Controller_get_ZoomFactor),                   // 7
     FN(Controller_put_ZoomFactor),                   // 8
-    EVENT_SLOTS(Controller, ZoomFactorChanged),      // 9-10
+    EVENT_SLOTS(ZoomFactorChanged),                  // 9-10
     FN(Controller_SetBoundsAndZoomFactor),           // 11
     FN(Controller_MoveFocus),                        // 12
-    EVENT_SLOTS(Controller, MoveFocusRequested),     // 13-14
-    EVENT_SLOTS(Controller, GotFocus),               // 15-16
-    EVENT_SLOTS(Controller, LostFocus),              // 17-18
-    EVENT_SLOTS(Controller, AcceleratorKeyPressed),  // 19-20
+    EVENT_SLOTS(MoveFocusRequested),                 // 13-14
+    EVENT_SLOTS(GotFocus),                           // 15-16
+    EVENT_SLOTS(LostFocus),                          // 17-18
+    EVENT_SLOTS(AcceleratorKeyPressed),              // 19-20
     FN(Controller_get_ParentWindow),                 // 21
     FN(Controller_put_ParentWindow),                 // 22
     FN(Controller_NotifyParentWindowPositionChanged),  // 23
@@ -1108,7 +1081,6 @@ HRESULT __stdcall Environment_CreateCoreWebView2Controller(Environment* self, HW
   return S_OK;
 }
 
-UNUSED(Environment, CreateWebResourceResponse, void*, int, LPCWSTR, LPCWSTR, void**)
 HRESULT __stdcall Environment_get_BrowserVersionString(Environment* self, LPWSTR* version) {
   Note(self, L"get_BrowserVersionString");
   if (!version) return E_POINTER;
@@ -1131,12 +1103,12 @@ HRESULT __stdcall Environment_remove_NewBrowserVersionAvailable(Environment* sel
 }
 
 const Slot kEnvironmentVtbl[] = {
-    IUNKNOWN_SLOTS,                                      // 0-2
-    FN(Environment_CreateCoreWebView2Controller),        // 3
-    FN(Environment_CreateWebResourceResponse),           // 4
-    FN(Environment_get_BrowserVersionString),            // 5
-    FN(Environment_add_NewBrowserVersionAvailable),      // 6
-    FN(Environment_remove_NewBrowserVersionAvailable),   // 7
+    IUNKNOWN_SLOTS,                                  // 0-2
+    FN(Environment_CreateCoreWebView2Controller),    // 3
+    UNUSED_SLOT(CreateWebResourceResponse, void*, int, LPCWSTR, LPCWSTR, void**),  // 4
+    FN(Environment_get_BrowserVersionString),        // 5
+    FN(Environment_add_NewBrowserVersionAvailable),  // 6
+    FN(Environment_remove_NewBrowserVersionAvailable),  // 7
     UNKNOWN_SLOTS(8)};
 static_assert(sizeof(kEnvironmentVtbl) / sizeof(Slot) == 8 + 16);
 
