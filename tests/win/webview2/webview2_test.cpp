@@ -160,11 +160,15 @@ class WebView2Test : public testing::Test {
     e2e::ClickButton(c_.goto_website);
   }
 
-  // Opens the first address of the test in the web view and waits until it was asked for.
-  void OpenFirst(const std::wstring& address) {
+  // Opens the first address of the test in the web view and waits until it was asked for; then
+  // applies the interval, if one is given.
+  void OpenFirst(const std::wstring& address, const wchar_t* interval = nullptr) {
     OpenAddress(address);
     ASSERT_TRUE(WaitUntil([&] { return CallCount(L"WebView.Navigate") == 1; }, 5000)) << DumpLog();
     ASSERT_GE(Find(Log(), L"WebView#1.Navigate " + address), 0) << DumpLog();
+    if (interval) {
+      ASSERT_TRUE(ApplyInterval(interval));
+    }
   }
 
   // Clicks into the page and waits until it has the focus.
@@ -376,8 +380,7 @@ TEST_F(WebView2Test, OpensAnAddressTypedBeforeTheWebViewIsReadyWhenItIs) {
 
 TEST_F(WebView2Test, ReloadsAtTheIntervalWithTheReloadMethod) {
   ASSERT_NO_FATAL_FAILURE(StartWithView(""));
-  ASSERT_NO_FATAL_FAILURE(OpenFirst(server_.Url("/reloaded")));
-  ASSERT_TRUE(ApplyInterval(L"00:02"));
+  ASSERT_NO_FATAL_FAILURE(OpenFirst(server_.Url("/reloaded"), L"00:02"));
   EXPECT_TRUE(WaitUntil([&] { return CallCount(L"WebView.Reload") >= 2; }, 9000)) << DumpLog();
   EXPECT_EQ(CallCount(L"WebView.Navigate"), 1u) << "a reload opened the address anew\n"
                                                 << DumpLog();
@@ -526,8 +529,7 @@ TEST_P(SurvivesTheEnd, OfTheProcessAtOnce) {
   const ProcessEnd& e = GetParam();
   ASSERT_NO_FATAL_FAILURE(StartWithView(""));
   const std::wstring last = server_.Url("/last");
-  ASSERT_NO_FATAL_FAILURE(OpenFirst(last));
-  ASSERT_TRUE(ApplyInterval(L"20:00"));
+  ASSERT_NO_FATAL_FAILURE(OpenFirst(last, L"20:00"));
   const int mark = static_cast<int>(Log().size());
   PostMessageW(View(), kEndProcessMessage, static_cast<WPARAM>(e.kind), 0);
   const int raised = WaitForLine(L"raised ProcessFailed", 5000, mark);
@@ -555,8 +557,7 @@ INSTANTIATE_TEST_SUITE_P(Each, SurvivesTheEnd, testing::ValuesIn(kProcessEnds),
 TEST_F(WebView2Test, ComesBackOnTheNewerVersionInstalledMeanwhile) {
   ASSERT_NO_FATAL_FAILURE(StartWithView(""));
   const std::wstring last = server_.Url("/updated");
-  ASSERT_NO_FATAL_FAILURE(OpenFirst(last));
-  ASSERT_TRUE(ApplyInterval(L"20:00"));
+  ASSERT_NO_FATAL_FAILURE(OpenFirst(last, L"20:00"));
   ASSERT_EQ(Narrow(runtime_.Upgrade(L"121.0.2277.83", "")), "");
   PostMessageW(View(), kEndProcessMessage, 0, 0);
   // Log() now reads the newer version's log: it was loaded, and opened the address.
@@ -568,8 +569,7 @@ TEST_F(WebView2Test, ComesBackOnTheNewerVersionInstalledMeanwhile) {
 // pauses of a lost engine (at once, 2 s, 4 s); after the third failure in a row, the control.
 TEST_F(WebView2Test, TakesTheControlAfterThreeFailedRecreations) {
   ASSERT_NO_FATAL_FAILURE(StartWithView(""));
-  ASSERT_NO_FATAL_FAILURE(OpenFirst(server_.Url("/after-three")));
-  ASSERT_TRUE(ApplyInterval(L"20:00"));
+  ASSERT_NO_FATAL_FAILURE(OpenFirst(server_.Url("/after-three"), L"20:00"));
   ASSERT_EQ(Narrow(runtime_.SetControl("entry=0x80004005\n")), "");
   const ULONGLONG ended = GetTickCount64();
   PostMessageW(View(), kEndProcessMessage, 0, 0);
@@ -617,8 +617,7 @@ INSTANTIATE_TEST_SUITE_P(Each, RetriesALoad, testing::ValuesIn(kLoadFailures),
 // resume when the user is back).
 TEST_F(WebView2Test, AWakeFromSleepReloadsOnceAtOnce) {
   ASSERT_NO_FATAL_FAILURE(StartWithView(""));
-  ASSERT_NO_FATAL_FAILURE(OpenFirst(server_.Url("/asleep")));
-  ASSERT_TRUE(ApplyInterval(L"20:00"));
+  ASSERT_NO_FATAL_FAILURE(OpenFirst(server_.Url("/asleep"), L"20:00"));
   HWND main = program_.MainWindow();
   // Sent: the reload is asked for before the answer comes back.
   auto tell = [main](WPARAM event) {
