@@ -21,7 +21,8 @@ const std::wstring kSuffix = L"(1920x1080)";
 // Collects what reaches the application's error handler.
 struct Reports {
   std::vector<std::wstring> texts;
-  ScopedErrorHandler handler{[this](TObject*) { texts.push_back(ClassifyException(nullptr).text); }};
+  ScopedErrorHandler handler{
+      [this](TObject*) { texts.push_back(ClassifyException(nullptr).text); }};
 };
 
 class PlacementRules : public ::testing::Test {

@@ -28,7 +28,6 @@ namespace {
 using e2e::Narrow;
 using e2e::Text;
 using e2e::WaitUntil;
-using reprisa::testing_support::IsPopupMenu;
 using reprisa::testing_support::MessageBoxText;
 
 std::wstring Lower(std::wstring text) {
@@ -183,12 +182,6 @@ class WebView2Test : public testing::Test {
     e2e::SetText(c_.edit1, text);
     e2e::ClickButton(c_.set_value);
     return WaitUntil([&] { return Text(c_.edit2) == text; }, 3000);
-  }
-
-  bool InMenu() {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    return GetGUIThreadInfo(program_.ThreadId(), &info) && (info.flags & GUI_INMENUMODE);
   }
 
   e2e::Program program_;
@@ -656,7 +649,7 @@ TEST_P(KeyInThePage, ReachesTheMenuOnlyWhenItIsTheMenuKey) {
   swprintf(vk, 8, L"0x%02X", k.vk);
   const int up_kind = k.up == WM_SYSKEYUP ? 3 : 1;
   if (k.opens_menu) {
-    EXPECT_TRUE(WaitUntil([&] { return InMenu(); }, 5000))
+    EXPECT_TRUE(WaitUntil([&] { return program_.InMenu(); }, 5000))
         << k.name << " in the page did not open the menu bar\n" << DumpLog();
     EXPECT_GE(Find(Log(), L"AcceleratorArgs#"), 0) << DumpLog();
     EXPECT_FALSE(LinesFrom(Log(), L"AcceleratorArgs#1.put_Handled 1").empty() &&
@@ -664,18 +657,15 @@ TEST_P(KeyInThePage, ReachesTheMenuOnlyWhenItIsTheMenuKey) {
         << "the event was not marked handled\n" << DumpLog();
     // The bar is on "Hilfe", its one item: Enter opens its popup.
     HWND main = program_.MainWindow();
-    auto popup_shown = [&] {
-      for (HWND h : program_.TopLevelWindows())
-        if (IsPopupMenu(h)) return true;
-      return false;
-    };
+    auto popup_shown = [&] { return program_.ShowsPopupMenu(); };
     e2e::PressKey(main, VK_RETURN);
     EXPECT_TRUE(WaitUntil(popup_shown, 3000)) << "Enter on the menu bar opened no popup";
     // Out of the menu again, as a user would leave it.
     e2e::PressKey(main, VK_ESCAPE);
     EXPECT_TRUE(WaitUntil([&] { return !popup_shown(); }, 3000)) << "Escape left the popup open";
     e2e::PressKey(main, VK_ESCAPE);
-    EXPECT_TRUE(WaitUntil([&] { return !InMenu(); }, 3000)) << "Escape did not leave the menu";
+    EXPECT_TRUE(WaitUntil([&] { return !program_.InMenu(); }, 3000))
+        << "Escape did not leave the menu";
   } else {
     const std::wstring last = L"key kind=" + std::to_wstring(up_kind) + L" vk=" + vk + L" handled=";
     ASSERT_GE(WaitForLine(last, 5000), 0) << DumpLog();
@@ -685,7 +675,7 @@ TEST_P(KeyInThePage, ReachesTheMenuOnlyWhenItIsTheMenuKey) {
         EXPECT_TRUE(line.ends_with(L"handled=0")) << "the program took the page's key\n"
                                                    << Dump(log);
       }
-    EXPECT_FALSE(InMenu()) << k.name << " in the page opened the menu";
+    EXPECT_FALSE(program_.InMenu()) << k.name << " in the page opened the menu";
   }
 }
 
