@@ -13,12 +13,7 @@
 namespace reprisa {
 namespace {
 
-using testing_support::BackendLog;
-using testing_support::FakeTicks;
-using testing_support::Recording;
-using Calls = std::vector<std::string>;
-
-const LocaleSettings kGerman{L':', L',', L"", L""};
+using namespace testing_support;
 
 // The reload timer as the main window sets it up: 180000 ms, enabled, with a handler.
 class Schedule : public testing::Test {

@@ -42,34 +42,43 @@ TEST(MulDivRound, RoundsHalvesAwayFromZeroWithoutOverflow) {
   EXPECT_EQ(MulDivRound(5, 7, 0), 5);
 }
 
-TEST(CenterOnWorkArea, CentresInTheWorkAreaFromItsOriginWhereverTheTaskBarIs) {
-  // A 1280 x 1024 screen with a 40-pixel task bar on each side in turn, and a window of the main
-  // window's outer size at 96 dpi.
-  struct Case {
-    const char* bar;
-    Rect work;
-    int width, height;
-    Point expected;
-  } cases[] = {
-      {"bottom", {0, 0, 1280, 984}, 862, 612, {209, 186}},
-      {"top", {0, 40, 1280, 1024}, 862, 612, {209, 226}},
-      {"left", {40, 0, 1280, 1024}, 862, 612, {229, 206}},
-      {"right", {0, 0, 1240, 1024}, 862, 612, {189, 206}},
-      {"bottom, odd room truncates", {0, 0, 1280, 984}, 863, 613, {208, 185}},
-      {"left, odd room truncates", {40, 0, 1280, 1024}, 861, 611, {229, 206}},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(CenterOnWorkArea(c.work, c.width, c.height), c.expected) << "task bar " << c.bar;
+struct CentreCase {
+  const char* what;
+  Rect work;
+  int width, height;
+  Point expected;
+};
+
+// The window's place, and its edges inside the work area where it fits.
+void ExpectCentred(const CentreCase& c) {
+  Point p = CenterOnWorkArea(c.work, c.width, c.height);
+  EXPECT_EQ(p, c.expected) << c.what;
+  EXPECT_GE(p.x, c.work.left) << c.what;
+  EXPECT_GE(p.y, c.work.top) << c.what;
+  if (c.width <= c.work.Width()) {
+    EXPECT_LE(p.x + c.width, c.work.right) << c.what;
+  }
+  if (c.height <= c.work.Height()) {
+    EXPECT_LE(p.y + c.height, c.work.bottom) << c.what;
   }
 }
 
+TEST(CenterOnWorkArea, CentresInTheWorkAreaFromItsOriginWhereverTheTaskBarIs) {
+  // A 1280 x 1024 screen with a 40-pixel task bar on each side in turn, and a window of the main
+  // window's outer size at 96 dpi.
+  const CentreCase cases[] = {
+      {"bar at the bottom", {0, 0, 1280, 984}, 862, 612, {209, 186}},
+      {"bar at the top", {0, 40, 1280, 1024}, 862, 612, {209, 226}},
+      {"bar at the left", {40, 0, 1280, 1024}, 862, 612, {229, 206}},
+      {"bar at the right", {0, 0, 1240, 1024}, 862, 612, {189, 206}},
+      {"bar at the bottom, odd room truncates", {0, 0, 1280, 984}, 863, 613, {208, 185}},
+      {"bar at the left, odd room truncates", {40, 0, 1280, 1024}, 861, 611, {229, 206}},
+  };
+  for (const CentreCase& c : cases) ExpectCentred(c);
+}
+
 TEST(CenterOnWorkArea, KeepsAWindowLargerThanTheWorkAreaAtItsLeftAndTopEdges) {
-  struct Case {
-    const char* what;
-    Rect work;
-    int width, height;
-    Point expected;
-  } cases[] = {
+  const CentreCase cases[] = {
       // A second screen left of and above the primary one makes the desktop's origin negative;
       // the window still starts at the work area's top, not above it on the other screen.
       {"taller, desktop origin negative", {0, 0, 1920, 1040}, 800, 1200, {560, 0}},
@@ -81,18 +90,7 @@ TEST(CenterOnWorkArea, KeepsAWindowLargerThanTheWorkAreaAtItsLeftAndTopEdges) {
        {-1280, -200}},
       {"exactly the work area", {0, 40, 1280, 1024}, 1280, 984, {0, 40}},
   };
-  for (const Case& c : cases) {
-    Point p = CenterOnWorkArea(c.work, c.width, c.height);
-    EXPECT_EQ(p, c.expected) << c.what;
-    EXPECT_GE(p.x, c.work.left) << c.what;
-    EXPECT_GE(p.y, c.work.top) << c.what;
-    if (c.width <= c.work.Width()) {
-      EXPECT_LE(p.x + c.width, c.work.right) << c.what;
-    }
-    if (c.height <= c.work.Height()) {
-      EXPECT_LE(p.y + c.height, c.work.bottom) << c.what;
-    }
-  }
+  for (const CentreCase& c : cases) ExpectCentred(c);
 }
 
 TEST(CenterOnWorkArea, ExtremeCoordinatesDoNotOverflow) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "placement_fakes.h"
+#include "support/scoped_error_handler.h"
 
 namespace reprisa {
 namespace {
@@ -18,18 +19,10 @@ using namespace testing_support;
 const std::wstring kSuffix = L"(1920x1080)";
 
 // Collects what reaches the application's error handler.
-class Reports {
- public:
-  Reports() {
-    previous_ = SetErrorHandler([this](TObject*) {
-      texts.push_back(ClassifyException(nullptr).text);
-    });
-  }
-  ~Reports() { SetErrorHandler(previous_); }
+struct Reports {
   std::vector<std::wstring> texts;
-
- private:
-  ErrorHandler previous_;
+  ScopedErrorHandler handler{
+      [this](TObject*) { texts.push_back(ClassifyException(nullptr).text); }};
 };
 
 class PlacementRules : public ::testing::Test {

@@ -15,12 +15,7 @@
 namespace reprisa {
 namespace {
 
-using testing_support::BackendLog;
-using testing_support::FakeTicks;
-using testing_support::Recording;
-using Calls = std::vector<std::string>;
-
-const LocaleSettings kGerman{L':', L',', L"", L""};
+using namespace testing_support;
 
 struct RecordingView final : ReloadView {
   void ShowInterval(const std::wstring& text) override { calls.push_back(L"interval " + text); }

@@ -7,9 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "core/locale_settings.h"
 #include "core/timer.h"
 
 namespace reprisa::testing_support {
+
+using Calls = std::vector<std::string>;  // what a backend was asked, in order
+inline const LocaleSettings kGerman{L':', L',', L"", L""};
 
 struct BackendLog {
   std::vector<std::string> calls;  // "start <ms>", "stop"

@@ -10,7 +10,6 @@
 
 namespace e2e {
 namespace {
-using reprisa::testing_support::IsPopupMenu;
 using reprisa::testing_support::MenuText;
 
 class DialogsTest : public ProgramTest {
@@ -35,22 +34,15 @@ class DialogsTest : public ProgramTest {
       PostMessageW(main, WM_COMMAND, MAKEWPARAM(GetMenuItemID(help, 0), 0), 0);
       return L"";
     }
-    auto in_menu = [&] {
-      GUITHREADINFO info{};
-      info.cbSize = sizeof(info);
-      return GetGUIThreadInfo(program_.ThreadId(), &info) && (info.flags & GUI_INMENUMODE);
-    };
-    auto popup_shown = [&] {
-      for (HWND h : program_.TopLevelWindows())
-        if (IsPopupMenu(h)) return true;
-      return false;
-    };
     PostMessageW(main, WM_SYSCOMMAND, SC_KEYMENU, 0);
-    if (!WaitUntil(in_menu, 2000)) return L"the menu bar did not take the keyboard";
+    if (!WaitUntil([&] { return program_.InMenu(); }, 2000))
+      return L"the menu bar did not take the keyboard";
     PressKey(main, VK_RETURN);
-    if (!WaitUntil(popup_shown, 2000)) return L"Enter on \"Hilfe\" opened no popup menu";
+    if (!WaitUntil([&] { return program_.ShowsPopupMenu(); }, 2000))
+      return L"Enter on \"Hilfe\" opened no popup menu";
     PressKey(main, VK_RETURN);
-    if (!WaitUntil([&] { return !in_menu(); }, 2000)) return L"the menu did not close on Enter";
+    if (!WaitUntil([&] { return !program_.InMenu(); }, 2000))
+      return L"the menu did not close on Enter";
     return L"";
   }
 

@@ -5,6 +5,7 @@
 #include <cwctype>
 
 #include "core/texts.h"
+#include "support/win_probes.h"
 
 namespace e2e {
 
@@ -249,11 +250,20 @@ HWND Program::FindTopLevel(const wchar_t* cls, const std::wstring& caption,
   return nullptr;
 }
 
-HWND Program::Focus() const {
+GUITHREADINFO Program::GuiInfo() const {
   GUITHREADINFO info{};
   info.cbSize = sizeof(info);
-  if (!GetGUIThreadInfo(pi_.dwThreadId, &info)) return nullptr;
-  return info.hwndFocus;
+  return GetGUIThreadInfo(pi_.dwThreadId, &info) ? info : GUITHREADINFO{};
+}
+
+HWND Program::Focus() const { return GuiInfo().hwndFocus; }
+
+bool Program::InMenu() const { return (GuiInfo().flags & GUI_INMENUMODE) != 0; }
+
+bool Program::ShowsPopupMenu() const {
+  for (HWND h : TopLevelWindows())
+    if (reprisa::testing_support::IsPopupMenu(h)) return true;
+  return false;
 }
 
 std::optional<DWORD> Program::Close(DWORD timeout_ms) {

@@ -78,6 +78,9 @@ class Program {
                     bool hidden_too = false) const;
   // The focused window of the program's user-interface thread, or null.
   HWND Focus() const;
+  // Whether that thread is in a menu's loop, and whether a popup menu of the program is shown.
+  bool InMenu() const;
+  bool ShowsPopupMenu() const;
 
   // Sends WM_CLOSE to the main window and waits for the process to end; its exit code, or
   // nothing when it did not end in time (it is then terminated).
@@ -87,6 +90,8 @@ class Program {
   void Kill();
 
  private:
+  GUITHREADINFO GuiInfo() const;  // all zero when it cannot be read
+
   PROCESS_INFORMATION pi_{};
   HWND main_ = nullptr;
 };

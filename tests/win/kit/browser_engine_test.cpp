@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -89,27 +90,23 @@ HRESULT STDMETHODCALLTYPE Fake1_Navigate(wv2::WebView*, LPCWSTR uri) {
   g_rec->navigated.push_back(uri);
   return g_rec->navigate_result;
 }
-HRESULT STDMETHODCALLTYPE Fake2_add_ProcessFailed(wv2::WebView*, wv2::ProcessFailedHandler* h,
-                         wv2::EventToken* token) {
+// An event's handler is kept in the recorder's field under the token value `Token`.
+template <class T, class H, H* Recorder::*Field, long long Token>
+HRESULT STDMETHODCALLTYPE AddHandler(T*, H* h, wv2::EventToken* token) {
   h->AddRef();
-  g_rec->failed = h;
-  token->value = 2;
+  g_rec->*Field = h;
+  token->value = Token;
   return S_OK;
 }
-HRESULT STDMETHODCALLTYPE Fake3_remove_ProcessFailed(wv2::WebView*, wv2::EventToken token) {
-  if (token.value == 2 && g_rec->failed) std::exchange(g_rec->failed, nullptr)->Release();
+template <class T, class H, H* Recorder::*Field, long long Token>
+HRESULT STDMETHODCALLTYPE RemoveHandler(T*, wv2::EventToken token) {
+  if (token.value == Token && g_rec->*Field) std::exchange(g_rec->*Field, nullptr)->Release();
   return S_OK;
 }
-HRESULT STDMETHODCALLTYPE Fake18_add_NavigationCompleted(wv2::WebView*,
-                                                         wv2::NavigationCompletedHandler* h,
-                                                         wv2::EventToken* token) {
-  h->AddRef();
-  g_rec->completed = h;
-  token->value = 3;
-  return S_OK;
-}
-HRESULT STDMETHODCALLTYPE Fake19_remove_NavigationCompleted(wv2::WebView*, wv2::EventToken token) {
-  if (token.value == 3 && g_rec->completed) std::exchange(g_rec->completed, nullptr)->Release();
+// A call that is only counted.
+template <class T, int Recorder::*Counter, class... Args>
+HRESULT STDMETHODCALLTYPE Count(T*, Args...) {
+  ++(g_rec->*Counter);
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE Fake20_get_Source(wv2::WebView*, LPWSTR* uri) {
@@ -118,36 +115,9 @@ HRESULT STDMETHODCALLTYPE Fake20_get_Source(wv2::WebView*, LPWSTR* uri) {
   std::memcpy(*uri, g_rec->source.c_str(), bytes);
   return S_OK;
 }
-HRESULT STDMETHODCALLTYPE Fake4_Reload(wv2::WebView*) {
-  ++g_rec->reloads;
-  return S_OK;
-}
 HRESULT STDMETHODCALLTYPE Fake5_put_IsVisible(wv2::Controller*, BOOL) { return S_OK; }
 HRESULT STDMETHODCALLTYPE Fake6_put_Bounds(wv2::Controller*, RECT r) {
   g_rec->bounds.push_back(r);
-  return S_OK;
-}
-HRESULT STDMETHODCALLTYPE Fake7_MoveFocus(wv2::Controller*, wv2::MoveFocusReason) {
-  ++g_rec->focus;
-  return S_OK;
-}
-HRESULT STDMETHODCALLTYPE Fake8_add_AcceleratorKeyPressed(wv2::Controller*, wv2::AcceleratorKeyHandler* h,
-                                 wv2::EventToken* token) {
-  h->AddRef();
-  g_rec->keys = h;
-  token->value = 1;
-  return S_OK;
-}
-HRESULT STDMETHODCALLTYPE Fake9_remove_AcceleratorKeyPressed(wv2::Controller*, wv2::EventToken token) {
-  if (token.value == 1 && g_rec->keys) std::exchange(g_rec->keys, nullptr)->Release();
-  return S_OK;
-}
-HRESULT STDMETHODCALLTYPE Fake10_NotifyParentWindowPositionChanged(wv2::Controller*) {
-  ++g_rec->moves;
-  return S_OK;
-}
-HRESULT STDMETHODCALLTYPE Fake11_Close(wv2::Controller*) {
-  ++g_rec->closes;
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE Fake12_get_CoreWebView2(wv2::Controller*, wv2::WebView** out) {
@@ -180,11 +150,14 @@ const wv2::WebViewVtbl kWebViewVtbl = [] {
   v.AddRef = &AddRefObj<wv2::WebView>;
   v.Release = &ReleaseObj<wv2::WebView>;
   v.Navigate = &Fake1_Navigate;
-  v.add_ProcessFailed = &Fake2_add_ProcessFailed;
-  v.remove_ProcessFailed = &Fake3_remove_ProcessFailed;
-  v.Reload = &Fake4_Reload;
-  v.add_NavigationCompleted = &Fake18_add_NavigationCompleted;
-  v.remove_NavigationCompleted = &Fake19_remove_NavigationCompleted;
+  v.add_ProcessFailed = &AddHandler<wv2::WebView, wv2::ProcessFailedHandler, &Recorder::failed, 2>;
+  v.remove_ProcessFailed =
+      &RemoveHandler<wv2::WebView, wv2::ProcessFailedHandler, &Recorder::failed, 2>;
+  v.Reload = &Count<wv2::WebView, &Recorder::reloads>;
+  v.add_NavigationCompleted =
+      &AddHandler<wv2::WebView, wv2::NavigationCompletedHandler, &Recorder::completed, 3>;
+  v.remove_NavigationCompleted =
+      &RemoveHandler<wv2::WebView, wv2::NavigationCompletedHandler, &Recorder::completed, 3>;
   v.get_Source = &Fake20_get_Source;
   return v;
 }();
@@ -196,13 +169,15 @@ const wv2::ControllerVtbl kControllerVtbl = [] {
   v.Release = &ReleaseObj<wv2::Controller>;
   v.put_IsVisible = &Fake5_put_IsVisible;
   v.put_Bounds = &Fake6_put_Bounds;
-  v.MoveFocus = &Fake7_MoveFocus;
+  v.MoveFocus = &Count<wv2::Controller, &Recorder::focus, wv2::MoveFocusReason>;
   v.add_MoveFocusRequested = &Fake14_add_MoveFocusRequested;
   v.remove_MoveFocusRequested = &Fake15_remove_MoveFocusRequested;
-  v.add_AcceleratorKeyPressed = &Fake8_add_AcceleratorKeyPressed;
-  v.remove_AcceleratorKeyPressed = &Fake9_remove_AcceleratorKeyPressed;
-  v.NotifyParentWindowPositionChanged = &Fake10_NotifyParentWindowPositionChanged;
-  v.Close = &Fake11_Close;
+  v.add_AcceleratorKeyPressed =
+      &AddHandler<wv2::Controller, wv2::AcceleratorKeyHandler, &Recorder::keys, 1>;
+  v.remove_AcceleratorKeyPressed =
+      &RemoveHandler<wv2::Controller, wv2::AcceleratorKeyHandler, &Recorder::keys, 1>;
+  v.NotifyParentWindowPositionChanged = &Count<wv2::Controller, &Recorder::moves>;
+  v.Close = &Count<wv2::Controller, &Recorder::closes>;
   v.get_CoreWebView2 = &Fake12_get_CoreWebView2;
   return v;
 }();
@@ -260,29 +235,70 @@ void AnswerEnvironment(HRESULT result, bool with_object) {
   handler->Release();
 }
 
-// Event arguments the test hands to the host's handlers.
+// Answers the controller's call when the test holds it back.
+void AnswerController(HRESULT result, bool with_object) {
+  ASSERT_NE(g_controller_handler, nullptr);
+  wv2::ControllerCompletedHandler* handler = std::exchange(g_controller_handler, nullptr);
+  handler->vtbl->Invoke(handler, result, with_object ? &g_controller.iface : nullptr);
+  handler->Release();
+}
+
+// Event arguments the test hands to the host's handlers: the interface first, then the values
+// its getters read.
+template <class Args, class Outer, class T, T Outer::*Field>
+HRESULT STDMETHODCALLTYPE Get(Args* a, T* v) {
+  *v = reinterpret_cast<Outer*>(a)->*Field;
+  return S_OK;
+}
 struct KeyArgs {
-  wv2::AcceleratorKeyArgs args;  // first
+  wv2::AcceleratorKeyArgs args;
   wv2::KeyEventKind kind;
   UINT key;
   BOOL handled;
 };
-HRESULT STDMETHODCALLTYPE Fake14_get_ProcessFailedKind(wv2::ProcessFailedArgs*, wv2::ProcessFailedKind* k) {
-    *k = wv2::kBrowserProcessExited;
-    return S_OK;
-  }
-HRESULT STDMETHODCALLTYPE Fake15_get_KeyEventKind(wv2::AcceleratorKeyArgs* a, wv2::KeyEventKind* k) {
-    *k = reinterpret_cast<KeyArgs*>(a)->kind;
-    return S_OK;
-  }
-HRESULT STDMETHODCALLTYPE Fake16_get_VirtualKey(wv2::AcceleratorKeyArgs* a, UINT* k) {
-    *k = reinterpret_cast<KeyArgs*>(a)->key;
-    return S_OK;
-  }
-HRESULT STDMETHODCALLTYPE Fake17_put_Handled(wv2::AcceleratorKeyArgs* a, BOOL h) {
-    reinterpret_cast<KeyArgs*>(a)->handled = h;
-    return S_OK;
-  }
+HRESULT STDMETHODCALLTYPE PutHandled(wv2::AcceleratorKeyArgs* a, BOOL h) {
+  reinterpret_cast<KeyArgs*>(a)->handled = h;
+  return S_OK;
+}
+// A process-failed kind, and a load's completion (without the second interface, as older
+// runtimes have it).
+struct FailedArgs {
+  wv2::ProcessFailedArgs args;
+  wv2::ProcessFailedKind kind;
+};
+struct CompletedArgs {
+  wv2::NavigationCompletedArgs args;
+  BOOL success;
+  std::int32_t status;
+};
+HRESULT STDMETHODCALLTYPE NoSecondInterface(wv2::NavigationCompletedArgs*, REFIID, void** out) {
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+void RaiseProcessFailed(wv2::ProcessFailedKind kind) {
+  static const wv2::ProcessFailedArgsVtbl kArgs = [] {
+    wv2::ProcessFailedArgsVtbl v{};
+    v.get_ProcessFailedKind = &Get<wv2::ProcessFailedArgs, FailedArgs, wv2::ProcessFailedKind,
+                                   &FailedArgs::kind>;
+    return v;
+  }();
+  FailedArgs args{{&kArgs}, kind};
+  g_rec->failed->vtbl->Invoke(g_rec->failed, &g_webview.iface, &args.args);
+}
+
+void RaiseCompleted(BOOL success, std::int32_t status) {
+  using Args = wv2::NavigationCompletedArgs;
+  static const wv2::NavigationCompletedArgsVtbl kArgs = [] {
+    wv2::NavigationCompletedArgsVtbl v{};
+    v.QueryInterface = &NoSecondInterface;
+    v.get_IsSuccess = &Get<Args, CompletedArgs, BOOL, &CompletedArgs::success>;
+    v.get_WebErrorStatus = &Get<Args, CompletedArgs, std::int32_t, &CompletedArgs::status>;
+    return v;
+  }();
+  CompletedArgs args{{&kArgs}, success, status};
+  g_rec->completed->vtbl->Invoke(g_rec->completed, &g_webview.iface, &args.args);
+}
 
 // Notes that the thread is in a menu's loop, and ends it.
 bool* g_in_menu = nullptr;
@@ -453,21 +469,45 @@ TEST_F(BrowserEngine, FocusOnTheWindowGoesToThePage) {
 
 // --- every failure ends in the control, with the address ---------------------------------------
 
+// How creation fails: what the entry point does, how long the host waits, and which answers the
+// test gives (an environment answer, then the held-back controller's, without an object).
 struct FailureCase {
   const char* name;
-  void (*act)(BrowserEngine&);
+  bool has_entry = true;
+  HRESULT entry = S_OK;
+  DWORD timeout_ms = 10000;
+  bool hold_controller = false;
+  enum { kNoAnswer, kError, kNoObject, kObject } environment = kNoAnswer;
+  std::optional<HRESULT> controller{};
 };
 
-unsigned short g_port = 0;
-
 class BrowserEngineFailure : public BrowserEngine,
-                             public ::testing::WithParamInterface<FailureCase> {};
+                             public ::testing::WithParamInterface<FailureCase> {
+ protected:
+  // Makes a form, asks for the server's /asked before creation ends, then fails as the case says.
+  void Fail(const FailureCase& c, const std::wstring& asked) {
+    has_entry_ = c.has_entry;
+    g_entry_result = c.entry;
+    runtime_.answer_timeout_ms = c.timeout_ms;
+    g_answer_controller_at_once = !c.hold_controller;
+    MakeForm();
+    browser_->Navigate(asked);
+    if (c.environment != FailureCase::kNoAnswer)
+      AnswerEnvironment(c.environment == FailureCase::kError
+                            ? HRESULT_FROM_WIN32(ERROR_INVALID_STATE)
+                            : S_OK,
+                        c.environment == FailureCase::kObject);
+    if (c.controller) {
+      ASSERT_TRUE(PumpUntil([] { return g_controller_handler != nullptr; }));
+      AnswerController(*c.controller, false);
+    }
+  }
+};
 
 TEST_P(BrowserEngineFailure, EndsInTheControlWithTheAddressAskedFor) {
   LoopbackServer server;
   ASSERT_TRUE(server.Start());
-  g_port = server.Port();
-  GetParam().act(*this);
+  ASSERT_NO_FATAL_FAILURE(Fail(GetParam(), server.Url("/asked")));
   EXPECT_TRUE(WaitForControl());
   EXPECT_TRUE(browser_->InPlaceActive());
   EXPECT_TRUE(PumpUntil([&] { return server.Count("/asked") > 0; }, 10000))
@@ -479,73 +519,21 @@ TEST_P(BrowserEngineFailure, EndsInTheControlWithTheAddressAskedFor) {
   EXPECT_TRUE(PumpUntil([&] { return server.Count("/after") > 0; }, 10000));
 }
 
-// Each case makes a form, asks for the server's /asked before creation ends, then fails.
-#define ASK(t) \
-  (t).browser_->Navigate(std::wstring(L"http://127.0.0.1:") + std::to_wstring(g_port) + L"/asked")
-
 INSTANTIATE_TEST_SUITE_P(
     Kinds, BrowserEngineFailure,
     ::testing::Values(
-        FailureCase{"no_entry_point",
-                    [](BrowserEngine& t) {
-                      t.has_entry_ = false;
-                      t.MakeForm();
-                      ASK(t);
-                    }},
-        FailureCase{"entry_point_fails",
-                    [](BrowserEngine& t) {
-                      g_entry_result = E_FAIL;
-                      t.MakeForm();
-                      ASK(t);
-                    }},
-        FailureCase{"environment_with_an_error",
-                    [](BrowserEngine& t) {
-                      t.MakeForm();
-                      ASK(t);
-                      AnswerEnvironment(HRESULT_FROM_WIN32(ERROR_INVALID_STATE), false);
-                    }},
-        FailureCase{"environment_without_an_object",
-                    [](BrowserEngine& t) {
-                      t.MakeForm();
-                      ASK(t);
-                      AnswerEnvironment(S_OK, false);
-                    }},
-        FailureCase{"controller_with_an_error",
-                    [](BrowserEngine& t) {
-                      g_answer_controller_at_once = false;
-                      t.MakeForm();
-                      ASK(t);
-                      AnswerEnvironment(S_OK, true);
-                      ASSERT_TRUE(PumpUntil([] { return g_controller_handler != nullptr; }));
-                      auto* h = std::exchange(g_controller_handler, nullptr);
-                      h->vtbl->Invoke(h, E_ABORT, nullptr);
-                      h->Release();
-                    }},
-        FailureCase{"controller_without_an_object",
-                    [](BrowserEngine& t) {
-                      g_answer_controller_at_once = false;
-                      t.MakeForm();
-                      ASK(t);
-                      AnswerEnvironment(S_OK, true);
-                      ASSERT_TRUE(PumpUntil([] { return g_controller_handler != nullptr; }));
-                      auto* h = std::exchange(g_controller_handler, nullptr);
-                      h->vtbl->Invoke(h, S_OK, nullptr);
-                      h->Release();
-                    }},
-        FailureCase{"no_answer_in_time",
-                    [](BrowserEngine& t) {
-                      t.runtime_.answer_timeout_ms = 300;
-                      t.MakeForm();
-                      ASK(t);
-                    }},
-        FailureCase{"no_controller_in_time",
-                    [](BrowserEngine& t) {
-                      t.runtime_.answer_timeout_ms = 300;
-                      g_answer_controller_at_once = false;
-                      t.MakeForm();
-                      ASK(t);
-                      AnswerEnvironment(S_OK, true);
-                    }}),
+        FailureCase{.name = "no_entry_point", .has_entry = false},
+        FailureCase{.name = "entry_point_fails", .entry = E_FAIL},
+        FailureCase{.name = "environment_with_an_error", .environment = FailureCase::kError},
+        FailureCase{.name = "environment_without_an_object",
+                    .environment = FailureCase::kNoObject},
+        FailureCase{.name = "controller_with_an_error", .hold_controller = true,
+                    .environment = FailureCase::kObject, .controller = E_ABORT},
+        FailureCase{.name = "controller_without_an_object", .hold_controller = true,
+                    .environment = FailureCase::kObject, .controller = S_OK},
+        FailureCase{.name = "no_answer_in_time", .timeout_ms = 300},
+        FailureCase{.name = "no_controller_in_time", .timeout_ms = 300, .hold_controller = true,
+                    .environment = FailureCase::kObject}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- late answers, the browser process ending, keys, closing -------------------------------------
@@ -556,10 +544,7 @@ TEST_F(BrowserEngine, AControllerAfterTheTimeoutIsClosedAndReleased) {
   MakeForm();
   AnswerEnvironment(S_OK, true);
   ASSERT_TRUE(WaitForControl());
-  ASSERT_NE(g_controller_handler, nullptr);
-  auto* h = std::exchange(g_controller_handler, nullptr);
-  h->vtbl->Invoke(h, S_OK, &g_controller.iface);  // nobody waits for it: closed at once
-  h->Release();
+  AnswerController(S_OK, true);  // nobody waits for it: closed at once
   EXPECT_EQ(rec_.closes, 1);
   EXPECT_EQ(rec_.refs, 0);
   EXPECT_EQ(browser_->Engine(), EngineState::Control);
@@ -569,14 +554,7 @@ TEST_F(BrowserEngine, TheBrowserProcessEndingIsSurvivedAtTheNextReload) {
   MakeWebView();
   browser_->Navigate(L"http://music.example/");
   ASSERT_NE(rec_.failed, nullptr);
-  // The args object answers the kind.
-  static const wv2::ProcessFailedArgsVtbl kArgs = [] {
-    wv2::ProcessFailedArgsVtbl v{};
-    v.get_ProcessFailedKind = &Fake14_get_ProcessFailedKind;
-    return v;
-  }();
-  wv2::ProcessFailedArgs args{&kArgs};
-  rec_.failed->vtbl->Invoke(rec_.failed, &g_webview.iface, &args);
+  RaiseProcessFailed(wv2::kBrowserProcessExited);
   ASSERT_TRUE(PumpUntil([&] { return browser_->Engine() == EngineState::Lost; }));
   EXPECT_EQ(rec_.closes, 1);
   EXPECT_EQ(rec_.refs, 0);  // the dead web view is let go at once
@@ -603,9 +581,10 @@ TEST_F(BrowserEngine, F10InThePageOpensTheMenuBar) {
   ASSERT_NE(rec_.keys, nullptr);
   static const wv2::AcceleratorKeyArgsVtbl kArgs = [] {
     wv2::AcceleratorKeyArgsVtbl v{};
-    v.get_KeyEventKind = &Fake15_get_KeyEventKind;
-    v.get_VirtualKey = &Fake16_get_VirtualKey;
-    v.put_Handled = &Fake17_put_Handled;
+    using Args = wv2::AcceleratorKeyArgs;
+    v.get_KeyEventKind = &Get<Args, KeyArgs, wv2::KeyEventKind, &KeyArgs::kind>;
+    v.get_VirtualKey = &Get<Args, KeyArgs, UINT, &KeyArgs::key>;
+    v.put_Handled = &PutHandled;
     return v;
   }();
   KeyArgs letter{{&kArgs}, wv2::kKeyDown, 'A', FALSE};
@@ -613,7 +592,6 @@ TEST_F(BrowserEngine, F10InThePageOpensTheMenuBar) {
   EXPECT_FALSE(letter.handled);
 
   bool in_menu = false;
-  HWND top = form_->WindowHandle();
   // The menu loop runs modally inside the dispatch of the posted command; a timer inside it
   // notes it and ends it.
   KeyArgs f10{{&kArgs}, wv2::kSystemKeyDown, VK_F10, FALSE};
@@ -623,7 +601,6 @@ TEST_F(BrowserEngine, F10InThePageOpensTheMenuBar) {
   const UINT_PTR probe = SetTimer(nullptr, 0, 50, &MenuProbe);
   EXPECT_TRUE(PumpUntil([&] { return in_menu; }, 5000)) << "the menu bar did not open";
   if (!in_menu) KillTimer(nullptr, probe);
-  (void)top;
 }
 
 TEST_F(BrowserEngine, ClosingClosesTheControllerAndReturnsEveryReference) {
@@ -644,65 +621,13 @@ TEST_F(BrowserEngine, ClosingWhileCreatingLetsTheLateAnswersGo) {
   ASSERT_TRUE(PumpUntil([] { return g_controller_handler != nullptr; }));
   form_.reset();
   EXPECT_EQ(rec_.refs, 0);
-  auto* h = std::exchange(g_controller_handler, nullptr);
-  h->vtbl->Invoke(h, S_OK, &g_controller.iface);  // after the window went
-  h->Release();
+  AnswerController(S_OK, true);  // after the window went
   EXPECT_EQ(rec_.closes, 1);
   EXPECT_EQ(rec_.refs, 0);
   EXPECT_EQ(WebView2Host::LiveHostObjects(), 0);
 }
 
 // --- the page's engine lost, loads reported ---------------------------------------------------------
-
-// Event arguments: a process-failed kind, and a load's completion (without the second interface,
-// as older runtimes have it).
-struct FailedArgs {
-  wv2::ProcessFailedArgs args;  // first
-  wv2::ProcessFailedKind kind;
-};
-HRESULT STDMETHODCALLTYPE Fake21_get_Kind(wv2::ProcessFailedArgs* a, wv2::ProcessFailedKind* k) {
-  *k = reinterpret_cast<FailedArgs*>(a)->kind;
-  return S_OK;
-}
-struct CompletedArgs {
-  wv2::NavigationCompletedArgs args;  // first
-  BOOL success;
-  std::int32_t status;
-};
-HRESULT STDMETHODCALLTYPE Fake22_Query(wv2::NavigationCompletedArgs*, REFIID, void** out) {
-  *out = nullptr;
-  return E_NOINTERFACE;
-}
-HRESULT STDMETHODCALLTYPE Fake23_get_IsSuccess(wv2::NavigationCompletedArgs* a, BOOL* v) {
-  *v = reinterpret_cast<CompletedArgs*>(a)->success;
-  return S_OK;
-}
-HRESULT STDMETHODCALLTYPE Fake24_get_Status(wv2::NavigationCompletedArgs* a, std::int32_t* v) {
-  *v = reinterpret_cast<CompletedArgs*>(a)->status;
-  return S_OK;
-}
-
-void RaiseProcessFailed(wv2::ProcessFailedKind kind) {
-  static const wv2::ProcessFailedArgsVtbl kArgs = [] {
-    wv2::ProcessFailedArgsVtbl v{};
-    v.get_ProcessFailedKind = &Fake21_get_Kind;
-    return v;
-  }();
-  FailedArgs args{{&kArgs}, kind};
-  g_rec->failed->vtbl->Invoke(g_rec->failed, &g_webview.iface, &args.args);
-}
-
-void RaiseCompleted(BOOL success, std::int32_t status) {
-  static const wv2::NavigationCompletedArgsVtbl kArgs = [] {
-    wv2::NavigationCompletedArgsVtbl v{};
-    v.QueryInterface = &Fake22_Query;
-    v.get_IsSuccess = &Fake23_get_IsSuccess;
-    v.get_WebErrorStatus = &Fake24_get_Status;
-    return v;
-  }();
-  CompletedArgs args{{&kArgs}, success, status};
-  g_rec->completed->vtbl->Invoke(g_rec->completed, &g_webview.iface, &args.args);
-}
 
 struct Reports {
   int lost = 0, failed = 0, loaded = 0;

@@ -20,6 +20,7 @@
 #include "fake_install.h"
 #include "fake_runtime/protocol.h"
 #include "support/loopback_server.h"
+#include "support/win_probes.h"
 
 namespace fakewv2 {
 namespace {
@@ -27,6 +28,7 @@ namespace {
 using e2e::Narrow;
 using e2e::Text;
 using e2e::WaitUntil;
+using reprisa::testing_support::MessageBoxText;
 
 std::wstring Lower(std::wstring text) {
   for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
@@ -44,6 +46,13 @@ std::vector<std::wstring> CallsBefore(const std::vector<std::wstring>& log, int 
   std::vector<std::wstring> head(log.begin(), log.begin() + std::min<size_t>(count, log.size()));
   return CallsOf(head, call);
 }
+
+struct NameOf {
+  template <class P>
+  std::string operator()(const testing::TestParamInfo<P>& info) const {
+    return info.param.name;
+  }
+};
 
 // One program per test against a fake installed for that test; at the end the program is closed
 // with WM_CLOSE, must exit with 0 and must have used the fake's objects without fault.
@@ -77,6 +86,13 @@ class WebView2Test : public testing::Test {
                Channel channel = Channel::kStable, bool with_entry_point = true) {
     std::wstring failed = runtime_.Install(control, hive, channel, with_entry_point);
     ASSERT_EQ(Narrow(failed), "");
+  }
+
+  void StartWithView(const std::string& control, Hive hive = Hive::kMachine,
+                     Channel channel = Channel::kStable) {
+    ASSERT_NO_FATAL_FAILURE(Install(control, hive, channel));
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(WaitForView());
   }
 
   void Start() {
@@ -143,16 +159,29 @@ class WebView2Test : public testing::Test {
     e2e::ClickButton(c_.goto_website);
   }
 
+  // Opens the first address of the test in the web view and waits until it was asked for; then
+  // applies the interval, if one is given.
+  void OpenFirst(const std::wstring& address, const wchar_t* interval = nullptr) {
+    OpenAddress(address);
+    ASSERT_TRUE(WaitUntil([&] { return CallCount(L"WebView.Navigate") == 1; }, 5000)) << DumpLog();
+    ASSERT_GE(Find(Log(), L"WebView#1.Navigate " + address), 0) << DumpLog();
+    if (interval) {
+      ASSERT_TRUE(ApplyInterval(interval));
+    }
+  }
+
+  // Clicks into the page and waits until it has the focus.
+  void ClickIntoPage() {
+    HWND view = View();
+    e2e::ClickInto(view);
+    ASSERT_TRUE(WaitUntil([&] { return program_.Focus() == view; }, 3000))
+        << "a click into the page did not give it the focus";
+  }
+
   bool ApplyInterval(const std::wstring& text) {
     e2e::SetText(c_.edit1, text);
     e2e::ClickButton(c_.set_value);
     return WaitUntil([&] { return Text(c_.edit2) == text; }, 3000);
-  }
-
-  bool InMenu() {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    return GetGUIThreadInfo(program_.ThreadId(), &info) && (info.flags & GUI_INMENUMODE);
   }
 
   e2e::Program program_;
@@ -175,9 +204,7 @@ class FindsTheRuntime : public WebView2Test, public testing::WithParamInterface<
 
 TEST_P(FindsTheRuntime, AndCreatesTheWebViewFromIt) {
   const Placement& p = GetParam();
-  ASSERT_NO_FATAL_FAILURE(Install("", p.hive, p.channel));
-  ASSERT_NO_FATAL_FAILURE(Start());
-  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  ASSERT_NO_FATAL_FAILURE(StartWithView("", p.hive, p.channel));
   std::vector<std::wstring> entries = LinesFrom(Log(), L"entry ");
   ASSERT_EQ(entries.size(), 1u) << DumpLog();
   const std::wstring expected = L"entry checkRunningInstance=1 runtimeType=" +
@@ -194,17 +221,12 @@ const Placement kPlacements[] = {
     {"FixedVersionFolder", Hive::kFixedFolder, Channel::kStable, 1},
 };
 INSTANTIATE_TEST_SUITE_P(WhereTheInstallerRecordsIt, FindsTheRuntime,
-                         testing::ValuesIn(kPlacements),
-                         [](const testing::TestParamInfo<Placement>& info) {
-                           return std::string(info.param.name);
-                         });
+                         testing::ValuesIn(kPlacements), NameOf());
 
 TEST_F(WebView2Test, TakesTheStableChannelBeforeTheCanary) {
   FakeRuntime canary;
   ASSERT_EQ(Narrow(canary.Install("", Hive::kMachine, Channel::kCanary)), "");
-  ASSERT_NO_FATAL_FAILURE(Install("", Hive::kMachine, Channel::kStable));
-  ASSERT_NO_FATAL_FAILURE(Start());
-  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  ASSERT_NO_FATAL_FAILURE(StartWithView("", Hive::kMachine, Channel::kStable));
   EXPECT_EQ(LinesFrom(Log(), L"entry ").size(), 1u) << DumpLog();
   EXPECT_TRUE(canary.Log().empty()) << "the canary runtime was loaded:\n" << Dump(canary.Log());
 }
@@ -212,9 +234,7 @@ TEST_F(WebView2Test, TakesTheStableChannelBeforeTheCanary) {
 // ---- creating and placing the web view ------------------------------------------------------
 
 TEST_F(WebView2Test, CreatesTheWebViewInThePageAreaAsTheReferenceAsks) {
-  ASSERT_NO_FATAL_FAILURE(Install(""));
-  ASSERT_NO_FATAL_FAILURE(Start());
-  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
   std::vector<std::wstring> log = Log();
 
   // The user-data folder under the user's local application data, named after the executable.
@@ -244,9 +264,7 @@ TEST_F(WebView2Test, CreatesTheWebViewInThePageAreaAsTheReferenceAsks) {
 }
 
 TEST_F(WebView2Test, FollowsEveryResizeAndMaximiseAndReportsMoves) {
-  ASSERT_NO_FATAL_FAILURE(Install(""));
-  ASSERT_NO_FATAL_FAILURE(Start());
-  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
   HWND main = program_.MainWindow();
   auto size_to = [main](int w, int h) {
     return [main, w, h] {
@@ -288,9 +306,7 @@ TEST_F(WebView2Test, FollowsEveryResizeAndMaximiseAndReportsMoves) {
 // ---- opening and reloading ----------------------------------------------------------------------
 
 TEST_F(WebView2Test, OpensEachTypedAddressOnceAsAnAbsoluteAddress) {
-  ASSERT_NO_FATAL_FAILURE(Install(""));
-  ASSERT_NO_FATAL_FAILURE(Start());
-  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
   const std::wstring port = std::to_wstring(server_.Port());
   const struct {
     std::wstring typed, opened;
@@ -356,12 +372,8 @@ TEST_F(WebView2Test, OpensAnAddressTypedBeforeTheWebViewIsReadyWhenItIs) {
 }
 
 TEST_F(WebView2Test, ReloadsAtTheIntervalWithTheReloadMethod) {
-  ASSERT_NO_FATAL_FAILURE(Install(""));
-  ASSERT_NO_FATAL_FAILURE(Start());
-  ASSERT_NO_FATAL_FAILURE(WaitForView());
-  OpenAddress(server_.Url("/reloaded"));
-  ASSERT_TRUE(WaitUntil([&] { return CallCount(L"WebView.Navigate") == 1; }, 5000)) << DumpLog();
-  ASSERT_TRUE(ApplyInterval(L"00:02"));
+  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
+  ASSERT_NO_FATAL_FAILURE(OpenFirst(server_.Url("/reloaded"), L"00:02"));
   EXPECT_TRUE(WaitUntil([&] { return CallCount(L"WebView.Reload") >= 2; }, 9000)) << DumpLog();
   EXPECT_EQ(CallCount(L"WebView.Navigate"), 1u) << "a reload opened the address anew\n"
                                                 << DumpLog();
@@ -369,21 +381,16 @@ TEST_F(WebView2Test, ReloadsAtTheIntervalWithTheReloadMethod) {
 }
 
 TEST_F(WebView2Test, ReportsAnAddressTheRuntimeRefusesAndGoesOn) {
-  ASSERT_NO_FATAL_FAILURE(Install("navigate=0x80070057\n"));
-  ASSERT_NO_FATAL_FAILURE(Start());
-  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  ASSERT_NO_FATAL_FAILURE(StartWithView("navigate=0x80070057\n"));
   OpenAddress(server_.Url("/refused"));
   HWND box = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (box = program_.FindTopLevel(L"#32770", L"Reprisa")); },
                         5000))
       << "no message box for the refused address\n" << DumpLog();
-  std::wstring message;
+  EXPECT_FALSE(MessageBoxText(box).empty()) << "the box shows no text";
   HWND ok = nullptr;
-  for (HWND h : e2e::Children(box)) {
-    if (e2e::ClassOf(h) == L"Static" && Text(h).size() > message.size()) message = Text(h);
+  for (HWND h : e2e::Children(box))
     if (e2e::ClassOf(h) == L"Button") ok = h;
-  }
-  EXPECT_FALSE(message.empty()) << "the box shows no text";
   ASSERT_NE(ok, nullptr) << "the box has no button";
   e2e::ClickButton(ok);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 3000));
@@ -394,14 +401,10 @@ TEST_F(WebView2Test, ReportsAnAddressTheRuntimeRefusesAndGoesOn) {
 
 // The page had the focus when the window was left: coming back gives it the focus again.
 TEST_F(WebView2Test, GivesThePageTheFocusBackWhenTheWindowIsActivated) {
-  ASSERT_NO_FATAL_FAILURE(Install(""));
-  ASSERT_NO_FATAL_FAILURE(Start());
-  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
   HWND main = program_.MainWindow();
   HWND view = View();
-  e2e::ClickInto(view);
-  ASSERT_TRUE(WaitUntil([&] { return program_.Focus() == view; }, 3000))
-      << "a click into the page did not give it the focus";
+  ASSERT_NO_FATAL_FAILURE(ClickIntoPage());
   HWND other = CreateWindowExW(0, L"STATIC", L"elsewhere", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
                                10, 200, 100, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(other, nullptr);
@@ -426,21 +429,16 @@ TEST_F(WebView2Test, GivesThePageTheFocusBackWhenTheWindowIsActivated) {
 // order, round its end: to the address field, the first stop, or to the countdown field, the last
 // stop before the page.
 TEST_F(WebView2Test, TabOutOfThePageGoesToTheNeighbouringControl) {
-  ASSERT_NO_FATAL_FAILURE(Install(""));
-  ASSERT_NO_FATAL_FAILURE(Start());
-  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
   const struct {
     const char* key;
     int reason;  // the event's move-focus reason: next or previous
     HWND to;
   } rows[] = {{"Tab", 1, c_.urled}, {"Shift+Tab", 2, c_.edit3}};
   for (const auto& row : rows) {
-    HWND view = View();
-    e2e::ClickInto(view);
-    ASSERT_TRUE(WaitUntil([&] { return program_.Focus() == view; }, 3000))
-        << "a click into the page did not give it the focus";
+    ASSERT_NO_FATAL_FAILURE(ClickIntoPage());
     const int mark = static_cast<int>(Log().size());
-    PostMessageW(view, kFocusLeavesMessage, static_cast<WPARAM>(row.reason), 0);
+    PostMessageW(View(), kFocusLeavesMessage, static_cast<WPARAM>(row.reason), 0);
     EXPECT_TRUE(WaitUntil([&] { return program_.Focus() == row.to; }, 3000))
         << row.key << ": the focus is on " << e2e::Describe(program_.Focus());
     const std::wstring handled =
@@ -508,9 +506,7 @@ const Failure kFailures[] = {
     {"ControllerNeverAnswers", true, true, "controller=hang\n", 35000},
 };
 INSTANTIATE_TEST_SUITE_P(EachFailure, FallsBackToTheControl, testing::ValuesIn(kFailures),
-                         [](const testing::TestParamInfo<Failure>& info) {
-                           return std::string(info.param.name);
-                         });
+                         NameOf());
 
 // ---- the runtime's processes ending --------------------------------------------------------------
 
@@ -524,13 +520,9 @@ class SurvivesTheEnd : public WebView2Test, public testing::WithParamInterface<P
 // Back at once, in the middle of a long interval: no reload tick helps.
 TEST_P(SurvivesTheEnd, OfTheProcessAtOnce) {
   const ProcessEnd& e = GetParam();
-  ASSERT_NO_FATAL_FAILURE(Install(""));
-  ASSERT_NO_FATAL_FAILURE(Start());
-  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
   const std::wstring last = server_.Url("/last");
-  OpenAddress(last);
-  ASSERT_GE(WaitForLine(L"WebView#1.Navigate " + last, 5000), 0) << DumpLog();
-  ASSERT_TRUE(ApplyInterval(L"20:00"));
+  ASSERT_NO_FATAL_FAILURE(OpenFirst(last, L"20:00"));
   const int mark = static_cast<int>(Log().size());
   PostMessageW(View(), kEndProcessMessage, static_cast<WPARAM>(e.kind), 0);
   const int raised = WaitForLine(L"raised ProcessFailed", 5000, mark);
@@ -551,20 +543,14 @@ TEST_P(SurvivesTheEnd, OfTheProcessAtOnce) {
 const ProcessEnd kProcessEnds[] = {
     {"BrowserProcess", 0}, {"RenderProcess", 1}, {"RenderProcessUnresponsive", 2}};
 INSTANTIATE_TEST_SUITE_P(Each, SurvivesTheEnd, testing::ValuesIn(kProcessEnds),
-                         [](const testing::TestParamInfo<ProcessEnd>& info) {
-                           return std::string(info.param.name);
-                         });
+                         NameOf());
 
 // The updater installs a newer version and removes the old one's folder while the program runs:
 // the web view made after the browser process ended comes from the newer version.
 TEST_F(WebView2Test, ComesBackOnTheNewerVersionInstalledMeanwhile) {
-  ASSERT_NO_FATAL_FAILURE(Install(""));
-  ASSERT_NO_FATAL_FAILURE(Start());
-  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
   const std::wstring last = server_.Url("/updated");
-  OpenAddress(last);
-  ASSERT_GE(WaitForLine(L"WebView#1.Navigate " + last, 5000), 0) << DumpLog();
-  ASSERT_TRUE(ApplyInterval(L"20:00"));
+  ASSERT_NO_FATAL_FAILURE(OpenFirst(last, L"20:00"));
   ASSERT_EQ(Narrow(runtime_.Upgrade(L"121.0.2277.83", "")), "");
   PostMessageW(View(), kEndProcessMessage, 0, 0);
   // Log() now reads the newer version's log: it was loaded, and opened the address.
@@ -575,12 +561,8 @@ TEST_F(WebView2Test, ComesBackOnTheNewerVersionInstalledMeanwhile) {
 // A web view that cannot be made again after its browser process ended is tried again with the
 // pauses of a lost engine (at once, 2 s, 4 s); after the third failure in a row, the control.
 TEST_F(WebView2Test, TakesTheControlAfterThreeFailedRecreations) {
-  ASSERT_NO_FATAL_FAILURE(Install(""));
-  ASSERT_NO_FATAL_FAILURE(Start());
-  ASSERT_NO_FATAL_FAILURE(WaitForView());
-  OpenAddress(server_.Url("/after-three"));
-  ASSERT_GE(WaitForLine(L"WebView#1.Navigate", 5000), 0) << DumpLog();
-  ASSERT_TRUE(ApplyInterval(L"20:00"));
+  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
+  ASSERT_NO_FATAL_FAILURE(OpenFirst(server_.Url("/after-three"), L"20:00"));
   ASSERT_EQ(Narrow(runtime_.SetControl("entry=0x80004005\n")), "");
   const ULONGLONG ended = GetTickCount64();
   PostMessageW(View(), kEndProcessMessage, 0, 0);
@@ -601,9 +583,7 @@ struct LoadFailure {
 class RetriesALoad : public WebView2Test, public testing::WithParamInterface<LoadFailure> {};
 
 TEST_P(RetriesALoad, ThatFailed) {
-  ASSERT_NO_FATAL_FAILURE(Install(""));
-  ASSERT_NO_FATAL_FAILURE(Start());
-  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
   ASSERT_TRUE(ApplyInterval(L"20:00"));
   ASSERT_EQ(Narrow(runtime_.SetControl(GetParam().control)), "");
   const std::wstring page = server_.Url("/down");
@@ -622,21 +602,15 @@ TEST_P(RetriesALoad, ThatFailed) {
 const LoadFailure kLoadFailures[] = {{"NoConnection", "web_error_status=12\n"},
                                      {"ServerError", "http_status=503\n"}};
 INSTANTIATE_TEST_SUITE_P(Each, RetriesALoad, testing::ValuesIn(kLoadFailures),
-                         [](const testing::TestParamInfo<LoadFailure>& info) {
-                           return std::string(info.param.name);
-                         });
+                         NameOf());
 
 // ---- waking from sleep ------------------------------------------------------------------------
 
 // Each wake reloads at once, once: the system tells it twice (the automatic resume, then the
 // resume when the user is back).
 TEST_F(WebView2Test, AWakeFromSleepReloadsOnceAtOnce) {
-  ASSERT_NO_FATAL_FAILURE(Install(""));
-  ASSERT_NO_FATAL_FAILURE(Start());
-  ASSERT_NO_FATAL_FAILURE(WaitForView());
-  OpenAddress(server_.Url("/asleep"));
-  ASSERT_TRUE(WaitUntil([&] { return CallCount(L"WebView.Navigate") == 1; }, 5000)) << DumpLog();
-  ASSERT_TRUE(ApplyInterval(L"20:00"));
+  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
+  ASSERT_NO_FATAL_FAILURE(OpenFirst(server_.Url("/asleep"), L"20:00"));
   HWND main = program_.MainWindow();
   // Sent: the reload is asked for before the answer comes back.
   auto tell = [main](WPARAM event) {
@@ -666,9 +640,7 @@ class KeyInThePage : public WebView2Test, public testing::WithParamInterface<Pag
 // sent messages and reports them through the accelerator event only.
 TEST_P(KeyInThePage, ReachesTheMenuOnlyWhenItIsTheMenuKey) {
   const PageKey& k = GetParam();
-  ASSERT_NO_FATAL_FAILURE(Install(""));
-  ASSERT_NO_FATAL_FAILURE(Start());
-  ASSERT_NO_FATAL_FAILURE(WaitForView());
+  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
   HWND view = View();
   const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(k.vk, MAPVK_VK_TO_VSC)) << 16;
   SendNotifyMessageW(view, k.down, k.vk, scan | 1);
@@ -677,7 +649,7 @@ TEST_P(KeyInThePage, ReachesTheMenuOnlyWhenItIsTheMenuKey) {
   swprintf(vk, 8, L"0x%02X", k.vk);
   const int up_kind = k.up == WM_SYSKEYUP ? 3 : 1;
   if (k.opens_menu) {
-    EXPECT_TRUE(WaitUntil([&] { return InMenu(); }, 5000))
+    EXPECT_TRUE(WaitUntil([&] { return program_.InMenu(); }, 5000))
         << k.name << " in the page did not open the menu bar\n" << DumpLog();
     EXPECT_GE(Find(Log(), L"AcceleratorArgs#"), 0) << DumpLog();
     EXPECT_FALSE(LinesFrom(Log(), L"AcceleratorArgs#1.put_Handled 1").empty() &&
@@ -685,18 +657,15 @@ TEST_P(KeyInThePage, ReachesTheMenuOnlyWhenItIsTheMenuKey) {
         << "the event was not marked handled\n" << DumpLog();
     // The bar is on "Hilfe", its one item: Enter opens its popup.
     HWND main = program_.MainWindow();
-    auto popup_shown = [&] {
-      for (HWND h : program_.TopLevelWindows())
-        if (e2e::ClassOf(h) == L"#32768") return true;
-      return false;
-    };
+    auto popup_shown = [&] { return program_.ShowsPopupMenu(); };
     e2e::PressKey(main, VK_RETURN);
     EXPECT_TRUE(WaitUntil(popup_shown, 3000)) << "Enter on the menu bar opened no popup";
     // Out of the menu again, as a user would leave it.
     e2e::PressKey(main, VK_ESCAPE);
     EXPECT_TRUE(WaitUntil([&] { return !popup_shown(); }, 3000)) << "Escape left the popup open";
     e2e::PressKey(main, VK_ESCAPE);
-    EXPECT_TRUE(WaitUntil([&] { return !InMenu(); }, 3000)) << "Escape did not leave the menu";
+    EXPECT_TRUE(WaitUntil([&] { return !program_.InMenu(); }, 3000))
+        << "Escape did not leave the menu";
   } else {
     const std::wstring last = L"key kind=" + std::to_wstring(up_kind) + L" vk=" + vk + L" handled=";
     ASSERT_GE(WaitForLine(last, 5000), 0) << DumpLog();
@@ -706,7 +675,7 @@ TEST_P(KeyInThePage, ReachesTheMenuOnlyWhenItIsTheMenuKey) {
         EXPECT_TRUE(line.ends_with(L"handled=0")) << "the program took the page's key\n"
                                                    << Dump(log);
       }
-    EXPECT_FALSE(InMenu()) << k.name << " in the page opened the menu";
+    EXPECT_FALSE(program_.InMenu()) << k.name << " in the page opened the menu";
   }
 }
 
@@ -716,18 +685,13 @@ const PageKey kPageKeys[] = {
     {"Escape", WM_KEYDOWN, WM_KEYUP, VK_ESCAPE, false},
 };
 INSTANTIATE_TEST_SUITE_P(Each, KeyInThePage, testing::ValuesIn(kPageKeys),
-                         [](const testing::TestParamInfo<PageKey>& info) {
-                           return std::string(info.param.name);
-                         });
+                         NameOf());
 
 // ---- closing ------------------------------------------------------------------------------
 
 TEST_F(WebView2Test, ClosingClosesTheControllerFirstAndReturnsEveryReference) {
-  ASSERT_NO_FATAL_FAILURE(Install(""));
-  ASSERT_NO_FATAL_FAILURE(Start());
-  ASSERT_NO_FATAL_FAILURE(WaitForView());
-  OpenAddress(server_.Url("/closing"));
-  ASSERT_TRUE(WaitUntil([&] { return CallCount(L"WebView.Navigate") == 1; }, 5000)) << DumpLog();
+  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
+  ASSERT_NO_FATAL_FAILURE(OpenFirst(server_.Url("/closing")));
   started_ = false;  // closed here
   std::optional<DWORD> code = program_.Close(15000);
   ASSERT_TRUE(code.has_value()) << "the program did not end within 15 s of WM_CLOSE";

@@ -16,6 +16,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -247,6 +248,12 @@ ULONG __stdcall AddRef(Object* self) {
   return refs;
 }
 
+void Free(Object* o) {
+  --g_live;
+  Log(L"%ls#%d freed (live %d)", o->kind, o->id, g_live);
+  o->destroy(o);
+}
+
 ULONG __stdcall Release(Object* self) {
   if (self->refs <= 0) {
     Note(self, L"Release", L"OVER-RELEASED");
@@ -254,21 +261,13 @@ ULONG __stdcall Release(Object* self) {
   }
   ULONG refs = static_cast<ULONG>(--self->refs);
   Note(self, L"Release", L"-> %lu", refs);
-  if (refs == 0) {
-    --g_live;
-    Log(L"%ls#%d freed (live %d)", self->kind, self->id, g_live);
-    self->destroy(self);
-  }
+  if (refs == 0) Free(self);
   return refs;
 }
 
 void Keep(Object* o) { ++o->refs; }
 void Drop(Object* o) {
-  if (--o->refs == 0) {
-    --g_live;
-    Log(L"%ls#%d freed (live %d)", o->kind, o->id, g_live);
-    o->destroy(o);
-  }
+  if (--o->refs == 0) Free(o);
 }
 
 // A slot past the reference's table: recorded, then the process ends (its arguments are unknown,
@@ -352,20 +351,46 @@ void Raise(EventSource* self, const wchar_t* event, void* sender, void* args) {
   }
 }
 
-#define EVENT(Type, Name)                                                  \
-  HRESULT __stdcall Type##_add_##Name(Type* self, void* sink, Token* token) { \
-    return AddHandler(self, WIDE(#Name), sink, token);                       \
-  }                                                                          \
-  HRESULT __stdcall Type##_remove_##Name(Type* self, Token token) {          \
-    return RemoveHandler(self, WIDE(#Name), token);                          \
-  }
-#define EVENT_SLOTS(Type, Name) FN(Type##_add_##Name), FN(Type##_remove_##Name)
+// A method's or an event's name as a template argument, so that one template serves them all.
+template <size_t N>
+struct Name {
+  constexpr Name(const wchar_t (&text)[N]) { std::copy_n(text, N, value); }
+  wchar_t value[N];
+};
 
-// A method the host has no business calling: recorded, answered E_NOTIMPL.
-#define UNUSED(Type, Name, ...)                          \
-  HRESULT __stdcall Type##_##Name(Type* self, ##__VA_ARGS__) { \
-    Note(self, WIDE(#Name), L"(not implemented)");       \
-    return E_NOTIMPL;                                    \
+template <Name event>
+HRESULT __stdcall AddEvent(EventSource* self, void* sink, Token* token) {
+  return AddHandler(self, event.value, sink, token);
+}
+template <Name event>
+HRESULT __stdcall RemoveEvent(EventSource* self, Token token) {
+  return RemoveHandler(self, event.value, token);
+}
+#define EVENT_SLOTS(Name) FN(AddEvent<WIDE(#Name)>), FN(RemoveEvent<WIDE(#Name)>)
+
+// A method the host has no business calling: recorded, answered E_NOTIMPL. Its parameters are
+// given, as the callee clears them from the stack.
+template <Name method, typename... Args>
+HRESULT __stdcall Unused(Object* self, Args...) {
+  Note(self, method.value, L"(not implemented)");
+  return E_NOTIMPL;
+}
+#define UNUSED_SLOT(Name, ...) FN((Unused<WIDE(#Name), ##__VA_ARGS__>))
+
+// A property read: recorded, then the value (an expression of `self`).
+#define GETTER(Type, Name, T, value)                          \
+  HRESULT __stdcall Type##_get_##Name(Type* self, T* out) {   \
+    Note(self, L"get_" WIDE(#Name));                          \
+    if (!out) return E_POINTER;                               \
+    *out = (value);                                           \
+    return S_OK;                                              \
+  }
+// A property written: recorded, then kept in the field.
+#define SETTER(Type, Name, T, field)                                     \
+  HRESULT __stdcall Type##_put_##Name(Type* self, T value) {             \
+    Note(self, L"put_" WIDE(#Name), L"%d", static_cast<int>(value));     \
+    self->field = value;                                                 \
+    return S_OK;                                                         \
   }
 
 // ---- posting to the caller's thread -------------------------------------------------------------
@@ -439,18 +464,9 @@ struct Settings : Object {
   BOOL values[9] = {TRUE, TRUE, TRUE, TRUE, TRUE, TRUE, TRUE, TRUE, TRUE};
 };
 
-#define BOOL_PROPERTY(Name, index)                                              \
-  HRESULT __stdcall Settings_get_##Name(Settings* self, BOOL* value) {          \
-    Note(self, L"get_" WIDE(#Name));                                            \
-    if (!value) return E_POINTER;                                               \
-    *value = self->values[index];                                               \
-    return S_OK;                                                                \
-  }                                                                             \
-  HRESULT __stdcall Settings_put_##Name(Settings* self, BOOL value) {           \
-    Note(self, L"put_" WIDE(#Name), L"%d", static_cast<int>(value));            \
-    self->values[index] = value;                                                \
-    return S_OK;                                                                \
-  }
+#define BOOL_PROPERTY(Name, index)                      \
+  GETTER(Settings, Name, BOOL, self->values[index]) \
+  SETTER(Settings, Name, BOOL, values[index])
 #define BOOL_SLOTS(Name) FN(Settings_get_##Name), FN(Settings_put_##Name)
 
 BOOL_PROPERTY(IsScriptEnabled, 0)
@@ -464,16 +480,16 @@ BOOL_PROPERTY(IsZoomControlEnabled, 7)
 BOOL_PROPERTY(IsBuiltInErrorPageEnabled, 8)
 
 const Slot kSettingsVtbl[] = {
-    IUNKNOWN_SLOTS,                            // 0-2
-    BOOL_SLOTS(IsScriptEnabled),               // 3-4
-    BOOL_SLOTS(IsWebMessageEnabled),           // 5-6
-    BOOL_SLOTS(AreDefaultScriptDialogsEnabled),  // 7-8
-    BOOL_SLOTS(IsStatusBarEnabled),            // 9-10
-    BOOL_SLOTS(AreDevToolsEnabled),            // 11-12
-    BOOL_SLOTS(AreDefaultContextMenusEnabled),  // 13-14
-    BOOL_SLOTS(AreHostObjectsAllowed),         // 15-16
-    BOOL_SLOTS(IsZoomControlEnabled),          // 17-18
-    BOOL_SLOTS(IsBuiltInErrorPageEnabled),     // 19-20
+    IUNKNOWN_SLOTS,                                  // 0-2
+    BOOL_SLOTS(IsScriptEnabled),                     // 3-4
+    BOOL_SLOTS(IsWebMessageEnabled),                 // 5-6
+    BOOL_SLOTS(AreDefaultScriptDialogsEnabled),      // 7-8
+    BOOL_SLOTS(IsStatusBarEnabled),                  // 9-10
+    BOOL_SLOTS(AreDevToolsEnabled),                  // 11-12
+    BOOL_SLOTS(AreDefaultContextMenusEnabled),       // 13-14
+    BOOL_SLOTS(AreHostObjectsAllowed),               // 15-16
+    BOOL_SLOTS(IsZoomControlEnabled),                // 17-18
+    BOOL_SLOTS(IsBuiltInErrorPageEnabled),           // 19-20
     UNKNOWN_SLOTS(21)};
 static_assert(sizeof(kSettingsVtbl) / sizeof(Slot) == 21 + 16);
 
@@ -496,40 +512,18 @@ HRESULT __stdcall NavigationCompletedArgs_QueryInterface(NavigationCompletedArgs
   }
   return QueryInterface(self, iid, out);
 }
-HRESULT __stdcall NavigationCompletedArgs_get_IsSuccess(NavigationCompletedArgs* self, BOOL* v) {
-  Note(self, L"get_IsSuccess");
-  if (!v) return E_POINTER;
-  *v = self->web_error_status == 0;
-  return S_OK;
-}
-HRESULT __stdcall NavigationCompletedArgs_get_WebErrorStatus(NavigationCompletedArgs* self,
-                                                             int* v) {
-  Note(self, L"get_WebErrorStatus");
-  if (!v) return E_POINTER;
-  *v = self->web_error_status;
-  return S_OK;
-}
-HRESULT __stdcall NavigationCompletedArgs_get_HttpStatusCode(NavigationCompletedArgs* self,
-                                                             int* v) {
-  Note(self, L"get_HttpStatusCode");
-  if (!v) return E_POINTER;
-  *v = self->web_error_status == 0 ? self->http_status : 0;
-  return S_OK;
-}
-HRESULT __stdcall NavigationCompletedArgs_get_NavigationId(NavigationCompletedArgs* self,
-                                                           unsigned long long* v) {
-  Note(self, L"get_NavigationId");
-  if (!v) return E_POINTER;
-  *v = self->navigation_id;
-  return S_OK;
-}
+GETTER(NavigationCompletedArgs, IsSuccess, BOOL, self->web_error_status == 0)
+GETTER(NavigationCompletedArgs, WebErrorStatus, int, self->web_error_status)
+GETTER(NavigationCompletedArgs, HttpStatusCode, int,
+       self->web_error_status == 0 ? self->http_status : 0)
+GETTER(NavigationCompletedArgs, NavigationId, unsigned long long, self->navigation_id)
 
 const Slot kNavigationCompletedArgsVtbl[] = {
     FN(NavigationCompletedArgs_QueryInterface), FN(AddRef), FN(Release),  // 0-2
-    FN(NavigationCompletedArgs_get_IsSuccess),        // 3
-    FN(NavigationCompletedArgs_get_WebErrorStatus),   // 4
-    FN(NavigationCompletedArgs_get_NavigationId),     // 5
-    FN(NavigationCompletedArgs_get_HttpStatusCode),   // 6, of the second interface
+    FN(NavigationCompletedArgs_get_IsSuccess),       // 3
+    FN(NavigationCompletedArgs_get_WebErrorStatus),  // 4
+    FN(NavigationCompletedArgs_get_NavigationId),    // 5
+    FN(NavigationCompletedArgs_get_HttpStatusCode),  // 6, of the second interface
     UNKNOWN_SLOTS(7)};
 static_assert(sizeof(kNavigationCompletedArgsVtbl) / sizeof(Slot) == 7 + 16);
 
@@ -537,16 +531,11 @@ struct ProcessFailedArgs : Object {
   int failed_kind = 0;
 };
 
-HRESULT __stdcall ProcessFailedArgs_get_ProcessFailedKind(ProcessFailedArgs* self, int* v) {
-  Note(self, L"get_ProcessFailedKind");
-  if (!v) return E_POINTER;
-  *v = self->failed_kind;
-  return S_OK;
-}
+GETTER(ProcessFailedArgs, ProcessFailedKind, int, self->failed_kind)
 
 const Slot kProcessFailedArgsVtbl[] = {
-    IUNKNOWN_SLOTS,                               // 0-2
-    FN(ProcessFailedArgs_get_ProcessFailedKind),  // 3
+    IUNKNOWN_SLOTS,                                  // 0-2
+    FN(ProcessFailedArgs_get_ProcessFailedKind),     // 3
     UNKNOWN_SLOTS(4)};
 static_assert(sizeof(kProcessFailedArgsVtbl) / sizeof(Slot) == 4 + 16);
 
@@ -557,24 +546,9 @@ struct AcceleratorArgs : Object {
   BOOL handled = FALSE;
 };
 
-HRESULT __stdcall AcceleratorArgs_get_KeyEventKind(AcceleratorArgs* self, int* v) {
-  Note(self, L"get_KeyEventKind");
-  if (!v) return E_POINTER;
-  *v = self->key_kind;
-  return S_OK;
-}
-HRESULT __stdcall AcceleratorArgs_get_VirtualKey(AcceleratorArgs* self, UINT* v) {
-  Note(self, L"get_VirtualKey");
-  if (!v) return E_POINTER;
-  *v = self->key;
-  return S_OK;
-}
-HRESULT __stdcall AcceleratorArgs_get_KeyEventLParam(AcceleratorArgs* self, INT* v) {
-  Note(self, L"get_KeyEventLParam");
-  if (!v) return E_POINTER;
-  *v = self->lparam;
-  return S_OK;
-}
+GETTER(AcceleratorArgs, KeyEventKind, int, self->key_kind)
+GETTER(AcceleratorArgs, VirtualKey, UINT, self->key)
+GETTER(AcceleratorArgs, KeyEventLParam, INT, self->lparam)
 struct PhysicalKeyStatus {  // COREWEBVIEW2_PHYSICAL_KEY_STATUS
   UINT32 repeat_count, scan_code;
   BOOL extended, menu_down, was_down, released;
@@ -588,26 +562,17 @@ HRESULT __stdcall AcceleratorArgs_get_PhysicalKeyStatus(AcceleratorArgs* self,
   *v = {lp & 0xFFFF, (lp >> 16) & 0xFF, bit(24), bit(29), bit(30), bit(31)};
   return S_OK;
 }
-HRESULT __stdcall AcceleratorArgs_get_Handled(AcceleratorArgs* self, BOOL* v) {
-  Note(self, L"get_Handled");
-  if (!v) return E_POINTER;
-  *v = self->handled;
-  return S_OK;
-}
-HRESULT __stdcall AcceleratorArgs_put_Handled(AcceleratorArgs* self, BOOL v) {
-  Note(self, L"put_Handled", L"%d", static_cast<int>(v));
-  self->handled = v;
-  return S_OK;
-}
+GETTER(AcceleratorArgs, Handled, BOOL, self->handled)
+SETTER(AcceleratorArgs, Handled, BOOL, handled)
 
 const Slot kAcceleratorArgsVtbl[] = {
-    IUNKNOWN_SLOTS,                             // 0-2
-    FN(AcceleratorArgs_get_KeyEventKind),       // 3
-    FN(AcceleratorArgs_get_VirtualKey),         // 4
-    FN(AcceleratorArgs_get_KeyEventLParam),     // 5
-    FN(AcceleratorArgs_get_PhysicalKeyStatus),  // 6
-    FN(AcceleratorArgs_get_Handled),            // 7
-    FN(AcceleratorArgs_put_Handled),            // 8
+    IUNKNOWN_SLOTS,                                  // 0-2
+    FN(AcceleratorArgs_get_KeyEventKind),            // 3
+    FN(AcceleratorArgs_get_VirtualKey),              // 4
+    FN(AcceleratorArgs_get_KeyEventLParam),          // 5
+    FN(AcceleratorArgs_get_PhysicalKeyStatus),       // 6
+    FN(AcceleratorArgs_get_Handled),                 // 7
+    FN(AcceleratorArgs_put_Handled),                 // 8
     UNKNOWN_SLOTS(9)};
 static_assert(sizeof(kAcceleratorArgsVtbl) / sizeof(Slot) == 9 + 16);
 
@@ -616,29 +581,15 @@ struct MoveFocusArgs : Object {
   BOOL handled = FALSE;
 };
 
-HRESULT __stdcall MoveFocusArgs_get_Reason(MoveFocusArgs* self, int* v) {
-  Note(self, L"get_Reason");
-  if (!v) return E_POINTER;
-  *v = self->reason;
-  return S_OK;
-}
-HRESULT __stdcall MoveFocusArgs_get_Handled(MoveFocusArgs* self, BOOL* v) {
-  Note(self, L"get_Handled");
-  if (!v) return E_POINTER;
-  *v = self->handled;
-  return S_OK;
-}
-HRESULT __stdcall MoveFocusArgs_put_Handled(MoveFocusArgs* self, BOOL v) {
-  Note(self, L"put_Handled", L"%d", static_cast<int>(v));
-  self->handled = v;
-  return S_OK;
-}
+GETTER(MoveFocusArgs, Reason, int, self->reason)
+GETTER(MoveFocusArgs, Handled, BOOL, self->handled)
+SETTER(MoveFocusArgs, Handled, BOOL, handled)
 
 const Slot kMoveFocusArgsVtbl[] = {
-    IUNKNOWN_SLOTS,                  // 0-2
-    FN(MoveFocusArgs_get_Reason),    // 3
-    FN(MoveFocusArgs_get_Handled),   // 4
-    FN(MoveFocusArgs_put_Handled),   // 5
+    IUNKNOWN_SLOTS,                                  // 0-2
+    FN(MoveFocusArgs_get_Reason),                    // 3
+    FN(MoveFocusArgs_get_Handled),                   // 4
+    FN(MoveFocusArgs_put_Handled),                   // 5
     UNKNOWN_SLOTS(6)};
 static_assert(sizeof(kMoveFocusArgsVtbl) / sizeof(Slot) == 6 + 16);
 
@@ -752,25 +703,10 @@ HRESULT __stdcall WebView_Stop(WebView* self) {
   return Refused(self, L"Stop");
 }
 
-HRESULT __stdcall WebView_get_BrowserProcessId(WebView* self, UINT32* value) {
-  Note(self, L"get_BrowserProcessId");
-  if (!value) return E_POINTER;
-  *value = self->browser_gone ? 0 : GetCurrentProcessId();
-  return S_OK;
-}
+GETTER(WebView, BrowserProcessId, UINT32, self->browser_gone ? 0 : GetCurrentProcessId())
 
-HRESULT __stdcall WebView_get_CanGoBack(WebView* self, BOOL* value) {
-  Note(self, L"get_CanGoBack");
-  if (!value) return E_POINTER;
-  *value = FALSE;
-  return S_OK;
-}
-HRESULT __stdcall WebView_get_CanGoForward(WebView* self, BOOL* value) {
-  Note(self, L"get_CanGoForward");
-  if (!value) return E_POINTER;
-  *value = FALSE;
-  return S_OK;
-}
+GETTER(WebView, CanGoBack, BOOL, FALSE)
+GETTER(WebView, CanGoForward, BOOL, FALSE)
 HRESULT __stdcall WebView_get_DocumentTitle(WebView* self, LPWSTR* title) {
   Note(self, L"get_DocumentTitle");
   if (!title) return E_POINTER;
@@ -779,90 +715,52 @@ HRESULT __stdcall WebView_get_DocumentTitle(WebView* self, LPWSTR* title) {
   **title = L'\0';
   return S_OK;
 }
-HRESULT __stdcall WebView_get_ContainsFullScreenElement(WebView* self, BOOL* value) {
-  Note(self, L"get_ContainsFullScreenElement");
-  if (!value) return E_POINTER;
-  *value = FALSE;
-  return S_OK;
-}
-
-UNUSED(WebView, NavigateToString, LPCWSTR)
-EVENT(WebView, NavigationStarting)
-EVENT(WebView, ContentLoading)
-EVENT(WebView, SourceChanged)
-EVENT(WebView, HistoryChanged)
-EVENT(WebView, NavigationCompleted)
-EVENT(WebView, FrameNavigationStarting)
-EVENT(WebView, FrameNavigationCompleted)
-EVENT(WebView, ScriptDialogOpening)
-EVENT(WebView, PermissionRequested)
-EVENT(WebView, ProcessFailed)
-UNUSED(WebView, AddScriptToExecuteOnDocumentCreated, LPCWSTR, void*)
-UNUSED(WebView, RemoveScriptToExecuteOnDocumentCreated, LPCWSTR)
-UNUSED(WebView, ExecuteScript, LPCWSTR, void*)
-UNUSED(WebView, CapturePreview, int, void*, void*)
-UNUSED(WebView, PostWebMessageAsJson, LPCWSTR)
-UNUSED(WebView, PostWebMessageAsString, LPCWSTR)
-EVENT(WebView, WebMessageReceived)
-UNUSED(WebView, CallDevToolsProtocolMethod, LPCWSTR, LPCWSTR, void*)
-UNUSED(WebView, GoBack)
-UNUSED(WebView, GoForward)
-UNUSED(WebView, GetDevToolsProtocolEventReceiver, LPCWSTR, void**)
-EVENT(WebView, NewWindowRequested)
-EVENT(WebView, DocumentTitleChanged)
-UNUSED(WebView, AddHostObjectToScript, LPCWSTR, VARIANT*)
-UNUSED(WebView, RemoveHostObjectFromScript, LPCWSTR)
-UNUSED(WebView, OpenDevToolsWindow)
-EVENT(WebView, ContainsFullScreenElementChanged)
-EVENT(WebView, WebResourceRequested)
-UNUSED(WebView, AddWebResourceRequestedFilter, LPCWSTR, int)
-UNUSED(WebView, RemoveWebResourceRequestedFilter, LPCWSTR, int)
-EVENT(WebView, WindowCloseRequested)
+GETTER(WebView, ContainsFullScreenElement, BOOL, FALSE)
 
 const Slot kWebViewVtbl[] = {
-    IUNKNOWN_SLOTS,                                      // 0-2
-    FN(WebView_get_Settings),                            // 3
-    FN(WebView_get_Source),                              // 4
-    FN(WebView_Navigate),                                // 5
-    FN(WebView_NavigateToString),                        // 6
-    EVENT_SLOTS(WebView, NavigationStarting),            // 7-8
-    EVENT_SLOTS(WebView, ContentLoading),                // 9-10
-    EVENT_SLOTS(WebView, SourceChanged),                 // 11-12
-    EVENT_SLOTS(WebView, HistoryChanged),                // 13-14
-    EVENT_SLOTS(WebView, NavigationCompleted),           // 15-16
-    EVENT_SLOTS(WebView, FrameNavigationStarting),       // 17-18
-    EVENT_SLOTS(WebView, FrameNavigationCompleted),      // 19-20
-    EVENT_SLOTS(WebView, ScriptDialogOpening),           // 21-22
-    EVENT_SLOTS(WebView, PermissionRequested),           // 23-24
-    EVENT_SLOTS(WebView, ProcessFailed),                 // 25-26
-    FN(WebView_AddScriptToExecuteOnDocumentCreated),     // 27
-    FN(WebView_RemoveScriptToExecuteOnDocumentCreated),  // 28
-    FN(WebView_ExecuteScript),                           // 29
-    FN(WebView_CapturePreview),                          // 30
-    FN(WebView_Reload),                                  // 31
-    FN(WebView_PostWebMessageAsJson),                    // 32
-    FN(WebView_PostWebMessageAsString),                  // 33
-    EVENT_SLOTS(WebView, WebMessageReceived),            // 34-35
-    FN(WebView_CallDevToolsProtocolMethod),              // 36
-    FN(WebView_get_BrowserProcessId),                    // 37
-    FN(WebView_get_CanGoBack),                           // 38
-    FN(WebView_get_CanGoForward),                        // 39
-    FN(WebView_GoBack),                                  // 40
-    FN(WebView_GoForward),                               // 41
-    FN(WebView_GetDevToolsProtocolEventReceiver),        // 42
-    FN(WebView_Stop),                                    // 43
-    EVENT_SLOTS(WebView, NewWindowRequested),            // 44-45
-    EVENT_SLOTS(WebView, DocumentTitleChanged),          // 46-47
-    FN(WebView_get_DocumentTitle),                       // 48
-    FN(WebView_AddHostObjectToScript),                   // 49
-    FN(WebView_RemoveHostObjectFromScript),              // 50
-    FN(WebView_OpenDevToolsWindow),                      // 51
-    EVENT_SLOTS(WebView, ContainsFullScreenElementChanged),  // 52-53
-    FN(WebView_get_ContainsFullScreenElement),           // 54
-    EVENT_SLOTS(WebView, WebResourceRequested),          // 55-56
-    FN(WebView_AddWebResourceRequestedFilter),           // 57
-    FN(WebView_RemoveWebResourceRequestedFilter),        // 58
-    EVENT_SLOTS(WebView, WindowCloseRequested),          // 59-60
+    IUNKNOWN_SLOTS,                                  // 0-2
+    FN(WebView_get_Settings),                        // 3
+    FN(WebView_get_Source),                          // 4
+    FN(WebView_Navigate),                            // 5
+    UNUSED_SLOT(NavigateToString, LPCWSTR),          // 6
+    EVENT_SLOTS(NavigationStarting),                 // 7-8
+    EVENT_SLOTS(ContentLoading),                     // 9-10
+    EVENT_SLOTS(SourceChanged),                      // 11-12
+    EVENT_SLOTS(HistoryChanged),                     // 13-14
+    EVENT_SLOTS(NavigationCompleted),                // 15-16
+    EVENT_SLOTS(FrameNavigationStarting),            // 17-18
+    EVENT_SLOTS(FrameNavigationCompleted),           // 19-20
+    EVENT_SLOTS(ScriptDialogOpening),                // 21-22
+    EVENT_SLOTS(PermissionRequested),                // 23-24
+    EVENT_SLOTS(ProcessFailed),                      // 25-26
+    UNUSED_SLOT(AddScriptToExecuteOnDocumentCreated, LPCWSTR, void*),  // 27
+    UNUSED_SLOT(RemoveScriptToExecuteOnDocumentCreated, LPCWSTR),  // 28
+    UNUSED_SLOT(ExecuteScript, LPCWSTR, void*),      // 29
+    UNUSED_SLOT(CapturePreview, int, void*, void*),  // 30
+    FN(WebView_Reload),                              // 31
+    UNUSED_SLOT(PostWebMessageAsJson, LPCWSTR),      // 32
+    UNUSED_SLOT(PostWebMessageAsString, LPCWSTR),    // 33
+    EVENT_SLOTS(WebMessageReceived),                 // 34-35
+    UNUSED_SLOT(CallDevToolsProtocolMethod, LPCWSTR, LPCWSTR, void*),  // 36
+    FN(WebView_get_BrowserProcessId),                // 37
+    FN(WebView_get_CanGoBack),                       // 38
+    FN(WebView_get_CanGoForward),                    // 39
+    UNUSED_SLOT(GoBack),                             // 40
+    UNUSED_SLOT(GoForward),                          // 41
+    UNUSED_SLOT(GetDevToolsProtocolEventReceiver, LPCWSTR, void**),  // 42
+    FN(WebView_Stop),                                // 43
+    EVENT_SLOTS(NewWindowRequested),                 // 44-45
+    EVENT_SLOTS(DocumentTitleChanged),               // 46-47
+    FN(WebView_get_DocumentTitle),                   // 48
+    UNUSED_SLOT(AddHostObjectToScript, LPCWSTR, VARIANT*),  // 49
+    UNUSED_SLOT(RemoveHostObjectFromScript, LPCWSTR),  // 50
+    UNUSED_SLOT(OpenDevToolsWindow),                 // 51
+    EVENT_SLOTS(ContainsFullScreenElementChanged),   // 52-53
+    FN(WebView_get_ContainsFullScreenElement),       // 54
+    EVENT_SLOTS(WebResourceRequested),               // 55-56
+    UNUSED_SLOT(AddWebResourceRequestedFilter, LPCWSTR, int),  // 57
+    UNUSED_SLOT(RemoveWebResourceRequestedFilter, LPCWSTR, int),  // 58
+    EVENT_SLOTS(WindowCloseRequested),               // 59-60
     UNKNOWN_SLOTS(61)};
 static_assert(sizeof(kWebViewVtbl) / sizeof(Slot) == 61 + 16);
 
@@ -925,12 +823,7 @@ void PlaceView(Controller* self) {
                SWP_NOZORDER | SWP_NOACTIVATE | (self->visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
 }
 
-HRESULT __stdcall Controller_get_IsVisible(Controller* self, BOOL* value) {
-  Note(self, L"get_IsVisible");
-  if (!value) return E_POINTER;
-  *value = self->visible;
-  return S_OK;
-}
+GETTER(Controller, IsVisible, BOOL, self->visible)
 HRESULT __stdcall Controller_put_IsVisible(Controller* self, BOOL value) {
   Note(self, L"put_IsVisible", L"%d", static_cast<int>(value));
   if (HRESULT hr = Refused(self, L"put_IsVisible"); FAILED(hr)) return hr;
@@ -938,12 +831,7 @@ HRESULT __stdcall Controller_put_IsVisible(Controller* self, BOOL value) {
   PlaceView(self);
   return S_OK;
 }
-HRESULT __stdcall Controller_get_Bounds(Controller* self, RECT* value) {
-  Note(self, L"get_Bounds");
-  if (!value) return E_POINTER;
-  *value = self->bounds;
-  return S_OK;
-}
+GETTER(Controller, Bounds, RECT, self->bounds)
 HRESULT __stdcall Controller_put_Bounds(Controller* self, RECT value) {
   Note(self, L"put_Bounds", L"%ld %ld %ld %ld", value.left, value.top, value.right,
        value.bottom);
@@ -952,12 +840,7 @@ HRESULT __stdcall Controller_put_Bounds(Controller* self, RECT value) {
   PlaceView(self);
   return S_OK;
 }
-HRESULT __stdcall Controller_get_ZoomFactor(Controller* self, double* value) {
-  Note(self, L"get_ZoomFactor");
-  if (!value) return E_POINTER;
-  *value = self->zoom;
-  return S_OK;
-}
+GETTER(Controller, ZoomFactor, double, self->zoom)
 HRESULT __stdcall Controller_put_ZoomFactor(Controller* self, double value) {
   Note(self, L"put_ZoomFactor", L"%d/100", static_cast<int>(value * 100));
   self->zoom = value;
@@ -978,17 +861,7 @@ HRESULT __stdcall Controller_MoveFocus(Controller* self, int reason) {
   if (self->view) SetFocus(self->view);
   return S_OK;
 }
-EVENT(Controller, ZoomFactorChanged)
-EVENT(Controller, MoveFocusRequested)
-EVENT(Controller, GotFocus)
-EVENT(Controller, LostFocus)
-EVENT(Controller, AcceleratorKeyPressed)
-HRESULT __stdcall Controller_get_ParentWindow(Controller* self, HWND* value) {
-  Note(self, L"get_ParentWindow");
-  if (!value) return E_POINTER;
-  *value = self->parent;
-  return S_OK;
-}
+GETTER(Controller, ParentWindow, HWND, self->parent)
 HRESULT __stdcall Controller_put_ParentWindow(Controller* self, HWND value) {
   Note(self, L"put_ParentWindow", L"%ls", Hex(reinterpret_cast<ULONG_PTR>(value)).c_str());
   if (HRESULT hr = Refused(self, L"put_ParentWindow"); FAILED(hr)) return hr;
@@ -1031,13 +904,13 @@ const Slot kControllerVtbl[] = {
     FN(Controller_put_Bounds),                       // 6
     FN(Controller_get_ZoomFactor),                   // 7
     FN(Controller_put_ZoomFactor),                   // 8
-    EVENT_SLOTS(Controller, ZoomFactorChanged),      // 9-10
+    EVENT_SLOTS(ZoomFactorChanged),                  // 9-10
     FN(Controller_SetBoundsAndZoomFactor),           // 11
     FN(Controller_MoveFocus),                        // 12
-    EVENT_SLOTS(Controller, MoveFocusRequested),     // 13-14
-    EVENT_SLOTS(Controller, GotFocus),               // 15-16
-    EVENT_SLOTS(Controller, LostFocus),              // 17-18
-    EVENT_SLOTS(Controller, AcceleratorKeyPressed),  // 19-20
+    EVENT_SLOTS(MoveFocusRequested),                 // 13-14
+    EVENT_SLOTS(GotFocus),                           // 15-16
+    EVENT_SLOTS(LostFocus),                          // 17-18
+    EVENT_SLOTS(AcceleratorKeyPressed),              // 19-20
     FN(Controller_get_ParentWindow),                 // 21
     FN(Controller_put_ParentWindow),                 // 22
     FN(Controller_NotifyParentWindowPositionChanged),  // 23
@@ -1111,16 +984,10 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       SetFocus(hwnd);  // a click into the page gives it the focus
       return 0;
     case WM_SETFOCUS:
-      if (self) {
-        Keep(self);
-        Raise(self, L"GotFocus", self, nullptr);
-        Drop(self);
-      }
-      return 0;
     case WM_KILLFOCUS:
       if (self) {
         Keep(self);
-        Raise(self, L"LostFocus", self, nullptr);
+        Raise(self, msg == WM_SETFOCUS ? L"GotFocus" : L"LostFocus", self, nullptr);
         Drop(self);
       }
       return 0;
@@ -1214,7 +1081,6 @@ HRESULT __stdcall Environment_CreateCoreWebView2Controller(Environment* self, HW
   return S_OK;
 }
 
-UNUSED(Environment, CreateWebResourceResponse, void*, int, LPCWSTR, LPCWSTR, void**)
 HRESULT __stdcall Environment_get_BrowserVersionString(Environment* self, LPWSTR* version) {
   Note(self, L"get_BrowserVersionString");
   if (!version) return E_POINTER;
@@ -1237,12 +1103,12 @@ HRESULT __stdcall Environment_remove_NewBrowserVersionAvailable(Environment* sel
 }
 
 const Slot kEnvironmentVtbl[] = {
-    IUNKNOWN_SLOTS,                                      // 0-2
-    FN(Environment_CreateCoreWebView2Controller),        // 3
-    FN(Environment_CreateWebResourceResponse),           // 4
-    FN(Environment_get_BrowserVersionString),            // 5
-    FN(Environment_add_NewBrowserVersionAvailable),      // 6
-    FN(Environment_remove_NewBrowserVersionAvailable),   // 7
+    IUNKNOWN_SLOTS,                                  // 0-2
+    FN(Environment_CreateCoreWebView2Controller),    // 3
+    UNUSED_SLOT(CreateWebResourceResponse, void*, int, LPCWSTR, LPCWSTR, void**),  // 4
+    FN(Environment_get_BrowserVersionString),        // 5
+    FN(Environment_add_NewBrowserVersionAvailable),  // 6
+    FN(Environment_remove_NewBrowserVersionAvailable),  // 7
     UNKNOWN_SLOTS(8)};
 static_assert(sizeof(kEnvironmentVtbl) / sizeof(Slot) == 8 + 16);
 
