@@ -623,6 +623,9 @@ TEST_F(WebView2Test, AWakeFromSleepReloadsOnceAtOnce) {
     ASSERT_TRUE(tell(PBT_APMRESUMESUSPEND));
     EXPECT_EQ(CallCount(L"WebView.Reload"), wake) << DumpLog();
   }
+  // A wake whose suspend message never came is a wake all the same.
+  ASSERT_TRUE(tell(PBT_APMRESUMEAUTOMATIC));
+  EXPECT_EQ(CallCount(L"WebView.Reload"), 3u) << DumpLog();
 }
 
 // ---- keys typed in the page -----------------------------------------------------------------
