@@ -103,7 +103,7 @@ namespace reprisa {
 
 void ReloadPresenter::ScheduleRecovery(Pending reason, std::uint32_t delay_ms) noexcept {
   const std::uint32_t now = ticks_.Now();
-  if (pending_ != Pending::None &&
+  if (pending_ != Pending::Nothing &&
       static_cast<std::int32_t>(recovery_due_ - now) <= static_cast<std::int32_t>(delay_ms)) {
     return;  // the page comes back sooner already
   }
@@ -116,12 +116,12 @@ void ReloadPresenter::ScheduleRecovery(Pending reason, std::uint32_t delay_ms) n
     recovery_due_ = now + delay_ms;
   } catch (...) {
     // No timer to be had: the reload tick brings the page back.
-    pending_ = Pending::None;
+    pending_ = Pending::Nothing;
   }
 }
 
 void ReloadPresenter::CancelRecovery() noexcept {
-  pending_ = Pending::None;
+  pending_ = Pending::Nothing;
   try {
     recovery_timer_.SetEnabled(false);
   } catch (...) {

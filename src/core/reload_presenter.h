@@ -77,7 +77,7 @@ class ReloadPresenter {
   // countdown starts again.
   void Resumed() noexcept;
   // Whether the page is waiting to be brought back (a recovery or a retry is due).
-  bool RecoveryPending() const noexcept { return pending_ != Pending::None; }
+  bool RecoveryPending() const noexcept { return pending_ != Pending::Nothing; }
 
   TTimer& ReloadTimer() noexcept { return reload_timer_; }
   TTimer& DisplayTimer() noexcept { return display_timer_; }
@@ -89,7 +89,7 @@ class ReloadPresenter {
   // countdown (its Interval stays 1000); after every tick and every restart of the countdown.
   void AlignDisplayTick();
 
-  enum class Pending { None, Recovery, Retry };
+  enum class Pending { Nothing, Recovery, Retry };
   // Arms the recovery timer for `delay_ms` from now, unless one already due comes sooner.
   void ScheduleRecovery(Pending reason, std::uint32_t delay_ms) noexcept;
   void CancelRecovery() noexcept;
@@ -103,7 +103,7 @@ class ReloadPresenter {
   ReloadSchedule schedule_;
   std::wstring countdown_shown_;
   PageRecovery recovery_;
-  Pending pending_ = Pending::None;
+  Pending pending_ = Pending::Nothing;
   std::uint32_t recovery_due_ = 0;  // tick count at which the pending recovery is due
 };
 
