@@ -6,8 +6,14 @@
 
 #include <webkit2/webkit2.h>
 
-#include <string>
+#include <sys/types.h>
 
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/engine_memory.h"
 #include "gtk/gtk_ptr.h"
 
 namespace reprisa {
@@ -32,6 +38,22 @@ class WebHost {
   // loads the last address it showed again instead, so the window does not stay blank.
   void Refresh();
 
+  // Brings the page back after its web process ended or its load failed: loads the address that
+  // failed, or else the one last shown (the view itself may show none after its process ended).
+  void Recover();
+  // Replaces the web process by a fresh one and loads the page now shown in it. Cookies and site
+  // storage stay: they live in the network process and the data folder.
+  void Recycle();
+
+  // What the page's engine reports, told to the window. Called from GLib callbacks: each must
+  // not throw.
+  struct Events {
+    std::function<void()> engine_lost;     // the web process ended (not by Recycle)
+    std::function<void()> load_failed;     // the page itself could not be loaded
+    std::function<void()> load_succeeded;  // the page loaded
+  };
+  Events events;
+
   // Whether the web process ended since the page was last (re)loaded.
   bool WebProcessEnded() const noexcept { return ended_; }
   // The address of the page last committed, "" before any.
@@ -41,16 +63,35 @@ class WebHost {
   static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
   static void OnTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
                            gpointer self);
+  static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri,
+                               GError* error, gpointer self);
+  static void Tell(const std::function<void()>& event) noexcept;
 
   GRef<WebKitWebContext> context_;
   WebKitWebView* view_ = nullptr;  // floating until packed; we hold a reference of our own
   std::string last_uri_;
+  std::string failed_uri_;     // the address whose load failed, until a load succeeds
   bool ended_ = false;
+  bool error_page_next_ = false;  // the engine's error page for a failed load comes next
+  bool error_page_ = false;       // the load under way is that error page
 };
 
 // Whether dri_folder (the system's is /dev/dri) holds a DRM render node ("renderD<n>"): without
 // one there is no GPU to render with, and GL would run in software.
 bool HasRenderNode(const std::string& dri_folder);
+
+// Whether a failed load's error is the page's own (no connection, refused or reset, no route
+// or host, a time-out), which may well pass, rather than a load that was cancelled or replaced.
+bool IsPageLoadError(const GError* error);
+// Whether an answer of this HTTP status is the server's failure, which may well pass (500-599).
+inline bool IsServerFailure(guint status) { return status >= 500 && status <= 599; }
+
+// The web processes below the process `parent` (the program's own), read from the proc folder:
+// the youngest's identity and age, and the proportional memory (PSS) of all of them together;
+// nothing when there is none. Their ids, oldest first.
+std::optional<EngineMemoryBudget::Reading> ReadWebProcesses(pid_t parent,
+                                                            const std::string& proc = "/proc");
+std::vector<pid_t> WebProcessIds(pid_t parent, const std::string& proc = "/proc");
 
 // The address a typed text stands for: as it is when it names a scheme ("http://...",
 // "about:blank", "file:/..."), otherwise "http://" + text. Blanks around it are dropped;
