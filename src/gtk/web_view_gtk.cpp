@@ -229,6 +229,7 @@ void WebHost::Navigate(const std::string& text) {
 }
 
 void WebHost::Refresh() {
+  error_page_next_ = false;
   if (ended_) {
     ended_ = false;
     if (!last_uri_.empty()) webkit_web_view_load_uri(view_, last_uri_.c_str());
@@ -240,6 +241,7 @@ void WebHost::Refresh() {
 void WebHost::Recover() {
   const std::string address = !failed_uri_.empty() ? failed_uri_ : last_uri_;
   ended_ = false;
+  error_page_next_ = false;
   if (!address.empty()) webkit_web_view_load_uri(view_, address.c_str());
 }
 
@@ -249,6 +251,7 @@ void WebHost::Recycle() {
   // Reported as ended by the API: not a loss.
   webkit_web_view_terminate_web_process(view_);
   ended_ = false;
+  error_page_next_ = false;
   if (!address.empty()) webkit_web_view_load_uri(view_, address.c_str());
 }
 
@@ -264,12 +267,18 @@ void WebHost::Tell(const std::function<void()>& event) noexcept {
 void WebHost::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self) {
   auto* host = static_cast<WebHost*>(self);
   if (event == WEBKIT_LOAD_STARTED) {
-    // The engine shows its error page for a failed load as a load of its own, at once.
-    host->error_page_ = std::exchange(host->error_page_next_, false);
+    // The engine shows its error page for a failed load as a load of its own, at once, at the
+    // address that failed.
+    const gchar* uri = webkit_web_view_get_uri(view);
+    host->error_page_ = std::exchange(host->error_page_next_, false) && uri &&
+                        host->failed_uri_ == uri;
+    host->load_failed_ = false;
     return;
   }
   if (event == WEBKIT_LOAD_FINISHED) {
-    if (host->error_page_) return;  // the failure was told; its error page is no success
+    // A load that failed (or was cut short) finishes too, and so does the error page after it:
+    // neither is a success.
+    if (host->load_failed_ || host->error_page_) return;
     WebKitWebResource* page = webkit_web_view_get_main_resource(view);
     WebKitURIResponse* response = page ? webkit_web_resource_get_response(page) : nullptr;
     if (response && IsServerFailure(webkit_uri_response_get_status_code(response))) {
@@ -292,6 +301,7 @@ void WebHost::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer
 gboolean WebHost::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
                                gpointer self) {
   auto* host = static_cast<WebHost*>(self);
+  host->load_failed_ = true;
   if (IsPageLoadError(error)) {
     host->failed_uri_ = uri ? uri : "";
     host->error_page_next_ = true;

@@ -74,6 +74,7 @@ class WebHost {
   bool ended_ = false;
   bool error_page_next_ = false;  // the engine's error page for a failed load comes next
   bool error_page_ = false;       // the load under way is that error page
+  bool load_failed_ = false;      // the load under way failed or was cut short
 };
 
 // Whether dri_folder (the system's is /dev/dri) holds a DRM render node ("renderD<n>"): without
