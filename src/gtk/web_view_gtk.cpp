@@ -216,6 +216,7 @@ WebHost::WebHost(const std::string& data_dir, const std::string& cache_dir) {
 }
 
 WebHost::~WebHost() {
+  StopLoadTimer();
   g_signal_handlers_disconnect_by_data(view_, this);
   g_object_unref(view_);
 }
@@ -273,6 +274,10 @@ void WebHost::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer
     host->error_page_ = std::exchange(host->error_page_next_, false) && uri &&
                         host->failed_uri_ == uri;
     host->load_failed_ = false;
+    host->StopLoadTimer();
+    if (!host->error_page_) {
+      host->load_timer_ = g_timeout_add(host->load_timeout_ms_, &WebHost::OnLoadTimeout, host);
+    }
     return;
   }
   if (event == WEBKIT_LOAD_FINISHED) {
@@ -291,7 +296,9 @@ void WebHost::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer
     }
     return;
   }
-  if (event != WEBKIT_LOAD_COMMITTED || host->error_page_) return;
+  if (event != WEBKIT_LOAD_COMMITTED) return;
+  host->StopLoadTimer();
+  if (host->error_page_) return;
   // After the web process ended the view may report no address: keep the last real one.
   const gchar* uri = webkit_web_view_get_uri(view);
   if (uri && *uri) host->last_uri_ = uri;
@@ -301,6 +308,7 @@ void WebHost::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer
 gboolean WebHost::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
                                gpointer self) {
   auto* host = static_cast<WebHost*>(self);
+  host->StopLoadTimer();
   host->load_failed_ = true;
   if (IsPageLoadError(error)) {
     host->failed_uri_ = uri ? uri : "";
@@ -313,8 +321,25 @@ gboolean WebHost::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GErr
 void WebHost::OnTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                            gpointer self) {
   auto* host = static_cast<WebHost*>(self);
+  host->StopLoadTimer();
   host->ended_ = true;
   if (reason != WEBKIT_WEB_PROCESS_TERMINATED_BY_API) Tell(host->events.engine_lost);
+}
+
+void WebHost::StopLoadTimer() noexcept {
+  if (load_timer_ != 0) g_source_remove(load_timer_);
+  load_timer_ = 0;
+}
+
+gboolean WebHost::OnLoadTimeout(gpointer self) {
+  auto* host = static_cast<WebHost*>(self);
+  host->load_timer_ = 0;
+  const gchar* uri = webkit_web_view_get_uri(host->view_);
+  host->failed_uri_ = uri ? uri : "";
+  // The load ends as cancelled, which is not told; its failure is.
+  webkit_web_view_stop_loading(host->view_);
+  Tell(host->events.load_failed);
+  return G_SOURCE_REMOVE;
 }
 
 }  // namespace reprisa

@@ -45,6 +45,11 @@ class WebHost {
   // storage stay: they live in the network process and the data folder.
   void Recycle();
 
+  // How long a page may take to start arriving before its load counts as failed (the engine
+  // itself would wait for ever on a server that accepted and never answered).
+  static constexpr guint kLoadTimeoutMs = 30000;
+  void SetLoadTimeout(guint ms) noexcept { load_timeout_ms_ = ms; }
+
   // What the page's engine reports, told to the window. Called from GLib callbacks: each must
   // not throw.
   struct Events {
@@ -66,6 +71,8 @@ class WebHost {
   static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri,
                                GError* error, gpointer self);
   static void Tell(const std::function<void()>& event) noexcept;
+  static gboolean OnLoadTimeout(gpointer self);
+  void StopLoadTimer() noexcept;
 
   GRef<WebKitWebContext> context_;
   WebKitWebView* view_ = nullptr;  // floating until packed; we hold a reference of our own
@@ -75,6 +82,8 @@ class WebHost {
   bool error_page_next_ = false;  // the engine's error page for a failed load comes next
   bool error_page_ = false;       // the load under way is that error page
   bool load_failed_ = false;      // the load under way failed or was cut short
+  guint load_timeout_ms_ = kLoadTimeoutMs;
+  guint load_timer_ = 0;  // runs from a load's start until the page starts arriving
 };
 
 // Whether dri_folder (the system's is /dev/dri) holds a DRM render node ("renderD<n>"): without

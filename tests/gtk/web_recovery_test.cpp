@@ -5,6 +5,7 @@
 #include <libsoup/soup.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -156,6 +157,19 @@ TEST_F(WebRecovery, RecoveringLoadsTheAddressThatFailedAgain) {
   ASSERT_TRUE(Settled(5));
   EXPECT_EQ(site.requests.back().path, "/flaky");
   EXPECT_EQ(told, (Told{"loaded", "failed", "loaded", "failed", "loaded"}));
+}
+
+TEST_F(WebRecovery, APageThatDoesNotStartArrivingInTimeFailsAndIsLoadedAgain) {
+  host.SetLoadTimeout(300);
+  host.Navigate(site.Url("/slow"));
+  ASSERT_TRUE(Settled(1));
+  EXPECT_EQ(told, Told{"failed"});
+  host.Recover();
+  ASSERT_TRUE(Settled(2));
+  EXPECT_EQ(told, (Told{"failed", "failed"}));
+  EXPECT_EQ(std::count_if(site.requests.begin(), site.requests.end(),
+                          [](const Site::Request& r) { return r.path == "/slow"; }),
+            2);
 }
 
 TEST_F(WebRecovery, AnEndedWebProcessIsALossButOneWeReplacedIsNotAndKeepsTheCookies) {
