@@ -47,7 +47,7 @@ class WebHost {
 
   // How long a page may take to start arriving before its load counts as failed (the engine
   // itself would wait for ever on a server that accepted and never answered).
-  static constexpr guint kLoadTimeoutMs = 30000;
+  static constexpr guint kLoadTimeoutMs = 60000;
   void SetLoadTimeout(guint ms) noexcept { load_timeout_ms_ = ms; }
 
   // What the page's engine reports, told to the window. Called from GLib callbacks: each must
