@@ -141,6 +141,7 @@ MainWindow::MainWindow(const AppFolders& folders) : folders_(folders) {
                                                  std::make_unique<GTimeoutBackend>(),
                                                  std::make_unique<GTimeoutBackend>(), ticks_,
                                                  CurrentLocaleSettings());
+  read_web_memory = [] { return ReadWebProcesses(getpid()); };
   // A wake from sleep: what played is gone.
   sleep_watch_ = std::make_unique<SleepWatch>([this] { presenter_->Resumed(); });
 }
@@ -368,7 +369,7 @@ void MainWindow::Reload() {
   WebHost& web = Web();
   // Left running for days, the web process grows: past its budget it is replaced at a reload,
   // which the user sees as the reload it is.
-  const auto reading = ReadWebProcesses(getpid());
+  const auto reading = read_web_memory ? read_web_memory() : std::nullopt;
   if (reading && web_memory_.ShouldReplace(*reading)) {
     ++recycles_;
     web.Recycle();

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/error_handler.h"
@@ -64,6 +65,8 @@ class MainWindow : public TObject, private ReloadView {
   GtkFormPlacement& Placement() noexcept { return *placement_; }
   // How many times a reload replaced a grown web process by a fresh one.
   int Recycles() const noexcept { return recycles_; }
+  // Measures the web processes at a reload (the program's own below it; tests give theirs).
+  std::function<std::optional<EngineMemoryBudget::Reading>()> read_web_memory;
 
   // The controls (owned by the window).
   GtkWidget* main_menu = nullptr;

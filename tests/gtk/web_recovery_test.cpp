@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "gtk/main_window.h"
 #include "gtk/web_view_gtk.h"
 #include "gtk_test_support.h"
 
@@ -199,6 +200,44 @@ TEST_F(WebRecovery, AnEndedWebProcessIsALossButOneWeReplacedIsNotAndKeepsTheCook
   const auto fresh = ReadWebProcesses(getpid());
   ASSERT_TRUE(fresh.has_value());
   EXPECT_NE(fresh->identity, reading->identity);
+}
+
+TEST(MainWindowReload, ReplacesTheWebProcessWhenItStayedPastItsBudget) {
+  ScratchDir dir;
+  Site site;
+  MainWindow window(AppFolders{dir / "config/reprisa.ini", dir / "data", dir / "cache"});
+  EngineMemoryBudget::Reading reading{1, 0, 100000};
+  window.read_web_memory = [&] { return reading; };
+  const auto loaded = [&](std::size_t requests) {
+    return PumpUntil([&] {
+      return site.requests.size() >= requests && !webkit_web_view_is_loading(window.Web().View());
+    });
+  };
+  window.Web().Navigate(site.Url("/page"));
+  ASSERT_TRUE(loaded(1));
+  const std::vector<pid_t> first = WebProcessIds(getpid());
+  constexpr std::uint64_t kSettled = EngineMemoryBudget::kSettleSeconds;
+  constexpr std::uint64_t kGrown = 100001 + EngineMemoryBudget::kBudgetKiB;
+  struct {
+    std::uint64_t age, kib;
+    int recycles;
+  } ticks[] = {
+      {kSettled, 100000, 0},
+      {kSettled + 10, kGrown, 0},
+      {kSettled + 10 + EngineMemoryBudget::kGrownSeconds, kGrown, 1},
+  };
+  for (const auto& t : ticks) {
+    reading.age_seconds = t.age;
+    reading.kib = t.kib;
+    const std::size_t before = site.requests.size();
+    window.ReloadTimer().Tick();
+    EXPECT_TRUE(loaded(before + 1)) << t.age;  // a reload either way
+    EXPECT_EQ(window.Recycles(), t.recycles) << t.age;
+    EXPECT_EQ(site.requests.back().path, "/page");
+  }
+  const std::vector<pid_t> now = WebProcessIds(getpid());
+  EXPECT_FALSE(now.empty());
+  EXPECT_NE(now, first);
 }
 
 TEST(ReadWebProcesses, FindsTheWebProcessesBelowTheProgramInTheProcFolder) {
