@@ -230,12 +230,10 @@ void WebHost::Navigate(const std::string& text) {
 }
 
 void WebHost::Refresh() {
+  // After the web process ended, or a load failed (the view may show another page then), the
+  // page to show is loaded again.
+  if (ended_ || !failed_uri_.empty()) return Recover();
   error_page_next_ = false;
-  if (ended_) {
-    ended_ = false;
-    if (!last_uri_.empty()) webkit_web_view_load_uri(view_, last_uri_.c_str());
-    return;
-  }
   webkit_web_view_reload(view_);
 }
 

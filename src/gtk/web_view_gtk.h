@@ -34,8 +34,8 @@ class WebHost {
   // as a browser's address bar does; a text of blanks only opens nothing.
   void Navigate(const std::string& address);
 
-  // Reloads the page now shown (also one reached through a link). After the web process ended,
-  // loads the last address it showed again instead, so the window does not stay blank.
+  // Reloads the page now shown (also one reached through a link). After the web process ended
+  // or a load failed, recovers instead (below), so the window does not stay blank.
   void Refresh();
 
   // Brings the page back after its web process ended or its load failed: loads the address that
