@@ -109,7 +109,8 @@ bool IsPageLoadError(const GError* error) {
   if (!error) return false;
   if (error->domain == G_RESOLVER_ERROR) return true;  // no such host (or no name service)
   if (error->domain == WEBKIT_NETWORK_ERROR) {
-    return error->code == WEBKIT_NETWORK_ERROR_FAILED || error->code == WEBKIT_NETWORK_ERROR_TRANSPORT;
+    return error->code == WEBKIT_NETWORK_ERROR_FAILED ||
+           error->code == WEBKIT_NETWORK_ERROR_TRANSPORT;
   }
   if (error->domain != G_IO_ERROR) return false;
   switch (error->code) {

@@ -7,10 +7,8 @@ and a site that refuses connections across a reload tick and comes back.
 Needs what e2e_test.py needs (run-e2e provides the screen and the session bus) and dbus-daemon.
 """
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 import gi
@@ -75,55 +73,22 @@ class SystemBus:
         h.stop(self.daemon)
 
 
-class Run:
+class Run(e.Run):
+    """The end-to-end run, with a system bus of the test's own and the locale pinned."""
+
     def __init__(self, program, artifacts):
-        self.program, self.artifacts = program, artifacts
-        self.tmp = tempfile.mkdtemp(prefix="reprisa-recovery-")
-        self.env = dict(os.environ, NO_AT_BRIDGE="0", GDK_BACKEND="x11", LC_ALL="C.UTF-8")
-        self.env.pop("WAYLAND_DISPLAY", None)
-        for var, sub in (("XDG_CONFIG_HOME", "config"), ("XDG_DATA_HOME", "data"),
-                         ("HOME", "home"), ("XDG_CACHE_HOME", "cache")):
-            os.makedirs(os.path.join(self.tmp, sub))
-            self.env[var] = os.path.join(self.tmp, sub)
-        video = os.path.join(self.tmp, "clip.webm")
-        h.make_video(video)
-        self.server = h.PageServer(video)
+        super().__init__(program, artifacts)
+        self.env["LC_ALL"] = "C.UTF-8"
         self.system_bus = SystemBus(self.tmp)
         self.env["DBUS_SYSTEM_BUS_ADDRESS"] = self.system_bus.address
-        self.display = h.Display()
-        self.process = None
-        self.shots = 0
-
-    def log(self, message):
-        print("[%6.1f s] %s" % (time.monotonic() - e.START, message), flush=True)
-
-    def start(self):
-        self.display.watch_maps()
-        self.output = open(os.path.join(self.tmp, "program.log"), "w")
-        self.process = subprocess.Popen([self.program], env=self.env, stdout=self.output,
-                                        stderr=subprocess.STDOUT, cwd=self.tmp)
-        mapped = self.display.wait_for_map(h.main_caption(self.program), 20.0)
-        check(mapped is not None, "no main window appeared within 20 s")
-        self.window = mapped[0]
-        self.app = e.accessible_app(self.process.pid)
-
-    def type_into(self, name, text):
-        h.xdotool("windowfocus", "--sync", self.window)
-        e.click(e.field(self.app, name))
-        h.xdotool("key", "--clearmodifiers", "ctrl+a")
-        h.xdotool("type", "--delay", "5", text)
 
     def set_interval(self, text):
         """Applies an interval; returns when the countdown restarted."""
-        self.type_into(e.INTERVAL, text)
+        self.enter_text(e.field(self.app, e.INTERVAL), text)
         e.click(e.find_accessible(self.app, e.SET_BUTTON, (e.Atspi.Role.PUSH_BUTTON,)))
         applied = time.monotonic()
         e.wait_text(e.field(self.app, e.CURRENT), text, 2.0)
         return applied
-
-    def screenshot(self):
-        self.shots += 1
-        return h.Screenshot(os.path.join(self.tmp, "screen-%02d.png" % self.shots))
 
     def wait_shown(self, since, deadline, what):
         """The page requested and drawn after `since`, both by `deadline`; returns the request."""
@@ -132,30 +97,19 @@ class Run:
         painted = self.server.wait_for(["/painted"], since=request[0].when,
                                        timeout=deadline - time.monotonic())
         check(painted, "the page was requested but not drawn %s" % what)
-        e.page_colour_check(self, "index")
+        self.check_page("index")
         return request[0]
 
     def finish(self, failed):
-        if self.process is not None and self.process.poll() is None:
-            h.stop(self.process)
-        self.server.close()
+        super().finish(failed)
         self.system_bus.close()
-        self.display.close()
-        if failed and self.artifacts:
-            os.makedirs(self.artifacts, exist_ok=True)
-            for name in os.listdir(self.tmp):
-                if name.endswith((".png", ".log")):
-                    shutil.copy(os.path.join(self.tmp, name), self.artifacts)
-            print("screenshots and program output kept in %s" % self.artifacts)
-        shutil.rmtree(self.tmp, ignore_errors=True)
 
 
 def case_start(run):
     """With an interval of 01:00, the page opened and drawn."""
     run.start()
     run.interval_set = run.set_interval("01:00")
-    run.type_into(e.ADDRESS, run.server.url(PAGE))
-    h.xdotool("key", "Return")
+    run.open_address(run.server.url(PAGE))
     run.wait_shown(run.interval_set, time.monotonic() + 10.0, "after Enter")
 
 
