@@ -6,10 +6,11 @@ session bus.
 The program gets its address and interval as a user gives them (typed into its fields). Once a
 minute: the program's resident set (RSS), proportional set (PSS) and CPU use, its web process's
 PSS, private pages (USS: unlike PSS, not moved by other processes mapping the same libraries),
-RSS and CPU use, the network process's PSS, the PSS of the program and every process below it
-together, the reloads so far, how often the web process was replaced by a fresh one (a new web
-process id: the program does so at a reload when the old one has grown), and whether the media
-played after the last one.
+anonymous memory (what the program's memory budget for it measures), RSS and CPU use, the
+network process's PSS, the PSS of the program and every process below it together, the reloads
+so far, how often the web process was replaced by a fresh one (a new web process id: the program
+does so at a reload when the old one has grown), and whether the media played after the last
+one.
 """
 import os
 import shutil
@@ -41,6 +42,7 @@ def sample(pid):
             "web_pss": sum(h.proportional_kib(p) for p in web),
             "web_rss": sum(h.resident_kib(p) for p in web),
             "web_uss": sum(h.private_kib(p) for p in web),
+            "web_anon": sum(h.anonymous_kib(p) for p in web),
             "net_pss": sum(h.proportional_kib(p) for p in network), "web_pids": web,
             "all_pss": h.proportional_kib(pid) + sum(h.proportional_kib(p)
                                                      for p in h.descendants(pid)),
@@ -63,7 +65,8 @@ def summary(samples, minutes, interval):
             "(%+.1f; goal < +10), its lowest in the first and the last %d minutes %.1f -> %.1f "
             "MiB (%+.1f; private pages %+.1f); program RSS %.1f -> %.1f MiB (%+.1f); program "
             "RSS + web process PSS %.1f MiB at the end; all processes' PSS %.1f -> %.1f MiB "
-            "(%+.1f); web process replaced %d times"
+            "(%+.1f); web process anonymous memory %.1f -> %.1f MiB (%+.1f, the budget's "
+            "measure); web process replaced %d times"
             % (minutes, interval, mib(first["web_pss"]), mib(last["web_pss"]), base,
                mib(last["web_pss"] - first["web_pss"]), span,
                mib(floor(window[:span], "web_pss")), mib(floor(window[-span:], "web_pss")),
@@ -71,7 +74,9 @@ def summary(samples, minutes, interval):
                mib(floor(window[-span:], "web_uss") - floor(window[:span], "web_uss")),
                mib(first["rss"]), mib(last["rss"]), mib(last["rss"] - first["rss"]),
                mib(last["rss"] + last["web_pss"]), mib(first["all_pss"]), mib(last["all_pss"]),
-               mib(last["all_pss"] - first["all_pss"]), last["recycles"]))
+               mib(last["all_pss"] - first["all_pss"]), mib(first["web_anon"]),
+               mib(last["web_anon"]), mib(last["web_anon"] - first["web_anon"]),
+               last["recycles"]))
 
 
 def main():
@@ -147,10 +152,12 @@ def main():
                 if before["web_pids"] == figures["web_pids"] else float("nan")
             samples.append(figures)
             print("minute %3d: program RSS %6.1f MiB (PSS %6.1f, CPU %4.1f %%), web process PSS "
-                  "%6.1f MiB (USS %6.1f, RSS %6.1f, CPU %4.1f %%, pid %s), network process PSS "
+                  "%6.1f MiB (USS %6.1f, anonymous %6.1f, RSS %6.1f, CPU %4.1f %%, pid %s), "
+                  "network process PSS "
                   "%5.1f MiB, all processes PSS %6.1f MiB; %4d loads, %d replaced, media %s"
                   % (minute, mib(figures["rss"]), mib(figures["pss"]), cpu,
-                     mib(figures["web_pss"]), mib(figures["web_uss"]), mib(figures["web_rss"]),
+                     mib(figures["web_pss"]), mib(figures["web_uss"]), mib(figures["web_anon"]),
+                     mib(figures["web_rss"]),
                      web_cpu,
                      ",".join(map(str, figures["web_pids"])), mib(figures["net_pss"]),
                      mib(figures["all_pss"]), len(loads), recycles,

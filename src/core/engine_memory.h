@@ -22,7 +22,7 @@ class EngineMemoryBudget {
   struct Reading {
     std::uint64_t identity;     // changes whenever a new engine process started
     std::uint64_t age_seconds;  // how long the youngest of its processes has run
-    std::uint64_t kib;          // their memory together
+    std::uint64_t kib;          // their memory together (what grows: heap, scripts, media)
   };
 
   // Whether the engine should be replaced at this reload. The floor is the lowest reading since

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -72,14 +73,19 @@ std::vector<ProcessStat> WebProcessStats(pid_t parent, const std::string& proc) 
   return found;
 }
 
-// A process's proportional set size in KiB, 0 when it cannot be read.
-std::uint64_t PssKiB(const std::string& proc, pid_t pid) {
+// A process's anonymous memory in KiB, resident or swapped out (its heap, scripts, decoded
+// media): what grows. Not its share of the libraries' pages, which moves whenever another program
+// maps the same libraries. 0 when it cannot be read.
+std::uint64_t AnonymousKiB(const std::string& proc, pid_t pid) {
   std::ifstream in(proc + "/" + std::to_string(pid) + "/smaps_rollup");
   std::string line;
+  std::uint64_t kib = 0;
   while (std::getline(in, line)) {
-    if (line.rfind("Pss:", 0) == 0) return std::strtoull(line.c_str() + 4, nullptr, 10);
+    for (const char* key : {"Anonymous:", "Swap:"}) {
+      if (line.rfind(key, 0) == 0) kib += std::strtoull(line.c_str() + strlen(key), nullptr, 10);
+    }
   }
-  return 0;
+  return kib;
 }
 
 }  // namespace
@@ -101,7 +107,7 @@ std::optional<EngineMemoryBudget::Reading> ReadWebProcesses(pid_t parent,
   EngineMemoryBudget::Reading reading{};
   reading.identity = (youngest.start_ticks << 22) ^ static_cast<std::uint64_t>(youngest.pid);
   reading.age_seconds = uptime > started ? static_cast<std::uint64_t>(uptime - started) : 0;
-  for (const ProcessStat& stat : web) reading.kib += PssKiB(proc, stat.pid);
+  for (const ProcessStat& stat : web) reading.kib += AnonymousKiB(proc, stat.pid);
   return reading;
 }
 

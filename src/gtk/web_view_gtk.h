@@ -97,8 +97,8 @@ bool IsPageLoadError(const GError* error);
 inline bool IsServerFailure(guint status) { return status >= 500 && status <= 599; }
 
 // The web processes below the process `parent` (the program's own), read from the proc folder:
-// the youngest's identity and age, and the proportional memory (PSS) of all of them together;
-// nothing when there is none. Their ids, oldest first.
+// the youngest's identity and age, and the anonymous memory of all of them together (resident or
+// swapped out); nothing when there is none. Their ids, oldest first.
 std::optional<EngineMemoryBudget::Reading> ReadWebProcesses(pid_t parent,
                                                             const std::string& proc = "/proc");
 std::vector<pid_t> WebProcessIds(pid_t parent, const std::string& proc = "/proc");

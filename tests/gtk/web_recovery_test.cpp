@@ -238,7 +238,7 @@ TEST(ReadWebProcesses, FindsTheWebProcessesBelowTheProgramInTheProcFolder) {
   struct {
     int pid, parent;
     const char* name;
-    unsigned start_ticks, pss_kib;
+    unsigned start_ticks, anon_kib;
   } processes[] = {
       {100, 1, "reprisa", 50, 90000},
       {210, 100, "WebKitWebProces", 600, 70000},
@@ -254,8 +254,8 @@ TEST(ReadWebProcesses, FindsTheWebProcessesBelowTheProgramInTheProcFolder) {
         << p.pid << " (" << p.name << ") S " << p.parent
         << " 1 1 0 -1 4194560 1 0 0 0 5 3 0 0 20 0 4 0 " << p.start_ticks << " 1000 50\n";
     std::ofstream(folder + "/smaps_rollup")
-        << "00400000-7fff0000 ---p 00000000 00:00 0 [rollup]\nRss: 999999 kB\nPss:  "
-        << p.pss_kib << " kB\nPss_Anon: 1 kB\n";
+        << "00400000-7fff0000 ---p 00000000 00:00 0 [rollup]\nRss: 999999 kB\nPss: 88888 kB\n"
+        << "Anonymous:  " << p.anon_kib - 100 << " kB\nShmem: 7777 kB\nSwap: 100 kB\n";
   }
   const long hz = sysconf(_SC_CLK_TCK);
   std::ofstream(proc / "uptime") << (900.0 / hz + 42.5) << " 1.0\n";

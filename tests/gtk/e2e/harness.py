@@ -703,6 +703,12 @@ def private_kib(pid):
     return _rollup_kib(pid, ("Private_Clean", "Private_Dirty"))
 
 
+def anonymous_kib(pid):
+    """Anonymous memory, resident or swapped out: the heap, unlike PSS not moved by other
+    programs mapping the same libraries."""
+    return _rollup_kib(pid, ("Anonymous", "Swap"))
+
+
 def cpu_seconds(pid):
     fields = _stat_fields(pid)
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
