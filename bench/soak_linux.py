@@ -14,7 +14,6 @@ one.
 """
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
 import time
@@ -86,11 +85,7 @@ def main():
     program, minutes, interval = os.path.abspath(sys.argv[1]), int(sys.argv[2]), \
         int(sys.argv[3])
     tmp = tempfile.mkdtemp(prefix="reprisa-soak-")
-    env = dict(os.environ)
-    for var, sub in (("XDG_CONFIG_HOME", "config"), ("XDG_DATA_HOME", "data"),
-                     ("XDG_CACHE_HOME", "cache"), ("HOME", "home")):
-        os.makedirs(os.path.join(tmp, sub))
-        env[var] = os.path.join(tmp, sub)
+    env = h.scratch_env(tmp)
     video = os.path.join(tmp, "clip.webm")
     h.make_video(video)
     files = h.make_media(tmp)
@@ -100,15 +95,9 @@ def main():
     display = h.Display()
     process = None
     try:
-        display.watch_maps()
         log = open(os.path.join(tmp, "program.log"), "w")
-        process = subprocess.Popen([program], env=env, stdout=log, stderr=subprocess.STDOUT,
-                                   cwd=tmp)
-        title = h.main_caption(program)
-        mapped = display.wait_for_map(title, 30.0)
-        if mapped is None:
-            raise RuntimeError("no window %r within 30 s" % title)
-        window = mapped[0]
+        process, window, _ = h.start_program(display, [program], env, h.main_caption(program),
+                                             30.0, log, tmp)
         app = e.accessible_app(process.pid)
         h.xdotool("windowfocus", "--sync", window)
         e.click(e.field(app, e.INTERVAL))

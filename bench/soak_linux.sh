@@ -32,7 +32,7 @@ fi
 source "$root/scripts/lib/xvfb.sh"
 trap stop_xvfb EXIT
 start_xvfb 1280x1024x24
-export NO_AT_BRIDGE=0 GDK_BACKEND=x11
+export NO_AT_BRIDGE=0 GDK_BACKEND=x11 LC_ALL=C.UTF-8  # the interval is typed as mm:ss
 unset WAYLAND_DISPLAY
 dbus-run-session -- /usr/bin/python3 -B "$root/bench/soak_linux.py" \
   "$program" "$minutes" "$interval" \

@@ -24,7 +24,6 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
                                 "e2e"))
 import harness as h  # noqa: E402
 
-REPRISA_TITLE = None  # read from the build beside the program in main()
 MINIMAL_TITLE = "Minimal browser"
 IDLE_SECONDS = 20.0
 SETTLE_SECONDS = 8.0  # the web process works for a few seconds after the first paint
@@ -33,6 +32,7 @@ SETTLE_SECONDS = 8.0  # the web process works for a few seconds after the first 
 class Bench:
     def __init__(self, reprisa, minimal):
         self.reprisa, self.minimal = reprisa, minimal
+        self.titles = {"reprisa": h.main_caption(reprisa), "minimal": MINIMAL_TITLE}
         self.tmp = tempfile.mkdtemp(prefix="reprisa-bench-")
         video = os.path.join(self.tmp, "clip.webm")
         h.make_video(video)
@@ -44,29 +44,15 @@ class Bench:
     def environment(self):
         """Fresh configuration, data and home folders for every start: always a first run."""
         self.runs += 1
-        base = os.path.join(self.tmp, "run-%d" % self.runs)
-        env = dict(os.environ)
-        for var, sub in (("XDG_CONFIG_HOME", "config"), ("XDG_DATA_HOME", "data"),
-                         ("XDG_CACHE_HOME", "cache"), ("HOME", "home")):
-            os.makedirs(os.path.join(base, sub))
-            env[var] = os.path.join(base, sub)
-        return env
+        return h.scratch_env(os.path.join(self.tmp, "run-%d" % self.runs))
 
     def start(self, which):
         """Starts one program and waits for its first paint; returns (process, window, figures)."""
         is_reprisa = which == "reprisa"
         args = [self.reprisa] if is_reprisa else [self.minimal, self.url]
-        title = REPRISA_TITLE if is_reprisa else MINIMAL_TITLE
-        env = self.environment()
-        self.display.watch_maps()
         t0 = time.monotonic()
-        process = subprocess.Popen(args, env=env, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
-        mapped = self.display.wait_for_map(title, 30.0)
-        if mapped is None:
-            h.stop(process)
-            raise RuntimeError("%s: no window %r within 30 s" % (which, title))
-        window, shown = mapped
+        process, window, shown = h.start_program(self.display, args, self.environment(),
+                                                 self.titles[which], 30.0)
         typing, entered = 0.0, t0
         if is_reprisa:
             before = time.monotonic()
@@ -80,7 +66,7 @@ class Bench:
         if not painted:
             h.stop(process)
             raise RuntimeError("%s: the page did not paint within 30 s" % which)
-        return process, window, {"window": shown - t0, "paint": painted[0].when - t0,
+        return process, window, {"window": shown, "paint": painted[0].when - t0,
                                  "typing": typing, "load": painted[0].when - entered}
 
     def end(self, process, window):
@@ -123,8 +109,6 @@ def main():
         return 1
     reprisa, minimal, pairs = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), \
         int(sys.argv[3])
-    global REPRISA_TITLE
-    REPRISA_TITLE = h.main_caption(reprisa)
     bench = Bench(reprisa, minimal)
     try:
         bench.timed("minimal")  # warms the disk cache and the font cache for both

@@ -89,7 +89,7 @@ class ReloadPresenter {
   // countdown (its Interval stays 1000); after every tick and every restart of the countdown.
   void AlignDisplayTick();
 
-  enum class Pending { Nothing, Recovery, Retry };
+  enum class Pending { Nothing, Recovery, Retry };  // not "None": X11 defines it
   // Arms the recovery timer for `delay_ms` from now, unless one already due comes sooner.
   void ScheduleRecovery(Pending reason, std::uint32_t delay_ms) noexcept;
   void CancelRecovery() noexcept;

@@ -1,5 +1,7 @@
 #include "core/web_runtime.h"
 
+#include "core/exceptions.h"
+
 namespace reprisa {
 
 namespace {
@@ -13,6 +15,25 @@ std::wstring_view LastComponent(std::wstring_view path) {
   while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.remove_suffix(1);
   std::size_t cut = path.find_last_of(L"\\/");
   return cut == std::wstring_view::npos ? path : path.substr(cut + 1);
+}
+
+// "file://" and the absolute POSIX path, its UTF-8 bytes percent-encoded where a path part of
+// an address may not hold them as they are (blanks, "%", "?", "#", anything beyond ASCII).
+std::wstring PosixFileAddress(std::wstring_view path) {
+  static constexpr std::string_view kKept = "-._~!$&'()*+,;=:@/";
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::wstring address = L"file://";
+  for (char byte : NarrowUtf8(path)) {
+    const auto c = static_cast<unsigned char>(byte);
+    if (c < 0x80 && (IsAlpha(c) || IsDigit(c) || kKept.find(byte) != std::string_view::npos)) {
+      address += static_cast<wchar_t>(c);
+    } else {
+      address += L'%';
+      address += static_cast<wchar_t>(kHex[c >> 4]);
+      address += static_cast<wchar_t>(kHex[c & 0xF]);
+    }
+  }
+  return address;
 }
 
 }  // namespace
@@ -99,7 +120,7 @@ std::wstring WebViewDataFolder(std::wstring_view local_app_data, std::wstring_vi
   return JoinPath(JoinPath(local_app_data, name), L"WebView2");
 }
 
-std::wstring AddressWithScheme(std::wstring_view typed) {
+std::wstring AddressWithScheme(std::wstring_view typed, const PathRules& paths) {
   while (!typed.empty() && IsBlank(typed.front())) typed.remove_prefix(1);
   while (!typed.empty() && IsBlank(typed.back())) typed.remove_suffix(1);
   if (typed.empty()) return L"about:blank";
@@ -116,6 +137,18 @@ std::wstring AddressWithScheme(std::wstring_view typed) {
     std::wstring address = L"file://";
     for (wchar_t c : typed.substr(2)) address += c == L'\\' ? L'/' : c;
     return address;
+  }
+
+  if (paths.posix) {
+    // An absolute path; "//" starts a host name instead, as in an address without its scheme.
+    if (typed[0] == L'/' && !typed.starts_with(L"//")) return PosixFileAddress(typed);
+    // The home folder, when it is known as an absolute path.
+    std::wstring_view home = paths.home;
+    if (home.starts_with(L'/') && (typed == L"~" || typed.starts_with(L"~/"))) {
+      while (home.ends_with(L'/')) home.remove_suffix(1);
+      const std::wstring path = std::wstring(home) + std::wstring(typed.substr(1));
+      return PosixFileAddress(path.empty() ? L"/" : path);
+    }
   }
 
   // A scheme: a letter, then letters, digits, "+", "-" or "."; then a colon. A colon followed

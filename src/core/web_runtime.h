@@ -1,6 +1,6 @@
 // Finding the system's modern web view runtime, and the rules its host applies to what it is
 // given: where an installed runtime is recorded, which one is taken, where its data goes, and how
-// a typed address becomes one the runtime accepts. No platform calls: the host answers the
+// a typed address becomes one the engines are given. No platform calls: the host answers the
 // lookups (registry values, file existence) through RuntimeProbe.
 #pragma once
 
@@ -76,11 +76,18 @@ std::wstring JoinPath(std::wstring_view folder, std::wstring_view file);
 // executable.
 std::wstring WebViewDataFolder(std::wstring_view local_app_data, std::wstring_view exe_path);
 
-// The address the runtime is given for a typed one. The runtime takes only absolute addresses;
-// the browser control guessed. Blanks around the text go; an address with a scheme stays as it
-// is; a drive path ("C:\x") or a share ("\\server\x") becomes a file address; an empty text
-// opens the empty page; everything else ("example.com", "localhost:8080/x", "//host/x") is
-// opened over http.
-std::wstring AddressWithScheme(std::wstring_view typed);
+// The paths a typed address may be besides a drive path or a share: on a POSIX system an absolute
+// path ("/home/u/page.html") and one in the user's home folder ("~/page.html", "~").
+struct PathRules {
+  bool posix = false;
+  std::wstring_view home;  // the user's home folder; empty: "~" means nothing
+};
+
+// The address both engines are given for a typed one. The web view takes only absolute addresses,
+// and each engine would guess differently. Blanks around the text go; an address with a scheme
+// stays as it is; a drive path ("C:\x") or a share ("\\server\x") becomes a file address, and
+// so do the POSIX paths `paths` allows (percent-encoded as UTF-8); an empty text opens the empty
+// page; everything else ("example.com", "localhost:8080/x", "//host/x") is opened over http.
+std::wstring AddressWithScheme(std::wstring_view typed, const PathRules& paths = {});
 
 }  // namespace reprisa

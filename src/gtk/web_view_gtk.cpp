@@ -12,6 +12,9 @@
 #include <sstream>
 #include <utility>
 
+#include "core/exceptions.h"
+#include "core/web_runtime.h"
+
 namespace reprisa {
 
 namespace {
@@ -149,31 +152,6 @@ bool HasRenderNode(const std::string& dri_folder) {
   return found;
 }
 
-std::string AddressFromText(const std::string& text) {
-  auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return "";
-  auto last = text.find_last_not_of(" \t\r\n");
-  std::string address = text.substr(first, last - first + 1);
-  // A scheme is letters, digits, '+', '-' or '.' from a letter up to a ':'; "host:port" is not one
-  // unless a "//" follows or the scheme is one that never has it.
-  std::size_t colon = address.find(':');
-  bool scheme = colon != std::string::npos && colon > 0 &&
-                std::isalpha(static_cast<unsigned char>(address[0]));
-  for (std::size_t i = 0; scheme && i < colon; ++i) {
-    unsigned char c = static_cast<unsigned char>(address[i]);
-    scheme = std::isalnum(c) || c == '+' || c == '-' || c == '.';
-  }
-  if (scheme) {
-    std::string name = address.substr(0, colon);
-    for (auto& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (address.compare(colon + 1, 2, "//") == 0 || name == "about" || name == "data" ||
-        name == "file" || name == "javascript" || name == "mailto") {
-      return address;
-    }
-  }
-  return "http://" + address;
-}
-
 WebHost::WebHost(const std::string& data_dir, const std::string& cache_dir) {
   g_mkdir_with_parents(data_dir.c_str(), 0700);
   GRef<WebKitWebsiteDataManager> data(webkit_website_data_manager_new(
@@ -229,8 +207,8 @@ WebHost::~WebHost() {
 }
 
 void WebHost::Navigate(const std::string& text) {
-  std::string address = AddressFromText(text);
-  if (address.empty()) return;
+  const std::wstring home = WidenUtf8(g_get_home_dir());
+  const std::string address = NarrowUtf8(AddressWithScheme(WidenUtf8(text), {true, home}));
   ended_ = false;
   last_uri_ = address;
   webkit_web_view_load_uri(view_, address.c_str());

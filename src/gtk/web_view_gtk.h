@@ -30,8 +30,8 @@ class WebHost {
   GtkWidget* Widget() const noexcept { return GTK_WIDGET(view_); }
   WebKitWebView* View() const noexcept { return view_; }
 
-  // Opens the address typed by the user. A text without a scheme is taken as an http address,
-  // as a browser's address bar does; a text of blanks only opens nothing.
+  // Opens the address typed by the user, made absolute by the program's one rule (a path opens
+  // the file, a text without a scheme is taken as an http address).
   void Navigate(const std::string& address);
 
   // Reloads the page now shown (also one reached through a link). After the web process ended
@@ -102,10 +102,5 @@ inline bool IsServerFailure(guint status) { return status >= 500 && status <= 59
 std::optional<EngineMemoryBudget::Reading> ReadWebProcesses(pid_t parent,
                                                             const std::string& proc = "/proc");
 std::vector<pid_t> WebProcessIds(pid_t parent, const std::string& proc = "/proc");
-
-// The address a typed text stands for: as it is when it names a scheme ("http://...",
-// "about:blank", "file:/..."), otherwise "http://" + text. Blanks around it are dropped;
-// "" for a text of blanks only.
-std::string AddressFromText(const std::string& text);
 
 }  // namespace reprisa

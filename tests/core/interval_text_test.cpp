@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <tuple>
 
 #include "core/exceptions.h"
 #include "core/interval_text.h"
@@ -47,30 +48,55 @@ TEST_P(IntervalText, ReadsAsExpected) {
 
 constexpr std::nullopt_t kInvalid = std::nullopt;
 
-// The documented rows, German locale (":" and ",", no designators).
-const TextRow kGermanRows[] = {
-    {Loc::German, L"03:00", 180000},
-    {Loc::German, L"3", 180000},
-    {Loc::German, L"3:00:59", 180000},
-    {Loc::German, L"  3 : 00  ", 180000},
-    {Loc::German, L"00:30", 30000},
-    {Loc::German, L"23:59", 1439000},
-    {Loc::German, L"24:00", kInvalid},
-    {Loc::German, L"1:60", kInvalid},
-    {Loc::German, L"", kInvalid},
-    {Loc::German, L"abc", kInvalid},
-    {Loc::German, L"-1:00", kInvalid},
-    {Loc::German, L"3:", kInvalid},
-    {Loc::German, L"12345", kInvalid},
-    {Loc::German, L"12:30 PM", 750000},
-    {Loc::German, L"12:30 AM", 30000},
-    {Loc::German, L"13:00 PM", kInvalid},
-    {Loc::German, L"PM 1:00", 780000},
-    {Loc::German, L"4.30", kInvalid},
-    {Loc::German, L"3:00,5", kInvalid},
-    {Loc::German, L"3:00:00,5", 180000},
+// The documented rows, read under every locale: ":" stands for the locale's time separator, ","
+// for its decimal separator.
+struct Row {
+  const wchar_t* text;
+  std::optional<std::int32_t> expected;  // nothing: invalid
 };
-INSTANTIATE_TEST_SUITE_P(German, IntervalText, testing::ValuesIn(kGermanRows));
+
+void PrintTo(const Row& row, std::ostream* os) { *os << '"' << NarrowUtf8(row.text) << '"'; }
+
+const Row kEveryLocaleRows[] = {
+    {L"03:00", 180000},   {L"3", 180000},          {L"3:00:59", 180000},  {L"  3 : 00  ", 180000},
+    {L"00:30", 30000},    {L"23:59", 1439000},     {L"24:00", kInvalid},  {L"1:60", kInvalid},
+    {L"", kInvalid},      {L"abc", kInvalid},      {L"-1:00", kInvalid},  {L"3:", kInvalid},
+    {L"12345", kInvalid}, {L"12:30 PM", 750000},   {L"12:30 AM", 30000},  {L"13:00 PM", kInvalid},
+    {L"PM 1:00", 780000}, {L"3:00,5", kInvalid},   {L"3:00:00,5", 180000},
+};
+
+class IntervalTextEveryLocale : public testing::TestWithParam<std::tuple<Loc, Row>> {};
+
+TEST_P(IntervalTextEveryLocale, ReadsAsExpected) {
+  const auto& [loc, row] = GetParam();
+  const LocaleSettings settings = MakeLocale(loc);
+  std::wstring text = row.text;
+  for (wchar_t& c : text) {
+    if (c == L':') c = settings.timeSeparator;
+    else if (c == L',') c = settings.decimalSeparator;
+  }
+  EXPECT_EQ(ParseIntervalText(text, settings), row.expected) << NarrowUtf8(text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, IntervalTextEveryLocale,
+                         testing::Combine(testing::Values(Loc::German, Loc::English, Loc::DotTime),
+                                          testing::ValuesIn(kEveryLocaleRows)));
+
+// What only some locales read so.
+const TextRow kLocaleRows[] = {
+    {Loc::German, L"4.30", kInvalid},
+    {Loc::English, L"4.30", kInvalid},
+    {Loc::English, L"12:30 am", 30000},
+    {Loc::English, L"3:00:00,5", kInvalid},
+    {Loc::DotTime, L"4.30", 270000},
+    {Loc::DotTime, L"4:30", kInvalid},
+    {Loc::DotTime, L"03:00", kInvalid},
+    // The same character as time and decimal separator: the third one starts the decimals.
+    {Loc::DotBoth, L"3.00.00.5", 180000},
+    {Loc::DotBoth, L"3.00.00.", kInvalid},
+    {Loc::DotBoth, L"3.00.00.5.1", kInvalid},
+};
+INSTANTIATE_TEST_SUITE_P(Locales, IntervalText, testing::ValuesIn(kLocaleRows));
 
 // The fine points of the grammar.
 const TextRow kGrammarRows[] = {
@@ -119,63 +145,6 @@ const TextRow kGrammarRows[] = {
     {Loc::German, L"3:00 AM  ", 180000},
 };
 INSTANTIATE_TEST_SUITE_P(Grammar, IntervalText, testing::ValuesIn(kGrammarRows));
-
-// The same texts under an English locale ("AM"/"PM", "." as decimal separator).
-const TextRow kEnglishRows[] = {
-    {Loc::English, L"03:00", 180000},
-    {Loc::English, L"3", 180000},
-    {Loc::English, L"3:00:59", 180000},
-    {Loc::English, L"  3 : 00  ", 180000},
-    {Loc::English, L"00:30", 30000},
-    {Loc::English, L"23:59", 1439000},
-    {Loc::English, L"24:00", kInvalid},
-    {Loc::English, L"1:60", kInvalid},
-    {Loc::English, L"", kInvalid},
-    {Loc::English, L"abc", kInvalid},
-    {Loc::English, L"-1:00", kInvalid},
-    {Loc::English, L"3:", kInvalid},
-    {Loc::English, L"12345", kInvalid},
-    {Loc::English, L"12:30 PM", 750000},
-    {Loc::English, L"12:30 am", 30000},
-    {Loc::English, L"13:00 PM", kInvalid},
-    {Loc::English, L"PM 1:00", 780000},
-    {Loc::English, L"4.30", kInvalid},
-    {Loc::English, L"3:00.5", kInvalid},
-    {Loc::English, L"3:00:00.5", 180000},
-    {Loc::English, L"3:00:00,5", kInvalid},
-};
-INSTANTIATE_TEST_SUITE_P(English, IntervalText, testing::ValuesIn(kEnglishRows));
-
-// The same texts under a locale whose time separator is "." (decimal separator ",").
-const TextRow kDotTimeRows[] = {
-    {Loc::DotTime, L"03.00", 180000},
-    {Loc::DotTime, L"3", 180000},
-    {Loc::DotTime, L"3.00.59", 180000},
-    {Loc::DotTime, L"  3 . 00  ", 180000},
-    {Loc::DotTime, L"00.30", 30000},
-    {Loc::DotTime, L"23.59", 1439000},
-    {Loc::DotTime, L"24.00", kInvalid},
-    {Loc::DotTime, L"1.60", kInvalid},
-    {Loc::DotTime, L"", kInvalid},
-    {Loc::DotTime, L"abc", kInvalid},
-    {Loc::DotTime, L"-1.00", kInvalid},
-    {Loc::DotTime, L"3.", kInvalid},
-    {Loc::DotTime, L"12345", kInvalid},
-    {Loc::DotTime, L"12.30 PM", 750000},
-    {Loc::DotTime, L"12.30 AM", 30000},
-    {Loc::DotTime, L"13.00 PM", kInvalid},
-    {Loc::DotTime, L"PM 1.00", 780000},
-    {Loc::DotTime, L"4.30", 270000},
-    {Loc::DotTime, L"4:30", kInvalid},
-    {Loc::DotTime, L"03:00", kInvalid},
-    {Loc::DotTime, L"3.00,5", kInvalid},
-    {Loc::DotTime, L"3.00.00,5", 180000},
-    // The same character as time and decimal separator: the third one starts the decimals.
-    {Loc::DotBoth, L"3.00.00.5", 180000},
-    {Loc::DotBoth, L"3.00.00.", kInvalid},
-    {Loc::DotBoth, L"3.00.00.5.1", kInvalid},
-};
-INSTANTIATE_TEST_SUITE_P(DotTime, IntervalText, testing::ValuesIn(kDotTimeRows));
 
 // Locale designators, matched without regard to case; "AM"/"PM" stay accepted beside them.
 const TextRow kDesignatorRows[] = {

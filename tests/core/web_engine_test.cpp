@@ -2,155 +2,121 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace reprisa {
 namespace {
 
-EngineStep Start() {
-  EngineStep s;
-  s.start = true;
-  return s;
-}
+EngineStep Start() { return {.start = true, .open = {}}; }
 EngineStep Fallback(std::optional<std::wstring> open = std::nullopt) {
   return EngineStep{.fallback = true, .open = std::move(open)};
 }
 EngineStep Open(std::wstring address) { return EngineStep{.open = std::move(address)}; }
-EngineStep ReloadNow() {
-  EngineStep s;
-  s.reload = true;
-  return s;
-}
-EngineStep Refuse() {
-  EngineStep s;
-  s.refuse = true;
-  return s;
-}
-EngineStep Discard() {
-  EngineStep s;
-  s.discard = true;
-  return s;
+EngineStep ReloadNow() { return {.reload = true, .open = {}}; }
+EngineStep Refuse() { return {.refuse = true, .open = {}}; }
+EngineStep Discard() { return {.discard = true, .open = {}}; }
+constexpr EngineStep kNothing{};
+
+// One call on the rules ("begin with" / "begin without" a runtime, "navigate <address>",
+// "reload", "created <attempt>", "failed <attempt>", "ended" for the browser process, "close"),
+// the step it must return and the state after it. Attempts are counted from 1.
+struct Call {
+  std::string what;
+  EngineStep step;
+  EngineState state;
+};
+
+struct EngineCase {
+  const char* name;
+  std::vector<Call> calls;
+};
+
+EngineStep Do(EngineLifecycle& e, const std::string& what) {
+  const std::size_t space = what.find(' ');
+  const std::string verb = what.substr(0, space);
+  const std::string arg = space == std::string::npos ? "" : what.substr(space + 1);
+  if (verb == "begin") return e.Begin(arg == "with");
+  if (verb == "navigate") return e.Navigate(std::wstring(arg.begin(), arg.end()));
+  if (verb == "reload") return e.Reload();
+  if (verb == "created") return e.Created(static_cast<std::uint32_t>(std::stoul(arg)));
+  if (verb == "failed") return e.Failed(static_cast<std::uint32_t>(std::stoul(arg)));
+  if (verb == "ended") return e.BrowserProcessEnded();
+  if (verb == "close") e.Close();
+  else ADD_FAILURE() << "unknown call " << what;
+  return {};
 }
 
-TEST(EngineChoice, NoRuntimeMeansTheControlAtOnceWithTheAddressAskedFor) {
+class EngineChoice : public ::testing::TestWithParam<EngineCase> {};
+
+TEST_P(EngineChoice, StepsAndStates) {
   EngineLifecycle e;
-  EXPECT_EQ(e.Navigate(L"http://a/"), EngineStep{});
-  EXPECT_EQ(e.Begin(false), Fallback(L"http://a/"));
-  EXPECT_EQ(e.State(), EngineState::Control);
-  EXPECT_EQ(e.Reload(), ReloadNow());
-  EXPECT_EQ(e.Navigate(L"http://b/"), Open(L"http://b/"));
-  // The choice is made once.
-  EXPECT_EQ(e.Begin(true), EngineStep{});
-  EXPECT_EQ(e.State(), EngineState::Control);
-}
-
-TEST(EngineChoice, AnAddressBeforeTheControllerIsOpenedWhenItIsThere) {
-  EngineLifecycle e;
-  EXPECT_EQ(e.Begin(true), Start());
-  EXPECT_EQ(e.State(), EngineState::Creating);
-  EXPECT_EQ(e.Navigate(L"http://first/"), EngineStep{});
-  EXPECT_EQ(e.Navigate(L"http://second/"), EngineStep{});  // the last one asked for counts
-  EXPECT_EQ(e.Created(e.Attempt()), Open(L"http://second/"));
-  EXPECT_EQ(e.State(), EngineState::WebView);
-  EXPECT_EQ(e.Navigate(L"http://third/"), Open(L"http://third/"));
-  EXPECT_EQ(e.Reload(), ReloadNow());
-}
-
-TEST(EngineChoice, NoAddressYetOpensNothing) {
-  EngineLifecycle e;
-  e.Begin(true);
-  EXPECT_EQ(e.Created(e.Attempt()), EngineStep{});
-}
-
-TEST(EngineChoice, AReloadBeforeTheControllerIsRefusedAndChangesNothing) {
-  EngineLifecycle e;
-  EXPECT_EQ(e.Reload(), Refuse());  // before anything was tried
-  e.Begin(true);
-  e.Navigate(L"http://a/");
-  EXPECT_EQ(e.Reload(), Refuse());
-  EXPECT_EQ(e.State(), EngineState::Creating);
-  EXPECT_EQ(e.Created(e.Attempt()), Open(L"http://a/"));
-}
-
-// Every failure while creating, whatever its kind (no entry point, a failed result, a completion
-// with an error or without an object, no answer in time), is one Failed for the attempt.
-TEST(EngineChoice, AFailureWhileCreatingEndsInTheControlWithTheAddress) {
-  for (bool with_address : {false, true}) {
-    EngineLifecycle e;
-    e.Begin(true);
-    if (with_address) e.Navigate(L"http://a/");
-    EXPECT_EQ(e.Failed(e.Attempt()),
-              Fallback(with_address ? std::optional<std::wstring>(L"http://a/") : std::nullopt));
-    EXPECT_EQ(e.State(), EngineState::Control);
-    EXPECT_EQ(e.Reload(), ReloadNow());
+  for (const Call& c : GetParam().calls) {
+    EXPECT_EQ(Do(e, c.what), c.step) << c.what;
+    EXPECT_EQ(e.State(), c.state) << c.what;
   }
 }
 
-TEST(EngineChoice, LateAnswersAfterAFallbackAreDiscarded) {
-  EngineLifecycle e;
-  e.Begin(true);
-  const auto attempt = e.Attempt();
-  EXPECT_EQ(e.Failed(attempt), Fallback());  // the 10 s are over
-  EXPECT_EQ(e.Created(attempt), Discard());  // the controller comes after all
-  EXPECT_EQ(e.Failed(attempt), EngineStep{});  // and a second failure changes nothing
-  EXPECT_EQ(e.State(), EngineState::Control);
-}
-
-TEST(EngineChoice, TheBrowserProcessEndingIsSurvivedAtTheNextReload) {
-  EngineLifecycle e;
-  e.Begin(true);
-  e.Navigate(L"http://a/");
-  e.Created(e.Attempt());
-  const auto first = e.Attempt();
-  EXPECT_EQ(e.BrowserProcessEnded(), EngineStep{});
-  EXPECT_EQ(e.State(), EngineState::Lost);
-  EXPECT_EQ(e.Reload(), Start());
-  EXPECT_NE(e.Attempt(), first);
-  // An answer of the first attempt arriving now is not the new web view.
-  EXPECT_EQ(e.Created(first), Discard());
-  EXPECT_EQ(e.Reload(), Refuse());
-  EXPECT_EQ(e.Created(e.Attempt()), Open(L"http://a/"));
-  EXPECT_EQ(e.State(), EngineState::WebView);
-}
-
-TEST(EngineChoice, ANewAddressAfterTheBrowserProcessEndedRecreatesAndOpensIt) {
-  EngineLifecycle e;
-  e.Begin(true);
-  e.Created(e.Attempt());
-  e.BrowserProcessEnded();
-  EXPECT_EQ(e.Navigate(L"http://b/"), Start());
-  EXPECT_EQ(e.Created(e.Attempt()), Open(L"http://b/"));
-}
-
-TEST(EngineChoice, RecreatingThatFailsEndsInTheControlWithTheLastAddress) {
-  EngineLifecycle e;
-  e.Begin(true);
-  e.Navigate(L"http://a/");
-  e.Created(e.Attempt());
-  e.BrowserProcessEnded();
-  e.Reload();
-  EXPECT_EQ(e.Failed(e.Attempt()), Fallback(L"http://a/"));
-}
-
-TEST(EngineChoice, TheBrowserProcessEndingOnlyMattersToALiveWebView) {
-  EngineLifecycle e;
-  e.Begin(false);
-  e.BrowserProcessEnded();
-  EXPECT_EQ(e.State(), EngineState::Control);
-}
-
-TEST(EngineChoice, AfterCloseEveryAnswerIsDiscardedAndNothingStarts) {
-  EngineLifecycle e;
-  e.Begin(true);
-  const auto attempt = e.Attempt();
-  e.Close();
-  EXPECT_EQ(e.Created(attempt), Discard());
-  EXPECT_EQ(e.Failed(attempt), EngineStep{});
-  EXPECT_EQ(e.Navigate(L"http://a/"), EngineStep{});
-  EXPECT_EQ(e.Reload(), Refuse());
-  EXPECT_EQ(e.State(), EngineState::Closed);
-}
+using S = EngineState;
+const EngineCase kEngineCases[] = {
+    {"no_runtime_means_the_control_at_once_with_the_address_asked_for",
+     {{"navigate http://a/", kNothing, S::Undecided},
+      {"begin without", Fallback(L"http://a/"), S::Control},
+      {"reload", ReloadNow(), S::Control},
+      {"navigate http://b/", Open(L"http://b/"), S::Control},
+      {"begin with", kNothing, S::Control}}},  // the choice is made once
+    {"an_address_before_the_controller_is_opened_when_it_is_there",
+     {{"begin with", Start(), S::Creating},
+      {"navigate http://first/", kNothing, S::Creating},
+      {"navigate http://second/", kNothing, S::Creating},  // the last one asked for counts
+      {"created 1", Open(L"http://second/"), S::WebView},
+      {"navigate http://third/", Open(L"http://third/"), S::WebView},
+      {"reload", ReloadNow(), S::WebView}}},
+    {"no_address_yet_opens_nothing",
+     {{"begin with", Start(), S::Creating}, {"created 1", kNothing, S::WebView}}},
+    {"a_reload_before_the_controller_is_refused_and_changes_nothing",
+     {{"reload", Refuse(), S::Undecided},  // before anything was tried
+      {"begin with", Start(), S::Creating},
+      {"navigate http://a/", kNothing, S::Creating},
+      {"reload", Refuse(), S::Creating},
+      {"created 1", Open(L"http://a/"), S::WebView}}},
+    // Every failure while creating, whatever its kind (no entry point, a failed result, a
+    // completion with an error or without an object, no answer in time), is one Failed.
+    {"a_failure_while_creating_ends_in_the_control",
+     {{"begin with", Start(), S::Creating}, {"failed 1", Fallback(), S::Control},
+      {"reload", ReloadNow(), S::Control}}},
+    {"a_failure_while_creating_ends_in_the_control_with_the_address",
+     {{"begin with", Start(), S::Creating}, {"navigate http://a/", kNothing, S::Creating},
+      {"failed 1", Fallback(L"http://a/"), S::Control}, {"reload", ReloadNow(), S::Control}}},
+    {"late_answers_after_a_fallback_are_discarded",
+     {{"begin with", Start(), S::Creating},
+      {"failed 1", Fallback(), S::Control},  // the 10 s are over
+      {"created 1", Discard(), S::Control},  // the controller comes after all
+      {"failed 1", kNothing, S::Control}}},  // and a second failure changes nothing
+    {"the_browser_process_ending_is_survived_at_the_next_reload",
+     {{"begin with", Start(), S::Creating}, {"navigate http://a/", kNothing, S::Creating},
+      {"created 1", Open(L"http://a/"), S::WebView}, {"ended", kNothing, S::Lost},
+      {"reload", Start(), S::Creating},
+      {"created 1", Discard(), S::Creating},  // the first attempt's answer is not the new one
+      {"reload", Refuse(), S::Creating}, {"created 2", Open(L"http://a/"), S::WebView}}},
+    {"a_new_address_after_the_browser_process_ended_recreates_and_opens_it",
+     {{"begin with", Start(), S::Creating}, {"created 1", kNothing, S::WebView},
+      {"ended", kNothing, S::Lost}, {"navigate http://b/", Start(), S::Creating},
+      {"created 2", Open(L"http://b/"), S::WebView}}},
+    {"recreating_that_fails_ends_in_the_control_with_the_last_address",
+     {{"begin with", Start(), S::Creating}, {"navigate http://a/", kNothing, S::Creating},
+      {"created 1", Open(L"http://a/"), S::WebView}, {"ended", kNothing, S::Lost},
+      {"reload", Start(), S::Creating}, {"failed 2", Fallback(L"http://a/"), S::Control}}},
+    {"the_browser_process_ending_only_matters_to_a_live_web_view",
+     {{"begin without", Fallback(), S::Control}, {"ended", kNothing, S::Control}}},
+    {"after_close_every_answer_is_discarded_and_nothing_starts",
+     {{"begin with", Start(), S::Creating}, {"close", kNothing, S::Closed},
+      {"created 1", Discard(), S::Closed}, {"failed 1", kNothing, S::Closed},
+      {"navigate http://a/", kNothing, S::Closed}, {"reload", Refuse(), S::Closed}}},
+};
+INSTANTIATE_TEST_SUITE_P(Table, EngineChoice, ::testing::ValuesIn(kEngineCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct KeyCase {
   const char* name;
@@ -172,7 +138,7 @@ TEST_P(MenuKeyRule, AsTheWindowWouldTreatThem) {
   MenuKeys keys;
   int i = 0;
   for (const auto& p : GetParam().presses) {
-    EXPECT_EQ(keys.Key(p.kind, p.key, p.shift_or_ctrl, L"HX"), p.expected) << "press " << i;
+    EXPECT_EQ(keys.Key(p.kind, p.key, p.shift_or_ctrl, L"HXZ"), p.expected) << "press " << i;
     ++i;
   }
 }
@@ -189,6 +155,11 @@ INSTANTIATE_TEST_SUITE_P(
                  {K::SystemKeyDown, kKeyAlt, false, kPage},  // held: repeats
                  {K::KeyUp, kKeyAlt, false, kBar}}},
         KeyCase{"left_alt", {{K::SystemKeyDown, kKeyLeftAlt, false, kPage}, {K::SystemKeyUp, kKeyLeftAlt, false, kBar}}},
+        KeyCase{"both_alts_ask_for_the_menu_once",
+                {{K::SystemKeyDown, kKeyLeftAlt, false, kPage},
+                 {K::SystemKeyDown, kKeyRightAlt, false, kPage},
+                 {K::SystemKeyUp, kKeyLeftAlt, false, kBar},
+                 {K::SystemKeyUp, kKeyRightAlt, false, kPage}}},
         KeyCase{"alt_with_another_key_is_a_shortcut",
                 {{K::SystemKeyDown, kKeyAlt, false, kPage},
                  {K::SystemKeyDown, 0x25 /* left */, false, kPage},
@@ -200,6 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {K::SystemKeyDown, 'H', false, MenuKeyStep{true, true, L'h'}},
                  {K::SystemKeyUp, kKeyAlt, false, kPage}}},
         KeyCase{"digit_mnemonic", {{K::SystemKeyDown, 'X', false, MenuKeyStep{true, true, L'x'}}}},
+        KeyCase{"last_letter_mnemonic", {{K::SystemKeyDown, 'Z', false, MenuKeyStep{true, true, L'z'}}}},
         KeyCase{"alt_and_another_letter_is_the_pages", {{K::SystemKeyDown, 'D', false, kPage}}},
         KeyCase{"a_letter_typed_is_the_pages", {{K::KeyDown, 'H', false, kPage}}},
         KeyCase{"altgr_letter_is_the_pages", {{K::SystemKeyDown, 'H', true, kPage}}},

@@ -4,10 +4,13 @@
 
 #include <map>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <tuple>
 #include <vector>
+
+#include "core/exceptions.h"
 
 namespace reprisa {
 namespace {
@@ -197,6 +200,8 @@ INSTANTIATE_TEST_SUITE_P(
         DataFolderCase{L"C:\\Local\\", L"D:\\x.y\\My Player.v2.EXE", L"C:\\Local\\My Player.v2\\WebView2"},
         DataFolderCase{L"C:\\Local", L"reprisa", L"C:\\Local\\reprisa\\WebView2"},
         DataFolderCase{L"C:\\Local", L"C:/a/b/reprisa.exe", L"C:\\Local\\reprisa\\WebView2"},
+        // A leading dot is part of the name, not an extension.
+        DataFolderCase{L"C:\\Local", L"C:\\Tools\\.reprisa", L"C:\\Local\\.reprisa\\WebView2"},
         // Never beside the executable: without either part there is no folder.
         DataFolderCase{L"", L"C:\\Tools\\reprisa.exe", L""},
         DataFolderCase{L"\\", L"C:\\Tools\\reprisa.exe", L""},
@@ -206,12 +211,17 @@ INSTANTIATE_TEST_SUITE_P(
 struct AddressCase {
   const wchar_t* typed;
   const wchar_t* expected;
+  PathRules paths = {};
 };
+
+void PrintTo(const AddressCase& c, std::ostream* os) { *os << '"' << NarrowUtf8(c.typed) << '"'; }
+
+constexpr PathRules kPosix{true, L"/home/j\u00F6rg"};
 
 class AddressScheme : public ::testing::TestWithParam<AddressCase> {};
 
-TEST_P(AddressScheme, AbsoluteAsTheRuntimeNeedsIt) {
-  EXPECT_EQ(AddressWithScheme(GetParam().typed), GetParam().expected);
+TEST_P(AddressScheme, AbsoluteAsTheEnginesNeedIt) {
+  EXPECT_EQ(AddressWithScheme(GetParam().typed, GetParam().paths), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -238,10 +248,28 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{L"1st.example.com:x", L"http://1st.example.com:x"},
         AddressCase{L"C:\\Music\\page.html", L"file:///C:/Music/page.html"},
         AddressCase{L"c:/Music/page.html", L"file:///c:/Music/page.html"},
+        AddressCase{L"C:\\", L"file:///C:/"},
         AddressCase{L"\\\\server\\share\\p.html", L"file://server/share/p.html"},
+        AddressCase{L"\\\\", L"http://\\\\"},  // no server: not a share
         AddressCase{L"", L"about:blank"},
         AddressCase{L" \r\n", L"about:blank"},
-        AddressCase{L":8080", L"http://:8080"}));
+        AddressCase{L":8080", L"http://:8080"},
+        // POSIX paths, percent-encoded as UTF-8; the same rules as above otherwise.
+        AddressCase{L"/home/u/page.html", L"file:///home/u/page.html", kPosix},
+        AddressCase{L" /tmp/a b#1?%.html ", L"file:///tmp/a%20b%231%3F%25.html", kPosix},
+        AddressCase{L"/-._~!$&'()*+,;=:@\"<>", L"file:///-._~!$&'()*+,;=:@%22%3C%3E", kPosix},
+        AddressCase{L"/", L"file:///", kPosix},
+        AddressCase{L"~/Musik/\u00FC.html", L"file:///home/j%C3%B6rg/Musik/%C3%BC.html", kPosix},
+        AddressCase{L"~", L"file:///home/j%C3%B6rg", kPosix},
+        AddressCase{L"~/x", L"file:///home/u/x", {true, L"/home/u//"}},
+        AddressCase{L"~", L"file:///", {true, L"/"}},
+        AddressCase{L"~/x", L"file:///x", {true, L"/"}},
+        AddressCase{L"~/x", L"http://~/x", {true, L""}},  // no home folder known
+        AddressCase{L"~/x", L"http://~/x"},               // Windows has none
+        AddressCase{L"~other/x", L"http://~other/x", kPosix},
+        AddressCase{L"//example.com/x", L"http://example.com/x", kPosix},
+        AddressCase{L"C:\\Music\\page.html", L"file:///C:/Music/page.html", kPosix},
+        AddressCase{L"127.0.0.1:8080/page", L"http://127.0.0.1:8080/page", kPosix}));
 
 TEST(JoinPathRule, OneSeparatorBetween) {
   EXPECT_EQ(JoinPath(L"C:\\a\\", L"\\b"), L"C:\\a\\b");

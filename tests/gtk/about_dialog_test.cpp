@@ -5,7 +5,6 @@
 #include <string>
 
 #include "core/exceptions.h"
-#include "core/texts.h"
 #include "gtk/about_dialog.h"
 #include "gtk/resources_gtk.h"
 #include "gtk_test_support.h"
@@ -26,12 +25,17 @@ TEST(AboutDialog, ShowsTheMakersTextsWithThisYear) {
   g_date_time_unref(now);
   EXPECT_EQ(LabelText(about.copyright),
             "Copyright \u00A9 " + year + " Velmora. Alle Rechte vorbehalten.");
-  EXPECT_EQ(LabelText(about.product_name), NarrowUtf8(texts::kProductName));
-  EXPECT_EQ(LabelText(about.quality_label), NarrowUtf8(texts::kQuality));
-  EXPECT_EQ(LabelText(about.comments), NarrowUtf8(texts::kComments));
-  EXPECT_EQ(LabelText(about.news_label).find('\r'), std::string::npos);
+  EXPECT_EQ(LabelText(about.product_name), "Garantiert ein Original Velmora Programm");
+  EXPECT_EQ(LabelText(about.quality_label),
+            "Vertrauen Sie auf deutsche Qualit\u00E4t bei Software.");
+  EXPECT_EQ(LabelText(about.comments),
+            "Dies ist eine Velmora Computersoftware Produktion. (info@velmora.example)");
+  EXPECT_EQ(LabelText(about.news_label),  // paragraphs apart by one empty line, no '\r'
+            "Neuigkeiten, Hilfe und weitere Programme finden Sie auf unserer Website "
+            "www.velmora.example.\n\nWir freuen uns \u00FCber Ihre Anregungen und "
+            "w\u00FCnschen Ihnen viel Freude mit Reprisa.");
   EXPECT_EQ(gtk_button_get_label(GTK_BUTTON(about.web_site_button)),
-            NarrowUtf8(texts::kMakerWebSiteCaption));
+            std::string("www.velmora.example"));
   EXPECT_EQ(gtk_button_get_label(GTK_BUTTON(about.ok_button)), std::string("OK"));
 }
 
@@ -91,7 +95,7 @@ TEST(AboutDialog, WebsiteButtonOpensTheAddressAndOkCloses) {
   }
   EXPECT_EQ(script.shows, 2);
   EXPECT_TRUE(script.was_open_after_website);
-  EXPECT_EQ(script.opened, (std::vector<std::string>(2, NarrowUtf8(texts::kMakerWebSite))));
+  EXPECT_EQ(script.opened, (std::vector<std::string>(2, "https://www.velmora.example/")));
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
-// Helpers of the in-process GTK tests: a scratch folder, running the main loop for a while or
-// until something holds, and key presses delivered as GTK delivers the keyboard's.
+// Helpers of the in-process GTK tests: a scratch folder, a file's contents, running the main loop
+// for a while or until something holds, and key presses delivered as GTK delivers the keyboard's.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -30,6 +31,18 @@ class ScratchDir {
  private:
   std::string path_;
 };
+
+// The scratch folder under which main() sets the tests' XDG folders: config/, data/, cache/.
+inline std::string& UserFolders() {
+  static std::string path;
+  return path;
+}
+
+// A file's whole contents; empty when it cannot be read.
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 // Runs the main loop until `done` holds or `timeout_ms` passed; returns whether it held.
 inline bool PumpUntil(const std::function<bool()>& done, int timeout_ms = 5000) {

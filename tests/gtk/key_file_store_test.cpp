@@ -18,12 +18,8 @@
 namespace reprisa {
 namespace {
 
+using testing_gtk::ReadFile;
 using testing_gtk::ScratchDir;
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;

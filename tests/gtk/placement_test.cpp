@@ -2,6 +2,7 @@
 // maximised state, files that hold garbage, and files or folders that cannot be written.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -15,18 +16,18 @@
 namespace reprisa {
 namespace {
 
-using testing_gtk::Pump;
 using testing_gtk::PumpUntil;
+using testing_gtk::ReadFile;
 using testing_gtk::ScratchDir;
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class PlacementTest : public ::testing::Test {
  protected:
+  using Rect = std::array<int, 4>;  // x, y, width, height
   void SetUp() override {
+    // The places expected below are those on the screen run-under-xvfb starts.
+    GdkRectangle screen;
+    gdk_monitor_get_geometry(gdk_display_get_monitor(gdk_display_get_default(), 0), &screen);
+    ASSERT_EQ((Rect{screen.x, screen.y, screen.width, screen.height}), (Rect{0, 0, 1280, 1024}));
     previous_ = SetErrorHandler([this](TObject*) {
       errors.push_back(ClassifyException(std::current_exception()).text);
     });
@@ -38,21 +39,20 @@ class PlacementTest : public ::testing::Test {
     auto window = std::make_unique<MainWindow>(Folders());
     window->Show();
     EXPECT_TRUE(PumpUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(window->Window())); }));
-    Pump(100);
     return window;
   }
-  static GdkRectangle Geometry(MainWindow& w) {
-    GdkRectangle r;
-    gtk_window_get_position(w.Window(), &r.x, &r.y);
-    gtk_window_get_size(w.Window(), &r.width, &r.height);
+  static Rect Geometry(MainWindow& w) {
+    Rect r;
+    gtk_window_get_position(w.Window(), &r[0], &r[1]);
+    gtk_window_get_size(w.Window(), &r[2], &r[3]);
     return r;
   }
-  // The window centred at its design size, as on a first run (the screen is 1280 x 1024).
+  // The window centred at its design size, as on a first run.
   static void ExpectFirstRunPlace(MainWindow& w) {
-    GdkRectangle r = Geometry(w);
-    EXPECT_EQ(r.width, 846);
-    EXPECT_NEAR(r.x, (1280 - r.width) / 2, 1);
-    EXPECT_NEAR(r.y, (1024 - r.height) / 2, 1);
+    const Rect r = Geometry(w);
+    EXPECT_EQ(r[2], 846);
+    EXPECT_NEAR(r[0], (1280 - r[2]) / 2, 1);
+    EXPECT_NEAR(r[1], (1024 - r[3]) / 2, 1);
   }
 
   ScratchDir dir;
@@ -69,11 +69,7 @@ TEST_F(PlacementTest, ComesBackWhereAndAsLargeAsItWasClosed) {
     ExpectFirstRunPlace(*first);
     gtk_window_move(first->Window(), 123, 77);
     gtk_window_resize(first->Window(), 900, 640);
-    ASSERT_TRUE(PumpUntil([&] {
-      GdkRectangle r = Geometry(*first);
-      return r.x == 123 && r.y == 77 && r.width == 900 && r.height == 640;
-    }));
-    Pump(100);
+    ASSERT_TRUE(PumpUntil([&] { return Geometry(*first) == Rect{123, 77, 900, 640}; }));
     first->FormClose();
   }
   const std::string stored = ReadFile(ini);
@@ -86,11 +82,7 @@ TEST_F(PlacementTest, ComesBackWhereAndAsLargeAsItWasClosed) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "config"), {}), 1);
 
   auto second = ShowWindow();
-  GdkRectangle r = Geometry(*second);
-  EXPECT_EQ(r.x, 123);
-  EXPECT_EQ(r.y, 77);
-  EXPECT_EQ(r.width, 900);
-  EXPECT_EQ(r.height, 640);
+  EXPECT_EQ(Geometry(*second), (Rect{123, 77, 900, 640}));
   EXPECT_TRUE(errors.empty());
 }
 
@@ -99,8 +91,10 @@ TEST_F(PlacementTest, ClosedMaximisedComesBackMaximised) {
   std::ofstream(ini) << "[TMainForm]\nFormVersion=0\nShowCmd=3\nPixelsPerInch=96\n"
                         "NormPos=50,60,850,660\n";
   auto window = ShowWindow();
-  EXPECT_EQ(window->Placement().PlacementWindowAdapter().WindowState(),
-            StoredWindowState::Maximized);
+  EXPECT_TRUE(PumpUntil([&] {  // the window's state comes with an event of the screen
+    return window->Placement().PlacementWindowAdapter().WindowState() ==
+           StoredWindowState::Maximized;
+  }));
   window->FormClose();
   const std::string stored = ReadFile(ini);
   EXPECT_NE(stored.find("ShowCmd=3"), std::string::npos) << stored;
@@ -138,7 +132,7 @@ TEST_F(PlacementTest, GarbageGivesTheDefaults) {
 TEST_F(PlacementTest, ARectangleOffTheScreenOrLargerThanItComesBackOnIt) {
   struct {
     const char* norm_pos;
-    GdkRectangle expected;  // on the 1280 x 1024 screen, which has no panels
+    Rect expected;  // on the 1280 x 1024 screen, which has no panels
   } cases[] = {
       {"5000,4000,5900,4600", {380, 424, 900, 600}},      // beyond the right bottom corner
       {"-3000,-2000,-2100,-1400", {0, 0, 900, 600}},      // beyond the left top corner
@@ -150,16 +144,8 @@ TEST_F(PlacementTest, ARectangleOffTheScreenOrLargerThanItComesBackOnIt) {
     std::ofstream(ini, std::ios::trunc) << "[TMainForm]\nFormVersion=0\nShowCmd=1\n"
                                            "PixelsPerInch=96\nNormPos=" << c.norm_pos << "\n";
     auto window = ShowWindow();
-    GdkRectangle r{};
-    PumpUntil([&] {
-      r = Geometry(*window);
-      return r.x == c.expected.x && r.y == c.expected.y && r.width == c.expected.width &&
-             r.height == c.expected.height;
-    }, 2000);
-    EXPECT_EQ(r.x, c.expected.x);
-    EXPECT_EQ(r.y, c.expected.y);
-    EXPECT_EQ(r.width, c.expected.width);
-    EXPECT_EQ(r.height, c.expected.height);
+    PumpUntil([&] { return Geometry(*window) == c.expected; }, 2000);
+    EXPECT_EQ(Geometry(*window), c.expected);
     window->DiscardPlacement();
   }
   EXPECT_TRUE(errors.empty());

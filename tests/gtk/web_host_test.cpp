@@ -18,27 +18,24 @@ namespace {
 using testing_gtk::PumpUntil;
 using testing_gtk::ScratchDir;
 
-std::string Join(const char* folder, const char* name) {
-  GString0 path(g_build_filename(folder, name, nullptr));
-  return path.str();
-}
-
 TEST(UserAppFolders, KeepEverythingInTheProgramsXdgFoldersAndNameTheKeyFileAfterTheExecutable) {
   struct {
     const char* executable;
     const char* key_file;
   } cases[] = {
-      {"/usr/bin/reprisa", "reprisa/reprisa.ini"},
-      {"./reprisa", "reprisa/reprisa.ini"},
-      {"reprisa", "reprisa/reprisa.ini"},
-      {"/opt/tools/reprisa-test.bin", "reprisa/reprisa-test.ini"},
-      {"", "reprisa/reprisa.ini"},
+      {"/usr/bin/reprisa", "/config/reprisa/reprisa.ini"},
+      {"./reprisa", "/config/reprisa/reprisa.ini"},
+      {"reprisa", "/config/reprisa/reprisa.ini"},
+      {"/opt/tools/reprisa-test.bin", "/config/reprisa/reprisa-test.ini"},
+      {"", "/config/reprisa/reprisa.ini"},
   };
+  const std::string& home = testing_gtk::UserFolders();  // as main() set XDG_*_HOME
+  ASSERT_FALSE(home.empty());
   for (const auto& c : cases) {
     AppFolders f = UserAppFolders(c.executable);
-    EXPECT_EQ(f.placement_file, Join(g_get_user_config_dir(), c.key_file)) << c.executable;
-    EXPECT_EQ(f.data_dir, Join(g_get_user_data_dir(), "reprisa")) << c.executable;
-    EXPECT_EQ(f.cache_dir, Join(g_get_user_cache_dir(), "reprisa")) << c.executable;
+    EXPECT_EQ(f.placement_file, home + c.key_file) << c.executable;
+    EXPECT_EQ(f.data_dir, home + "/data/reprisa") << c.executable;
+    EXPECT_EQ(f.cache_dir, home + "/cache/reprisa") << c.executable;
   }
 }
 

@@ -325,7 +325,7 @@ void TWebBrowser::Apply(const EngineStep& step) {
     if (step.open) OpenInControl(*step.open);
   } else if (step.open) {
     if (engine_.State() == EngineState::WebView)
-      webview_->Navigate(AddressWithScheme(*step.open));
+      webview_->Navigate(*step.open);
     else if (engine_.State() == EngineState::Control)
       OpenInControl(*step.open);
   }
@@ -543,7 +543,8 @@ IWebBrowser2* TWebBrowser::Browser() {
   return browser_.get();
 }
 
-void TWebBrowser::Navigate(const std::wstring& url) {
+void TWebBrowser::Navigate(const std::wstring& typed) {
+  const std::wstring url = AddressWithScheme(typed);
   if (engine_.State() == EngineState::Undecided) {
     Handle();
     if (engine_.State() == EngineState::Undecided && WindowHandle()) ChooseEngine();

@@ -44,10 +44,10 @@ class TWebBrowser : public TWinControl, public MessageFilter {
 
   std::wstring ClassName() const override { return L"TWebBrowser"; }
 
-  // Opens the address (the control: the four optional arguments left out; the web view: made
-  // absolute first). Does not wait for the page. Before the web view exists the address is kept
-  // and opened when it does.
-  void Navigate(const std::wstring& url);
+  // Opens the typed address, made absolute first by the program's one rule, in either engine
+  // (the control: the four optional arguments left out). Does not wait for the page. Before the
+  // web view exists the address is kept and opened when it does.
+  void Navigate(const std::wstring& typed);
   // Reloads the page shown (the control: no refresh level). Raises before the web view exists;
   // after its browser process ended, creates it anew and opens the last address instead.
   void Refresh();

@@ -28,7 +28,6 @@ sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness as h  # noqa: E402
 
-TITLE = None  # the main window's caption, read from the build beside the program in main()
 ADDRESS = "Adresse"
 INTERVAL = "Wiederholung starten nach Min:Sekunden:"
 CURRENT = "Aktuelles Intervall"
@@ -56,6 +55,19 @@ class CheckFailed(Exception):
 def check(condition, message, *details):
     if not condition:
         raise CheckFailed(message + "".join("\n    " + str(d) for d in details))
+
+
+def eventually(checking, timeout):
+    """Runs checking (which raises CheckFailed) until it passes; past timeout its failure
+    stands. Returns what it returned."""
+    deadline = time.monotonic() + timeout
+    while True:
+        try:
+            return checking()
+        except CheckFailed:
+            if time.monotonic() >= deadline:
+                raise
+        time.sleep(0.1)
 
 
 # ---- the accessibility tree ----
@@ -129,13 +141,10 @@ class Run:
 
     def __init__(self, program, artifacts):
         self.program = program
+        self.title = h.main_caption(program)
         self.artifacts = artifacts
         self.tmp = tempfile.mkdtemp(prefix="reprisa-e2e-")
-        self.env = dict(os.environ)
-        for var, sub in (("XDG_CONFIG_HOME", "config"), ("XDG_DATA_HOME", "data"),
-                         ("HOME", "home"), ("XDG_CACHE_HOME", "cache")):
-            os.makedirs(os.path.join(self.tmp, sub))
-            self.env[var] = os.path.join(self.tmp, sub)
+        self.env = h.scratch_env(self.tmp)
         self.env["NO_AT_BRIDGE"] = "0"
         self.set_up_display()
         video = os.path.join(self.tmp, "clip.webm")
@@ -157,19 +166,22 @@ class Run:
 
     def start(self):
         self.starts += 1
-        self.display.watch_maps()
         self.output = open(os.path.join(self.tmp, "program-%d.log" % self.starts), "w")
-        self.process = subprocess.Popen([self.program], env=self.env, stdout=self.output,
-                                        stderr=subprocess.STDOUT, cwd=self.tmp)
-        mapped = self.display.wait_for_map(TITLE, 20.0)
-        check(mapped is not None, "no window %r appeared within 20 s" % TITLE)
-        self.window = mapped[0]
+        try:
+            self.process, self.window, _ = h.start_program(
+                self.display, [self.program], self.env, self.title, 20.0, self.output, self.tmp)
+        except RuntimeError as failure:
+            raise CheckFailed(str(failure))
         self.app = accessible_app(self.process.pid)
         self.log("started, window %#x, pid %d" % (self.window, self.process.pid))
 
-    def close(self):
-        """Closes the window as a window manager's close box would; returns the exit code."""
+    def request_close(self):
+        """As a window manager's close box does."""
         self.display.request_close(self.window)
+
+    def close(self):
+        """Closes the window as the user does; returns the exit code."""
+        self.request_close()
         try:
             code = self.process.wait(15)
         except subprocess.TimeoutExpired:
@@ -229,7 +241,7 @@ class Run:
             for name in os.listdir(self.tmp):
                 if name.endswith((".png", ".log", ".ini")):
                     shutil.copy(os.path.join(self.tmp, name), self.artifacts)
-            ini = os.path.join(self.tmp, "config", "reprisa", "reprisa.ini")
+            ini = h.placement_file(self.env, self.program)
             if os.path.exists(ini):
                 shutil.copy(ini, self.artifacts)
             print("screenshots and program output kept in %s" % self.artifacts)
@@ -282,8 +294,7 @@ def case_open_address(run):
     check(first and first[0].path == "/index.html",
           "Enter in the address field did not load the page within 5 s", run.server.log())
     run.server.wait_for(["/painted"], since=typed, timeout=10.0)
-    time.sleep(1.5)
-    loads = run.page_requests(typed)
+    loads = run.server.wait_for(PAGE_PATHS, count=2, since=typed, timeout=1.5)  # a second one?
     check(len(loads) == 1, "Enter loaded the page %d times, expected once" % len(loads), *loads)
     run.log("address opened: one request for /index.html")
 
@@ -326,15 +337,15 @@ def case_interval_reloads(run):
     check(all(r.path == "/index.html" for r in reloads), "a reload asked for another page", reloads)
 
     # Each reload restarted the video: the load before it had played past 3 s, the new load's
-    # first report is below 1.5 s.
-    time.sleep(1.2)
+    # first report (twice a second) is below 1.5 s.
     loads = [r.load for r in reloads]
     for load in loads:
         before = [float(r.query["t"]) for r in run.reports(load - 1)]
-        after = [float(r.query["t"]) for r in run.reports(load)]
+        after = eventually(lambda: [float(r.query["t"]) for r in run.reports(load)] or check(
+            False, "no report of load %d within 3 s" % load), 3.0)
         check(before and max(before) >= 3.0,
               "before reload %d the video had not played past 3 s: %s" % (load, before))
-        check(after and after[0] < 1.5,
+        check(after[0] < 1.5,
               "after reload %d the video's first reported time is %s, expected below 1.5 s"
               % (load, after[:3]))
     run.log("interval 00:05: reloads after %s s, countdown showed %s"
@@ -391,19 +402,15 @@ def case_media(run):
     ticks = [r.load for r in loads]
     for before, after in zip(ticks[1:], ticks[2:]):
         check_played(run, before, "before reload %d" % after)
-        deadline = time.monotonic() + 3.0
-        while not media_reports(run, after) and time.monotonic() < deadline:
-            time.sleep(0.1)
-        first_report = media_reports(run, after)
-        check(first_report, "the media page sent no report after reload %d" % after)
+        first_report = eventually(lambda: media_reports(run, after) or check(
+            False, "the media page sent no report after reload %d" % after), 3.0)
         late = {i: round(s["t"], 2) for i, s in first_report[0].items()
                 if s["t"] >= RESTART_SECONDS}
         check(not late, "after reload %d these media did not start again from the beginning: %s"
               % (after, late))
-    # The last load plays too (waits until a next tick would come).
-    deadline = loads[-1].when + RELOAD_SECONDS - 0.3
-    time.sleep(max(0.0, deadline - time.monotonic()))
-    check_played(run, ticks[-1], "after the last reload")
+    # The last load plays too (until a next tick would come).
+    eventually(lambda: check_played(run, ticks[-1], "after the last reload"),
+               loads[-1].when + RELOAD_SECONDS - 0.3 - time.monotonic())
     run.log("media: %s played with sound and started again at reloads %s"
             % (", ".join(m[0] for m in MEDIA), ticks[1:]))
 
@@ -441,8 +448,10 @@ def case_follow_link(run):
 
 def case_web_process_killed(run):
     """The web process killed from outside: the next tick brings the page back."""
-    time.sleep(1.0)
-    shown = run.page_requests()[-1].path  # the page it shows (after a followed link: the second)
+    last = run.page_requests()[-1]  # the page it shows (after a followed link: the second)
+    check(run.server.wait_for(["/painted"], since=last.when, timeout=5.0),
+          "the page %s never painted" % last.path)
+    shown = last.path
     victims = h.web_processes(run.process.pid)
     check(victims, "no WebKitWebProcess below the program (pid %d)" % run.process.pid,
           [(p, h.process_name(p)) for p in h.descendants(run.process.pid)])
@@ -455,13 +464,8 @@ def case_web_process_killed(run):
           % (RELOAD_SECONDS + RELOAD_SLACK), run.server.log(since=killed))
     check(back[0].path == shown, "after the crash the program loaded %s, not the page it showed "
           "(%s)" % (back[0].path, shown))
-    load = None
-    deadline = time.monotonic() + 5.0
-    while load is None and time.monotonic() < deadline:
-        late = run.server.log(["/report"], since=back[0].when)
-        load = late[0].query.get("load") if late else None
-        time.sleep(0.1)
-    check(load is not None, "the page came back but its script never ran")
+    check(run.server.wait_for(["/report"], since=back[0].when, timeout=5.0),
+          "the page came back but its script never ran")
     check(run.server.wait_for(["/painted"], since=back[0].when, timeout=5.0),
           "the page came back but never painted")
     now = h.web_processes(run.process.pid)
@@ -501,16 +505,11 @@ def case_about_dialog(run):
     check(reload, "no reload while the About dialog was open")
     # The dialog may have opened in the tick's last second: the countdown moves on within a
     # second of the reload.
-    moved = time.monotonic() + 1.5
-    while text_of(countdown) == first and time.monotonic() < moved:
-        time.sleep(0.1)
-    check(text_of(countdown) != first, "the countdown stood still while the About dialog was open")
+    eventually(lambda: check(text_of(countdown) != first,
+                             "the countdown stood still while the About dialog was open"), 1.5)
     check(showing(dialog), "the About dialog closed by itself")
     run.press(find_accessible(dialog, "OK", (Atspi.Role.PUSH_BUTTON,)))
-    deadline = time.monotonic() + 3.0
-    while showing(dialog) and time.monotonic() < deadline:
-        time.sleep(0.1)
-    check(not showing(dialog), "\"OK\" did not close the About dialog")
+    eventually(lambda: check(not showing(dialog), "\"OK\" did not close the About dialog"), 3.0)
     check(run.process.poll() is None, "closing the About dialog ended the program")
     run.log("About dialog: a reload came while it was open; OK closed it")
 
@@ -519,13 +518,12 @@ def case_close_and_restart(run):
     """Closing ends the program with code 0; the next start comes back where the window was."""
     h.xdotool("windowmove", "--sync", run.window, 40, 60)
     h.xdotool("windowsize", "--sync", run.window, 1200, 760)
-    time.sleep(0.5)
-    before = h.window_geometry(run.window)
-    check(before == (40, 60, 1200, 760), "moving and sizing the window did not take: %s"
-          % (before,))
+    before = (40, 60, 1200, 760)
+    eventually(lambda: check(h.window_geometry(run.window) == before, "moving and sizing the "
+                             "window did not take: %s" % (h.window_geometry(run.window),)), 3.0)
     code = run.close()
     check(code == 0, "closing the window ended the program with exit code %s" % code)
-    ini = os.path.join(run.env["XDG_CONFIG_HOME"], "reprisa", "reprisa.ini")
+    ini = h.placement_file(run.env, run.program)
     check(os.path.isfile(ini), "no placement file %s after closing" % ini)
     with open(ini, encoding="utf-8", errors="replace") as f:
         stored = f.read()
@@ -556,8 +554,6 @@ def main():
     args = [a for a in sys.argv[1:] if a != "--keep"]
     program = os.path.abspath(args[0])
     artifacts = os.path.abspath(args[1]) if len(args) > 1 else None
-    global TITLE
-    TITLE = h.main_caption(program)
     return run_cases(Run(program, artifacts), CASES, keep)
 
 

@@ -73,10 +73,9 @@ class WaylandRun(e.Run):
     def start(self):
         self.starts += 1
         self.output = open(os.path.join(self.tmp, "program-%d.log" % self.starts), "w")
-        self.process = subprocess.Popen([self.program], env=self.env, stdout=self.output,
-                                        stderr=subprocess.STDOUT, cwd=self.tmp)
+        self.process = h.launch([self.program], self.env, self.output, self.tmp)
         self.app = e.accessible_app(self.process.pid, 20.0)
-        self.frame = e.wait_showing(self.app, e.TITLE, (Atspi.Role.FRAME,), 20.0)
+        self.frame = e.wait_showing(self.app, self.title, (Atspi.Role.FRAME,), 20.0)
         # The window has its size once its content has one.
         deadline = time.monotonic() + 5.0
         while self.content_size()[0] <= 0 and time.monotonic() < deadline:
@@ -108,18 +107,9 @@ class WaylandRun(e.Run):
               "and close" % len(buttons), [b.get_name() for b in buttons])
         return buttons
 
-    def close(self):
-        """Closes the window with its title bar's close button; returns the exit code."""
+    def request_close(self):
+        """With the title bar's close button."""
         self.press(self.title_buttons()[2])
-        try:
-            code = self.process.wait(15)
-        except subprocess.TimeoutExpired:
-            code = h.stop(self.process)
-            raise e.CheckFailed("the program did not end within 15 s of closing its window "
-                                "(ended by signal: %s)" % code)
-        finally:
-            self.output.close()
-        return code
 
     # ---- input through the accessibility tree ----
 
@@ -187,7 +177,7 @@ class WaylandRun(e.Run):
 
 
 def stored_placement(run):
-    ini = os.path.join(run.env["XDG_CONFIG_HOME"], "reprisa", "reprisa.ini")
+    ini = h.placement_file(run.env, run.program)
     check(os.path.isfile(ini), "no placement file %s after closing" % ini)
     with open(ini, encoding="utf-8", errors="replace") as f:
         return ini, f.read()
@@ -264,7 +254,7 @@ def case_placement(run):
     wait_size(run, lambda w, h: (w, h) == size, "%dx%d as stored" % size)
     minimise, maximise, close = run.title_buttons()
     run.press(maximise)
-    screen_width = 1280
+    screen_width = run.screenshot().width  # the compositor's output, as run-e2e-wayland set it
     maximised = wait_size(run, lambda w, h: w == screen_width and h > size[1],
                           "maximised: %d wide" % screen_width)
     ini, stored = close_and_read(run)
@@ -307,7 +297,6 @@ def main():
     args = [a for a in sys.argv[1:] if a != "--keep"]
     program = os.path.abspath(args[0])
     artifacts = os.path.abspath(args[1]) if len(args) > 1 else None
-    e.TITLE = e.h.main_caption(program)
     return e.run_cases(WaylandRun(program, artifacts), CASES, keep)
 
 

@@ -17,17 +17,67 @@ import socket
 import subprocess
 import threading
 import time
+import urllib.parse
+
+# The fonts the program draws with in the tests, the same on every machine (see there).
+FONTS_CONF = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fonts.conf")
 
 
 def main_caption(program):
-    """The main window's caption of PROGRAM, from the version the build configured beside it."""
+    """The main window's caption of PROGRAM, from the version the build configured beside it
+    (generated/version.env): the one place the tests and benchmarks learn the title they wait
+    for."""
     env = os.path.join(os.path.dirname(os.path.abspath(program)), "generated", "version.env")
     with open(env, encoding="utf-8") as f:
         for line in f:
             if line.startswith("REPRISA_VERSION_SHORT="):
                 return "Velmora Reprisa " + line.split("=", 1)[1].strip()
     raise RuntimeError("no REPRISA_VERSION_SHORT in " + env)
-import urllib.parse
+
+
+def scratch_env(folder):
+    """The environment for a program run of the tests' own: its configuration, data, cache and
+    home folders made under folder (nothing reaches the user's), the C locale (a locale whose
+    time separator is '.' would refuse the "00:05" the tests type) and the fonts of FONTS_CONF
+    as the desktop's (the window's exact widths follow from them)."""
+    env = dict(os.environ)
+    for var, sub in (("XDG_CONFIG_HOME", "config"), ("XDG_DATA_HOME", "data"),
+                     ("XDG_CACHE_HOME", "cache"), ("HOME", "home")):
+        env[var] = os.path.join(folder, sub)
+        os.makedirs(env[var], exist_ok=True)
+    env.pop("LANGUAGE", None)
+    env.update(LC_ALL="C.UTF-8", LANG="C.UTF-8", FONTCONFIG_FILE=os.path.abspath(FONTS_CONF))
+    gtk = os.path.join(env["XDG_CONFIG_HOME"], "gtk-3.0")
+    os.makedirs(gtk, exist_ok=True)
+    with open(os.path.join(gtk, "settings.ini"), "w", encoding="utf-8") as f:
+        f.write("[Settings]\ngtk-font-name=DejaVu Sans 10\n")
+    return env
+
+
+def placement_file(env, program):
+    """Where PROGRAM keeps its window placement: a key file named after the executable."""
+    name = os.path.splitext(os.path.basename(program))[0]
+    return os.path.join(env["XDG_CONFIG_HOME"], "reprisa", name + ".ini")
+
+
+def launch(argv, env, output=subprocess.DEVNULL, cwd=None):
+    """Starts a program with its standard output and errors to output."""
+    return subprocess.Popen(argv, env=env, stdout=output, stderr=subprocess.STDOUT, cwd=cwd)
+
+
+def start_program(display, argv, env, title, timeout, output=subprocess.DEVNULL, cwd=None):
+    """Starts a program and waits for the mapping of its window named title; returns (process,
+    window id, seconds from the start to the MapNotify). When no window came in time, the
+    program is ended and RuntimeError raised."""
+    display.watch_maps()
+    started = time.monotonic()
+    process = launch(argv, env, output, cwd)
+    mapped = display.wait_for_map(title, timeout)
+    if mapped is None:
+        code = stop(process)
+        raise RuntimeError("no window %r appeared within %.0f s (%s ended with %s)"
+                           % (title, timeout, os.path.basename(argv[0]), code))
+    return process, mapped[0], mapped[1] - started
 
 # Colours of the test pages, as (r, g, b); the screenshot checks look for them.
 PAGES = {
