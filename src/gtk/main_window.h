@@ -9,9 +9,9 @@
 #include <optional>
 #include <string>
 
+#include "core/engine_memory.h"
 #include "core/error_handler.h"
 #include "core/reload_presenter.h"
-#include "core/engine_memory.h"
 #include "gtk/placement_gtk.h"
 #include "gtk/sleep_watch_gtk.h"
 #include "gtk/timer_gtk.h"

@@ -1,7 +1,8 @@
 // The embedded browser: one WebKit web view with its own web context, whose cookies and site
 // storage live in a folder of the program's, media allowed to start without a click, and a
-// page that comes back after its web process ended. Set up for one page reloaded for hours: no
-// caches of pages or resources, a web process that trims itself early, and no GL in software.
+// page that comes back after its web process ended or its load failed (the window is told, and
+// decides when). Set up for one page reloaded for days: no caches of pages or resources, a web
+// process that trims itself early and can be replaced by a fresh one, and no GL in software.
 #pragma once
 
 #include <webkit2/webkit2.h>
