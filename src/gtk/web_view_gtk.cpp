@@ -198,10 +198,13 @@ WebHost::WebHost(const std::string& data_dir, const std::string& cache_dir) {
   g_signal_connect(view_, "load-changed", G_CALLBACK(&WebHost::OnLoadChanged), this);
   g_signal_connect(view_, "web-process-terminated", G_CALLBACK(&WebHost::OnTerminated), this);
   g_signal_connect(view_, "load-failed", G_CALLBACK(&WebHost::OnLoadFailed), this);
+  g_signal_connect(view_, "notify::is-web-process-responsive",
+                   G_CALLBACK(&WebHost::OnResponsive), this);
 }
 
 WebHost::~WebHost() {
   StopLoadTimer();
+  if (hang_timer_ != 0) g_source_remove(hang_timer_);
   g_signal_handlers_disconnect_by_data(view_, this);
   g_object_unref(view_);
 }
@@ -306,7 +309,32 @@ void WebHost::OnTerminated(WebKitWebView*, WebKitWebProcessTerminationReason rea
   auto* host = static_cast<WebHost*>(self);
   host->StopLoadTimer();
   host->ended_ = true;
-  if (reason != WEBKIT_WEB_PROCESS_TERMINATED_BY_API) Tell(host->events.engine_lost);
+  // Ended by us: lost when it hung, not when replaced by Recycle.
+  const bool lost = reason != WEBKIT_WEB_PROCESS_TERMINATED_BY_API || host->ending_hung_;
+  host->ending_hung_ = false;
+  if (lost) Tell(host->events.engine_lost);
+}
+
+void WebHost::OnResponsive(GObject*, GParamSpec*, gpointer self) {
+  auto* host = static_cast<WebHost*>(self);
+  const bool responsive = webkit_web_view_get_is_web_process_responsive(host->view_);
+  if (responsive && host->hang_timer_ != 0) {
+    g_source_remove(host->hang_timer_);
+    host->hang_timer_ = 0;
+  } else if (!responsive && host->hang_timer_ == 0) {
+    host->hang_timer_ = g_timeout_add(kHangMs, &WebHost::OnHung, host);
+  }
+}
+
+gboolean WebHost::OnHung(gpointer self) {
+  auto* host = static_cast<WebHost*>(self);
+  host->hang_timer_ = 0;
+  if (!webkit_web_view_get_is_web_process_responsive(host->view_)) {
+    host->ending_hung_ = true;
+    webkit_web_view_terminate_web_process(host->view_);
+    host->ending_hung_ = false;
+  }
+  return G_SOURCE_REMOVE;
 }
 
 void WebHost::StopLoadTimer() noexcept {

@@ -51,6 +51,11 @@ class WebHost {
   static constexpr guint kLoadTimeoutMs = 60000;
   void SetLoadTimeout(guint ms) noexcept { load_timeout_ms_ = ms; }
 
+  // How long the web process may stay unresponsive (the engine notices after a few seconds of
+  // no answer) before it is ended and counted as lost: a web process can hang for good, e.g. in
+  // its media pipeline's teardown at a reload.
+  static constexpr guint kHangMs = 5000;
+
   // What the page's engine reports, told to the window. Called from GLib callbacks: each must
   // not throw.
   struct Events {
@@ -73,6 +78,8 @@ class WebHost {
                                GError* error, gpointer self);
   static void Tell(const std::function<void()>& event) noexcept;
   static gboolean OnLoadTimeout(gpointer self);
+  static void OnResponsive(GObject* view, GParamSpec* property, gpointer self);
+  static gboolean OnHung(gpointer self);
   void StopLoadTimer() noexcept;
 
   GRef<WebKitWebContext> context_;
@@ -85,6 +92,8 @@ class WebHost {
   bool load_failed_ = false;      // the load under way failed or was cut short
   guint load_timeout_ms_ = kLoadTimeoutMs;
   guint load_timer_ = 0;  // runs from a load's start until the page starts arriving
+  guint hang_timer_ = 0;  // runs while the web process does not answer
+  bool ending_hung_ = false;  // the web process is being ended because it hung
 };
 
 // Whether dri_folder (the system's is /dev/dri) holds a DRM render node ("renderD<n>"): without

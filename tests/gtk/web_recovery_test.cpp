@@ -166,7 +166,7 @@ TEST_F(WebRecovery, APageThatDoesNotStartArrivingInTimeFailsAndIsLoadedAgain) {
             2);
 }
 
-TEST_F(WebRecovery, AnEndedWebProcessIsALossButOneWeReplacedIsNotAndKeepsTheCookies) {
+TEST_F(WebRecovery, AnEndedOrHungWebProcessIsALossButOneWeReplacedIsNotAndKeepsTheCookies) {
   host.Navigate(site.Url("/login"));
   ASSERT_TRUE(Settled(1));
   const std::vector<pid_t> first = WebProcessIds(getpid());
@@ -178,13 +178,21 @@ TEST_F(WebRecovery, AnEndedWebProcessIsALossButOneWeReplacedIsNotAndKeepsTheCook
   ASSERT_TRUE(Settled(3));
   EXPECT_EQ(site.requests.back().path, "/login");
 
+  // A web process that stops answering is ended and lost too.
+  for (pid_t pid : WebProcessIds(getpid())) kill(pid, SIGSTOP);
+  host.Refresh();
+  ASSERT_TRUE(PumpUntil([&] { return told.size() == 4; }, 20000));
+  EXPECT_EQ(told.back(), "lost");
+  host.Recover();
+  ASSERT_TRUE(Settled(5));
+
   const std::vector<pid_t> before = WebProcessIds(getpid());
   const auto reading = ReadWebProcesses(getpid());
   ASSERT_TRUE(reading.has_value());
   EXPECT_GT(reading->kib, 1024u);
   host.Recycle();
-  ASSERT_TRUE(Settled(4));
-  EXPECT_EQ(told, (Told{"loaded", "lost", "loaded", "loaded"}));
+  ASSERT_TRUE(Settled(6));
+  EXPECT_EQ(told, (Told{"loaded", "lost", "loaded", "lost", "loaded", "loaded"}));
   EXPECT_EQ(site.requests.back().path, "/login");
   EXPECT_EQ(site.requests.back().cookie, "session=signed-in");  // a session cookie, even
   const std::vector<pid_t> after = WebProcessIds(getpid());
