@@ -6,8 +6,11 @@ session bus.
 The program gets its address and interval as a user gives them (typed into its fields). Once a
 minute: the program's resident set (RSS), proportional set (PSS) and CPU use, its web process's
 PSS, private pages (USS: unlike PSS, not moved by other processes mapping the same libraries),
-RSS and CPU use, the network process's PSS, the reloads so far and whether the media played
-after the last one.
+anonymous memory (what the program's memory budget for it measures), RSS and CPU use, the
+network process's PSS, the PSS of the program and every process below it together, the reloads
+so far, how often the web process was replaced by a fresh one (a new web process id: the program
+does so at a reload when the old one has grown), and whether the media played after the last
+one.
 """
 import os
 import shutil
@@ -38,7 +41,10 @@ def sample(pid):
             "web_pss": sum(h.proportional_kib(p) for p in web),
             "web_rss": sum(h.resident_kib(p) for p in web),
             "web_uss": sum(h.private_kib(p) for p in web),
+            "web_anon": sum(h.anonymous_kib(p) for p in web),
             "net_pss": sum(h.proportional_kib(p) for p in network), "web_pids": web,
+            "all_pss": h.proportional_kib(pid) + sum(h.proportional_kib(p)
+                                                     for p in h.descendants(pid)),
             "cpu": h.cpu_seconds(pid), "web_cpu": sum(h.cpu_seconds(p) for p in web)}
 
 
@@ -57,14 +63,19 @@ def summary(samples, minutes, interval):
     return ("soak %d min, reload every %d s: web process PSS %.1f -> %.1f MiB from minute %d "
             "(%+.1f; goal < +10), its lowest in the first and the last %d minutes %.1f -> %.1f "
             "MiB (%+.1f; private pages %+.1f); program RSS %.1f -> %.1f MiB (%+.1f); program "
-            "RSS + web process PSS %.1f MiB at the end"
+            "RSS + web process PSS %.1f MiB at the end; all processes' PSS %.1f -> %.1f MiB "
+            "(%+.1f); web process anonymous memory %.1f -> %.1f MiB (%+.1f, the budget's "
+            "measure); web process replaced %d times"
             % (minutes, interval, mib(first["web_pss"]), mib(last["web_pss"]), base,
                mib(last["web_pss"] - first["web_pss"]), span,
                mib(floor(window[:span], "web_pss")), mib(floor(window[-span:], "web_pss")),
                mib(floor(window[-span:], "web_pss") - floor(window[:span], "web_pss")),
                mib(floor(window[-span:], "web_uss") - floor(window[:span], "web_uss")),
                mib(first["rss"]), mib(last["rss"]), mib(last["rss"] - first["rss"]),
-               mib(last["rss"] + last["web_pss"])))
+               mib(last["rss"] + last["web_pss"]), mib(first["all_pss"]), mib(last["all_pss"]),
+               mib(last["all_pss"] - first["all_pss"]), mib(first["web_anon"]),
+               mib(last["web_anon"]), mib(last["web_anon"] - first["web_anon"]),
+               last["recycles"]))
 
 
 def main():
@@ -103,12 +114,19 @@ def main():
         print("soak: %d min, reload every %d s, %s" % (minutes, interval, program), flush=True)
 
         samples = []
+        seen_web, recycles = set(), 0
         for minute in range(1, minutes + 1):
-            time.sleep(max(0.0, start + 60 * minute - time.monotonic()))
+            # The web processes are looked at every few seconds, so that each new one is seen.
+            while time.monotonic() < start + 60 * minute:
+                time.sleep(min(5.0, max(0.0, start + 60 * minute - time.monotonic())))
+                fresh = set(h.web_processes(process.pid)) - seen_web
+                recycles += 1 if fresh and seen_web else 0
+                seen_web |= fresh
             if process.poll() is not None:
                 raise RuntimeError("the program ended (exit code %s) in minute %d"
                                    % (process.returncode, minute))
             figures = sample(process.pid)
+            figures["recycles"] = recycles
             loads = server.log([SOAK_PAGE])
             # The last report of the page, from whichever load sent it.
             reports = server.log(["/report"], since=loads[-2].when if len(loads) > 1 else 0.0)
@@ -123,12 +141,15 @@ def main():
                 if before["web_pids"] == figures["web_pids"] else float("nan")
             samples.append(figures)
             print("minute %3d: program RSS %6.1f MiB (PSS %6.1f, CPU %4.1f %%), web process PSS "
-                  "%6.1f MiB (USS %6.1f, RSS %6.1f, CPU %4.1f %%, pid %s), network process PSS "
-                  "%5.1f MiB; %4d loads, media %s"
+                  "%6.1f MiB (USS %6.1f, anonymous %6.1f, RSS %6.1f, CPU %4.1f %%, pid %s), "
+                  "network process PSS "
+                  "%5.1f MiB, all processes PSS %6.1f MiB; %4d loads, %d replaced, media %s"
                   % (minute, mib(figures["rss"]), mib(figures["pss"]), cpu,
-                     mib(figures["web_pss"]), mib(figures["web_uss"]), mib(figures["web_rss"]),
+                     mib(figures["web_pss"]), mib(figures["web_uss"]), mib(figures["web_anon"]),
+                     mib(figures["web_rss"]),
                      web_cpu,
-                     ",".join(map(str, figures["web_pids"])), mib(figures["net_pss"]), len(loads),
+                     ",".join(map(str, figures["web_pids"])), mib(figures["net_pss"]),
+                     mib(figures["all_pss"]), len(loads), recycles,
                      "playing" if playing else "NOT playing: %s" % (states[-1:] or "no report")),
                   flush=True)
         display.request_close(window)

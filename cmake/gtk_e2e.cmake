@@ -16,6 +16,12 @@ if(TARGET reprisa)
            COMMAND ${CMAKE_SOURCE_DIR}/tests/gtk/e2e/run-e2e $<TARGET_FILE:reprisa>
                    ${CMAKE_BINARY_DIR}/gtk_e2e_artifacts)
   set_tests_properties(gtk_e2e PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+  # The page coming back by itself: the web process killed, a wake from sleep on a system bus of
+  # the test's own, a site down across a reload tick.
+  add_test(NAME gtk_e2e_recovery
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/gtk/e2e/run-e2e recovery_test.py $<TARGET_FILE:reprisa>
+                   ${CMAKE_BINARY_DIR}/gtk_e2e_recovery_artifacts)
+  set_tests_properties(gtk_e2e_recovery PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
   # The same under Wayland: a headless Weston of its own, input through the accessibility tree.
   add_test(NAME gtk_e2e_wayland
            COMMAND ${CMAKE_SOURCE_DIR}/tests/gtk/e2e/run-e2e-wayland $<TARGET_FILE:reprisa>

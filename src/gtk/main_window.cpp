@@ -1,5 +1,7 @@
 #include "gtk/main_window.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -139,13 +141,19 @@ MainWindow::MainWindow(const AppFolders& folders) : folders_(folders) {
                                                  std::make_unique<GTimeoutBackend>(),
                                                  std::make_unique<GTimeoutBackend>(), ticks_,
                                                  CurrentLocaleSettings());
+  read_web_memory = [] { return ReadWebProcesses(getpid()); };
+  // A wake from sleep: what played is gone.
+  sleep_watch_ = std::make_unique<SleepWatch>([this] { presenter_->Resumed(); });
 }
 
 MainWindow::~MainWindow() {
   // Saves only when nothing was saved since the last restore (destroyed without a close).
   placement_->HandleFormDestroy(this);
   placement_.reset();
-  // The presenter stops its timers: no tick may reach a half-destroyed window.
+  // The presenter stops its timers: no tick may reach a half-destroyed window; nor may the
+  // engine's or the system's reports.
+  sleep_watch_.reset();
+  if (web_) web_->events = {};
   presenter_.reset();
   if (web_idle_ != 0) g_source_remove(web_idle_);
   if (about_idle_ != 0) g_source_remove(about_idle_);
@@ -292,6 +300,9 @@ void MainWindow::Show() {
 WebHost& MainWindow::Web() {
   if (!web_) {
     web_ = std::make_unique<WebHost>(folders_.data_dir, folders_.cache_dir);
+    web_->events.engine_lost = [this] { presenter_->EngineLost(); };
+    web_->events.load_failed = [this] { presenter_->LoadFailed(); };
+    web_->events.load_succeeded = [this] { presenter_->LoadSucceeded(); };
     browser = web_->Widget();
     gtk_widget_set_hexpand(browser, TRUE);
     gtk_widget_set_vexpand(browser, TRUE);
@@ -354,9 +365,20 @@ void MainWindow::ShowCountdown(const std::wstring& text) { SetEntryText(countdow
 
 void MainWindow::OpenAddress(const std::wstring& address) { Web().Navigate(NarrowUtf8(address)); }
 
-void MainWindow::Reload() { Web().Refresh(); }
+void MainWindow::Reload() {
+  WebHost& web = Web();
+  // Left running for days, the web process grows: past its budget it is replaced at a reload,
+  // which the user sees as the reload it is.
+  const auto reading = read_web_memory ? read_web_memory() : std::nullopt;
+  if (reading && web_memory_.ShouldReplace(*reading)) {
+    ++recycles_;
+    web.Recycle();
+    return;
+  }
+  web.Refresh();
+}
 
-void MainWindow::Recover() { Web().Refresh(); }
+void MainWindow::Recover() { Web().Recover(); }
 
 void MainWindow::FormClose() {
   if (closed_) return;

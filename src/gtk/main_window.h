@@ -6,11 +6,14 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "core/engine_memory.h"
 #include "core/error_handler.h"
 #include "core/reload_presenter.h"
 #include "gtk/placement_gtk.h"
+#include "gtk/sleep_watch_gtk.h"
 #include "gtk/timer_gtk.h"
 #include "gtk/web_view_gtk.h"
 
@@ -60,6 +63,10 @@ class MainWindow : public TObject, private ReloadView {
   TTimer& DisplayTimer() noexcept { return presenter_->DisplayTimer(); }
   const AppFolders& Folders() const noexcept { return folders_; }
   GtkFormPlacement& Placement() noexcept { return *placement_; }
+  // How many times a reload replaced a grown web process by a fresh one.
+  int Recycles() const noexcept { return recycles_; }
+  // Measures the web processes at a reload (the program's own below it; tests give theirs).
+  std::function<std::optional<EngineMemoryBudget::Reading>()> read_web_memory;
 
   // The controls (owned by the window).
   GtkWidget* main_menu = nullptr;
@@ -117,6 +124,9 @@ class MainWindow : public TObject, private ReloadView {
   MonotonicTickSource ticks_;
   std::unique_ptr<ReloadPresenter> presenter_;
   std::unique_ptr<GtkFormPlacement> placement_;
+  std::unique_ptr<SleepWatch> sleep_watch_;
+  EngineMemoryBudget web_memory_;
+  int recycles_ = 0;
   bool closed_ = false;
 };
 

@@ -1,6 +1,16 @@
 #include "gtk/web_view_gtk.h"
 
 #include <glib/gstdio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <utility>
 
 #include "core/exceptions.h"
 #include "core/web_runtime.h"
@@ -9,7 +19,124 @@ namespace reprisa {
 
 namespace {
 constexpr guint kWebProcessMemoryLimitMiB = 1024;
+
+// What /proc/<pid>/stat tells of a process.
+struct ProcessStat {
+  pid_t pid = 0;
+  pid_t parent = 0;
+  std::string name;
+  std::uint64_t start_ticks = 0;  // clock ticks after boot
+};
+
+std::optional<ProcessStat> ReadStat(const std::string& proc, pid_t pid) {
+  std::ifstream in(proc + "/" + std::to_string(pid) + "/stat");
+  std::string text;
+  if (!std::getline(in, text)) return std::nullopt;
+  // The name in brackets may hold blanks and brackets; the fields after the last ')' do not.
+  const auto open = text.find('('), close = text.rfind(')');
+  if (open == std::string::npos || close == std::string::npos || close < open) return std::nullopt;
+  ProcessStat stat;
+  stat.pid = pid;
+  stat.name = text.substr(open + 1, close - open - 1);
+  std::istringstream fields(text.substr(close + 1));
+  std::string state, skip;
+  fields >> state >> stat.parent;
+  for (int i = 0; i < 17 && fields; ++i) fields >> skip;  // fields 5 to 21
+  fields >> stat.start_ticks;                             // field 22
+  if (!fields) return std::nullopt;
+  return stat;
+}
+
+// The web processes below `parent`, oldest first.
+std::vector<ProcessStat> WebProcessStats(pid_t parent, const std::string& proc) {
+  std::multimap<pid_t, ProcessStat> children;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(proc, error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.empty() || !std::all_of(name.begin(), name.end(), ::isdigit)) continue;
+    if (auto stat = ReadStat(proc, static_cast<pid_t>(std::stol(name)))) {
+      children.emplace(stat->parent, std::move(*stat));
+    }
+  }
+  std::vector<ProcessStat> found;
+  std::vector<pid_t> todo{parent};
+  while (!todo.empty()) {
+    const pid_t next = todo.back();
+    todo.pop_back();
+    auto [first, last] = children.equal_range(next);
+    for (auto it = first; it != last; ++it) {
+      todo.push_back(it->second.pid);
+      // The kernel keeps the first 15 bytes of a name.
+      if (it->second.name.rfind("WebKitWebProces", 0) == 0) found.push_back(it->second);
+    }
+  }
+  std::sort(found.begin(), found.end(), [](const ProcessStat& a, const ProcessStat& b) {
+    return a.start_ticks != b.start_ticks ? a.start_ticks < b.start_ticks : a.pid < b.pid;
+  });
+  return found;
+}
+
+// A process's anonymous memory in KiB, resident or swapped out (its heap, scripts, decoded
+// media): what grows. Not its share of the libraries' pages, which moves whenever another program
+// maps the same libraries. 0 when it cannot be read.
+std::uint64_t AnonymousKiB(const std::string& proc, pid_t pid) {
+  std::ifstream in(proc + "/" + std::to_string(pid) + "/smaps_rollup");
+  std::string line;
+  std::uint64_t kib = 0;
+  while (std::getline(in, line)) {
+    for (const char* key : {"Anonymous:", "Swap:"}) {
+      if (line.rfind(key, 0) == 0) kib += std::strtoull(line.c_str() + strlen(key), nullptr, 10);
+    }
+  }
+  return kib;
+}
+
 }  // namespace
+
+std::vector<pid_t> WebProcessIds(pid_t parent, const std::string& proc) {
+  std::vector<pid_t> ids;
+  for (const ProcessStat& stat : WebProcessStats(parent, proc)) ids.push_back(stat.pid);
+  return ids;
+}
+
+std::optional<EngineMemoryBudget::Reading> ReadWebProcesses(pid_t parent,
+                                                            const std::string& proc) {
+  const std::vector<ProcessStat> web = WebProcessStats(parent, proc);
+  double uptime = 0;
+  if (web.empty() || !(std::ifstream(proc + "/uptime") >> uptime)) return std::nullopt;
+  const ProcessStat& youngest = web.back();
+  const double started = static_cast<double>(youngest.start_ticks) /
+                         static_cast<double>(sysconf(_SC_CLK_TCK));
+  EngineMemoryBudget::Reading reading{};
+  reading.identity = (youngest.start_ticks << 22) ^ static_cast<std::uint64_t>(youngest.pid);
+  reading.age_seconds = uptime > started ? static_cast<std::uint64_t>(uptime - started) : 0;
+  for (const ProcessStat& stat : web) reading.kib += AnonymousKiB(proc, stat.pid);
+  return reading;
+}
+
+bool IsPageLoadError(const GError* error) {
+  if (!error) return false;
+  if (error->domain == G_RESOLVER_ERROR) return true;  // no such host (or no name service)
+  if (error->domain == WEBKIT_NETWORK_ERROR) {
+    return error->code == WEBKIT_NETWORK_ERROR_FAILED ||
+           error->code == WEBKIT_NETWORK_ERROR_TRANSPORT;
+  }
+  if (error->domain != G_IO_ERROR) return false;
+  switch (error->code) {
+    case G_IO_ERROR_CONNECTION_REFUSED:
+    case G_IO_ERROR_CONNECTION_CLOSED:  // a reset by the peer, a broken pipe
+    case G_IO_ERROR_PARTIAL_INPUT:      // the connection ended before the answer did
+    case G_IO_ERROR_TIMED_OUT:
+    case G_IO_ERROR_HOST_UNREACHABLE:
+    case G_IO_ERROR_NETWORK_UNREACHABLE:
+    case G_IO_ERROR_HOST_NOT_FOUND:
+    case G_IO_ERROR_NOT_CONNECTED:
+    case G_IO_ERROR_PROXY_FAILED:
+      return true;
+    default:
+      return false;
+  }
+}
 
 bool HasRenderNode(const std::string& dri_folder) {
   GDir* dir = g_dir_open(dri_folder.c_str(), 0, nullptr);
@@ -70,9 +197,14 @@ WebHost::WebHost(const std::string& data_dir, const std::string& cache_dir) {
 
   g_signal_connect(view_, "load-changed", G_CALLBACK(&WebHost::OnLoadChanged), this);
   g_signal_connect(view_, "web-process-terminated", G_CALLBACK(&WebHost::OnTerminated), this);
+  g_signal_connect(view_, "load-failed", G_CALLBACK(&WebHost::OnLoadFailed), this);
+  g_signal_connect(view_, "notify::is-web-process-responsive",
+                   G_CALLBACK(&WebHost::OnResponsive), this);
 }
 
 WebHost::~WebHost() {
+  StopLoadTimer();
+  if (hang_timer_ != 0) g_source_remove(hang_timer_);
   g_signal_handlers_disconnect_by_data(view_, this);
   g_object_unref(view_);
 }
@@ -86,25 +218,139 @@ void WebHost::Navigate(const std::string& text) {
 }
 
 void WebHost::Refresh() {
-  if (ended_) {
-    ended_ = false;
-    if (!last_uri_.empty()) webkit_web_view_load_uri(view_, last_uri_.c_str());
-    return;
-  }
+  // After the web process ended, or a load failed (the view may show another page then), the
+  // page to show is loaded again.
+  if (ended_ || !failed_uri_.empty()) return Recover();
+  error_page_next_ = false;
   webkit_web_view_reload(view_);
 }
 
+void WebHost::Recover() {
+  const std::string address = !failed_uri_.empty() ? failed_uri_ : last_uri_;
+  ended_ = false;
+  error_page_next_ = false;
+  if (!address.empty()) webkit_web_view_load_uri(view_, address.c_str());
+}
+
+void WebHost::Recycle() {
+  const gchar* shown = webkit_web_view_get_uri(view_);
+  const std::string address = shown && *shown ? shown : last_uri_;
+  // Reported as ended by the API: not a loss.
+  webkit_web_view_terminate_web_process(view_);
+  ended_ = false;
+  error_page_next_ = false;
+  if (!address.empty()) webkit_web_view_load_uri(view_, address.c_str());
+}
+
+void WebHost::Tell(const std::function<void()>& event) noexcept {
+  if (!event) return;
+  try {
+    event();
+  } catch (...) {
+    // The window's answers raise nothing; nothing may cross the engine's callback either way.
+  }
+}
+
 void WebHost::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self) {
-  if (event != WEBKIT_LOAD_COMMITTED) return;
   auto* host = static_cast<WebHost*>(self);
+  if (event == WEBKIT_LOAD_STARTED) {
+    // The engine shows its error page for a failed load as a load of its own, at once, at the
+    // address that failed.
+    const gchar* uri = webkit_web_view_get_uri(view);
+    host->error_page_ = std::exchange(host->error_page_next_, false) && uri &&
+                        host->failed_uri_ == uri;
+    host->load_failed_ = false;
+    host->StopLoadTimer();
+    if (!host->error_page_) {
+      host->load_timer_ = g_timeout_add(host->load_timeout_ms_, &WebHost::OnLoadTimeout, host);
+    }
+    return;
+  }
+  if (event == WEBKIT_LOAD_FINISHED) {
+    // A load that failed (or was cut short) finishes too, and so does the error page after it:
+    // neither is a success.
+    if (host->load_failed_ || host->error_page_) return;
+    WebKitWebResource* page = webkit_web_view_get_main_resource(view);
+    WebKitURIResponse* response = page ? webkit_web_resource_get_response(page) : nullptr;
+    if (response && IsServerFailure(webkit_uri_response_get_status_code(response))) {
+      const gchar* uri = webkit_web_view_get_uri(view);
+      host->failed_uri_ = uri ? uri : "";
+      Tell(host->events.load_failed);
+    } else {
+      host->failed_uri_.clear();
+      Tell(host->events.load_succeeded);
+    }
+    return;
+  }
+  if (event != WEBKIT_LOAD_COMMITTED) return;
+  host->StopLoadTimer();
+  if (host->error_page_) return;
   // After the web process ended the view may report no address: keep the last real one.
   const gchar* uri = webkit_web_view_get_uri(view);
   if (uri && *uri) host->last_uri_ = uri;
   host->ended_ = false;
 }
 
-void WebHost::OnTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self) {
-  static_cast<WebHost*>(self)->ended_ = true;
+gboolean WebHost::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
+                               gpointer self) {
+  auto* host = static_cast<WebHost*>(self);
+  host->StopLoadTimer();
+  host->load_failed_ = true;
+  if (IsPageLoadError(error)) {
+    host->failed_uri_ = uri ? uri : "";
+    host->error_page_next_ = true;
+    Tell(host->events.load_failed);
+  }
+  return FALSE;  // the engine shows its error page
+}
+
+void WebHost::OnTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
+                           gpointer self) {
+  auto* host = static_cast<WebHost*>(self);
+  host->StopLoadTimer();
+  host->ended_ = true;
+  // Ended by us: lost when it hung, not when replaced by Recycle.
+  const bool lost = reason != WEBKIT_WEB_PROCESS_TERMINATED_BY_API || host->ending_hung_;
+  host->ending_hung_ = false;
+  if (lost) Tell(host->events.engine_lost);
+}
+
+void WebHost::OnResponsive(GObject*, GParamSpec*, gpointer self) {
+  auto* host = static_cast<WebHost*>(self);
+  const bool responsive = webkit_web_view_get_is_web_process_responsive(host->view_);
+  if (responsive && host->hang_timer_ != 0) {
+    g_source_remove(host->hang_timer_);
+    host->hang_timer_ = 0;
+  } else if (!responsive && host->hang_timer_ == 0) {
+    host->hang_timer_ = g_timeout_add(kHangMs, &WebHost::OnHung, host);
+  }
+}
+
+gboolean WebHost::OnHung(gpointer self) {
+  auto* host = static_cast<WebHost*>(self);
+  host->hang_timer_ = 0;
+  if (!webkit_web_view_get_is_web_process_responsive(host->view_)) {
+    host->ending_hung_ = true;
+    webkit_web_view_terminate_web_process(host->view_);
+    host->ending_hung_ = false;
+  }
+  return G_SOURCE_REMOVE;
+}
+
+void WebHost::StopLoadTimer() noexcept {
+  if (load_timer_ != 0) g_source_remove(load_timer_);
+  load_timer_ = 0;
+}
+
+gboolean WebHost::OnLoadTimeout(gpointer self) {
+  auto* host = static_cast<WebHost*>(self);
+  host->load_timer_ = 0;
+  const gchar* uri = webkit_web_view_get_uri(host->view_);
+  host->failed_uri_ = uri ? uri : "";
+  // The load ends as cancelled, which is not told; its failure is.
+  webkit_web_view_stop_loading(host->view_);
+  Tell(host->events.load_failed);
+  return G_SOURCE_REMOVE;
 }
 
 }  // namespace reprisa

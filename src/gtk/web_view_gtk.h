@@ -1,13 +1,20 @@
 // The embedded browser: one WebKit web view with its own web context, whose cookies and site
 // storage live in a folder of the program's, media allowed to start without a click, and a
-// page that comes back after its web process ended. Set up for one page reloaded for hours: no
-// caches of pages or resources, a web process that trims itself early, and no GL in software.
+// page that comes back after its web process ended or its load failed (the window is told, and
+// decides when). Set up for one page reloaded for days: no caches of pages or resources, a web
+// process that trims itself early and can be replaced by a fresh one, and no GL in software.
 #pragma once
 
 #include <webkit2/webkit2.h>
 
-#include <string>
+#include <sys/types.h>
 
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/engine_memory.h"
 #include "gtk/gtk_ptr.h"
 
 namespace reprisa {
@@ -28,9 +35,35 @@ class WebHost {
   // the file, a text without a scheme is taken as an http address).
   void Navigate(const std::string& address);
 
-  // Reloads the page now shown (also one reached through a link). After the web process ended,
-  // loads the last address it showed again instead, so the window does not stay blank.
+  // Reloads the page now shown (also one reached through a link). After the web process ended
+  // or a load failed, recovers instead (below), so the window does not stay blank.
   void Refresh();
+
+  // Brings the page back after its web process ended or its load failed: loads the address that
+  // failed, or else the one last shown (the view itself may show none after its process ended).
+  void Recover();
+  // Replaces the web process by a fresh one and loads the page now shown in it. Cookies and site
+  // storage stay: they live in the network process and the data folder.
+  void Recycle();
+
+  // How long a page may take to start arriving before its load counts as failed (the engine
+  // itself would wait for ever on a server that accepted and never answered).
+  static constexpr guint kLoadTimeoutMs = 60000;
+  void SetLoadTimeout(guint ms) noexcept { load_timeout_ms_ = ms; }
+
+  // How long the web process may stay unresponsive (the engine notices after a few seconds of
+  // no answer) before it is ended and counted as lost: a web process can hang for good, e.g. in
+  // its media pipeline's teardown at a reload.
+  static constexpr guint kHangMs = 5000;
+
+  // What the page's engine reports, told to the window. Called from GLib callbacks: each must
+  // not throw.
+  struct Events {
+    std::function<void()> engine_lost;     // the web process ended (not by Recycle)
+    std::function<void()> load_failed;     // the page itself could not be loaded
+    std::function<void()> load_succeeded;  // the page loaded
+  };
+  Events events;
 
   // Whether the web process ended since the page was last (re)loaded.
   bool WebProcessEnded() const noexcept { return ended_; }
@@ -41,15 +74,43 @@ class WebHost {
   static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
   static void OnTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
                            gpointer self);
+  static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri,
+                               GError* error, gpointer self);
+  static void Tell(const std::function<void()>& event) noexcept;
+  static gboolean OnLoadTimeout(gpointer self);
+  static void OnResponsive(GObject* view, GParamSpec* property, gpointer self);
+  static gboolean OnHung(gpointer self);
+  void StopLoadTimer() noexcept;
 
   GRef<WebKitWebContext> context_;
   WebKitWebView* view_ = nullptr;  // floating until packed; we hold a reference of our own
   std::string last_uri_;
+  std::string failed_uri_;     // the address whose load failed, until a load succeeds
   bool ended_ = false;
+  bool error_page_next_ = false;  // the engine's error page for a failed load comes next
+  bool error_page_ = false;       // the load under way is that error page
+  bool load_failed_ = false;      // the load under way failed or was cut short
+  guint load_timeout_ms_ = kLoadTimeoutMs;
+  guint load_timer_ = 0;  // runs from a load's start until the page starts arriving
+  guint hang_timer_ = 0;  // runs while the web process does not answer
+  bool ending_hung_ = false;  // the web process is being ended because it hung
 };
 
 // Whether dri_folder (the system's is /dev/dri) holds a DRM render node ("renderD<n>"): without
 // one there is no GPU to render with, and GL would run in software.
 bool HasRenderNode(const std::string& dri_folder);
+
+// Whether a failed load's error is the page's own (no connection, refused or reset, no route
+// or host, a time-out), which may well pass, rather than a load that was cancelled or replaced.
+bool IsPageLoadError(const GError* error);
+// Whether an answer of this HTTP status is the server's failure, which may well pass (500-599).
+inline bool IsServerFailure(guint status) { return status >= 500 && status <= 599; }
+
+// The web processes below the process `parent` (the program's own), read from the proc folder:
+// the youngest's identity and age, and the anonymous memory of all of them together (resident or
+// swapped out); nothing when there is none. Their ids, oldest first.
+std::optional<EngineMemoryBudget::Reading> ReadWebProcesses(pid_t parent,
+                                                            const std::string& proc = "/proc");
+std::vector<pid_t> WebProcessIds(pid_t parent, const std::string& proc = "/proc");
 
 }  // namespace reprisa

@@ -13,6 +13,7 @@ import json
 import os
 import select
 import signal
+import socket
 import subprocess
 import threading
 import time
@@ -335,6 +336,16 @@ class PageServer:
             def log_message(self, *args):
                 pass
 
+            def setup(self):
+                super().setup()
+                with server.lock:
+                    server.connections.add(self.connection)
+
+            def finish(self):
+                super().finish()
+                with server.lock:
+                    server.connections.discard(self.connection)
+
             def do_GET(self):
                 url = urllib.parse.urlsplit(self.path)
                 query = dict(urllib.parse.parse_qsl(url.query))
@@ -397,11 +408,32 @@ class PageServer:
                 else:
                     self._send(200, mime, data, [("Accept-Ranges", "bytes")])
 
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.connections = set()
+        self.handler = Handler
+        self.port = 0
+        self._listen()
+
+    def _listen(self):
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", self.port), self.handler)
         self.httpd.daemon_threads = True
         self.port = self.httpd.server_address[1]
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
+
+    def go_down(self):
+        """The site goes away: connections to its port are refused, and those open are cut."""
+        self.httpd.shutdown()
+        self.httpd.server_close()
+        with self.lock:
+            for connection in list(self.connections):
+                try:
+                    connection.shutdown(socket.SHUT_RDWR)
+                except OSError:
+                    pass
+
+    def come_back(self):
+        """The site is back on the same port."""
+        self._listen()
 
     def add_pages(self, pages):
         with self.lock:
@@ -719,6 +751,12 @@ def proportional_kib(pid):
 def private_kib(pid):
     """Unique set size: the pages only this process uses (what ending it would free)."""
     return _rollup_kib(pid, ("Private_Clean", "Private_Dirty"))
+
+
+def anonymous_kib(pid):
+    """Anonymous memory, resident or swapped out: the heap, unlike PSS not moved by other
+    programs mapping the same libraries."""
+    return _rollup_kib(pid, ("Anonymous", "Swap"))
 
 
 def cpu_seconds(pid):
