@@ -229,6 +229,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- refused input -----------------------------------------------------------------------
 
+Bytes Cut(const Bytes& bytes, size_t size) {
+  return Bytes(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(size));
+}
+
 TEST(JpegImage, TruncatedFilesAreRefused) {
   const struct {
     const char* name;
@@ -241,8 +245,7 @@ TEST(JpegImage, TruncatedFilesAreRefused) {
     const size_t sos = FindMarker(file.bytes, 0xDA);
     for (size_t cut : {size_t{1}, size_t{2}, size_t{20}, sos, sos + 20, size / 2, size - 40,
                        size - 2, size - 1}) {
-      const Bytes part(file.bytes.begin(), file.bytes.begin() + static_cast<ptrdiff_t>(cut));
-      EXPECT_FALSE(Decode(part)) << file.name << " cut at " << cut << " of " << size;
+      EXPECT_FALSE(Decode(Cut(file.bytes, cut))) << file.name << " cut at " << cut << " of " << size;
     }
   }
 }
@@ -256,10 +259,6 @@ Bytes WithSegment(const Bytes& bytes, size_t at, uint8_t marker, size_t payload)
   for (size_t i = 0; i < payload; ++i) out.push_back(static_cast<uint8_t>('a' + i % 26));
   out.insert(out.end(), bytes.begin() + static_cast<ptrdiff_t>(at), bytes.end());
   return out;
-}
-
-Bytes Cut(const Bytes& bytes, size_t size) {
-  return Bytes(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(size));
 }
 
 // A segment the decoder skips unread (a comment, an APPn nobody handles) may claim more bytes
@@ -292,11 +291,12 @@ TEST(JpegImage, FileCutAfterItsLastScanIsRefused) {
   }
 }
 
-Bytes RandomBytes(size_t count) {
+// Noise that starts with `head` (by default a byte no JPEG starts with).
+Bytes RandomBytes(size_t count, const Bytes& head = {0x12}) {
   std::mt19937 random(12345);
   Bytes bytes(count);
   for (auto& b : bytes) b = static_cast<uint8_t>(random());
-  bytes[0] = 0x12;
+  std::copy(head.begin(), head.end(), bytes.begin());
   return bytes;
 }
 
@@ -312,12 +312,7 @@ TEST(JpegImage, ForeignDataIsRefused) {
       {"gif", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0}},
       {"start marker only", {0xFF, 0xD8}},
       {"start and end markers", {0xFF, 0xD8, 0xFF, 0xD9}},
-      {"start marker then noise", [] {
-         Bytes b = RandomBytes(512);
-         b[0] = 0xFF;
-         b[1] = 0xD8;
-         return b;
-       }()},
+      {"start marker then noise", RandomBytes(512, {0xFF, 0xD8})},
   };
   for (const auto& c : cases) EXPECT_FALSE(Decode(c.bytes)) << c.name;
 

@@ -4,10 +4,10 @@
 
 #include <array>
 #include <cstdint>
-#include <cwchar>
 #include <optional>
 #include <string>
 
+#include "core/exceptions.h"
 #include "core/interval_text.h"
 #include "core/placement_values.h"
 
@@ -28,8 +28,7 @@ TEST(PlacementValuesTest, ParseIntegerText) {
       {L"--1", std::nullopt}, {L"0x10", std::nullopt}, {L"\x0661", std::nullopt},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ParseIntegerText(c.text), c.expected)
-        << std::string(c.text, c.text + std::wcslen(c.text));
+    EXPECT_EQ(ParseIntegerText(c.text), c.expected) << NarrowUtf8(c.text);
   }
 }
 
@@ -58,8 +57,7 @@ TEST(PlacementValuesTest, ReadFourNumbers) {
       {L"1\t2,3", {10, 3, 30, 40}},   // nor is a tab
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ReadFourNumbers(c.text, d), c.expected)
-        << std::string(c.text, c.text + std::wcslen(c.text));
+    EXPECT_EQ(ReadFourNumbers(c.text, d), c.expected) << NarrowUtf8(c.text);
   }
   // What is written reads back unchanged.
   EXPECT_EQ(ReadFourNumbers(FourNumbersText(-8, -8, INT32_MAX, INT32_MIN), d),
@@ -99,8 +97,7 @@ TEST(PlacementValuesTest, WildcardAndSectionPattern) {
   };
   for (const auto& c : wild) {
     EXPECT_EQ(WildcardMatch(c.text, c.pattern), c.expected)
-        << std::string(c.text, c.text + std::wcslen(c.text)) << " / "
-        << std::string(c.pattern, c.pattern + std::wcslen(c.pattern));
+        << NarrowUtf8(c.text) << " / " << NarrowUtf8(c.pattern);
   }
 
   const struct {
@@ -116,8 +113,7 @@ TEST(PlacementValuesTest, WildcardAndSectionPattern) {
       {L"Anything", L"*", false},  // "*.*" and "*\\*" both need a delimiter
   };
   for (const auto& c : sections) {
-    EXPECT_EQ(MatchesSectionPattern(c.name, c.section), c.expected)
-        << std::string(c.name, c.name + std::wcslen(c.name));
+    EXPECT_EQ(MatchesSectionPattern(c.name, c.section), c.expected) << NarrowUtf8(c.name);
   }
 }
 

@@ -18,6 +18,13 @@ using testing_support::BackendLog;
 using testing_support::Recording;
 using Calls = std::vector<std::string>;
 
+// A fresh timer on a recording backend: Interval 1000, Enabled, no handler yet.
+class Timer : public testing::Test {
+ protected:
+  BackendLog log;
+  TTimer timer{Recording(log)};
+};
+
 struct RearmRow {
   const char* name;
   std::function<void(TTimer&)> act;
@@ -26,11 +33,9 @@ struct RearmRow {
 };
 
 // Each row starts from a running timer (Interval 1000, Enabled, a handler set).
-class TimerRearm : public testing::TestWithParam<RearmRow> {};
+class TimerRearm : public Timer, public testing::WithParamInterface<RearmRow> {};
 
 TEST_P(TimerRearm, KillsAndCreatesAsTheRulesSay) {
-  BackendLog log;
-  TTimer timer(Recording(log));
   timer.SetOnTimer([] {});
   ASSERT_EQ(log.calls, Calls({"start 1000"}));
   log.calls.clear();
@@ -70,9 +75,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, TimerRearm, testing::ValuesIn(kRearmRows),
                            return std::string(info.param.name);
                          });
 
-TEST(Timer, StartsWithDefaultsAndTicksOnlyOnceAHandlerIsSet) {
-  BackendLog log;
-  TTimer timer(Recording(log));
+TEST_F(Timer, StartsWithDefaultsAndTicksOnlyOnceAHandlerIsSet) {
   EXPECT_EQ(log.bound, &timer);
   EXPECT_EQ(timer.Interval(), 1000);
   EXPECT_TRUE(timer.Enabled());
@@ -83,9 +86,7 @@ TEST(Timer, StartsWithDefaultsAndTicksOnlyOnceAHandlerIsSet) {
   EXPECT_EQ(log.calls, Calls({"start 180000"}));
 }
 
-TEST(Timer, LoadingDefersArmingUntilLoaded) {
-  BackendLog log;
-  TTimer timer(Recording(log));
+TEST_F(Timer, LoadingDefersArmingUntilLoaded) {
   timer.BeginLoading();
   timer.SetInterval(180000);
   timer.SetOnTimer([] {});
@@ -99,9 +100,7 @@ TEST(Timer, LoadingDefersArmingUntilLoaded) {
   EXPECT_TRUE(timer.Running());
 }
 
-TEST(Timer, LoadedWithoutAHandlerStaysStopped) {
-  BackendLog log;
-  TTimer timer(Recording(log));
+TEST_F(Timer, LoadedWithoutAHandlerStaysStopped) {
   timer.BeginLoading();
   timer.SetInterval(5000);
   timer.Loaded();
@@ -109,9 +108,7 @@ TEST(Timer, LoadedWithoutAHandlerStaysStopped) {
   EXPECT_FALSE(timer.Running());
 }
 
-TEST(Timer, RefusedTimerRaisesAndLeavesTheTimerStopped) {
-  BackendLog log;
-  TTimer timer(Recording(log));
+TEST_F(Timer, RefusedTimerRaisesAndLeavesTheTimerStopped) {
   timer.SetOnTimer([] {});
   log.calls.clear();
   log.refuse = true;
@@ -133,35 +130,33 @@ TEST(Timer, RefusedTimerRaisesAndLeavesTheTimerStopped) {
   EXPECT_TRUE(timer.Running());
 }
 
-TEST(Timer, RefusedTimerDeliversNoTicks) {
-  BackendLog log;
-  log.refuse = true;
-  TTimer timer(Recording(log));
+TEST_F(Timer, RefusedTimerDeliversNoTicks) {
+  BackendLog refusing;
+  refusing.refuse = true;
+  TTimer refused(Recording(refusing));
   int ticks = 0;
-  EXPECT_THROW(timer.SetOnTimer([&] { ++ticks; }), EOutOfResources);
-  timer.Tick();
+  EXPECT_THROW(refused.SetOnTimer([&] { ++ticks; }), EOutOfResources);
+  refused.Tick();
   EXPECT_EQ(ticks, 0);
 }
 
-TEST(Timer, DestructionKillsOnlyARunningTimer) {
+TEST_F(Timer, DestructionKillsOnlyARunningTimer) {
   BackendLog running;
   {
-    TTimer timer(Recording(running));
-    timer.SetOnTimer([] {});
+    TTimer t(Recording(running));
+    t.SetOnTimer([] {});
   }
   EXPECT_EQ(running.calls, Calls({"start 1000", "stop"}));
   EXPECT_TRUE(running.destroyed);
 
   BackendLog stopped;
   {
-    TTimer timer(Recording(stopped));
+    TTimer t(Recording(stopped));
   }
   EXPECT_TRUE(stopped.calls.empty());
 }
 
-TEST(Timer, TickCallsTheHandlerOnlyWhileRunning) {
-  BackendLog log;
-  TTimer timer(Recording(log));
+TEST_F(Timer, TickCallsTheHandlerOnlyWhileRunning) {
   int ticks = 0;
   timer.SetOnTimer([&] { ++ticks; });
   timer.Tick();
@@ -172,9 +167,7 @@ TEST(Timer, TickCallsTheHandlerOnlyWhileRunning) {
   EXPECT_EQ(ticks, 2);
 }
 
-TEST(Timer, HandlerMayReplaceItselfWhileRunning) {
-  BackendLog log;
-  TTimer timer(Recording(log));
+TEST_F(Timer, HandlerMayReplaceItselfWhileRunning) {
   std::string seen;
   timer.SetOnTimer([&, marker = std::string("first")] {
     timer.SetOnTimer(nullptr);  // destroys the stored handler while it runs
@@ -185,9 +178,7 @@ TEST(Timer, HandlerMayReplaceItselfWhileRunning) {
   EXPECT_FALSE(timer.Running());
 }
 
-TEST(Timer, HandlerExceptionReachesTheErrorHandlerWithTheTimerAsSender) {
-  BackendLog log;
-  TTimer timer(Recording(log));
+TEST_F(Timer, HandlerExceptionReachesTheErrorHandlerWithTheTimerAsSender) {
   timer.SetOnTimer([] { throw EConvertError(L"tick failed"); });
   EXPECT_THROW(timer.Tick(), EConvertError);
 
@@ -204,9 +195,7 @@ TEST(Timer, HandlerExceptionReachesTheErrorHandlerWithTheTimerAsSender) {
   EXPECT_TRUE(timer.Running());
 }
 
-TEST(Timer, DelayedTickComesOnceThenTheIntervalResumes) {
-  BackendLog log;
-  TTimer timer(Recording(log));
+TEST_F(Timer, DelayedTickComesOnceThenTheIntervalResumes) {
   int ticks = 0;
   timer.SetOnTimer([&] { ++ticks; });
   log.calls.clear();
@@ -222,9 +211,7 @@ TEST(Timer, DelayedTickComesOnceThenTheIntervalResumes) {
   EXPECT_EQ(log.calls.size(), 4u) << "the interval runs on without re-arming";
 }
 
-TEST(Timer, HandlerMayDelayItsOwnNextTick) {
-  BackendLog log;
-  TTimer timer(Recording(log));
+TEST_F(Timer, HandlerMayDelayItsOwnNextTick) {
   std::uint32_t next = 700;
   timer.SetOnTimer([&] { timer.DelayNextTick(next++); });
   timer.DelayNextTick(300);
@@ -236,9 +223,7 @@ TEST(Timer, HandlerMayDelayItsOwnNextTick) {
                    "start 701"}));
 }
 
-TEST(Timer, DelayDoesNothingWhileTheTimerDoesNotRunAndAPropertyDropsIt) {
-  BackendLog log;
-  TTimer timer(Recording(log));
+TEST_F(Timer, DelayDoesNothingWhileTheTimerDoesNotRunAndAPropertyDropsIt) {
   timer.DelayNextTick(500);  // no handler yet
   timer.SetOnTimer([] {});
   timer.SetEnabled(false);
@@ -254,9 +239,7 @@ TEST(Timer, DelayDoesNothingWhileTheTimerDoesNotRunAndAPropertyDropsIt) {
   EXPECT_TRUE(log.calls.empty()) << "no delay is left to undo";
 }
 
-TEST(Timer, RefusedDelayRaisesAndLeavesTheTimerStopped) {
-  BackendLog log;
-  TTimer timer(Recording(log));
+TEST_F(Timer, RefusedDelayRaisesAndLeavesTheTimerStopped) {
   int ticks = 0;
   timer.SetOnTimer([&] { ++ticks; });
   log.refuse = true;
@@ -266,8 +249,8 @@ TEST(Timer, RefusedDelayRaisesAndLeavesTheTimerStopped) {
   EXPECT_EQ(ticks, 0);
 }
 
-TEST(Timer, RejectsAMissingBackend) {
-  EXPECT_THROW(TTimer timer(nullptr), std::invalid_argument);
+TEST_F(Timer, RejectsAMissingBackend) {
+  EXPECT_THROW(TTimer t(nullptr), std::invalid_argument);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "core/exceptions.h"
 #include "win/app/about_box_win.h"
 #include "support/win_test_support.h"
@@ -7,6 +9,22 @@
 namespace reprisa {
 namespace {
 using namespace testing_support;
+
+// While it lives, runs `action` when `message` comes through the application's loop (posted
+// before a modal loop starts, it arrives once that loop runs).
+struct OnMessage : MessageFilter {
+  OnMessage(UINT m, std::function<void()> a) : message(m), action(std::move(a)) {
+    Application->AddMessageFilter(this);
+  }
+  ~OnMessage() override { Application->RemoveMessageFilter(this); }
+  bool PreTranslateMessage(MSG& msg) override {
+    if (msg.message != message) return false;
+    action();
+    return true;
+  }
+  UINT message;
+  std::function<void()> action;
+};
 
 class AboutBoxTest : public ::testing::Test {
  protected:
@@ -39,20 +57,9 @@ TEST_F(AboutBoxTest, IsBuiltAtOnceButMakesItsWindowsOnlyWhenFirstShown) {
   EXPECT_EQ(fresh->copyright->Caption().find(L"XXXX"), std::wstring::npos);  // created already
   EXPECT_FALSE(fresh->logo->HasPicture());  // decoded with the windows
   // Once the modal loop runs (and the windows exist), click OK.
-  struct Clicker : MessageFilter {
-    TAboutBox* box;
-    bool PreTranslateMessage(MSG& msg) override {
-      if (msg.message != WM_APP + 3) return false;
-      box->ok_button->Click();
-      return true;
-    }
-  } clicker;
-  clicker.box = fresh;
-  Application->AddMessageFilter(&clicker);
+  OnMessage clicker(WM_APP + 3, [&] { fresh->ok_button->Click(); });
   PostMessageW(main_form->WindowHandle(), WM_APP + 3, 0, 0);
-  int result = fresh->ShowModal();
-  Application->RemoveMessageFilter(&clicker);
-  EXPECT_EQ(result, mrOk);
+  EXPECT_EQ(fresh->ShowModal(), mrOk);
   EXPECT_TRUE(fresh->ok_button->HandleAllocated());
   EXPECT_EQ(GetWindow(fresh->WindowHandle(), GW_OWNER), main_form->WindowHandle());
   delete fresh;
@@ -62,10 +69,8 @@ TEST_F(AboutBoxTest, IsAFixedDialogWithTheTableLayoutAndTexts) {
   HWND h = box->WindowHandle();
   EXPECT_EQ(box->Caption(), L"Info");
   EXPECT_FALSE(IsWindowVisible(h));
-  LONG style = GetWindowLongW(h, GWL_STYLE);
-  EXPECT_FALSE(style & WS_THICKFRAME);
-  EXPECT_FALSE(style & WS_MINIMIZEBOX);
-  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  const LONG style = GetWindowLongW(h, GWL_STYLE);
+  EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0) << std::hex << style;
   EXPECT_EQ(box->ClientWidth(), 664);
   EXPECT_EQ(box->ClientHeight(), 453);
 
@@ -151,28 +156,20 @@ TEST_F(AboutBoxTest, ClosingHidesAndTheNextShowingIsUnchangedWhereItWasLeft) {
 }
 
 TEST_F(AboutBoxTest, EveryShowingStartsWithTheOkButtonFocused) {
-  struct Probe : MessageFilter {
-    TAboutBox* box;
-    int step = 0;
-    HWND focus_first = nullptr, focus_second = nullptr;
-    bool PreTranslateMessage(MSG& msg) override {
-      if (msg.message != WM_APP + 9) return false;
-      (step == 0 ? focus_first : focus_second) = GetFocus();
-      if (step++ == 0) box->web_site_button->SetFocus();  // left on the web-site button
-      PostMessageW(box->WindowHandle(), WM_CLOSE, 0, 0);
-      return true;
-    }
-  } probe;
-  probe.box = box;
+  HWND focus[2] = {};
+  int step = 0;
+  OnMessage probe(WM_APP + 9, [&] {
+    focus[step] = GetFocus();
+    if (step++ == 0) box->web_site_button->SetFocus();  // left on the web-site button
+    PostMessageW(box->WindowHandle(), WM_CLOSE, 0, 0);
+  });
   box->open_hook = [](HWND, const std::wstring&) {};
-  Application->AddMessageFilter(&probe);
-  PostMessageW(box->WindowHandle(), WM_APP + 9, 0, 0);
-  box->ShowModal();
-  PostMessageW(box->WindowHandle(), WM_APP + 9, 0, 0);
-  box->ShowModal();
-  Application->RemoveMessageFilter(&probe);
-  EXPECT_EQ(probe.focus_first, box->ok_button->WindowHandle());
-  EXPECT_EQ(probe.focus_second, box->ok_button->WindowHandle());
+  for (int showing = 0; showing < 2; ++showing) {
+    PostMessageW(box->WindowHandle(), WM_APP + 9, 0, 0);
+    box->ShowModal();
+  }
+  EXPECT_EQ(focus[0], box->ok_button->WindowHandle());
+  EXPECT_EQ(focus[1], box->ok_button->WindowHandle());
 }
 
 TEST_F(AboutBoxTest, AFailureWhileShowingReachesTheCallerAndLeavesTheDialogClosed) {
@@ -185,20 +182,9 @@ TEST_F(AboutBoxTest, AFailureWhileShowingReachesTheCallerAndLeavesTheDialogClose
 TEST_F(AboutBoxTest, EnterClosesTheDialogThroughItsOkButton) {
   // Enter is pressed on whatever has the focus once the dialog is up.
   PostMessageW(box->WindowHandle(), WM_APP, 0, 0);  // lets the dialog activate first
-  struct Presser : MessageFilter {
-    bool PreTranslateMessage(MSG& msg) override {
-      if (msg.message == WM_APP) {
-        PressKey(GetFocus(), VK_RETURN);
-        return true;
-      }
-      return false;
-    }
-  } presser;
-  Application->AddMessageFilter(&presser);
+  OnMessage presser(WM_APP, [] { PressKey(GetFocus(), VK_RETURN); });
   BoxRecorder recorder;  // nothing may be shown
-  int result = box->ShowModal();
-  Application->RemoveMessageFilter(&presser);
-  EXPECT_EQ(result, mrOk);
+  EXPECT_EQ(box->ShowModal(), mrOk);
   EXPECT_TRUE(recorder.boxes.empty());
 }
 

@@ -103,8 +103,7 @@ std::vector<Measured> MeasureLabels(TForm* form) {
     m.requested = RequestedFace(font);
     m.resolved = ResolvedFace(dc, font);
     m.wine_font = IsWinesOwnFont(dc, font);
-    m.wrapped = GetWindowLongW(label->WindowHandle(), GWL_STYLE) & SS_LEFTNOWORDWRAP ? false
-                                                                                     : true;
+    m.wrapped = !(GetWindowLongW(label->WindowHandle(), GWL_STYLE) & SS_LEFTNOWORDWRAP);
     const std::wstring text = label->Caption();
     HGDIOBJ old = SelectObject(dc, font);
     RECT r{0, 0, m.wrapped ? label->Width() : 0, 0};

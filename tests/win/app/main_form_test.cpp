@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "core/texts.h"
 #include "win/app/main_form_win.h"
 #include "win/kit/accessibility_win.h"
@@ -145,11 +147,9 @@ TEST_F(MainFormTest, OnAHighDpiScreenFontFirstThenEveryPlaceScales) {
   for (const Place& p : kAt144Dpi) {
     TWinControl* c = Control(form, p.name);
     ASSERT_NE(c, nullptr) << p.name;
-    RECT r = RectInParent(c->WindowHandle());
-    EXPECT_EQ(r.left, p.left) << p.name;
-    EXPECT_EQ(r.top, p.top) << p.name;
-    EXPECT_EQ(r.right - r.left, p.width) << p.name;
-    EXPECT_EQ(r.bottom - r.top, p.height) << p.name;
+    const RECT r = RectInParent(c->WindowHandle());
+    EXPECT_EQ((std::array{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+              (std::array<LONG, 4>{p.left, p.top, p.width, p.height})) << p.name;
   }
 }
 
@@ -200,9 +200,9 @@ TEST_F(MainFormTest, MembersCarryTheirTextsKindsAndTimers) {
   EXPECT_EQ(form->restart_countdown_button->Text(), L"Stopuhr auf 0");
   EXPECT_EQ(form->DefaultButton(), form->open_address_button);
   EXPECT_EQ(form->CancelButton(), form->restart_countdown_button);
-  EXPECT_TRUE(form->open_address_button->HasGlyph());
-  EXPECT_TRUE(form->apply_interval_button->HasGlyph());
-  EXPECT_TRUE(form->restart_countdown_button->HasGlyph());
+  for (auto* b : {form->open_address_button, form->apply_interval_button,
+                  form->restart_countdown_button})
+    EXPECT_TRUE(b->HasGlyph()) << b->Name().c_str();
   EXPECT_EQ(form->ReloadTimer().Interval(), 180000);
   EXPECT_EQ(form->DisplayTimer().Interval(), 1000);
   EXPECT_TRUE(form->ReloadTimer().Running());
@@ -238,6 +238,13 @@ class MainFormKeysTest : public MainFormTest {
     EXPECT_TRUE(PumpUntil([&] { return GetFocus() == c->WindowHandle(); })) << c->Name().c_str();
   }
   void Press(WPARAM vk) { EXPECT_TRUE(PressKeyAndWait(GetFocus(), vk)) << "key " << vk; }
+  // Marks keys as held down (or up again) in this thread's keyboard state.
+  static void Hold(std::initializer_list<int> vks, bool down) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    for (int vk : vks) keys[vk] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+  }
   int go = 0, apply = 0, restart = 0;
 };
 
@@ -301,13 +308,9 @@ TEST_F(MainFormKeysTest, EnterOnAFocusedButtonClicksThatButton) {
 
 TEST_F(MainFormKeysTest, EnterWithAModifierOrADisabledDefaultButtonIsLeftToTheEdit) {
   Focus(form->interval_edit);
-  BYTE keys[256];
-  GetKeyboardState(keys);
-  keys[VK_SHIFT] = keys[VK_LSHIFT] = 0x80;
-  SetKeyboardState(keys);
+  Hold({VK_SHIFT, VK_LSHIFT}, true);
   Press(VK_RETURN);
-  keys[VK_SHIFT] = keys[VK_LSHIFT] = 0;
-  SetKeyboardState(keys);
+  Hold({VK_SHIFT, VK_LSHIFT}, false);
   EXPECT_EQ(go, 0);
 
   // With the default button unable to take the focus, Enter reaches the address field as a
@@ -336,26 +339,20 @@ TEST_F(MainFormKeysTest, EscapeFromAnyOwnControlRestartsTheCountdown) {
 
 TEST_F(MainFormKeysTest, TabAndShiftTabWalkTheTabOrder) {
   Focus(form->address_edit);
-  std::vector<HWND> expected = {
-      form->open_address_button->WindowHandle(),   form->restart_countdown_button->WindowHandle(),
-      form->interval_edit->WindowHandle(),         form->apply_interval_button->WindowHandle(),
-      form->current_interval_edit->WindowHandle(), form->countdown_edit->WindowHandle()};
-  for (HWND h : expected) {
+  for (TWinControl* c : std::initializer_list<TWinControl*>{
+           form->open_address_button, form->restart_countdown_button, form->interval_edit,
+           form->apply_interval_button, form->current_interval_edit, form->countdown_edit}) {
     Press(VK_TAB);
-    EXPECT_EQ(GetFocus(), h);
+    EXPECT_EQ(GetFocus(), c->WindowHandle()) << c->Name().c_str();
   }
   Press(VK_TAB);  // into the page
   EXPECT_TRUE(PumpUntil([&] { return form->browser->Focused(); }));
   Press(VK_TAB);  // and out again when the page does not take the key
   EXPECT_EQ(GetFocus(), form->address_edit->WindowHandle());
-  BYTE keys[256];
-  GetKeyboardState(keys);
-  keys[VK_SHIFT] = 0x80;
-  SetKeyboardState(keys);
+  Hold({VK_SHIFT}, true);
   Focus(form->interval_edit);
   Press(VK_TAB);
-  keys[VK_SHIFT] = 0;
-  SetKeyboardState(keys);
+  Hold({VK_SHIFT}, false);
   EXPECT_EQ(GetFocus(), form->restart_countdown_button->WindowHandle());
 }
 

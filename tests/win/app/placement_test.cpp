@@ -22,9 +22,9 @@ std::optional<std::wstring> Stored(const std::wstring& ident) {
   return store.ReadValue(kSection, ident);
 }
 
-void Store(const std::wstring& ident, const std::wstring& value) {
+void Store(std::initializer_list<std::pair<std::wstring, std::wstring>> values) {
   RegistryStore store(HKEY_CURRENT_USER, KeyPath(), false);
-  store.WriteValue(kSection, ident, value);
+  for (const auto& [ident, value] : values) store.WriteValue(kSection, ident, value);
 }
 
 std::wstring Suffix() {
@@ -66,16 +66,21 @@ class PlacementTest : public ::testing::Test {
     GetWindowRect(form->WindowHandle(), &r);
     return r;
   }
+  // The window's corner and, where given (not 0), its size.
+  void ExpectPlace(int left, int top, int width = 0, int height = 0) {
+    const RECT r = WindowRect();
+    EXPECT_EQ(r.left, left);
+    EXPECT_EQ(r.top, top);
+    if (width) { EXPECT_EQ(r.right - r.left, width); }
+    if (height) { EXPECT_EQ(r.bottom - r.top, height); }
+  }
   // Where a first run puts the window: 854 x 600 (the design's client area with the frame and
   // the menu bar), centred on the work area.
   void ExpectFirstRunPlace() {
     RECT wa;
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &wa, 0);
-    const RECT r = WindowRect();
-    EXPECT_EQ(r.right - r.left, 854);
-    EXPECT_EQ(r.bottom - r.top, 600);
-    EXPECT_EQ(r.left, wa.left + (wa.right - wa.left - 854) / 2);
-    EXPECT_EQ(r.top, wa.top + (wa.bottom - wa.top - 600) / 2);
+    ExpectPlace(wa.left + (wa.right - wa.left - 854) / 2, wa.top + (wa.bottom - wa.top - 600) / 2,
+                854, 600);
   }
   TMainForm* form = nullptr;
 };
@@ -90,14 +95,12 @@ TEST_F(PlacementTest, FirstRunCentresOnceAndTheCloseWritesEveryValue) {
   SetWindowPos(form->WindowHandle(), nullptr, 5, 7, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   form->Show();
-  EXPECT_EQ(WindowRect().left, 5);
-  EXPECT_EQ(WindowRect().top, 7);
+  ExpectPlace(5, 7);
   CloseQuery();
   EXPECT_TRUE(form->placement->Saved());
-  EXPECT_EQ(Stored(L"FormVersion"), L"0");
-  EXPECT_EQ(Stored(L"ShowCmd"), L"1");
-  EXPECT_EQ(Stored(L"PixelsPerInch"), L"96");
-  EXPECT_EQ(Stored(L"Visible"), L"0");
+  for (const auto& [ident, value] : std::initializer_list<std::pair<const wchar_t*, const wchar_t*>>{
+           {L"FormVersion", L"0"}, {L"ShowCmd", L"1"}, {L"PixelsPerInch", L"96"}, {L"Visible", L"0"}})
+    EXPECT_EQ(Stored(ident), value) << NarrowUtf8(ident);
   ASSERT_TRUE(Stored(L"Flags").has_value());
   ASSERT_TRUE(Stored(L"NormPos").has_value());
   EXPECT_EQ(Stored(L"NormPos"), Stored(L"NormPos" + Suffix()));
@@ -107,29 +110,21 @@ TEST_F(PlacementTest, FirstRunCentresOnceAndTheCloseWritesEveryValue) {
 }
 
 TEST_F(PlacementTest, TheNextRunOpensWhereTheLastOneClosed) {
-  Store(L"NormPos", L"100,120,1000,700");
-  Store(L"ShowCmd", L"1");
+  Store({{L"NormPos", L"100,120,1000,700"}, {L"ShowCmd", L"1"}});
   Open();
-  RECT r = WindowRect();
-  EXPECT_EQ(r.left, 100);
-  EXPECT_EQ(r.top, 120);
-  EXPECT_EQ(r.right - r.left, 900);
-  EXPECT_EQ(r.bottom - r.top, 580);
+  ExpectPlace(100, 120, 900, 580);
   EXPECT_EQ(form->Position(), TPosition::poDesigned);
   // The suffixed name for this screen wins over the plain one.
   CloseQuery();
   delete form;
   form = nullptr;
-  Store(L"NormPos" + Suffix(), L"40,50,940,630");
+  Store({{L"NormPos" + Suffix(), L"40,50,940,630"}});
   Open();
-  r = WindowRect();
-  EXPECT_EQ(r.left, 40);
-  EXPECT_EQ(r.top, 50);
+  ExpectPlace(40, 50);
 }
 
 TEST_F(PlacementTest, ClosedMaximisedOpensMaximised) {
-  Store(L"NormPos", L"100,120,1000,700");
-  Store(L"ShowCmd", L"3");
+  Store({{L"NormPos", L"100,120,1000,700"}, {L"ShowCmd", L"3"}});
   Open();
   EXPECT_TRUE(IsZoomed(form->WindowHandle()));
   CloseQuery();
@@ -138,9 +133,7 @@ TEST_F(PlacementTest, ClosedMaximisedOpensMaximised) {
 }
 
 TEST_F(PlacementTest, AnotherResolutionKeepsTheStateButNotThePlace) {
-  Store(L"NormPos", L"100,120,1000,700");
-  Store(L"PixelsPerInch", L"144");
-  Store(L"ShowCmd", L"3");
+  Store({{L"NormPos", L"100,120,1000,700"}, {L"PixelsPerInch", L"144"}, {L"ShowCmd", L"3"}});
   Open();
   EXPECT_TRUE(IsZoomed(form->WindowHandle()));
   ShowWindow(form->WindowHandle(), SW_RESTORE);
@@ -183,24 +176,20 @@ TEST_F(PlacementTest, DestroyedWithoutClosingSavesWithVisibleOne) {
 }
 
 TEST_F(PlacementTest, APlaceOffEveryScreenIsBroughtBackOntoTheScreen) {
-  Store(L"NormPos", L"5000,4000,5900,4580");
+  Store({{L"NormPos", L"5000,4000,5900,4580"}});
   Open();
-  RECT r = WindowRect();
+  const RECT r = WindowRect();
   EXPECT_LT(r.left, GetSystemMetrics(SM_CXSCREEN));
   EXPECT_LT(r.top, GetSystemMetrics(SM_CYSCREEN));
   EXPECT_EQ(r.right - r.left, 900);
 }
 
 TEST_F(PlacementTest, AnOverflowingPlaceComesBackOntoTheWorkAreaWithAPositiveSize) {
-  Store(L"NormPos", L"-2147483648,-100000,2147483647,-99000");
+  Store({{L"NormPos", L"-2147483648,-100000,2147483647,-99000"}});
   Open();
   RECT wa;
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &wa, 0);
-  RECT r = WindowRect();
-  EXPECT_EQ(r.left, wa.left);
-  EXPECT_EQ(r.top, wa.top);
-  EXPECT_EQ(r.right - r.left, wa.right - wa.left);
-  EXPECT_EQ(r.bottom - r.top, 1000);
+  ExpectPlace(wa.left, wa.top, wa.right - wa.left, 1000);
 }
 
 TEST_F(PlacementTest, TheFirstRunsRestoreMakesTheKeySoThatItsEventCanWrite) {
@@ -215,7 +204,7 @@ TEST_F(PlacementTest, TheFirstRunsRestoreMakesTheKeySoThatItsEventCanWrite) {
 }
 
 TEST_F(PlacementTest, TheEndOfTheSessionSavesAsAtACloseAndTheDestroyDoesNotAgain) {
-  Store(L"NormPos", L"100,120,1000,700");
+  Store({{L"NormPos", L"100,120,1000,700"}});
   Open();
   HWND h = form->WindowHandle();
   EXPECT_EQ(SendMessageW(h, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
@@ -232,13 +221,13 @@ TEST_F(PlacementTest, TheEndOfTheSessionSavesAsAtACloseAndTheDestroyDoesNotAgain
 }
 
 TEST_F(PlacementTest, ClosedMinimisedStartsTheApplicationMinimised) {
-  Store(L"ShowCmd", L"2");
+  Store({{L"ShowCmd", L"2"}});
   Open();
   EXPECT_TRUE(PumpUntil([&] { return IsIconic(form->WindowHandle()) != FALSE; }, 2000));
 }
 
 TEST_F(PlacementTest, InactiveStoreNeitherRestoresNorSavesButAnExplicitSaveWrites) {
-  Store(L"NormPos", L"100,120,1000,700");
+  Store({{L"NormPos", L"100,120,1000,700"}});
   form = new TMainForm(Application);
   form->placement->SetActive(false);
   form->Show();
@@ -259,25 +248,12 @@ TEST_F(PlacementTest, TheComponentGivesTheFormItsEventsBack) {
   EXPECT_FALSE(static_cast<bool>(form->OnDestroy));
 }
 
-}  // namespace
-}  // namespace reprisa
-
-namespace reprisa {
-namespace {
-using namespace testing_support;
-
 // Size limits and a fixed size, through the observer on the form's window.
-class PlacementLimitsTest : public ::testing::Test {
+class PlacementLimitsTest : public PlacementTest {
  protected:
   void SetUp() override {
-    SetScreenDpiOverride(96);
-    ClearStoredPlacement();
+    PlacementTest::SetUp();
     form = new TMainForm(Application);
-  }
-  void TearDown() override {
-    delete form;
-    ClearStoredPlacement();
-    SetScreenDpiOverride(0);
   }
   MINMAXINFO AskLimits() {
     MINMAXINFO info{};
@@ -286,7 +262,6 @@ class PlacementLimitsTest : public ::testing::Test {
     SendMessageW(form->WindowHandle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
     return info;
   }
-  TMainForm* form = nullptr;
 };
 
 TEST_F(PlacementLimitsTest, NoLimitsNoObserverAndLimitsReplaceOnlyTheirMembers) {

@@ -35,6 +35,12 @@ class ProbeForm : public TForm {
     PostMessageW(WindowHandle(), WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
                  reinterpret_cast<LPARAM>(b->WindowHandle()));
   }
+  // Clicks the failing button, then the counting one; true once that click has been counted.
+  bool FailThenCount(int clicks_after, DWORD timeout_ms = 3000) {
+    Click(failing);
+    Click(counting);
+    return PumpUntil([&] { return clicks == clicks_after; }, timeout_ms);
+  }
   TButtonControl* failing;
   TButtonControl* counting;
   int clicks = 0;
@@ -50,9 +56,7 @@ class HandleExceptionTest : public ::testing::Test {
 TEST_F(HandleExceptionTest, ShowsOwnErrorsCaptionedWithTheTitleAndTheLoopGoesOn) {
   BoxRecorder recorder;
   form->failing->OnClick = [](TObject*) { throw EConvertError(L"Absichtlich geworfen"); };
-  form->Click(form->failing);
-  form->Click(form->counting);
-  ASSERT_TRUE(PumpUntil([&] { return form->clicks == 1; }));
+  ASSERT_TRUE(form->FailThenCount(1));
   ASSERT_EQ(recorder.boxes.size(), 1u);
   EXPECT_EQ(recorder.boxes[0].caption, L"Reprisa");
   EXPECT_EQ(recorder.boxes[0].text, L"Absichtlich geworfen.");
@@ -63,15 +67,11 @@ TEST_F(HandleExceptionTest, ShowsOwnErrorsCaptionedWithTheTitleAndTheLoopGoesOn)
 TEST_F(HandleExceptionTest, SilentAbortShowsNothingAndForeignErrorsGetTheLastResortReport) {
   BoxRecorder recorder;
   form->failing->OnClick = [](TObject*) { throw EAbort(); };
-  form->Click(form->failing);
-  form->Click(form->counting);
-  ASSERT_TRUE(PumpUntil([&] { return form->clicks == 1; }));
+  ASSERT_TRUE(form->FailThenCount(1));
   EXPECT_TRUE(recorder.boxes.empty());
 
   form->failing->OnClick = [](TObject*) { throw std::runtime_error("kein Programmfehler"); };
-  form->Click(form->failing);
-  form->Click(form->counting);
-  ASSERT_TRUE(PumpUntil([&] { return form->clicks == 2; }));
+  ASSERT_TRUE(form->FailThenCount(2));
   ASSERT_EQ(recorder.boxes.size(), 1u);
   EXPECT_NE(recorder.boxes[0].text.find(L"kein Programmfehler"), std::wstring::npos);
   EXPECT_EQ(recorder.boxes[0].caption, L"Reprisa");
@@ -124,9 +124,7 @@ TEST_F(HandleExceptionTest, TheRealBoxIsCaptionedWithTheTitleAndDisablesTheOther
   });
   form->Show();
   form->failing->OnClick = [](TObject*) { throw ERegistryException(L"Schl\u00FCssel fehlt"); };
-  form->Click(form->failing);
-  form->Click(form->counting);
-  bool done = PumpUntil([&] { return form->clicks == 1; }, 8000);
+  const bool done = form->FailThenCount(1, 8000);
   user.join();
   ASSERT_TRUE(done);
   ASSERT_TRUE(found);
@@ -264,9 +262,7 @@ TEST(ModalScope, DisablesTheOtherWindowsAndGivesBackActivationAndFocus) {
   ASSERT_TRUE(PumpUntil([&] { return GetFocus() == first.counting->WindowHandle(); }));
   {
     TModalScope scope(modal.Handle());
-    EXPECT_FALSE(IsWindowEnabled(first.WindowHandle()));
-    EXPECT_FALSE(IsWindowEnabled(other));
-    EXPECT_FALSE(IsWindowEnabled(going));
+    for (HWND h : {first.WindowHandle(), other, going}) EXPECT_FALSE(IsWindowEnabled(h)) << h;
     EXPECT_TRUE(IsWindowEnabled(modal.WindowHandle()));
     EXPECT_TRUE(IsWindowEnabled(hidden)) << "a hidden window is left alone";
     // The modal window takes activation and focus while the scope lasts; one of the disabled

@@ -432,21 +432,11 @@ class BrowserMode : public ::testing::Test {
     RegCloseKey(key);
     return values;
   }
-  void Forget() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, KEY_SET_VALUE, &key) == 0) {
-      RegDeleteValueW(key, name.c_str());
-      RegCloseKey(key);
-    }
-  }
+  void Forget() { RegDeleteKeyValueW(HKEY_CURRENT_USER, kBrowserEmulationKey, name.c_str()); }
   void Store(DWORD type, const void* data, DWORD size) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, nullptr, 0, KEY_SET_VALUE,
-                              nullptr, &key, nullptr),
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kBrowserEmulationKey, name.c_str(), type, data,
+                              size),
               ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
   }
   const std::wstring name = OwnExecutableName();
   bool key_existed = false;

@@ -21,12 +21,18 @@ namespace {
 using testing_support::PumpFor;
 using testing_support::PumpUntil;
 
+// A running system timer that counts its ticks in `ticks`.
+std::unique_ptr<TTimer> CountingTimer(int interval, int& ticks) {
+  auto timer = std::make_unique<TTimer>(NewWin32TimerBackend());
+  timer->SetInterval(interval);
+  timer->SetOnTimer([&ticks] { ++ticks; });
+  return timer;
+}
+
 TEST(Win32Timer, TicksOnTheMessageLoop) {
-  TTimer timer(NewWin32TimerBackend());
   int ticks = 0;
-  timer.SetInterval(30);
-  timer.SetOnTimer([&] { ++ticks; });
-  ASSERT_TRUE(timer.Running());
+  const auto timer = CountingTimer(30, ticks);
+  ASSERT_TRUE(timer->Running());
   EXPECT_TRUE(PumpUntil([&] { return ticks >= 3; }, 5000)) << "ticks: " << ticks;
 }
 
@@ -62,15 +68,10 @@ TEST(Win32Timer, TicksGoOnWhileAMessageBoxRunsItsOwnLoop) {
 }
 
 TEST(Win32Timer, TimersTickEachOnTheirOwn) {
-  TTimer first(NewWin32TimerBackend());
-  int first_ticks = 0;
-  int second_ticks = 0;
-  first.SetInterval(20);
-  first.SetOnTimer([&] { ++first_ticks; });
+  int first_ticks = 0, second_ticks = 0, third_ticks = 0;
+  const auto first = CountingTimer(20, first_ticks);
   {
-    TTimer second(NewWin32TimerBackend());
-    second.SetInterval(300);
-    second.SetOnTimer([&] { ++second_ticks; });
+    const auto second = CountingTimer(300, second_ticks);
     ASSERT_TRUE(PumpUntil([&] { return second_ticks >= 1; }, 5000));
     EXPECT_GE(first_ticks, 5) << "the faster timer ticks at its own rate";
   }
@@ -80,28 +81,20 @@ TEST(Win32Timer, TimersTickEachOnTheirOwn) {
       << "a timer goes on when another one ends";
   // A timer made after the other one ended must not get that one's ticks, even when the
   // system gives it the same id.
-  int third_ticks = 0;
-  TTimer third(NewWin32TimerBackend());
-  third.SetInterval(10000);
-  third.SetOnTimer([&] { ++third_ticks; });
+  const auto third = CountingTimer(10000, third_ticks);
   PumpFor(700);
   EXPECT_EQ(second_ticks, second_seen) << "an ended timer gets no tick";
   EXPECT_EQ(third_ticks, 0) << "a tick of an ended timer reached a new one";
 }
 
 TEST(Win32Timer, StoppedTimerDeliversNothing) {
-  TTimer stopped(NewWin32TimerBackend());
-  TTimer running(NewWin32TimerBackend());
-  int stopped_ticks = 0;
-  int running_ticks = 0;
-  stopped.SetInterval(20);
-  stopped.SetOnTimer([&] { ++stopped_ticks; });
-  running.SetInterval(20);
-  running.SetOnTimer([&] { ++running_ticks; });
-  stopped.SetEnabled(false);
+  int stopped_ticks = 0, running_ticks = 0;
+  const auto stopped = CountingTimer(20, stopped_ticks);
+  const auto running = CountingTimer(20, running_ticks);
+  stopped->SetEnabled(false);
   EXPECT_TRUE(PumpUntil([&] { return running_ticks >= 5; }, 5000));
   EXPECT_EQ(stopped_ticks, 0);
-  running.SetInterval(0);
+  running->SetInterval(0);
   const int seen = running_ticks;
   PumpFor(150);
   EXPECT_EQ(running_ticks, seen);

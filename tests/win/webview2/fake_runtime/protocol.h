@@ -33,6 +33,12 @@ constexpr UINT kReleaseMessage = WM_APP + 0x2F2;
 // (wParam 2): MoveFocusRequested is raised with that reason. Unhandled, the focus stays.
 constexpr UINT kFocusLeavesMessage = WM_APP + 0x2F8;
 
+// The completed handlers the caller passes in: the fake asks each for its interface first.
+constexpr GUID kIEnvironmentCompleted = {
+    0x4E8A3389, 0xC9D8, 0x4BD2, {0xB6, 0xB5, 0x12, 0x4F, 0xEE, 0x6C, 0xC1, 0x4D}};
+constexpr GUID kIControllerCompleted = {
+    0x6C4819F3, 0xC9B7, 0x4260, {0x81, 0x27, 0xC9, 0xF5, 0xBD, 0xE7, 0xF6, 0x8C}};
+
 // The exit code of a process that called a slot beyond the reference's table.
 constexpr UINT kUnknownSlotExitCode = 0x5107BAD;
 
