@@ -133,6 +133,11 @@ def main():
             states = [h.media_states(r) for r in reports[-1:]]
             playing = bool(states) and all(
                 not s["paused"] and not s["err"] and s["t"] > 0 for s in states[-1].values())
+            # A page that stopped being reloaded has only old reports: they tell nothing now.
+            quiet = time.monotonic() - loads[-1].when if loads else float("inf")
+            media = ("playing" if playing else "NOT playing: %s" % (states[-1:] or "no report"))
+            if quiet > 2 * interval + 10:
+                media = "NOT playing: no load for %.0f s" % quiet
             before = samples[-1] if samples else {"cpu": 0.0, "web_cpu": 0.0, "web_pids": []}
             # CPU use in the last minute, in % of a core (the web process's only while it is
             # the same one).
@@ -149,8 +154,7 @@ def main():
                      mib(figures["web_rss"]),
                      web_cpu,
                      ",".join(map(str, figures["web_pids"])), mib(figures["net_pss"]),
-                     mib(figures["all_pss"]), len(loads), recycles,
-                     "playing" if playing else "NOT playing: %s" % (states[-1:] or "no report")),
+                     mib(figures["all_pss"]), len(loads), recycles, media),
                   flush=True)
         display.request_close(window)
         process.wait(15)
