@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/design_layout.h"
@@ -87,10 +88,6 @@ const Row kRows[] = {
 
 class MainWindowTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    window = std::make_unique<MainWindow>(
-        AppFolders{dir / "config/reprisa.ini", dir / "data", dir / "cache"});
-  }
   void TearDown() override { window.reset(); }
 
   // Shows the window and waits until the web view it makes after the first paint has finished
@@ -154,7 +151,8 @@ class MainWindowTest : public ::testing::Test {
   GtkWidget* Widget(const Row& row) { return window.get()->*row.widget; }
 
   ScratchDir dir;
-  std::unique_ptr<MainWindow> window;
+  std::unique_ptr<MainWindow> window = std::make_unique<MainWindow>(
+      AppFolders{dir / "config/reprisa.ini", dir / "data", dir / "cache"});
   int loads = 0;
   std::vector<std::string> loaded;
 };
@@ -277,19 +275,15 @@ TEST_F(MainWindowTest, ApplyIntervalReadsTheFieldAndShowsTheIntervalTaken) {
 
 TEST_F(MainWindowTest, CountdownShowsEverySecondOnceFromHalfASecondOn) {
   ShowAndSettle();
-  struct Shown {
-    std::string text;
-    gint64 at_ms;  // since the restart
-  };
   struct Log {
     gint64 start = 0;
-    std::vector<Shown> shown;
+    std::vector<std::pair<std::string, gint64>> shown;  // each text, and when since the restart
   } log;
   g_signal_connect(window->countdown_edit, "changed",
                    G_CALLBACK(+[](GtkEditable* e, gpointer data) {
                      auto* log = static_cast<Log*>(data);
-                     log->shown.push_back({gtk_entry_get_text(GTK_ENTRY(e)),
-                                           (g_get_monotonic_time() - log->start) / 1000});
+                     log->shown.emplace_back(gtk_entry_get_text(GTK_ENTRY(e)),
+                                             (g_get_monotonic_time() - log->start) / 1000);
                    }),
                    &log);
   log.start = g_get_monotonic_time();
@@ -298,12 +292,12 @@ TEST_F(MainWindowTest, CountdownShowsEverySecondOnceFromHalfASecondOn) {
   // The display ticks half-way between second boundaries: the first one about 0.5 s after the
   // restart, then one per second, none skipped and none repeated.
   std::vector<std::string> texts;
-  for (const Shown& s : log.shown) texts.push_back(s.text);
+  for (const auto& [text, at_ms] : log.shown) texts.push_back(text);
   EXPECT_EQ(texts, (std::vector<std::string>{"04:29", "04:28", "04:27"}));
-  EXPECT_GE(log.shown[0].at_ms, 350);
-  EXPECT_LE(log.shown[0].at_ms, 800);
+  EXPECT_GE(log.shown[0].second, 350);  // in ms
+  EXPECT_LE(log.shown[0].second, 800);
   for (std::size_t i = 1; i < log.shown.size(); ++i) {
-    const gint64 gap = log.shown[i].at_ms - log.shown[i - 1].at_ms;
+    const gint64 gap = log.shown[i].second - log.shown[i - 1].second;
     EXPECT_GE(gap, 700) << "tick " << i;
     EXPECT_LE(gap, 1300) << "tick " << i;
   }
