@@ -9,7 +9,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -102,10 +101,7 @@ class WebRecovery : public testing::Test {
 };
 
 TEST_F(WebRecovery, TellsWhetherThePageItselfLoaded) {
-  const std::string refused = [] {
-    Site gone;
-    return gone.Url("/");
-  }();  // nothing listens there any more: the connection is refused
+  const std::string refused = Site().Url("/");  // gone with it: the connection is refused
   struct {
     std::string address;
     const char* told;
@@ -137,10 +133,7 @@ TEST_F(WebRecovery, TellsWhetherThePageItselfLoaded) {
 TEST_F(WebRecovery, RecoveringLoadsTheAddressThatFailedAgain) {
   host.Navigate(site.Url("/200"));
   ASSERT_TRUE(Settled(1));
-  // A site that is down, then back on the same port.
-  auto down = std::make_unique<Site>();
-  const guint port = down->port();
-  down.reset();
+  const guint port = Site().port();  // a site that is down, then back on the same port
   host.Navigate("http://127.0.0.1:" + std::to_string(port) + "/back");
   ASSERT_TRUE(Settled(2));
   Site back(port);
