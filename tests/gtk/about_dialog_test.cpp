@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "core/exceptions.h"
 #include "gtk/about_dialog.h"
@@ -14,8 +15,6 @@ namespace {
 
 using testing_gtk::PumpUntil;
 
-std::string LabelText(GtkWidget* label) { return gtk_label_get_text(GTK_LABEL(label)); }
-
 TEST(AboutDialog, ShowsTheMakersTextsWithThisYear) {
   AboutDialog about;
   EXPECT_EQ(gtk_window_get_title(about.Window()), std::string("Info"));
@@ -23,17 +22,17 @@ TEST(AboutDialog, ShowsTheMakersTextsWithThisYear) {
   GDateTime* now = g_date_time_new_now_local();
   const std::string year = std::to_string(g_date_time_get_year(now));
   g_date_time_unref(now);
-  EXPECT_EQ(LabelText(about.copyright),
-            "Copyright \u00A9 " + year + " Velmora. Alle Rechte vorbehalten.");
-  EXPECT_EQ(LabelText(about.product_name), "Garantiert ein Original Velmora Programm");
-  EXPECT_EQ(LabelText(about.quality_label),
-            "Vertrauen Sie auf deutsche Qualit\u00E4t bei Software.");
-  EXPECT_EQ(LabelText(about.comments),
-            "Dies ist eine Velmora Computersoftware Produktion. (info@velmora.example)");
-  EXPECT_EQ(LabelText(about.news_label),  // paragraphs apart by one empty line, no '\r'
-            "Neuigkeiten, Hilfe und weitere Programme finden Sie auf unserer Website "
-            "www.velmora.example.\n\nWir freuen uns \u00FCber Ihre Anregungen und "
-            "w\u00FCnschen Ihnen viel Freude mit Reprisa.");
+  const std::pair<GtkWidget*, std::string> labels[] = {
+      {about.copyright, "Copyright \u00A9 " + year + " Velmora. Alle Rechte vorbehalten."},
+      {about.product_name, "Garantiert ein Original Velmora Programm"},
+      {about.quality_label, "Vertrauen Sie auf deutsche Qualit\u00E4t bei Software."},
+      {about.comments, "Dies ist eine Velmora Computersoftware Produktion. (info@velmora.example)"},
+      {about.news_label,  // paragraphs apart by one empty line, no '\r'
+       "Neuigkeiten, Hilfe und weitere Programme finden Sie auf unserer Website "
+       "www.velmora.example.\n\nWir freuen uns \u00FCber Ihre Anregungen und "
+       "w\u00FCnschen Ihnen viel Freude mit Reprisa."},
+  };
+  for (const auto& [label, text] : labels) EXPECT_EQ(gtk_label_get_text(GTK_LABEL(label)), text);
   EXPECT_EQ(gtk_button_get_label(GTK_BUTTON(about.web_site_button)),
             std::string("www.velmora.example"));
   EXPECT_EQ(gtk_button_get_label(GTK_BUTTON(about.ok_button)), std::string("OK"));

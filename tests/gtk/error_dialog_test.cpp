@@ -18,31 +18,27 @@ struct Seen {
   std::string text;
 };
 
-// Closes the first error dialog that appears and notes its text.
-guint WatchForDialog(Seen* seen) {
-  return g_timeout_add(
-      20,
-      +[](gpointer data) -> gboolean {
-        auto* s = static_cast<Seen*>(data);
-        GtkWindow* dialog = testing_gtk::FindToplevel("Reprisa");
-        if (!dialog) return G_SOURCE_CONTINUE;
-        ++s->dialogs;
-        gchar* text = nullptr;
-        g_object_get(dialog, "text", &text, nullptr);
-        s->text = text ? text : "";
-        g_free(text);
-        gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
-        return G_SOURCE_CONTINUE;
-      },
-      seen);
-}
-
 class ErrorDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = SetErrorHandler(nullptr);
     InstallErrorDialogHandler(nullptr);
-    watch_ = WatchForDialog(&seen);
+    // Closes each error dialog that appears and notes its text.
+    watch_ = g_timeout_add(
+        20,
+        +[](gpointer data) -> gboolean {
+          auto* s = static_cast<Seen*>(data);
+          GtkWindow* dialog = testing_gtk::FindToplevel("Reprisa");
+          if (!dialog) return G_SOURCE_CONTINUE;
+          ++s->dialogs;
+          gchar* text = nullptr;
+          g_object_get(dialog, "text", &text, nullptr);
+          s->text = text ? text : "";
+          g_free(text);
+          gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+          return G_SOURCE_CONTINUE;
+        },
+        &seen);
   }
   void TearDown() override {
     g_source_remove(watch_);

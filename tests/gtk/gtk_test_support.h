@@ -1,5 +1,5 @@
 // Helpers of the in-process GTK tests: a scratch folder, a file's contents, running the main loop
-// for a while or until something holds, and key presses delivered as GTK delivers the keyboard's.
+// until something holds, and key presses delivered as GTK delivers the keyboard's.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -54,11 +54,6 @@ inline bool PumpUntil(const std::function<bool()>& done, int timeout_ms = 5000) 
   return true;
 }
 
-// Runs the main loop for the given time.
-inline void Pump(int ms) {
-  PumpUntil([] { return false; }, ms);
-}
-
 // Presses and releases a key in the window, as if typed on the keyboard: the window's own key
 // handling (bindings, default button, our handlers) sees it first and passes it to the focus.
 inline void PressKey(GtkWidget* window, guint keyval, GdkModifierType state = GdkModifierType(0)) {
@@ -67,13 +62,9 @@ inline void PressKey(GtkWidget* window, guint keyval, GdkModifierType state = Gd
   GdkDisplay* display = gtk_widget_get_display(window);
   GdkDevice* keyboard = gdk_seat_get_keyboard(gdk_display_get_default_seat(display));
   GdkKeymapKey* keys = nullptr;
-  gint n_keys = 0;
-  guint16 code = 0;
-  if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &keys,
-                                        &n_keys) &&
-      n_keys > 0) {
-    code = static_cast<guint16>(keys[0].keycode);
-  }
+  gint n_keys = 0;  // stays 0 when the keymap has no key for it
+  gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &keys, &n_keys);
+  const guint16 code = n_keys > 0 ? static_cast<guint16>(keys[0].keycode) : 0;
   g_free(keys);
   for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
     GdkEvent* event = gdk_event_new(type);

@@ -17,12 +17,8 @@ namespace {
 
 TEST(LocaleSettingsFrom, TakesSeparatorsAndDesignatorsFromTheLocale) {
   struct {
-    const char* time_format;
-    const char* radix;
-    const char* am;
-    const char* pm;
-    wchar_t time_separator;
-    wchar_t decimal_separator;
+    const char *time_format, *radix, *am, *pm;
+    wchar_t time_separator, decimal_separator;
   } cases[] = {
       {"%H:%M:%S", ",", "", "", L':', L','},     // German
       {"%r", ".", "AM", "PM", L':', L'.'},       // no hours in the format: the default
@@ -57,11 +53,8 @@ TEST(ReadCLocaleSettings, ReadsTheLocaleInForce) {
 // "Wert setzen" parses with the settings in force when the window was made.
 TEST(MainWindowLocale, TheIntervalIsReadWithTheProcessSettings) {
   const LocaleSettings previous = CurrentLocaleSettings();
-  LocaleSettings dotted;
-  dotted.timeSeparator = L'.';
-  dotted.timeAMString = L"vorm.";
-  dotted.timePMString = L"nachm.";
-  SetCurrentLocaleSettings(dotted);
+  SetCurrentLocaleSettings(
+      {.timeSeparator = L'.', .timeAMString = L"vorm.", .timePMString = L"nachm."});
   testing_gtk::ScratchDir dir;
   auto window = std::make_unique<MainWindow>(
       AppFolders{dir / "config/reprisa.ini", dir / "data", dir / "cache"});

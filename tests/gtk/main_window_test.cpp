@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/design_layout.h"
@@ -87,10 +88,6 @@ const Row kRows[] = {
 
 class MainWindowTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    window = std::make_unique<MainWindow>(
-        AppFolders{dir / "config/reprisa.ini", dir / "data", dir / "cache"});
-  }
   void TearDown() override { window.reset(); }
 
   // Shows the window and waits until the web view it makes after the first paint has finished
@@ -134,6 +131,16 @@ class MainWindowTest : public ::testing::Test {
     EXPECT_TRUE(PumpUntil([&] { return !loaded.empty() && loaded.back() == sentinel; }, 10000));
     return {loaded.begin(), loaded.end() - (loaded.empty() ? 0 : 1)};
   }
+  // Opens `address` as the user does and waits until `count` pages have loaded.
+  void Open(const std::string& address, int count) {
+    gtk_entry_set_text(GTK_ENTRY(window->address_edit), address.c_str());
+    gtk_button_clicked(GTK_BUTTON(window->open_address_button));
+    ASSERT_TRUE(PumpUntil([&] { return loads == count; }));
+  }
+  void ApplyInterval(const char* typed) {
+    gtk_entry_set_text(GTK_ENTRY(window->interval_edit), typed);
+    gtk_button_clicked(GTK_BUTTON(window->apply_interval_button));
+  }
   GtkWidget* Focus() { return gtk_window_get_focus(window->Window()); }
   // x, y, width and height in the client area below the menu bar.
   std::vector<int> Place(GtkWidget* widget) {
@@ -144,7 +151,8 @@ class MainWindowTest : public ::testing::Test {
   GtkWidget* Widget(const Row& row) { return window.get()->*row.widget; }
 
   ScratchDir dir;
-  std::unique_ptr<MainWindow> window;
+  std::unique_ptr<MainWindow> window = std::make_unique<MainWindow>(
+      AppFolders{dir / "config/reprisa.ini", dir / "data", dir / "cache"});
   int loads = 0;
   std::vector<std::string> loaded;
 };
@@ -258,46 +266,38 @@ TEST_F(MainWindowTest, EscapeOutsideThePageRestartsTheCountdown) {
 // Which texts are taken is the presenter's rule (tests/core); here: the button reads the interval
 // field and the current-interval field shows what was taken.
 TEST_F(MainWindowTest, ApplyIntervalReadsTheFieldAndShowsTheIntervalTaken) {
-  gtk_entry_set_text(GTK_ENTRY(window->interval_edit), " 4 : 30 ");
-  gtk_button_clicked(GTK_BUTTON(window->apply_interval_button));
-  EXPECT_EQ(Text(window->current_interval_edit), "04:30");
-  EXPECT_EQ(window->ReloadTimer().Interval(), 270000);
-  gtk_entry_set_text(GTK_ENTRY(window->interval_edit), "xyz");
-  gtk_button_clicked(GTK_BUTTON(window->apply_interval_button));
-  EXPECT_EQ(Text(window->current_interval_edit), "04:30");
-  EXPECT_EQ(window->ReloadTimer().Interval(), 270000);
+  for (const char* typed : {" 4 : 30 ", "xyz"}) {  // the second is refused: the first stays
+    ApplyInterval(typed);
+    EXPECT_EQ(Text(window->current_interval_edit), "04:30") << typed;
+    EXPECT_EQ(window->ReloadTimer().Interval(), 270000) << typed;
+  }
 }
 
 TEST_F(MainWindowTest, CountdownShowsEverySecondOnceFromHalfASecondOn) {
   ShowAndSettle();
-  struct Shown {
-    std::string text;
-    gint64 at_ms;  // since the restart
-  };
   struct Log {
     gint64 start = 0;
-    std::vector<Shown> shown;
+    std::vector<std::pair<std::string, gint64>> shown;  // each text, and when since the restart
   } log;
   g_signal_connect(window->countdown_edit, "changed",
                    G_CALLBACK(+[](GtkEditable* e, gpointer data) {
                      auto* log = static_cast<Log*>(data);
-                     log->shown.push_back({gtk_entry_get_text(GTK_ENTRY(e)),
-                                           (g_get_monotonic_time() - log->start) / 1000});
+                     log->shown.emplace_back(gtk_entry_get_text(GTK_ENTRY(e)),
+                                             (g_get_monotonic_time() - log->start) / 1000);
                    }),
                    &log);
-  gtk_entry_set_text(GTK_ENTRY(window->interval_edit), "04:30");
   log.start = g_get_monotonic_time();
-  gtk_button_clicked(GTK_BUTTON(window->apply_interval_button));
+  ApplyInterval("04:30");
   ASSERT_TRUE(PumpUntil([&] { return log.shown.size() >= 3; }, 4000));
   // The display ticks half-way between second boundaries: the first one about 0.5 s after the
   // restart, then one per second, none skipped and none repeated.
   std::vector<std::string> texts;
-  for (const Shown& s : log.shown) texts.push_back(s.text);
+  for (const auto& [text, at_ms] : log.shown) texts.push_back(text);
   EXPECT_EQ(texts, (std::vector<std::string>{"04:29", "04:28", "04:27"}));
-  EXPECT_GE(log.shown[0].at_ms, 350);
-  EXPECT_LE(log.shown[0].at_ms, 800);
+  EXPECT_GE(log.shown[0].second, 350);  // in ms
+  EXPECT_LE(log.shown[0].second, 800);
   for (std::size_t i = 1; i < log.shown.size(); ++i) {
-    const gint64 gap = log.shown[i].at_ms - log.shown[i - 1].at_ms;
+    const gint64 gap = log.shown[i].second - log.shown[i - 1].second;
     EXPECT_GE(gap, 700) << "tick " << i;
     EXPECT_LE(gap, 1300) << "tick " << i;
   }
@@ -307,9 +307,7 @@ TEST_F(MainWindowTest, ReloadTickReloadsThePageNowShownEvenAfterALink) {
   ShowAndSettle();
   const std::string second = Page("second.html", "second page");
   const std::string first = Page("first.html", "<a id='l' href='second.html'>next</a>");
-  gtk_entry_set_text(GTK_ENTRY(window->address_edit), first.c_str());
-  gtk_button_clicked(GTK_BUTTON(window->open_address_button));
-  ASSERT_TRUE(PumpUntil([&] { return loads == 1; }));
+  Open(first, 1);
   // The user follows the link: the reload must restart the linked page, not the address typed.
   webkit_web_view_evaluate_javascript(window->Web().View(), "document.getElementById('l').click()",
                                       -1, nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -322,11 +320,8 @@ TEST_F(MainWindowTest, ReloadTickReloadsThePageNowShownEvenAfterALink) {
 
 TEST_F(MainWindowTest, ReloadTicksComeAtTheSetInterval) {
   ShowAndSettle();
-  gtk_entry_set_text(GTK_ENTRY(window->address_edit), Page("tick.html", "tick").c_str());
-  gtk_button_clicked(GTK_BUTTON(window->open_address_button));
-  ASSERT_TRUE(PumpUntil([&] { return loads == 1; }));
-  gtk_entry_set_text(GTK_ENTRY(window->interval_edit), "00:01");
-  gtk_button_clicked(GTK_BUTTON(window->apply_interval_button));
+  Open(Page("tick.html", "tick"), 1);
+  ApplyInterval("00:01");
   const gint64 start = g_get_monotonic_time();
   ASSERT_TRUE(PumpUntil([&] { return loads == 3; }, 6000));
   const gint64 elapsed_ms = (g_get_monotonic_time() - start) / 1000;
@@ -337,9 +332,7 @@ TEST_F(MainWindowTest, ReloadTicksComeAtTheSetInterval) {
 TEST_F(MainWindowTest, TheNextTickBringsThePageBackAfterItsWebProcessEnded) {
   ShowAndSettle();
   const std::string page = Page("crash.html", "still here");
-  gtk_entry_set_text(GTK_ENTRY(window->address_edit), page.c_str());
-  gtk_button_clicked(GTK_BUTTON(window->open_address_button));
-  ASSERT_TRUE(PumpUntil([&] { return loads == 1; }));
+  Open(page, 1);
   webkit_web_view_terminate_web_process(window->Web().View());
   ASSERT_TRUE(PumpUntil([&] { return window->Web().WebProcessEnded(); }));
   window->Presenter().ReloadTick();
@@ -363,9 +356,7 @@ TEST_F(MainWindowTest, ReloadBeforeAnyPageShowsNothingAndFailsNothing) {
 TEST_F(MainWindowTest, ATypedPathOpensTheFile) {
   ShowAndSettle();  // counts the loads from here on
   std::ofstream(dir / "eine Seite#1.html") << "<title>Seite eins</title>";
-  gtk_entry_set_text(GTK_ENTRY(window->address_edit), (" " + dir / "eine Seite#1.html").c_str());
-  gtk_button_clicked(GTK_BUTTON(window->open_address_button));
-  ASSERT_TRUE(PumpUntil([&] { return loads == 1; }));
+  Open(" " + dir / "eine Seite#1.html", 1);
   EXPECT_EQ(loaded[0], "file://" + dir.path() + "/eine%20Seite%231.html");
   EXPECT_TRUE(PumpUntil([&] {
     const char* title = webkit_web_view_get_title(window->Web().View());

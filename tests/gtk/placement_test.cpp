@@ -41,6 +41,10 @@ class PlacementTest : public ::testing::Test {
     EXPECT_TRUE(PumpUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(window->Window())); }));
     return window;
   }
+  void WriteIni(const std::string& contents) {
+    std::filesystem::create_directories(dir / "config");
+    std::ofstream(ini, std::ios::binary | std::ios::trunc) << contents;
+  }
   static Rect Geometry(MainWindow& w) {
     Rect r;
     gtk_window_get_position(w.Window(), &r[0], &r[1]);
@@ -73,11 +77,10 @@ TEST_F(PlacementTest, ComesBackWhereAndAsLargeAsItWasClosed) {
     first->FormClose();
   }
   const std::string stored = ReadFile(ini);
-  EXPECT_NE(stored.find("[TMainForm]"), std::string::npos) << stored;
-  EXPECT_NE(stored.find("NormPos(1280x1024)=123,77,1023,717"), std::string::npos) << stored;
-  EXPECT_NE(stored.find("NormPos=123,77,1023,717"), std::string::npos) << stored;
-  EXPECT_NE(stored.find("ShowCmd=1"), std::string::npos) << stored;
-  EXPECT_NE(stored.find("Visible=0"), std::string::npos) << stored;
+  for (const char* line : {"[TMainForm]", "NormPos(1280x1024)=123,77,1023,717",
+                           "NormPos=123,77,1023,717", "ShowCmd=1", "Visible=0"}) {
+    EXPECT_NE(stored.find(line), std::string::npos) << line << " is not in\n" << stored;
+  }
   // Written through a temporary file and a rename: nothing else is left in the folder.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "config"), {}), 1);
 
@@ -87,9 +90,7 @@ TEST_F(PlacementTest, ComesBackWhereAndAsLargeAsItWasClosed) {
 }
 
 TEST_F(PlacementTest, ClosedMaximisedComesBackMaximised) {
-  std::filesystem::create_directories(dir / "config");
-  std::ofstream(ini) << "[TMainForm]\nFormVersion=0\nShowCmd=3\nPixelsPerInch=96\n"
-                        "NormPos=50,60,850,660\n";
+  WriteIni("[TMainForm]\nFormVersion=0\nShowCmd=3\nPixelsPerInch=96\nNormPos=50,60,850,660\n");
   auto window = ShowWindow();
   EXPECT_TRUE(PumpUntil([&] {  // the window's state comes with an event of the screen
     return window->Placement().PlacementWindowAdapter().WindowState() ==
@@ -116,8 +117,7 @@ TEST_F(PlacementTest, GarbageGivesTheDefaults) {
   int n = 0;
   for (const std::string& contents : cases) {
     SCOPED_TRACE(n++);
-    std::filesystem::create_directories(dir / "config");
-    std::ofstream(ini, std::ios::binary | std::ios::trunc) << contents;
+    WriteIni(contents);
     auto window = ShowWindow();
     ExpectFirstRunPlace(*window);
     EXPECT_EQ(window->Placement().PlacementWindowAdapter().WindowState(),
@@ -140,9 +140,8 @@ TEST_F(PlacementTest, ARectangleOffTheScreenOrLargerThanItComesBackOnIt) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.norm_pos);
-    std::filesystem::create_directories(dir / "config");
-    std::ofstream(ini, std::ios::trunc) << "[TMainForm]\nFormVersion=0\nShowCmd=1\n"
-                                           "PixelsPerInch=96\nNormPos=" << c.norm_pos << "\n";
+    WriteIni("[TMainForm]\nFormVersion=0\nShowCmd=1\nPixelsPerInch=96\nNormPos=" +
+             std::string(c.norm_pos) + "\n");
     auto window = ShowWindow();
     PumpUntil([&] { return Geometry(*window) == c.expected; }, 2000);
     EXPECT_EQ(Geometry(*window), c.expected);
