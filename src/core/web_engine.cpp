@@ -44,19 +44,26 @@ EngineStep EngineLifecycle::Navigate(std::wstring address) {
   return {};
 }
 
-EngineStep EngineLifecycle::Reload() {
+EngineStep EngineLifecycle::Reload() { return Again(false); }
+
+EngineStep EngineLifecycle::Recover() { return Again(true); }
+
+EngineStep EngineLifecycle::Again(bool recovering) {
   EngineStep step;
   switch (state_) {
     case EngineState::WebView:
     case EngineState::Control:
-      step.reload = true;
+      if (recovering && load_failed_ && PageAddress())
+        step.open = PageAddress();
+      else
+        step.reload = true;
       return step;
     case EngineState::Lost:
       return StartAttempt();
     case EngineState::Undecided:
     case EngineState::Creating:
     case EngineState::Closed:
-      step.refuse = true;
+      step.refuse = !recovering;
       return step;
   }
   return step;
@@ -91,26 +98,6 @@ EngineStep EngineLifecycle::Failed(std::uint32_t attempt) {
 void EngineLifecycle::LoadFinished(std::wstring address, bool failed) {
   if (!address.empty()) shown_ = std::move(address);
   load_failed_ = failed;
-}
-
-EngineStep EngineLifecycle::Recover() {
-  EngineStep step;
-  switch (state_) {
-    case EngineState::WebView:
-    case EngineState::Control:
-      if (load_failed_ && PageAddress())
-        step.open = PageAddress();
-      else
-        step.reload = true;
-      return step;
-    case EngineState::Lost:
-      return StartAttempt();
-    case EngineState::Undecided:
-    case EngineState::Creating:
-    case EngineState::Closed:
-      return step;
-  }
-  return step;
 }
 
 LoadOutcome WebViewLoadOutcome(bool success, int web_error_status, int http_status) {

@@ -61,12 +61,16 @@ class EngineLifecycle {
   }
 
   // Making the web view anew after a loss may fail this often in a row (each failure a loss of
-  // its own, brought back after the presenter's pause) before the control takes over.
-  static constexpr unsigned kFailedRecreationsBeforeControl = 3;
+  // its own, brought back after the presenter's pause) before the control takes over: the first
+  // try and three more.
+  static constexpr unsigned kFailedRecreationsBeforeControl = 4;
   void Close() noexcept { state_ = EngineState::Closed; }
 
  private:
   EngineStep StartAttempt();
+  // Shows the page again: a reload, or for a recovery the failed page opened anew; a lost web
+  // view is made anew. A reload asked for while no engine can take it is refused.
+  EngineStep Again(bool recovering);
 
   EngineState state_ = EngineState::Undecided;
   std::uint32_t attempt_ = 0;

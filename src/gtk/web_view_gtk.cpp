@@ -225,18 +225,17 @@ void WebHost::Refresh() {
   webkit_web_view_reload(view_);
 }
 
-void WebHost::Recover() {
-  const std::string address = !failed_uri_.empty() ? failed_uri_ : last_uri_;
-  ended_ = false;
-  error_page_next_ = false;
-  if (!address.empty()) webkit_web_view_load_uri(view_, address.c_str());
-}
+void WebHost::Recover() { LoadAgain(!failed_uri_.empty() ? failed_uri_ : last_uri_); }
 
 void WebHost::Recycle() {
   const gchar* shown = webkit_web_view_get_uri(view_);
   const std::string address = shown && *shown ? shown : last_uri_;
   // Reported as ended by the API: not a loss.
   webkit_web_view_terminate_web_process(view_);
+  LoadAgain(address);
+}
+
+void WebHost::LoadAgain(const std::string& address) {
   ended_ = false;
   error_page_next_ = false;
   if (!address.empty()) webkit_web_view_load_uri(view_, address.c_str());

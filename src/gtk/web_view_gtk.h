@@ -71,6 +71,8 @@ class WebHost {
   const std::string& LastUri() const noexcept { return last_uri_; }
 
  private:
+  // Loads the address again in a fresh state (no process ended, no error page awaited).
+  void LoadAgain(const std::string& address);
   static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
   static void OnTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
                            gpointer self);

@@ -107,20 +107,22 @@ const EngineCase kEngineCases[] = {
      {{"begin with", Start(), S::Creating}, {"created 1", kNothing, S::WebView},
       {"ended", kNothing, S::Lost}, {"navigate http://b/", Start(), S::Creating},
       {"created 2", Open(L"http://b/"), S::WebView}}},
-    // Each failed re-creation is a loss of its own, until the third in a row.
+    // Each failed re-creation is a loss of its own, until the first try and three more failed.
     {"recreating_that_fails_ends_in_the_control_with_the_last_address",
      {{"begin with", Start(), S::Creating}, {"navigate http://a/", kNothing, S::Creating},
       {"created 1", Open(L"http://a/"), S::WebView}, {"ended", kNothing, S::Lost},
       {"reload", Start(), S::Creating}, {"failed 2", Lost(), S::Lost},
       {"recover", Start(), S::Creating}, {"failed 3", Lost(), S::Lost},
-      {"recover", Start(), S::Creating}, {"failed 4", Fallback(L"http://a/"), S::Control}}},
+      {"recover", Start(), S::Creating}, {"failed 4", Lost(), S::Lost},
+      {"recover", Start(), S::Creating}, {"failed 5", Fallback(L"http://a/"), S::Control}}},
     {"the_failures_in_a_row_start_over_once_the_web_view_is_back",
      {{"begin with", Start(), S::Creating}, {"created 1", kNothing, S::WebView},
       {"ended", kNothing, S::Lost}, {"recover", Start(), S::Creating},
       {"failed 2", Lost(), S::Lost}, {"recover", Start(), S::Creating},
       {"failed 3", Lost(), S::Lost}, {"recover", Start(), S::Creating},
       {"created 4", kNothing, S::WebView}, {"ended", kNothing, S::Lost},
-      {"recover", Start(), S::Creating}, {"failed 5", Lost(), S::Lost}}},
+      {"recover", Start(), S::Creating}, {"failed 5", Lost(), S::Lost},
+      {"recover", Start(), S::Creating}, {"failed 6", Lost(), S::Lost}}},
     // A failure of an earlier attempt arriving while the web view is made anew is not the new
     // attempt's.
     {"a_stale_failure_while_recreating_is_ignored",
