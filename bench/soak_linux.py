@@ -113,8 +113,12 @@ def main():
             raise RuntimeError("the soak page was not requested after Enter")
         print("soak: %d min, reload every %d s, %s" % (minutes, interval, program), flush=True)
 
+        # The engine starts the page in a web process of its own, not in the one it made for the
+        # empty view: the web processes count from the page's first report on.
+        if not server.wait_for(["/report"], since=start - 1, timeout=30.0):
+            raise RuntimeError("the soak page did not report")
         samples = []
-        seen_web, recycles = set(), 0
+        seen_web, recycles = set(h.web_processes(process.pid)), 0
         for minute in range(1, minutes + 1):
             # The web processes are looked at every few seconds, so that each new one is seen.
             while time.monotonic() < start + 60 * minute:
