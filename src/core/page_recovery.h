@@ -21,6 +21,9 @@ class PageRecovery {
   static constexpr std::array<std::uint32_t, 5> kLossDelaysMs{0, 2000, 4000, 8000, 16000};
   // The pauses before a failed load is tried again; the last one repeats.
   static constexpr std::array<std::uint32_t, 5> kRetryDelaysMs{5000, 10000, 20000, 40000, 60000};
+  // How long a page may take to start arriving before its load counts as failed: an engine
+  // waits for ever on a server that accepted the connection and never answers.
+  static constexpr std::uint32_t kNoAnswerMs = 60000;
 
   // The engine was lost at `now`: the pause before the page is brought back, or nothing when it
   // has been lost too often lately (the reload tick brings it back then). A load being retried is

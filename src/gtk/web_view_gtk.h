@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/engine_memory.h"
+#include "core/page_recovery.h"
 #include "gtk/gtk_ptr.h"
 
 namespace reprisa {
@@ -46,9 +47,8 @@ class WebHost {
   // storage stay: they live in the network process and the data folder.
   void Recycle();
 
-  // How long a page may take to start arriving before its load counts as failed (the engine
-  // itself would wait for ever on a server that accepted and never answered).
-  static constexpr guint kLoadTimeoutMs = 60000;
+  // How long a page may take to start arriving before its load counts as failed.
+  static constexpr guint kLoadTimeoutMs = PageRecovery::kNoAnswerMs;
   void SetLoadTimeout(guint ms) noexcept { load_timeout_ms_ = ms; }
 
   // How long the web process may stay unresponsive (the engine notices after a few seconds of

@@ -22,9 +22,10 @@ constexpr CLSID kWebBrowserClass = {
 constexpr IID kWebBrowser2Interface = {
     0xD30C1661, 0xCDAF, 0x11D0, {0x8A, 0x3E, 0x00, 0xC0, 0x4F, 0xC9, 0xE2, 0x6E}};
 
-// {34A715A0-6587-11D0-924A-0020AFC7AC4D}: the control's events, and the two we follow.
+// {34A715A0-6587-11D0-924A-0020AFC7AC4D}: the control's events, and the three we follow.
 constexpr IID kBrowserEvents = {
     0x34A715A0, 0x6587, 0x11D0, {0x92, 0x4A, 0x00, 0x20, 0xAF, 0xC7, 0xAC, 0x4D}};
+constexpr DISPID kNavigateComplete = 252;
 constexpr DISPID kDocumentComplete = 259;
 constexpr DISPID kNavigateError = 271;
 
@@ -279,7 +280,9 @@ class TWebBrowser::Site final : public IOleClientSite,
     auto text = [](VARIANT* v) -> std::wstring {
       return v && V_VT(v) == VT_BSTR && V_BSTR(v) ? std::wstring(V_BSTR(v)) : std::wstring();
     };
-    if (id == kDocumentComplete && params->cArgs == 2 && host_->IsTopDocument(arg(0))) {
+    if (id == kNavigateComplete && params->cArgs == 2 && host_->IsTopDocument(arg(0))) {
+      host_->EndWatch();  // the page arrives
+    } else if (id == kDocumentComplete && params->cArgs == 2 && host_->IsTopDocument(arg(0))) {
       std::wstring address = text(arg(1));
       // The control's own error page is no page of ours.
       if (address.rfind(L"res:", 0) != 0) host_->LoadFinished(address, LoadOutcome::Loaded);
@@ -347,6 +350,7 @@ namespace {
 constexpr UINT kEmbedMessage = WM_APP + 0x51;
 constexpr UINT kWebViewMessage = WM_APP + 0x52;  // answers of the web view's runtime wait
 constexpr UINT_PTR kAnswerTimer = 0x5157;         // the runtime took too long to answer
+constexpr UINT_PTR kNoAnswerTimer = 0x5158;       // the page's server took too long to answer
 }  // namespace
 
 void TWebBrowser::HandleCreated() {
@@ -375,10 +379,34 @@ std::optional<RuntimeChoice> TWebBrowser::LookUpRuntime() noexcept {
 }
 
 void TWebBrowser::EngineWent() {
+  EndWatch();
   if (OnEngineLost) OnEngineLost();
 }
 
+void TWebBrowser::WatchLoad() noexcept {
+  watching_ = WindowHandle() && SetTimer(WindowHandle(), kNoAnswerTimer, no_answer_ms_, nullptr);
+}
+
+void TWebBrowser::EndWatch() noexcept {
+  if (watching_ && WindowHandle()) KillTimer(WindowHandle(), kNoAnswerTimer);
+  watching_ = false;
+}
+
+// The load has waited its time for the server: stopped, it counts as failed, so that the page is
+// tried again (the address it was opened at, or the page shown when it was a reload).
+void TWebBrowser::NoAnswer() {
+  EndWatch();
+  if (engine_.State() == EngineState::WebView && webview_)
+    webview_->Stop();
+  else if (engine_.State() == EngineState::Control && browser_)
+    browser_->Stop();
+  else
+    return;
+  LoadFinished(L"", LoadOutcome::Failed);
+}
+
 void TWebBrowser::LoadFinished(const std::wstring& address, LoadOutcome outcome) {
+  EndWatch();
   engine_.LoadFinished(address, outcome == LoadOutcome::Failed);
   if (outcome == LoadOutcome::Failed && OnLoadFailed) OnLoadFailed();
   if (outcome == LoadOutcome::Loaded && OnLoaded) OnLoaded();
@@ -388,20 +416,25 @@ void TWebBrowser::Apply(const EngineStep& step) {
   if (step.start) StartWebView();
   if (step.fallback) {
     DisarmAnswerTimer();
+    EndWatch();
     if (webview_) webview_->Close();
     Embed();
     if (step.open) OpenInControl(*step.open);
   } else if (step.open) {
-    if (engine_.State() == EngineState::WebView)
+    if (engine_.State() == EngineState::WebView) {
       webview_->Navigate(*step.open);
-    else if (engine_.State() == EngineState::Control)
+      WatchLoad();
+    } else if (engine_.State() == EngineState::Control) {
       OpenInControl(*step.open);
+    }
   }
   if (step.reload) {
-    if (engine_.State() == EngineState::WebView)
+    if (engine_.State() == EngineState::WebView) {
       webview_->Reload();
-    else
+      WatchLoad();
+    } else {
       OleCheck(Browser()->Refresh());
+    }
   }
   if (step.discard && webview_) webview_->Close();
   if (step.lost) {
@@ -443,6 +476,7 @@ void TWebBrowser::StartWebView() {
     webview_->on_navigation_completed = [this](const std::wstring& source, LoadOutcome outcome) {
       LoadFinished(source, outcome);
     };
+    webview_->on_content_loading = [this] { EndWatch(); };
   }
   // Made anew after a loss: the runtime may have been updated meanwhile, and the old version's
   // folder removed.
@@ -601,6 +635,7 @@ LRESULT TWebBrowser::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DESTROY:
       // The web view goes before the window it lives in.
       DisarmAnswerTimer();
+      EndWatch();
       engine_.Close();
       if (webview_) webview_->Close();
       Teardown();
@@ -613,6 +648,13 @@ LRESULT TWebBrowser::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
           if (webview_) webview_->Close();
           WebViewFailed(attempt);
         }
+        return 0;
+      }
+      if (wp == kNoAnswerTimer) {
+        if (watching_)
+          NoAnswer();
+        else
+          KillTimer(WindowHandle(), kNoAnswerTimer);
         return 0;
       }
       break;
@@ -675,6 +717,7 @@ void TWebBrowser::OpenInControl(const std::wstring& url) {
   V_VT(&missing) = VT_ERROR;
   V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
   OleCheck(browser->Navigate(address.get(), &missing, &missing, &missing, &missing));
+  WatchLoad();
 }
 
 void TWebBrowser::Recover() {

@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 
+#include "core/page_recovery.h"
 #include "core/web_engine.h"
 #include "core/web_runtime.h"
 #include "win/kit/application_win.h"
@@ -69,6 +70,11 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   // server error), or it loaded.
   std::function<void()> OnLoadFailed;
   std::function<void()> OnLoaded;
+
+  // A page opened (or reloaded, in the web view) that has not begun to arrive within this time
+  // is stopped and reported as failed (OnLoadFailed): an engine waits for ever on a server that
+  // accepted the connection and never answers. Test seam; PageRecovery::kNoAnswerMs by default.
+  void SetNoAnswerTimeout(UINT ms) noexcept { no_answer_ms_ = ms; }
 
   // The engine in use (Undecided until the window exists and the choice is made).
   EngineState Engine() const noexcept { return engine_.State(); }
@@ -125,6 +131,10 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   std::optional<RuntimeChoice> LookUpRuntime() noexcept;
   void EngineWent();
   void LoadFinished(const std::wstring& address, LoadOutcome outcome);
+  // The watch over a load from its start until its page begins to arrive (or it ends).
+  void WatchLoad() noexcept;
+  void EndWatch() noexcept;
+  void NoAnswer();
   void OpenInControl(const std::wstring& url);
   void Embed();
   void FollowEvents() noexcept;
@@ -154,6 +164,8 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   std::optional<RuntimeChoice> runtime_;
   std::unique_ptr<WebView2Host> webview_;
   std::uint32_t timed_attempt_ = 0;  // the attempt the answer timer runs for (0: none)
+  UINT no_answer_ms_ = PageRecovery::kNoAnswerMs;
+  bool watching_ = false;  // the no-answer timer runs
   // The runtime's entry point loaded last, and from which DLL.
   std::wstring loaded_dll_;
   wv2::CreateEnvironmentFunction create_ = nullptr;

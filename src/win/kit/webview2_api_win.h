@@ -76,6 +76,9 @@ inline constexpr IID kIidAcceleratorKeyArgs = {
 // {D33A35BF-1C49-4F98-93AB-006E0533FE1C}
 inline constexpr IID kIidNavigationCompletedHandler = {
     0xD33A35BF, 0x1C49, 0x4F98, {0x93, 0xAB, 0x00, 0x6E, 0x05, 0x33, 0xFE, 0x1C}};
+// {364471E7-F2BE-4910-BDBA-D72077D51C4B}
+inline constexpr IID kIidContentLoadingHandler = {
+    0x364471E7, 0xF2BE, 0x4910, {0xBD, 0xBA, 0xD7, 0x20, 0x77, 0xD5, 0x1C, 0x4B}};
 // {30D68B7D-20D9-4752-A9CA-EC8448FBB5C1}
 inline constexpr IID kIidNavigationCompletedArgs = {
     0x30D68B7D, 0x20D9, 0x4752, {0xA9, 0xCA, 0xEC, 0x84, 0x48, 0xFB, 0xB5, 0xC1}};
@@ -99,6 +102,8 @@ struct AcceleratorKeyArgs;
 struct NavigationCompletedHandler;
 struct NavigationCompletedArgs;
 struct NavigationCompletedArgs2;
+struct ContentLoadingHandler;
+struct ContentLoadingArgs;
 
 // IUnknown's three slots for an interface T.
 #define REPRISA_WV2_UNKNOWN_SLOTS(T)                                         \
@@ -236,8 +241,9 @@ struct WebViewVtbl {
   Slot NavigateToString;
   Slot add_NavigationStarting;
   Slot remove_NavigationStarting;
-  Slot add_ContentLoading;
-  Slot remove_ContentLoading;
+  HRESULT(STDMETHODCALLTYPE* add_ContentLoading)(WebView* self, ContentLoadingHandler* handler,
+                                                 EventToken* token);
+  HRESULT(STDMETHODCALLTYPE* remove_ContentLoading)(WebView* self, EventToken token);
   Slot add_SourceChanged;
   Slot remove_SourceChanged;
   Slot add_HistoryChanged;
@@ -262,6 +268,18 @@ struct WebViewVtbl {
   Slot ExecuteScript;
   Slot CapturePreview;
   HRESULT(STDMETHODCALLTYPE* Reload)(WebView* self);
+  Slot PostWebMessageAsJson;
+  Slot PostWebMessageAsString;
+  Slot add_WebMessageReceived;
+  Slot remove_WebMessageReceived;
+  Slot CallDevToolsProtocolMethod;
+  Slot get_BrowserProcessId;
+  Slot get_CanGoBack;
+  Slot get_CanGoForward;
+  Slot GoBack;
+  Slot GoForward;
+  Slot GetDevToolsProtocolEventReceiver;
+  HRESULT(STDMETHODCALLTYPE* Stop)(WebView* self);
 };
 struct WebView {
   REPRISA_WV2_INTERFACE(WebView)
@@ -278,6 +296,12 @@ struct WebView {
   HRESULT RemoveNavigationCompleted(EventToken token) {
     return vtbl->remove_NavigationCompleted(this, token);
   }
+  // A table that leaves the slot empty (a stand-in for the runtime) has no such event.
+  HRESULT AddContentLoading(ContentLoadingHandler* handler, EventToken* token) {
+    return vtbl->add_ContentLoading ? vtbl->add_ContentLoading(this, handler, token) : E_NOTIMPL;
+  }
+  HRESULT RemoveContentLoading(EventToken token) { return vtbl->remove_ContentLoading(this, token); }
+  HRESULT Stop() { return vtbl->Stop(this); }
 };
 
 // ICoreWebView2NavigationCompletedEventHandler (implemented by the host)
@@ -316,6 +340,17 @@ struct NavigationCompletedArgs2Vtbl {
 struct NavigationCompletedArgs2 {
   REPRISA_WV2_INTERFACE(NavigationCompletedArgs2)
   HRESULT GetHttpStatusCode(std::int32_t* status) { return vtbl->get_HttpStatusCode(this, status); }
+};
+
+// ICoreWebView2ContentLoadingEventHandler (implemented by the host): the top document of a
+// navigation starts arriving. Its arguments are not read.
+struct ContentLoadingHandlerVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(ContentLoadingHandler);
+  HRESULT(STDMETHODCALLTYPE* Invoke)(ContentLoadingHandler* self, WebView* sender,
+                                     ContentLoadingArgs* args);
+};
+struct ContentLoadingHandler {
+  REPRISA_WV2_INTERFACE(ContentLoadingHandler)
 };
 
 // ICoreWebView2ProcessFailedEventHandler (implemented by the host)
@@ -498,7 +533,19 @@ REPRISA_WV2_SLOT(WebViewVtbl, RemoveScriptToExecuteOnDocumentCreated, 28);
 REPRISA_WV2_SLOT(WebViewVtbl, ExecuteScript, 29);
 REPRISA_WV2_SLOT(WebViewVtbl, CapturePreview, 30);
 REPRISA_WV2_SLOT(WebViewVtbl, Reload, 31);
-REPRISA_WV2_SIZE(WebViewVtbl, 32);
+REPRISA_WV2_SLOT(WebViewVtbl, PostWebMessageAsJson, 32);
+REPRISA_WV2_SLOT(WebViewVtbl, PostWebMessageAsString, 33);
+REPRISA_WV2_SLOT(WebViewVtbl, add_WebMessageReceived, 34);
+REPRISA_WV2_SLOT(WebViewVtbl, remove_WebMessageReceived, 35);
+REPRISA_WV2_SLOT(WebViewVtbl, CallDevToolsProtocolMethod, 36);
+REPRISA_WV2_SLOT(WebViewVtbl, get_BrowserProcessId, 37);
+REPRISA_WV2_SLOT(WebViewVtbl, get_CanGoBack, 38);
+REPRISA_WV2_SLOT(WebViewVtbl, get_CanGoForward, 39);
+REPRISA_WV2_SLOT(WebViewVtbl, GoBack, 40);
+REPRISA_WV2_SLOT(WebViewVtbl, GoForward, 41);
+REPRISA_WV2_SLOT(WebViewVtbl, GetDevToolsProtocolEventReceiver, 42);
+REPRISA_WV2_SLOT(WebViewVtbl, Stop, 43);
+REPRISA_WV2_SIZE(WebViewVtbl, 44);
 
 REPRISA_WV2_UNKNOWN(NavigationCompletedHandlerVtbl);
 REPRISA_WV2_SLOT(NavigationCompletedHandlerVtbl, Invoke, 3);
@@ -513,6 +560,10 @@ REPRISA_WV2_SIZE(NavigationCompletedArgsVtbl, 6);
 REPRISA_WV2_UNKNOWN(NavigationCompletedArgs2Vtbl);
 REPRISA_WV2_SLOT(NavigationCompletedArgs2Vtbl, get_HttpStatusCode, 6);
 REPRISA_WV2_SIZE(NavigationCompletedArgs2Vtbl, 7);
+
+REPRISA_WV2_UNKNOWN(ContentLoadingHandlerVtbl);
+REPRISA_WV2_SLOT(ContentLoadingHandlerVtbl, Invoke, 3);
+REPRISA_WV2_SIZE(ContentLoadingHandlerVtbl, 4);
 
 REPRISA_WV2_UNKNOWN(ProcessFailedHandlerVtbl);
 REPRISA_WV2_SLOT(ProcessFailedHandlerVtbl, Invoke, 3);

@@ -299,8 +299,13 @@ void WebView2Host::Handle(Answer& answer) {
       ProcessFailed(answer.failed);
       break;
     case Answer::NavigationCompleted:
+      // A load we stopped ends as cancelled: no outcome of the page's.
+      if (std::exchange(stopped_, false) && answer.outcome != LoadOutcome::Loaded) break;
       if (webview_ && on_navigation_completed)
         on_navigation_completed(answer.source, answer.outcome);
+      break;
+    case Answer::ContentLoading:
+      if (webview_ && on_content_loading) on_content_loading();
       break;
   }
 }
@@ -405,6 +410,13 @@ void WebView2Host::WatchNavigations(std::uint32_t attempt) {
       });
   navigation_added_ =
       SUCCEEDED(webview_->AddNavigationCompleted(completed.get(), &navigation_token_));
+  auto loading = Handler<wv2::ContentLoadingHandler, wv2::WebView*, wv2::ContentLoadingArgs*>::Make(
+      wv2::kIidContentLoadingHandler,
+      [link, attempt](wv2::WebView*, wv2::ContentLoadingArgs*) -> HRESULT {
+        if (WebView2Host* host = link.Host()) host->Queue(Answer(Answer::ContentLoading, attempt));
+        return S_OK;
+      });
+  content_added_ = SUCCEEDED(webview_->AddContentLoading(loading.get(), &content_token_));
 }
 
 void WebView2Host::Close() noexcept {
@@ -422,7 +434,8 @@ void WebView2Host::Close() noexcept {
   ComPtr<wv2::WebView> webview = std::move(webview_);
   if (webview && failed_added_) webview->RemoveProcessFailed(failed_token_);
   if (webview && navigation_added_) webview->RemoveNavigationCompleted(navigation_token_);
-  navigation_added_ = false;
+  if (webview && content_added_) webview->RemoveContentLoading(content_token_);
+  navigation_added_ = content_added_ = stopped_ = false;
   if (controller && key_added_) controller->RemoveAcceleratorKeyPressed(key_token_);
   failed_added_ = key_added_ = false;
   if (controller) controller->Close();
@@ -433,12 +446,18 @@ void WebView2Host::Close() noexcept {
 
 void WebView2Host::Navigate(const std::wstring& address) {
   if (!webview_) OleCheck(E_UNEXPECTED);
+  stopped_ = false;
   OleCheck(webview_->Navigate(address.c_str()));
 }
 
 void WebView2Host::Reload() {
   if (!webview_) OleCheck(E_UNEXPECTED);
+  stopped_ = false;
   OleCheck(webview_->Reload());
+}
+
+void WebView2Host::Stop() noexcept {
+  if (webview_ && SUCCEEDED(webview_->Stop())) stopped_ = true;
 }
 
 void WebView2Host::SetBounds(const RECT& bounds) noexcept {

@@ -43,6 +43,8 @@ class WebView2Host {
   std::function<void()> on_render_process_failed;
   // A load of the page ended, at `source` (the address the web view shows now).
   std::function<void(const std::wstring& source, LoadOutcome outcome)> on_navigation_completed;
+  // The page of a load began to arrive.
+  std::function<void()> on_content_loading;
 
   // Starts attempt `attempt` (closing whatever was there): the entry point is called with the
   // data folder and our options. A failed result is returned (and nothing more happens);
@@ -60,6 +62,9 @@ class WebView2Host {
   // Raise EOleSysError when the web view refuses (or is not there).
   void Navigate(const std::wstring& address);
   void Reload();
+  // Stops the load under way; the cancelled load's report is not passed on (its caller reports
+  // what became of it).
+  void Stop() noexcept;
   void SetBounds(const RECT& bounds) noexcept;
   void ParentMoved() noexcept;
   void Focus() noexcept;
@@ -72,7 +77,7 @@ class WebView2Host {
   class LinkRef;
   class Options;
   struct Answer {
-    enum Kind { Environment, Controller, ProcessFailed, NavigationCompleted };
+    enum Kind { Environment, Controller, ProcessFailed, NavigationCompleted, ContentLoading };
     Answer(Kind k, std::uint32_t a, HRESULT r = S_OK) : kind(k), attempt(a), result(r) {}
     Kind kind;
     std::uint32_t attempt;
@@ -99,7 +104,7 @@ class WebView2Host {
   void ControllerAnswered(Answer& answer);
   void Handle(Answer& answer);
   void ProcessFailed(wv2::ProcessFailedKind kind);
-  // Follows the page's loads (the web view's navigation-completed event).
+  // Follows the page's loads (the web view's navigation-completed and content-loading events).
   void WatchNavigations(std::uint32_t attempt);
   bool KeyPressed(wv2::AcceleratorKeyArgs* args) noexcept;
   void WatchFocusLeaving();
@@ -112,8 +117,9 @@ class WebView2Host {
   std::uint32_t attempt_ = 0;
   Link* link_ = nullptr;  // shared with our handlers; cut at Close
   std::vector<Answer> answers_;
-  wv2::EventToken key_token_{}, failed_token_{}, navigation_token_{};
-  bool key_added_ = false, failed_added_ = false, navigation_added_ = false;
+  wv2::EventToken key_token_{}, failed_token_{}, navigation_token_{}, content_token_{};
+  bool key_added_ = false, failed_added_ = false, navigation_added_ = false, content_added_ = false;
+  bool stopped_ = false;  // the load under way was stopped: its report is swallowed
   ComPtr<wv2::Environment> environment_;
   ComPtr<wv2::Controller> controller_;
   ComPtr<wv2::WebView> webview_;

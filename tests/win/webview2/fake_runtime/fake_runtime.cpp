@@ -23,6 +23,7 @@
 #include <cwchar>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "protocol.h"
@@ -113,6 +114,7 @@ struct Config {
   HRESULT navigate = S_OK;  // what every Navigate answers when it is a failure
   int web_error_status = 0;  // a load completes as failed with this status (0: succeeds)
   int http_status = 200;     // the HTTP status every load reports
+  bool navigation_hangs = false;  // a load never completes (until it is stopped)
 };
 
 Mode ModeOf(const std::string& value) {
@@ -151,6 +153,7 @@ Mode ModeOf(const std::string& value) {
       config.navigate = static_cast<HRESULT>(std::strtoul(value.c_str(), nullptr, 0));
     if (key == "web_error_status") config.web_error_status = std::atoi(value.c_str());
     if (key == "http_status") config.http_status = std::atoi(value.c_str());
+    if (key == "navigation") config.navigation_hangs = value == "hang";
   }
   return config;
 }
@@ -597,6 +600,7 @@ struct WebView : EventSource {
   bool closed = false;        // its controller was closed
   bool browser_gone = false;  // its browser process ended
   unsigned long long navigations = 0;
+  unsigned long long hanging = 0;  // the load that waits for its server (0: none)
   HRESULT navigate_result = S_OK;
 };
 
@@ -619,25 +623,36 @@ bool Alive(WebView* w) {
   return false;
 }
 
-// Completes as the control file says at the time of the call.
-void FinishNavigation(WebView* self) {
-  const unsigned long long id = ++self->navigations;
-  const Config config = ReadConfig();
-  Post([self, id, config] {
+// Raises NavigationCompleted for load `id` from the message loop.
+void CompleteNavigation(WebView* self, unsigned long long id, int web_error_status,
+                        int http_status) {
+  Post([self, id, web_error_status, http_status] {
     if (!Alive(self) || self->closed || self->browser_gone) return;
     Keep(self);
     auto* args = Make<NavigationCompletedArgs>(kNavigationCompletedArgsVtbl,
                                                L"NavigationCompletedArgs",
                                                kINavigationCompletedArgs);
     args->navigation_id = id;
-    args->web_error_status = config.web_error_status;
-    args->http_status = config.http_status;
-    Log(L"navigation %llu completes with status %d, HTTP %d", id, config.web_error_status,
-        config.http_status);
+    args->web_error_status = web_error_status;
+    args->http_status = http_status;
+    Log(L"navigation %llu completes with status %d, HTTP %d", id, web_error_status, http_status);
     Raise(self, L"NavigationCompleted", self, args);
     Drop(args);
     Drop(self);
   });
+}
+
+// Completes as the control file says at the time of the call; a load that hangs waits for Stop,
+// and a newer load replaces it silently.
+void FinishNavigation(WebView* self) {
+  const unsigned long long id = ++self->navigations;
+  const Config config = ReadConfig();
+  self->hanging = config.navigation_hangs ? id : 0;
+  if (self->hanging) {
+    Log(L"navigation %llu never answered", id);
+    return;
+  }
+  CompleteNavigation(self, id, config.web_error_status, config.http_status);
 }
 
 HRESULT __stdcall WebView_get_Settings(WebView* self, void** settings) {
@@ -694,9 +709,13 @@ HRESULT __stdcall WebView_Reload(WebView* self) {
   return S_OK;
 }
 
+// A load that hangs ends as cancelled (web error status 14), as the runtime ends it.
 HRESULT __stdcall WebView_Stop(WebView* self) {
   Note(self, L"Stop");
-  return Refused(self, L"Stop");
+  if (HRESULT hr = Refused(self, L"Stop"); FAILED(hr)) return hr;
+  if (const unsigned long long id = std::exchange(self->hanging, 0))
+    CompleteNavigation(self, id, 14, 0);
+  return S_OK;
 }
 
 GETTER(WebView, BrowserProcessId, UINT32, self->browser_gone ? 0 : GetCurrentProcessId())

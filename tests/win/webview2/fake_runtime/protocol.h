@@ -12,6 +12,9 @@ namespace fakewv2 {
 //   environment=MODE        how the environment's creation is answered
 //   controller=MODE         how the controller's creation is answered
 //   navigate=0x80070057     every Navigate of an absolute address fails with this
+//   web_error_status=12     every load completes as failed with this status
+//   http_status=503         every load reports this HTTP status
+//   navigation=hang         every load waits for its server for ever; Stop ends it as cancelled
 // MODE: ok (the default), error (a failure code and no object), null (success and no object),
 // hang (never answered), hold (answered as ok when kReleaseMessage arrives).
 constexpr wchar_t kControlFile[] = L"fake_runtime.ini";
