@@ -383,7 +383,12 @@ void TWebBrowser::EngineWent() {
   if (OnEngineLost) OnEngineLost();
 }
 
-void TWebBrowser::WatchLoad() noexcept {
+void TWebBrowser::WatchLoad(const std::wstring& address) noexcept {
+  try {
+    watched_ = address;
+  } catch (...) {
+    watched_.clear();  // the failure is then the page shown's
+  }
   watching_ = WindowHandle() && SetTimer(WindowHandle(), kNoAnswerTimer, no_answer_ms_, nullptr);
 }
 
@@ -402,7 +407,7 @@ void TWebBrowser::NoAnswer() {
     browser_->Stop();
   else
     return;
-  LoadFinished(L"", LoadOutcome::Failed);
+  LoadFinished(watched_, LoadOutcome::Failed);
 }
 
 void TWebBrowser::LoadFinished(const std::wstring& address, LoadOutcome outcome) {
@@ -423,7 +428,7 @@ void TWebBrowser::Apply(const EngineStep& step) {
   } else if (step.open) {
     if (engine_.State() == EngineState::WebView) {
       webview_->Navigate(*step.open);
-      WatchLoad();
+      WatchLoad(*step.open);
     } else if (engine_.State() == EngineState::Control) {
       OpenInControl(*step.open);
     }
@@ -431,7 +436,7 @@ void TWebBrowser::Apply(const EngineStep& step) {
   if (step.reload) {
     if (engine_.State() == EngineState::WebView) {
       webview_->Reload();
-      WatchLoad();
+      WatchLoad(L"");
     } else {
       OleCheck(Browser()->Refresh());
     }
@@ -717,7 +722,7 @@ void TWebBrowser::OpenInControl(const std::wstring& url) {
   V_VT(&missing) = VT_ERROR;
   V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
   OleCheck(browser->Navigate(address.get(), &missing, &missing, &missing, &missing));
-  WatchLoad();
+  WatchLoad(url);
 }
 
 void TWebBrowser::Recover() {

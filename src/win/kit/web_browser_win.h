@@ -131,8 +131,9 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   std::optional<RuntimeChoice> LookUpRuntime() noexcept;
   void EngineWent();
   void LoadFinished(const std::wstring& address, LoadOutcome outcome);
-  // The watch over a load from its start until its page begins to arrive (or it ends).
-  void WatchLoad() noexcept;
+  // The watch over a load from its start until its page begins to arrive (or it ends), of the
+  // address opened (empty: the page shown, reloaded).
+  void WatchLoad(const std::wstring& address) noexcept;
   void EndWatch() noexcept;
   void NoAnswer();
   void OpenInControl(const std::wstring& url);
@@ -166,6 +167,7 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   std::uint32_t timed_attempt_ = 0;  // the attempt the answer timer runs for (0: none)
   UINT no_answer_ms_ = PageRecovery::kNoAnswerMs;
   bool watching_ = false;  // the no-answer timer runs
+  std::wstring watched_;   // for the load of this address
   // The runtime's entry point loaded last, and from which DLL.
   std::wstring loaded_dll_;
   wv2::CreateEnvironmentFunction create_ = nullptr;
