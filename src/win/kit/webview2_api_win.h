@@ -300,7 +300,9 @@ struct WebView {
   HRESULT AddContentLoading(ContentLoadingHandler* handler, EventToken* token) {
     return vtbl->add_ContentLoading ? vtbl->add_ContentLoading(this, handler, token) : E_NOTIMPL;
   }
-  HRESULT RemoveContentLoading(EventToken token) { return vtbl->remove_ContentLoading(this, token); }
+  HRESULT RemoveContentLoading(EventToken token) {
+    return vtbl->remove_ContentLoading(this, token);
+  }
   HRESULT Stop() { return vtbl->Stop(this); }
 };
 
