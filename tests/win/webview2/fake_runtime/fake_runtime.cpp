@@ -53,6 +53,8 @@ constexpr GUID kINavigationCompletedArgs = {
     0x30D68B7D, 0x20D9, 0x4752, {0xA9, 0xCA, 0xEC, 0x84, 0x48, 0xFB, 0xB5, 0xC1}};
 constexpr GUID kINavigationCompletedArgs2 = {
     0xFDF8B738, 0xEE1E, 0x4DB2, {0xA3, 0x29, 0x8D, 0x7D, 0x7B, 0x74, 0xD7, 0x92}};
+constexpr GUID kIContentLoadingArgs = {
+    0x0C8A1275, 0x9B6B, 0x4901, {0x87, 0xAD, 0x70, 0xDF, 0x25, 0xBA, 0xFA, 0x6E}};
 constexpr GUID kIProcessFailedArgs = {
     0x8155A9A4, 0x1474, 0x4A86, {0x8C, 0xAE, 0x15, 0x1B, 0x0F, 0xA6, 0xB8, 0xCA}};
 constexpr GUID kIAcceleratorArgs = {
@@ -114,7 +116,9 @@ struct Config {
   HRESULT navigate = S_OK;  // what every Navigate answers when it is a failure
   int web_error_status = 0;  // a load completes as failed with this status (0: succeeds)
   int http_status = 200;     // the HTTP status every load reports
-  bool navigation_hangs = false;  // a load never completes (until it is stopped)
+  // How a load goes: it completes (its page begins to arrive first), waits for its server for
+  // ever (until it is stopped), or its page begins to arrive and it never completes.
+  enum class Navigation { kComplete, kHang, kArrive } navigation = Navigation::kComplete;
 };
 
 Mode ModeOf(const std::string& value) {
@@ -153,7 +157,8 @@ Mode ModeOf(const std::string& value) {
       config.navigate = static_cast<HRESULT>(std::strtoul(value.c_str(), nullptr, 0));
     if (key == "web_error_status") config.web_error_status = std::atoi(value.c_str());
     if (key == "http_status") config.http_status = std::atoi(value.c_str());
-    if (key == "navigation") config.navigation_hangs = value == "hang";
+    if (key == "navigation" && value == "hang") config.navigation = Config::Navigation::kHang;
+    if (key == "navigation" && value == "arrive") config.navigation = Config::Navigation::kArrive;
   }
   return config;
 }
@@ -526,6 +531,21 @@ const Slot kNavigationCompletedArgsVtbl[] = {
     UNKNOWN_SLOTS(7)};
 static_assert(sizeof(kNavigationCompletedArgsVtbl) / sizeof(Slot) == 7 + 16);
 
+struct ContentLoadingArgs : Object {
+  BOOL error_page = FALSE;
+  unsigned long long navigation_id = 0;
+};
+
+GETTER(ContentLoadingArgs, IsErrorPage, BOOL, self->error_page)
+GETTER(ContentLoadingArgs, NavigationId, unsigned long long, self->navigation_id)
+
+const Slot kContentLoadingArgsVtbl[] = {
+    IUNKNOWN_SLOTS,                                  // 0-2
+    FN(ContentLoadingArgs_get_IsErrorPage),          // 3
+    FN(ContentLoadingArgs_get_NavigationId),         // 4
+    UNKNOWN_SLOTS(5)};
+static_assert(sizeof(kContentLoadingArgsVtbl) / sizeof(Slot) == 5 + 16);
+
 struct ProcessFailedArgs : Object {
   int failed_kind = 0;
 };
@@ -623,12 +643,29 @@ bool Alive(WebView* w) {
   return false;
 }
 
-// Raises NavigationCompleted for load `id` from the message loop.
+// Raises ContentLoading for load `id` (its page, or the error page for a failed load).
+void ContentArrives(WebView* self, unsigned long long id, bool error_page) {
+  auto* args = Make<ContentLoadingArgs>(kContentLoadingArgsVtbl, L"ContentLoadingArgs",
+                                        kIContentLoadingArgs);
+  args->error_page = error_page ? TRUE : FALSE;
+  args->navigation_id = id;
+  Raise(self, L"ContentLoading", self, args);
+  Drop(args);
+}
+
+// Raises NavigationCompleted for load `id` from the message loop; ContentLoading first unless the
+// load was stopped, and nothing more when its page arrives and never completes.
 void CompleteNavigation(WebView* self, unsigned long long id, int web_error_status,
-                        int http_status) {
-  Post([self, id, web_error_status, http_status] {
+                        int http_status, bool arrives = true, bool completes = true) {
+  Post([self, id, web_error_status, http_status, arrives, completes] {
     if (!Alive(self) || self->closed || self->browser_gone) return;
     Keep(self);
+    if (arrives) ContentArrives(self, id, web_error_status != 0);
+    if (!completes) {
+      Log(L"navigation %llu never completes", id);
+      Drop(self);
+      return;
+    }
     auto* args = Make<NavigationCompletedArgs>(kNavigationCompletedArgsVtbl,
                                                L"NavigationCompletedArgs",
                                                kINavigationCompletedArgs);
@@ -647,12 +684,13 @@ void CompleteNavigation(WebView* self, unsigned long long id, int web_error_stat
 void FinishNavigation(WebView* self) {
   const unsigned long long id = ++self->navigations;
   const Config config = ReadConfig();
-  self->hanging = config.navigation_hangs ? id : 0;
+  self->hanging = config.navigation == Config::Navigation::kHang ? id : 0;
   if (self->hanging) {
     Log(L"navigation %llu never answered", id);
     return;
   }
-  CompleteNavigation(self, id, config.web_error_status, config.http_status);
+  CompleteNavigation(self, id, config.web_error_status, config.http_status, true,
+                     config.navigation == Config::Navigation::kComplete);
 }
 
 HRESULT __stdcall WebView_get_Settings(WebView* self, void** settings) {
@@ -714,7 +752,7 @@ HRESULT __stdcall WebView_Stop(WebView* self) {
   Note(self, L"Stop");
   if (HRESULT hr = Refused(self, L"Stop"); FAILED(hr)) return hr;
   if (const unsigned long long id = std::exchange(self->hanging, 0))
-    CompleteNavigation(self, id, 14, 0);
+    CompleteNavigation(self, id, 14, 0, false);
   return S_OK;
 }
 

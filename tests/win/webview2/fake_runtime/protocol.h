@@ -15,6 +15,8 @@ namespace fakewv2 {
 //   web_error_status=12     every load completes as failed with this status
 //   http_status=503         every load reports this HTTP status
 //   navigation=hang         every load waits for its server for ever; Stop ends it as cancelled
+//   navigation=arrive       every load's page begins to arrive (ContentLoading), and it never
+//                           completes
 // MODE: ok (the default), error (a failure code and no object), null (success and no object),
 // hang (never answered), hold (answered as ok when kReleaseMessage arrives).
 constexpr wchar_t kControlFile[] = L"fake_runtime.ini";

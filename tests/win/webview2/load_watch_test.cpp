@@ -1,0 +1,123 @@
+// The browser's watch over a load in the web view, in this process against the fake runtime with
+// the watch's time made short: a load whose server never answers is stopped and reported as
+// failed once it has waited that long; a load whose page began to arrive is left to finish,
+// however long it takes.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/web_runtime.h"
+#include "e2e/driver.h"
+#include "fake_install.h"
+#include "fake_runtime/protocol.h"
+#include "support/win_test_support.h"
+#include "win/kit/application_win.h"
+#include "win/kit/form_win.h"
+#include "win/kit/web_browser_win.h"
+
+namespace fakewv2 {
+namespace {
+
+using reprisa::testing_support::PumpUntil;
+
+struct Watch {
+  const char* name;
+  const char* control;
+  bool fails;  // stopped and reported as failed
+};
+
+class LoadWatch : public testing::TestWithParam<Watch> {
+ protected:
+  static constexpr UINT kNoAnswerMs = 300;
+
+  void SetUp() override {
+    app_.Initialize();
+    ASSERT_EQ(e2e::Narrow(runtime_.Install(GetParam().control)), "");
+    const std::wstring dll = runtime_.DllFolder() + L"\\EmbeddedBrowserWebView.dll";
+    source_.find = [dll] { return reprisa::RuntimeChoice{dll, false}; };
+    source_.load = [this](const reprisa::RuntimeChoice& choice) {
+      module_ = LoadLibraryW(choice.dll.c_str());
+      return reinterpret_cast<reprisa::wv2::CreateEnvironmentFunction>(reinterpret_cast<void*>(
+          GetProcAddress(module_, reprisa::kRuntimeEntryPoint)));
+    };
+    source_.data_folder = [this] { return runtime_.DllFolder(); };
+    reprisa::TWebBrowser::SetWebViewRuntime(&source_);
+    form_ = std::make_unique<reprisa::TForm>(nullptr);
+    form_->SetBounds(40, 40, 400, 300);
+    browser_ = new reprisa::TWebBrowser(form_.get());
+    browser_->SetParent(form_.get());
+    browser_->SetAlign(reprisa::TAlign::alClient);
+    browser_->SetNoAnswerTimeout(kNoAnswerMs);
+    browser_->OnLoadFailed = [this] { ++failed_; };
+    form_->Handle();
+  }
+
+  void TearDown() override {
+    form_.reset();
+    reprisa::TWebBrowser::SetWebViewRuntime(nullptr);
+    reprisa::Application->ProcessMessages();
+    if (module_) {
+      // Its windows go before its code does.
+      if (HWND post = FindWindowExW(HWND_MESSAGE, nullptr, kPostClass, nullptr))
+        DestroyWindow(post);
+      UnregisterClassW(kPostClass, module_);
+      UnregisterClassW(kViewClass, module_);
+      FreeLibrary(module_);
+    }
+    EXPECT_EQ(e2e::Narrow(Faults(runtime_.Log())), "") << Dump(runtime_.Log());
+    runtime_.Remove();
+  }
+
+  reprisa::TApplication app_;
+  FakeRuntime runtime_;
+  reprisa::WebViewRuntime source_;
+  HMODULE module_ = nullptr;
+  std::unique_ptr<reprisa::TForm> form_;
+  reprisa::TWebBrowser* browser_ = nullptr;
+  int failed_ = 0;
+};
+
+// A failed load is brought back as the program brings it back (Recover): opened again at its
+// address, not reloaded, which would show the page before it.
+TEST_P(LoadWatch, EndsALoadOnlyWhenItsServerNeverAnswers) {
+  ASSERT_TRUE(PumpUntil([&] { return browser_->Engine() == reprisa::EngineState::WebView; },
+                        10000))
+      << Dump(runtime_.Log());
+  const std::wstring page = L"http://127.0.0.1:9/watched";
+  browser_->Navigate(page);
+  const int times = GetParam().fails ? 2 : 0;
+  for (int time = 1; time <= times; ++time) {
+    const DWORD opened = GetTickCount();
+    if (time > 1) browser_->Recover();
+    ASSERT_TRUE(PumpUntil([&] { return failed_ == time; }, 5000)) << Dump(runtime_.Log());
+    EXPECT_GE(GetTickCount() - opened, kNoAnswerMs - 50) << "reported before its time";
+    // The stopped load's own report (cancelled) comes before the next try.
+    auto reports = [&] { return LinesFrom(runtime_.Log(), L"raised NavigationCompleted").size(); };
+    ASSERT_TRUE(PumpUntil([&] { return reports() == static_cast<size_t>(time); }, 5000));
+  }
+  if (!GetParam().fails) {
+    ASSERT_TRUE(PumpUntil([&] { return Find(runtime_.Log(), L"raised ContentLoading") >= 0; },
+                          5000))
+        << Dump(runtime_.Log());
+  }
+  EXPECT_FALSE(PumpUntil([&] { return failed_ > times; }, 3 * kNoAnswerMs)) << "reported again";
+  const std::vector<std::wstring> log = runtime_.Log();
+  EXPECT_EQ(CallsOf(log, L"WebView.Stop").size(), static_cast<size_t>(times)) << Dump(log);
+  EXPECT_EQ(CallsOf(log, L"WebView.Navigate"),
+            std::vector<std::wstring>(std::max(times, 1), page)) << Dump(log);
+  EXPECT_EQ(CallsOf(log, L"WebView.Reload").size(), 0u) << Dump(log);
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, LoadWatch,
+                         testing::Values(Watch{"NeverAnswered", "navigation=hang\n", true},
+                                         Watch{"BeganToArrive", "navigation=arrive\n", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace fakewv2
