@@ -599,4 +599,3 @@ INSTANTIATE_TEST_SUITE_P(Each, WebBrowserLoads,
 
 }  // namespace
 }  // namespace reprisa
-
