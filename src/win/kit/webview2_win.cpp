@@ -315,8 +315,9 @@ void WebView2Host::ProcessFailed(wv2::ProcessFailedKind kind) {
   if (kind == wv2::kBrowserProcessExited) {
     Close();
     if (on_browser_process_ended) on_browser_process_ended();
-  } else if (kind == wv2::kRenderProcessExited || kind == wv2::kRenderProcessUnresponsive) {
-    // A frame's own process ending leaves the page; the page's own process takes it with it.
+  } else if (kind == wv2::kRenderProcessExited || kind == wv2::kRenderProcessUnresponsive ||
+             kind == wv2::kFrameRenderProcessExited) {
+    // Also a frame's own process: the player a page plays its media in is often a frame.
     if (on_render_process_failed) on_render_process_failed();
   }
 }

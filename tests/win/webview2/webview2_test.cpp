@@ -541,7 +541,8 @@ TEST_P(SurvivesTheEnd, OfTheProcessAtOnce) {
 }
 
 const ProcessEnd kProcessEnds[] = {
-    {"BrowserProcess", 0}, {"RenderProcess", 1}, {"RenderProcessUnresponsive", 2}};
+    {"BrowserProcess", 0}, {"RenderProcess", 1}, {"RenderProcessUnresponsive", 2},
+    {"FrameRenderProcess", 3}};
 INSTANTIATE_TEST_SUITE_P(Each, SurvivesTheEnd, testing::ValuesIn(kProcessEnds),
                          NameOf());
 
