@@ -229,24 +229,23 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- refused input -----------------------------------------------------------------------
 
-Bytes Cut(const Bytes& bytes, size_t size) {
-  return Bytes(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(size));
+// The whole file decodes; cut at any of `cuts`, it is refused.
+void ExpectRefusedWhenCut(const Bytes& bytes, std::initializer_list<size_t> cuts) {
+  ASSERT_TRUE(Decode(bytes)) << "whole";
+  for (size_t cut : cuts) {
+    EXPECT_FALSE(Decode(Bytes(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(cut))))
+        << "cut at " << cut << " of " << bytes.size();
+  }
 }
 
 TEST(JpegImage, TruncatedFilesAreRefused) {
-  const struct {
-    const char* name;
-    Bytes bytes;
-  } files[] = {{"logo", Logo()}, {"baseline", Baseline()}, {"progressive", Progressive()}};
-  for (const auto& file : files) {
-    const size_t size = file.bytes.size();
-    ASSERT_GT(size, 200u) << file.name;
-    ASSERT_TRUE(Decode(file.bytes)) << file.name << " whole";
-    const size_t sos = FindMarker(file.bytes, 0xDA);
-    for (size_t cut : {size_t{1}, size_t{2}, size_t{20}, sos, sos + 20, size / 2, size - 40,
-                       size - 2, size - 1}) {
-      EXPECT_FALSE(Decode(Cut(file.bytes, cut))) << file.name << " cut at " << cut << " of " << size;
-    }
+  for (const auto& [name, file] : {std::pair{"logo", Logo()}, std::pair{"baseline", Baseline()},
+                                   std::pair{"progressive", Progressive()}}) {
+    SCOPED_TRACE(name);
+    const size_t size = file.size();
+    ASSERT_GT(size, 200u);
+    const size_t sos = FindMarker(file, 0xDA);
+    ExpectRefusedWhenCut(file, {1, 2, 20, sos, sos + 20, size / 2, size - 40, size - 2, size - 1});
   }
 }
 
@@ -264,17 +263,10 @@ Bytes WithSegment(const Bytes& bytes, size_t at, uint8_t marker, size_t payload)
 // A segment the decoder skips unread (a comment, an APPn nobody handles) may claim more bytes
 // than the file has left: skipping past the end must refuse, not read on beyond the buffer.
 TEST(JpegImage, FileCutInsideASkippedSegmentIsRefused) {
-  const struct {
-    const char* name;
-    uint8_t marker;
-  } segments[] = {{"comment", 0xFE}, {"APP5", 0xE5}, {"APP15", 0xEF}};
   for (const Bytes& file : {Baseline(), Progressive()}) {
-    for (const auto& segment : segments) {
-      SCOPED_TRACE(segment.name);
-      const Bytes bytes = WithSegment(file, 2, segment.marker, 4000);
-      ASSERT_TRUE(Decode(bytes)) << "whole";
-      for (size_t cut : {size_t{6}, size_t{7}, size_t{2000}, size_t{4005}})
-        EXPECT_FALSE(Decode(Cut(bytes, cut))) << "cut at " << cut;
+    for (uint8_t marker : {0xFE, 0xE5, 0xEF}) {  // a comment, APP5, APP15
+      SCOPED_TRACE(static_cast<int>(marker));
+      ExpectRefusedWhenCut(WithSegment(file, 2, marker, 4000), {6, 7, 2000, 4005});
     }
   }
 }
@@ -284,10 +276,9 @@ TEST(JpegImage, FileCutInsideASkippedSegmentIsRefused) {
 TEST(JpegImage, FileCutAfterItsLastScanIsRefused) {
   for (const Bytes& file : {Baseline(), Progressive()}) {
     const Bytes bytes = WithSegment(file, file.size() - 2, 0xFE, 300);
-    ASSERT_TRUE(Decode(bytes)) << "whole";
     const size_t comment = bytes.size() - 2 - 304;
-    for (size_t cut : {comment, comment + 2, comment + 150, bytes.size() - 2, bytes.size() - 1})
-      EXPECT_FALSE(Decode(Cut(bytes, cut))) << "cut at " << cut << " of " << bytes.size();
+    ExpectRefusedWhenCut(bytes, {comment, comment + 2, comment + 150, bytes.size() - 2,
+                                 bytes.size() - 1});
   }
 }
 
