@@ -84,16 +84,12 @@ INSTANTIATE_TEST_SUITE_P(Rows, IntervalTextEveryLocale,
 
 // What only some locales read so.
 const TextRow kLocaleRows[] = {
-    {Loc::German, L"4.30", kInvalid},
-    {Loc::English, L"4.30", kInvalid},
-    {Loc::English, L"12:30 am", 30000},
-    {Loc::English, L"3:00:00,5", kInvalid},
-    {Loc::DotTime, L"4.30", 270000},
-    {Loc::DotTime, L"4:30", kInvalid},
+    {Loc::German, L"4.30", kInvalid},    {Loc::English, L"4.30", kInvalid},
+    {Loc::English, L"12:30 am", 30000},  {Loc::English, L"3:00:00,5", kInvalid},
+    {Loc::DotTime, L"4.30", 270000},     {Loc::DotTime, L"4:30", kInvalid},
     {Loc::DotTime, L"03:00", kInvalid},
     // The same character as time and decimal separator: the third one starts the decimals.
-    {Loc::DotBoth, L"3.00.00.5", 180000},
-    {Loc::DotBoth, L"3.00.00.", kInvalid},
+    {Loc::DotBoth, L"3.00.00.5", 180000}, {Loc::DotBoth, L"3.00.00.", kInvalid},
     {Loc::DotBoth, L"3.00.00.5.1", kInvalid},
 };
 INSTANTIATE_TEST_SUITE_P(Locales, IntervalText, testing::ValuesIn(kLocaleRows));
@@ -128,12 +124,9 @@ INSTANTIATE_TEST_SUITE_P(German, IntervalTextGrammar, testing::ValuesIn(kGrammar
 
 // Locale designators, matched without regard to case; "AM"/"PM" stay accepted beside them.
 const TextRow kDesignatorRows[] = {
-    {Loc::Designators, L"vorm. 12:30", 30000},
-    {Loc::Designators, L"VORM.12:30", 30000},
-    {Loc::Designators, L"1:00 Nachm.", 780000},
-    {Loc::Designators, L"1:00 nachm", kInvalid},
-    {Loc::Designators, L"1:00 PM", 780000},
-    {Loc::Designators, L"AM 12", 0},
+    {Loc::Designators, L"vorm. 12:30", 30000},  {Loc::Designators, L"VORM.12:30", 30000},
+    {Loc::Designators, L"1:00 Nachm.", 780000}, {Loc::Designators, L"1:00 nachm", kInvalid},
+    {Loc::Designators, L"1:00 PM", 780000},     {Loc::Designators, L"AM 12", 0},
     {Loc::Designators, L"nachm. 1:00 PM", kInvalid},
     {Loc::Designators, L"13:00 nachm.", kInvalid},
 };
@@ -196,12 +189,9 @@ TEST(DecimalTextRule, MinusSignAndNoLeadingZeros) {
 }
 
 TEST(TwoDigitRule, PadsOnlyShortTexts) {
-  EXPECT_EQ(TwoDigits(L"5"), L"05");
-  EXPECT_EQ(TwoDigits(L"0"), L"00");
-  EXPECT_EQ(TwoDigits(L""), L"00");
-  EXPECT_EQ(TwoDigits(L"12"), L"12");
-  EXPECT_EQ(TwoDigits(L"123"), L"123");
-  EXPECT_EQ(TwoDigits(L"-5"), L"-5");
+  for (auto [text, padded] : {std::pair{L"5", L"05"}, {L"0", L"00"}, {L"", L"00"},
+                              {L"12", L"12"}, {L"123", L"123"}, {L"-5", L"-5"}})
+    EXPECT_EQ(TwoDigits(text), padded) << NarrowUtf8(text);
 }
 
 struct RemainingRow {
