@@ -14,6 +14,7 @@
 #include "core/exceptions.h"
 #include "gtk/main_window.h"
 #include "gtk_test_support.h"
+#include "support/scoped_error_handler.h"
 
 namespace reprisa {
 namespace {
@@ -343,13 +344,12 @@ TEST_F(MainWindowTest, TheNextTickBringsThePageBackAfterItsWebProcessEnded) {
 
 TEST_F(MainWindowTest, ReloadBeforeAnyPageShowsNothingAndFailsNothing) {
   int errors = 0;
-  ErrorHandler previous = SetErrorHandler([&](TObject*) { ++errors; });
+  testing_support::ScopedErrorHandler handler([&](TObject*) { ++errors; });
   CountLoads();
   window->Presenter().ReloadTick();
   window->ReloadTimer().Tick();
   // Whatever the ticks started (a load, or its failure) has come in once the sentinel has.
   EXPECT_EQ(LoadsBeforeSentinel(), std::vector<std::string>{});
-  SetErrorHandler(std::move(previous));
   EXPECT_EQ(errors, 0);
 }
 
