@@ -195,9 +195,8 @@ TEST_P(JpegColours, DecodesEveryTileToItsColourInBgrOrder) {
   const auto& palette = kPalette[static_cast<int>(c.options.source)];
   // Tile centres, plus the last pixel of the partial tiles on the right and bottom edges.
   std::vector<std::pair<int, int>> points;
-  for (int y = kTile / 2; y < kHeight; y += kTile) {
+  for (int y = kTile / 2; y < kHeight; y += kTile)
     for (int x = kTile / 2; x < kWidth; x += kTile) points.emplace_back(x, y);
-  }
   points.emplace_back(kWidth - 1, kHeight - 1);
   points.emplace_back(kWidth - 1, kTile / 2);
   points.emplace_back(kTile / 2, kHeight - 1);
@@ -232,10 +231,9 @@ INSTANTIATE_TEST_SUITE_P(
 // The whole file decodes; cut at any of `cuts`, it is refused.
 void ExpectRefusedWhenCut(const Bytes& bytes, std::initializer_list<size_t> cuts) {
   ASSERT_TRUE(Decode(bytes)) << "whole";
-  for (size_t cut : cuts) {
+  for (size_t cut : cuts)
     EXPECT_FALSE(Decode(Bytes(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(cut))))
         << "cut at " << cut << " of " << bytes.size();
-  }
 }
 
 TEST(JpegImage, TruncatedFilesAreRefused) {
@@ -317,9 +315,8 @@ TEST(JpegImage, ForeignDataIsRefused) {
 size_t EndOfFirstScan(const Bytes& bytes, size_t data) {
   for (size_t i = data; i + 1 < bytes.size(); ++i) {
     const uint8_t next = bytes[i + 1];
-    if (bytes[i] == 0xFF && next != 0x00 && next != 0xFF && (next < 0xD0 || next > 0xD7)) {
+    if (bytes[i] == 0xFF && next != 0x00 && next != 0xFF && (next < 0xD0 || next > 0xD7))
       return i;
-    }
   }
   return bytes.size();
 }
@@ -366,10 +363,9 @@ TEST(JpegImage, HugeDimensionsAreRefusedBeforeDecoding) {
     int width, height;
   } sizes[] = {{20000, 16}, {16, 20000}, {16384, 16384}, {65535, 65535}};
   for (const Bytes& source : {Baseline(), Progressive()}) {
-    for (const auto& s : sizes) {
+    for (const auto& s : sizes)
       EXPECT_FALSE(Decode(WithDimensions(source, s.width, s.height)))
           << s.width << " x " << s.height;
-    }
   }
 }
 
@@ -393,9 +389,8 @@ TEST(JpegImage, LimitsAreEnforced) {
       {"progressive within the scan limit", progressive, {.max_scans = 20}, true},
       {"progressive over the scan limit", progressive, {.max_scans = 2}, false},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : cases)
     EXPECT_EQ(Decode(c.bytes, c.limits).has_value(), c.accepted) << c.name;
-  }
 }
 
 }  // namespace

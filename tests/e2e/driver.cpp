@@ -36,15 +36,23 @@ BOOL CALLBACK CollectChild(HWND hwnd, LPARAM lp) {
   return TRUE;
 }
 
+RECT RectIn(HWND hwnd, HWND ancestor) {
+  RECT r = ScreenRect(hwnd);
+  MapWindowPoints(nullptr, ancestor, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+HWND FindChild(HWND parent, const wchar_t* cls, const std::wstring& caption) {
+  for (HWND h : Children(parent))
+    if (ClassOf(h) == cls && Text(h) == caption) return h;
+  return nullptr;
+}
+
 }  // namespace
 
 std::wstring PlacementKey() {
-  std::wstring name = ProgramPath();
-  size_t slash = name.find_last_of(L"\\/");
-  if (slash != std::wstring::npos) name.erase(0, slash + 1);
-  size_t dot = name.find_last_of(L'.');
-  if (dot != std::wstring::npos) name.erase(dot);
-  return L"Software\\" + name;
+  const std::wstring name = ProgramPath().substr(ProgramPath().find_last_of(L"\\/") + 1);
+  return L"Software\\" + name.substr(0, name.find_last_of(L'.'));
 }
 
 const std::wstring& ProgramPath() { return PathStore(); }
@@ -111,12 +119,6 @@ RECT ScreenRect(HWND hwnd) {
   return r;
 }
 
-RECT RectIn(HWND hwnd, HWND ancestor) {
-  RECT r = ScreenRect(hwnd);
-  MapWindowPoints(nullptr, ancestor, reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
-
 std::vector<HWND> Children(HWND parent, bool direct_only) {
   std::vector<HWND> all;
   EnumChildWindows(parent, &CollectChild, reinterpret_cast<LPARAM>(&all));
@@ -125,12 +127,6 @@ std::vector<HWND> Children(HWND parent, bool direct_only) {
                              [parent](HWND h) { return GetAncestor(h, GA_PARENT) != parent; }),
               all.end());
   return all;
-}
-
-HWND FindChild(HWND parent, const wchar_t* cls, const std::wstring& caption) {
-  for (HWND h : Children(parent))
-    if (ClassOf(h) == cls && Text(h) == caption) return h;
-  return nullptr;
 }
 
 std::optional<int> Seconds(const std::wstring& text) {

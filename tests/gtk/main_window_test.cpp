@@ -194,10 +194,9 @@ TEST_F(MainWindowTest, OpensWithTheDesignLayoutAndTheAddressFocused) {
   GtkAllocation menu;
   gtk_widget_get_allocation(window->main_menu, &menu);
   EXPECT_EQ(height - menu.height, 554);  // the client area below the menu bar
-  for (const Row& row : kRows) {
+  for (const Row& row : kRows)
     EXPECT_EQ(Place(Widget(row)), (std::vector<int>{row.x, row.y, row.width, row.height}))
         << NarrowUtf8(row.design.name);
-  }
   EXPECT_EQ(Focus(), window->address_edit);
 }
 
