@@ -73,18 +73,16 @@ def eventually(checking, timeout):
 # ---- the accessibility tree ----
 
 def accessible_app(pid, timeout=15.0):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
+    def found():
         desktop = Atspi.get_desktop(0)
-        for i in range(desktop.get_child_count()):
-            app = desktop.get_child_at_index(i)
+        for app in (desktop.get_child_at_index(i) for i in range(desktop.get_child_count())):
             try:
                 if app is not None and app.get_process_id() == pid:
                     return app
             except gi.repository.GLib.Error:
-                continue
-        time.sleep(0.2)
-    raise CheckFailed("the program (pid %d) did not appear in the accessibility tree" % pid)
+                pass
+        check(False, "the program (pid %d) did not appear in the accessibility tree" % pid)
+    return eventually(found, timeout)
 
 
 def find_accessible(root, name, roles=None):
@@ -123,15 +121,12 @@ def click(accessible):
 
 
 def wait_text(accessible, pattern, timeout):
-    deadline = time.monotonic() + timeout
-    while True:
+    def shown():
         text = text_of(accessible)
-        if re.fullmatch(pattern, text):
-            return text
-        if time.monotonic() >= deadline:
-            raise CheckFailed("field %r shows %r, expected /%s/" % (accessible.get_name(), text,
-                                                                    pattern))
-        time.sleep(0.1)
+        check(re.fullmatch(pattern, text),
+              "field %r shows %r, expected /%s/" % (accessible.get_name(), text, pattern))
+        return text
+    return eventually(shown, timeout)
 
 
 # ---- the run ----
@@ -489,13 +484,12 @@ def showing(accessible):
 
 
 def wait_showing(root, name, roles, timeout=5.0):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
+    def shown():
         found = find_accessible(root, name, roles)
-        if found is not None and showing(found):
-            return found
-        time.sleep(0.1)
-    raise CheckFailed("%r did not show within %.0f s" % (name, timeout))
+        check(found is not None and showing(found),
+              "%r did not show within %.0f s" % (name, timeout))
+        return found
+    return eventually(shown, timeout)
 
 
 def case_about_dialog(run):

@@ -190,17 +190,14 @@ def case_start(run):
 
 def wait_size(run, condition, what, timeout=5.0):
     """Waits for the window's size to meet condition; returns it."""
-    deadline = time.monotonic() + timeout
-    while True:
+    def met():
         try:
             size = run.content_size()
         except e.gi.repository.GLib.Error:
             size = (0, 0)  # the title bar's widgets change with the state: read again
-        if condition(*size):
-            return size
-        if time.monotonic() >= deadline:
-            raise e.CheckFailed("the window is %dx%d, expected %s" % (*size, what))
-        time.sleep(0.05)
+        check(condition(*size), "the window is %dx%d, expected %s" % (*size, what))
+        return size
+    return e.eventually(met, timeout)
 
 
 def stored_rect(stored, key):

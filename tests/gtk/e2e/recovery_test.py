@@ -129,10 +129,8 @@ def case_web_process_killed(run):
 def case_wake_from_sleep(run):
     """logind's PrepareForSleep(false) reloads at once and starts the countdown again; going to
     sleep does nothing."""
-    deadline = time.monotonic() + 10.0
-    while not run.system_bus.connected(run.process.pid) and time.monotonic() < deadline:
-        time.sleep(0.1)
-    check(run.system_bus.connected(run.process.pid), "the program never joined the system bus")
+    e.eventually(lambda: check(run.system_bus.connected(run.process.pid),
+                               "the program never joined the system bus"), 10.0)
     countdown = e.field(run.app, e.COUNTDOWN)
     e.wait_text(countdown, "00:(5[0-5]|[0-4][0-9])", 10.0)  # well into the interval
     asleep = time.monotonic()
