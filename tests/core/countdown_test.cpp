@@ -25,6 +25,10 @@ class Schedule : public testing::Test {
     schedule.Stamp();
     log.calls.clear();
   }
+  // The countdown text at each tick count.
+  void ExpectCountdown(std::initializer_list<std::pair<std::uint32_t, const wchar_t*>> shown) {
+    for (const auto& [now, text] : shown) EXPECT_EQ(schedule.CountdownText(now), text) << now;
+  }
 
   BackendLog log;
   FakeTicks ticks;
@@ -38,9 +42,7 @@ TEST_F(Schedule, ApplyingATextSetsTheIntervalRestartsAndStamps) {
   EXPECT_EQ(timer.Interval(), 270000);
   EXPECT_EQ(log.calls, Calls({"stop", "start 270000", "stop", "start 270000"}));
   EXPECT_EQ(schedule.LastTimer(), 50000u);
-  EXPECT_EQ(schedule.CountdownText(50000), L"04:30");
-  EXPECT_EQ(schedule.CountdownText(50001), L"04:29");
-  EXPECT_EQ(schedule.CountdownText(50000 + 269999), L"00:00");
+  ExpectCountdown({{50000, L"04:30"}, {50001, L"04:29"}, {50000 + 269999, L"00:00"}});
 }
 
 TEST_F(Schedule, ReturnsTheTimeTextOfTheIntervalNotTheTypedText) {
@@ -79,11 +81,8 @@ TEST_F(Schedule, ZeroIntervalStopsTheTimerAndTheCountdownGoesNegative) {
   EXPECT_EQ(schedule.ApplyIntervalText(L"00:00"), L"00:00");
   EXPECT_FALSE(timer.Running());
   EXPECT_EQ(log.calls, Calls({"stop"}));
-  EXPECT_EQ(schedule.CountdownText(10999), L"00:00");
-  EXPECT_EQ(schedule.CountdownText(11000), L"00:-1");
-  EXPECT_EQ(schedule.CountdownText(69000), L"00:-59");
-  EXPECT_EQ(schedule.CountdownText(70000), L"-1:00");
-  EXPECT_EQ(schedule.CountdownText(71000), L"-1:-1");
+  ExpectCountdown({{10999, L"00:00"}, {11000, L"00:-1"}, {69000, L"00:-59"}, {70000, L"-1:00"},
+                   {71000, L"-1:-1"}});
 }
 
 TEST_F(Schedule, RestartCountdownGivesTheFullIntervalFromNow) {
@@ -106,10 +105,8 @@ TEST_F(Schedule, StampOnlyStamps) {
 TEST_F(Schedule, CountdownStaysRightAcrossTheTickCountWrap) {
   ticks.now = 0xFFFFFC18u;  // one second before the wrap
   schedule.RestartCountdown();
-  EXPECT_EQ(schedule.CountdownText(0xFFFFFFFFu), L"02:59");
-  EXPECT_EQ(schedule.CountdownText(500u), L"02:58");
-  EXPECT_EQ(schedule.CountdownText(179000u), L"00:00");
-  EXPECT_EQ(schedule.CountdownText(180000u), L"00:-1");
+  ExpectCountdown({{0xFFFFFFFFu, L"02:59"}, {500u, L"02:58"}, {179000u, L"00:00"},
+                   {180000u, L"00:-1"}});
 }
 
 TEST_F(Schedule, RefusedTimerWhileApplyingRaisesOutOfResources) {

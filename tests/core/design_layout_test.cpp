@@ -75,9 +75,8 @@ TEST(DesignLayout, TabOrdersRunFromZeroWithinEachParent) {
     std::vector<int> orders;
     for (const Control* c : children) orders.push_back(c->tab_order);
     std::sort(orders.begin(), orders.end());
-    for (std::size_t i = 0; i < orders.size(); ++i) {
+    for (std::size_t i = 0; i < orders.size(); ++i)
       EXPECT_EQ(orders[i], static_cast<int>(i)) << Name(*children[i]);
-    }
   }
 }
 

@@ -35,10 +35,9 @@ TEST(EngineMemoryBudget, ReplacesOnlyASettledEngineThatStaysPastItsBudget) {
       {{3, kSettled * 3 + kLasting, 11 + kBudget}, true},
   };
   EngineMemoryBudget budget;
-  for (const auto& s : steps) {
+  for (const auto& s : steps)
     EXPECT_EQ(budget.ShouldReplace(s.reading), s.replace)
         << s.reading.identity << " " << s.reading.age_seconds << " " << s.reading.kib;
-  }
 }
 
 }  // namespace

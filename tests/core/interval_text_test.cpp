@@ -84,76 +84,49 @@ INSTANTIATE_TEST_SUITE_P(Rows, IntervalTextEveryLocale,
 
 // What only some locales read so.
 const TextRow kLocaleRows[] = {
-    {Loc::German, L"4.30", kInvalid},
-    {Loc::English, L"4.30", kInvalid},
-    {Loc::English, L"12:30 am", 30000},
-    {Loc::English, L"3:00:00,5", kInvalid},
-    {Loc::DotTime, L"4.30", 270000},
-    {Loc::DotTime, L"4:30", kInvalid},
+    {Loc::German, L"4.30", kInvalid},    {Loc::English, L"4.30", kInvalid},
+    {Loc::English, L"12:30 am", 30000},  {Loc::English, L"3:00:00,5", kInvalid},
+    {Loc::DotTime, L"4.30", 270000},     {Loc::DotTime, L"4:30", kInvalid},
     {Loc::DotTime, L"03:00", kInvalid},
     // The same character as time and decimal separator: the third one starts the decimals.
-    {Loc::DotBoth, L"3.00.00.5", 180000},
-    {Loc::DotBoth, L"3.00.00.", kInvalid},
+    {Loc::DotBoth, L"3.00.00.5", 180000}, {Loc::DotBoth, L"3.00.00.", kInvalid},
     {Loc::DotBoth, L"3.00.00.5.1", kInvalid},
 };
 INSTANTIATE_TEST_SUITE_P(Locales, IntervalText, testing::ValuesIn(kLocaleRows));
 
-// The fine points of the grammar.
-const TextRow kGrammarRows[] = {
+// The fine points of the grammar, under the German locale.
+class IntervalTextGrammar : public testing::TestWithParam<Row> {};
+
+TEST_P(IntervalTextGrammar, ReadsAsExpected) {
+  EXPECT_EQ(ParseIntervalText(GetParam().text, MakeLocale(Loc::German)), GetParam().expected);
+}
+
+const Row kGrammarRows[] = {
     // Blanks are spaces only.
-    {Loc::German, L"\t3:00", kInvalid},
-    {Loc::German, L"3:00\t", kInvalid},
-    {Loc::German, L"3:00\u00A0", kInvalid},
-    {Loc::German, L" ", kInvalid},
-    {Loc::German, L"3 :00 : 59 , 5 ", 180000},
+    {L"\t3:00", kInvalid}, {L"3:00\t", kInvalid}, {L"3:00\u00A0", kInvalid}, {L" ", kInvalid},
+    {L"3 :00 : 59 , 5 ", 180000},
     // Leading zeros are free; a digit run stops once its value reaches 1000.
-    {Loc::German, L"00000000000003:00", 180000},
-    {Loc::German, L"1:0000000005", 65000},
-    {Loc::German, L"99999999999999999999999", kInvalid},
-    {Loc::German, L"1:99999999999999999999", kInvalid},
-    {Loc::German, L"1000", kInvalid},
-    {Loc::German, L"3:5", 185000},
-    {Loc::German, L"0", 0},
-    {Loc::German, L"00:00", 0},
+    {L"00000000000003:00", 180000}, {L"1:0000000005", 65000},
+    {L"99999999999999999999999", kInvalid}, {L"1:99999999999999999999", kInvalid},
+    {L"1000", kInvalid}, {L"3:5", 185000}, {L"0", 0}, {L"00:00", 0},
     // Numbers only after their separators, in order, each one required once its separator is.
-    {Loc::German, L"3 0", kInvalid},
-    {Loc::German, L"3::00", kInvalid},
-    {Loc::German, L":30", kInvalid},
-    {Loc::German, L"3:00:", kInvalid},
-    {Loc::German, L"3:00:00,", kInvalid},
-    {Loc::German, L"3:00:00:00", kInvalid},
-    {Loc::German, L"3,5", kInvalid},
-    {Loc::German, L"3:00:60", kInvalid},
-    {Loc::German, L"3:00:59,999", 180000},
-    {Loc::German, L"3:00:59,1000", kInvalid},
+    {L"3 0", kInvalid}, {L"3::00", kInvalid}, {L":30", kInvalid}, {L"3:00:", kInvalid},
+    {L"3:00:00,", kInvalid}, {L"3:00:00:00", kInvalid}, {L"3,5", kInvalid},
+    {L"3:00:60", kInvalid}, {L"3:00:59,999", 180000}, {L"3:00:59,1000", kInvalid},
     // Markers: before or after, any case, once; "AM"/"PM" always; hour 1 to 12 with a marker.
-    {Loc::German, L"pm 1:00", 780000},
-    {Loc::German, L"1:00pM", 780000},
-    {Loc::German, L"12:30PM", 750000},
-    {Loc::German, L"AM12", 0},
-    {Loc::German, L"am 12:05:30,5", 5000},
-    {Loc::German, L"11:59 PM", 1439000},
-    {Loc::German, L"12 PM", 720000},
-    {Loc::German, L"0 AM", kInvalid},
-    {Loc::German, L"0:30 PM", kInvalid},
-    {Loc::German, L"AM 1:00 PM", kInvalid},
-    {Loc::German, L"1:00 AM AM", kInvalid},
-    {Loc::German, L"AM", kInvalid},
-    {Loc::German, L"A 1:00", kInvalid},
-    {Loc::German, L"1:00 P", kInvalid},
-    {Loc::German, L"1:00 PMx", kInvalid},
-    {Loc::German, L"3:00 AM  ", 180000},
+    {L"pm 1:00", 780000}, {L"1:00pM", 780000}, {L"12:30PM", 750000}, {L"AM12", 0},
+    {L"am 12:05:30,5", 5000}, {L"11:59 PM", 1439000}, {L"12 PM", 720000}, {L"0 AM", kInvalid},
+    {L"0:30 PM", kInvalid}, {L"AM 1:00 PM", kInvalid}, {L"1:00 AM AM", kInvalid},
+    {L"AM", kInvalid}, {L"A 1:00", kInvalid}, {L"1:00 P", kInvalid}, {L"1:00 PMx", kInvalid},
+    {L"3:00 AM  ", 180000},
 };
-INSTANTIATE_TEST_SUITE_P(Grammar, IntervalText, testing::ValuesIn(kGrammarRows));
+INSTANTIATE_TEST_SUITE_P(German, IntervalTextGrammar, testing::ValuesIn(kGrammarRows));
 
 // Locale designators, matched without regard to case; "AM"/"PM" stay accepted beside them.
 const TextRow kDesignatorRows[] = {
-    {Loc::Designators, L"vorm. 12:30", 30000},
-    {Loc::Designators, L"VORM.12:30", 30000},
-    {Loc::Designators, L"1:00 Nachm.", 780000},
-    {Loc::Designators, L"1:00 nachm", kInvalid},
-    {Loc::Designators, L"1:00 PM", 780000},
-    {Loc::Designators, L"AM 12", 0},
+    {Loc::Designators, L"vorm. 12:30", 30000},  {Loc::Designators, L"VORM.12:30", 30000},
+    {Loc::Designators, L"1:00 Nachm.", 780000}, {Loc::Designators, L"1:00 nachm", kInvalid},
+    {Loc::Designators, L"1:00 PM", 780000},     {Loc::Designators, L"AM 12", 0},
     {Loc::Designators, L"nachm. 1:00 PM", kInvalid},
     {Loc::Designators, L"13:00 nachm.", kInvalid},
 };
@@ -196,20 +169,10 @@ TEST_P(TimeTextTable, WritesMinutesAndSeconds) {
 }
 
 const TimeRow kTimeRows[] = {
-    {180000, L"03:00"},
-    {270000, L"04:30"},
-    {59999, L"00:59"},
-    {999, L"00:00"},
-    {0, L"00:00"},
-    {-500, L"00:00"},
-    {-5000, L"00:-5"},
-    {-60000, L"-1:00"},
-    {-61000, L"-1:-1"},
-    {1439000, L"23:59"},
-    {6000000, L"100:00"},
-    {-600000, L"-10:00"},
-    {-659000, L"-10:-59"},
-    {std::numeric_limits<std::int32_t>::max(), L"35791:23"},
+    {180000, L"03:00"},   {270000, L"04:30"},  {59999, L"00:59"},    {999, L"00:00"},
+    {0, L"00:00"},        {-500, L"00:00"},    {-5000, L"00:-5"},    {-60000, L"-1:00"},
+    {-61000, L"-1:-1"},   {1439000, L"23:59"}, {6000000, L"100:00"}, {-600000, L"-10:00"},
+    {-659000, L"-10:-59"}, {std::numeric_limits<std::int32_t>::max(), L"35791:23"},
     {std::numeric_limits<std::int32_t>::min(), L"-35791:-23"},
 };
 INSTANTIATE_TEST_SUITE_P(Rows, TimeTextTable, testing::ValuesIn(kTimeRows));
@@ -218,26 +181,17 @@ TEST(DecimalTextRule, MinusSignAndNoLeadingZeros) {
   const struct {
     std::int64_t value;
     const wchar_t* text;
-  } rows[] = {{0, L"0"},
-              {7, L"7"},
-              {-5, L"-5"},
-              {10, L"10"},
-              {-100, L"-100"},
-              {2026, L"2026"},
-              {INT32_MAX, L"2147483647"},
-              {INT32_MIN, L"-2147483648"},
-              {INT64_MAX, L"9223372036854775807"},
+  } rows[] = {{0, L"0"},         {7, L"7"},       {-5, L"-5"},         {10, L"10"},
+              {-100, L"-100"},  {2026, L"2026"}, {INT32_MAX, L"2147483647"},
+              {INT32_MIN, L"-2147483648"},       {INT64_MAX, L"9223372036854775807"},
               {INT64_MIN, L"-9223372036854775808"}};
   for (const auto& row : rows) EXPECT_EQ(DecimalText(row.value), row.text) << row.text;
 }
 
 TEST(TwoDigitRule, PadsOnlyShortTexts) {
-  EXPECT_EQ(TwoDigits(L"5"), L"05");
-  EXPECT_EQ(TwoDigits(L"0"), L"00");
-  EXPECT_EQ(TwoDigits(L""), L"00");
-  EXPECT_EQ(TwoDigits(L"12"), L"12");
-  EXPECT_EQ(TwoDigits(L"123"), L"123");
-  EXPECT_EQ(TwoDigits(L"-5"), L"-5");
+  for (auto [text, padded] : {std::pair{L"5", L"05"}, {L"0", L"00"}, {L"", L"00"},
+                              {L"12", L"12"}, {L"123", L"123"}, {L"-5", L"-5"}})
+    EXPECT_EQ(TwoDigits(text), padded) << NarrowUtf8(text);
 }
 
 struct RemainingRow {

@@ -195,9 +195,8 @@ TEST_P(JpegColours, DecodesEveryTileToItsColourInBgrOrder) {
   const auto& palette = kPalette[static_cast<int>(c.options.source)];
   // Tile centres, plus the last pixel of the partial tiles on the right and bottom edges.
   std::vector<std::pair<int, int>> points;
-  for (int y = kTile / 2; y < kHeight; y += kTile) {
+  for (int y = kTile / 2; y < kHeight; y += kTile)
     for (int x = kTile / 2; x < kWidth; x += kTile) points.emplace_back(x, y);
-  }
   points.emplace_back(kWidth - 1, kHeight - 1);
   points.emplace_back(kWidth - 1, kTile / 2);
   points.emplace_back(kTile / 2, kHeight - 1);
@@ -229,24 +228,22 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- refused input -----------------------------------------------------------------------
 
-Bytes Cut(const Bytes& bytes, size_t size) {
-  return Bytes(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(size));
+// The whole file decodes; cut at any of `cuts`, it is refused.
+void ExpectRefusedWhenCut(const Bytes& bytes, std::initializer_list<size_t> cuts) {
+  ASSERT_TRUE(Decode(bytes)) << "whole";
+  for (size_t cut : cuts)
+    EXPECT_FALSE(Decode(Bytes(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(cut))))
+        << "cut at " << cut << " of " << bytes.size();
 }
 
 TEST(JpegImage, TruncatedFilesAreRefused) {
-  const struct {
-    const char* name;
-    Bytes bytes;
-  } files[] = {{"logo", Logo()}, {"baseline", Baseline()}, {"progressive", Progressive()}};
-  for (const auto& file : files) {
-    const size_t size = file.bytes.size();
-    ASSERT_GT(size, 200u) << file.name;
-    ASSERT_TRUE(Decode(file.bytes)) << file.name << " whole";
-    const size_t sos = FindMarker(file.bytes, 0xDA);
-    for (size_t cut : {size_t{1}, size_t{2}, size_t{20}, sos, sos + 20, size / 2, size - 40,
-                       size - 2, size - 1}) {
-      EXPECT_FALSE(Decode(Cut(file.bytes, cut))) << file.name << " cut at " << cut << " of " << size;
-    }
+  for (const auto& [name, file] : {std::pair{"logo", Logo()}, std::pair{"baseline", Baseline()},
+                                   std::pair{"progressive", Progressive()}}) {
+    SCOPED_TRACE(name);
+    const size_t size = file.size();
+    ASSERT_GT(size, 200u);
+    const size_t sos = FindMarker(file, 0xDA);
+    ExpectRefusedWhenCut(file, {1, 2, 20, sos, sos + 20, size / 2, size - 40, size - 2, size - 1});
   }
 }
 
@@ -264,17 +261,10 @@ Bytes WithSegment(const Bytes& bytes, size_t at, uint8_t marker, size_t payload)
 // A segment the decoder skips unread (a comment, an APPn nobody handles) may claim more bytes
 // than the file has left: skipping past the end must refuse, not read on beyond the buffer.
 TEST(JpegImage, FileCutInsideASkippedSegmentIsRefused) {
-  const struct {
-    const char* name;
-    uint8_t marker;
-  } segments[] = {{"comment", 0xFE}, {"APP5", 0xE5}, {"APP15", 0xEF}};
   for (const Bytes& file : {Baseline(), Progressive()}) {
-    for (const auto& segment : segments) {
-      SCOPED_TRACE(segment.name);
-      const Bytes bytes = WithSegment(file, 2, segment.marker, 4000);
-      ASSERT_TRUE(Decode(bytes)) << "whole";
-      for (size_t cut : {size_t{6}, size_t{7}, size_t{2000}, size_t{4005}})
-        EXPECT_FALSE(Decode(Cut(bytes, cut))) << "cut at " << cut;
+    for (uint8_t marker : {0xFE, 0xE5, 0xEF}) {  // a comment, APP5, APP15
+      SCOPED_TRACE(static_cast<int>(marker));
+      ExpectRefusedWhenCut(WithSegment(file, 2, marker, 4000), {6, 7, 2000, 4005});
     }
   }
 }
@@ -284,10 +274,9 @@ TEST(JpegImage, FileCutInsideASkippedSegmentIsRefused) {
 TEST(JpegImage, FileCutAfterItsLastScanIsRefused) {
   for (const Bytes& file : {Baseline(), Progressive()}) {
     const Bytes bytes = WithSegment(file, file.size() - 2, 0xFE, 300);
-    ASSERT_TRUE(Decode(bytes)) << "whole";
     const size_t comment = bytes.size() - 2 - 304;
-    for (size_t cut : {comment, comment + 2, comment + 150, bytes.size() - 2, bytes.size() - 1})
-      EXPECT_FALSE(Decode(Cut(bytes, cut))) << "cut at " << cut << " of " << bytes.size();
+    ExpectRefusedWhenCut(bytes, {comment, comment + 2, comment + 150, bytes.size() - 2,
+                                 bytes.size() - 1});
   }
 }
 
@@ -326,9 +315,8 @@ TEST(JpegImage, ForeignDataIsRefused) {
 size_t EndOfFirstScan(const Bytes& bytes, size_t data) {
   for (size_t i = data; i + 1 < bytes.size(); ++i) {
     const uint8_t next = bytes[i + 1];
-    if (bytes[i] == 0xFF && next != 0x00 && next != 0xFF && (next < 0xD0 || next > 0xD7)) {
+    if (bytes[i] == 0xFF && next != 0x00 && next != 0xFF && (next < 0xD0 || next > 0xD7))
       return i;
-    }
   }
   return bytes.size();
 }
@@ -375,10 +363,9 @@ TEST(JpegImage, HugeDimensionsAreRefusedBeforeDecoding) {
     int width, height;
   } sizes[] = {{20000, 16}, {16, 20000}, {16384, 16384}, {65535, 65535}};
   for (const Bytes& source : {Baseline(), Progressive()}) {
-    for (const auto& s : sizes) {
+    for (const auto& s : sizes)
       EXPECT_FALSE(Decode(WithDimensions(source, s.width, s.height)))
           << s.width << " x " << s.height;
-    }
   }
 }
 
@@ -402,9 +389,8 @@ TEST(JpegImage, LimitsAreEnforced) {
       {"progressive within the scan limit", progressive, {.max_scans = 20}, true},
       {"progressive over the scan limit", progressive, {.max_scans = 2}, false},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : cases)
     EXPECT_EQ(Decode(c.bytes, c.limits).has_value(), c.accepted) << c.name;
-  }
 }
 
 }  // namespace

@@ -20,10 +20,9 @@ TEST(LayoutScale, ScalesByTextHeightOverThirteenRounded) {
       {120, 16, 71, 87},    {120, 16, 21, 26},   {192, 26, 174, 348}, {144, 19, 3, 4},
       {144, 20, 0, 0},      {144, 20, -8, -12},
   };
-  for (const Case& c : cases) {
+  for (const Case& c : cases)
     EXPECT_EQ(LayoutScale(c.dpi, c.text_height)(c.design), c.scaled)
         << c.dpi << " dpi, text " << c.text_height << ", value " << c.design;
-  }
 }
 
 TEST(FontHeight, ScalesWithDpiRounded) {

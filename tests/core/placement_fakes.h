@@ -37,12 +37,8 @@ class MemoryStore final : public PlacementStore {
   std::optional<StoredValue> Read(const std::wstring& section, const std::wstring& ident) override {
     log.push_back(L"read " + ident);
     if (++calls == fail_at) throw StoreGetDataFailure(ident);
-    if (!opened_path) return std::nullopt;
-    auto s = sections.find(section);
-    if (s == sections.end()) return std::nullopt;
-    auto v = s->second.find(ident);
-    if (v == s->second.end()) return std::nullopt;
-    return v->second;
+    const StoredValue* v = opened_path ? Find(section, ident) : nullptr;
+    return v ? std::optional(*v) : std::nullopt;
   }
   void Write(const std::wstring& section, const std::wstring& ident,
              const std::wstring& value) override {
@@ -68,11 +64,14 @@ class MemoryStore final : public PlacementStore {
   }
   std::optional<std::wstring> Get(const std::wstring& ident,
                                   const std::wstring& section = L"TMainForm") const {
+    const StoredValue* v = Find(section, ident);
+    return v ? std::optional(v->text) : std::nullopt;
+  }
+  const StoredValue* Find(const std::wstring& section, const std::wstring& ident) const {
     auto s = sections.find(section);
-    if (s == sections.end()) return std::nullopt;
+    if (s == sections.end()) return nullptr;
     auto v = s->second.find(ident);
-    if (v == s->second.end()) return std::nullopt;
-    return v->second.text;
+    return v == s->second.end() ? nullptr : &v->second;
   }
 };
 

@@ -200,41 +200,36 @@ TEST_F(PlacementRules, AnotherDpiKeepsTheStateButNotThePlace) {
 }
 
 TEST_F(PlacementRules, TheStoredShowCommandSetsTheState) {
+  using enum StoredWindowState;
   struct Case {
     const wchar_t* cmd;
     std::vector<StoredWindowState> set;
     int minimize_requests;
-  } cases[] = {{L"1", {StoredWindowState::Normal}, 0},
-               {L"9", {StoredWindowState::Normal}, 0},
-               {L"3", {StoredWindowState::Maximized}, 0},
+    bool main_form = true;
+    PlacementPosition position = PlacementPosition::poScreenCenter;
+  } cases[] = {{L"1", {Normal}, 0},
+               {L"9", {Normal}, 0},
+               {L"3", {Maximized}, 0},
                {L"2", {}, 1},  // the main form: the application minimises itself
                {L"7", {}, 1},
                {L"0", {}, 0},
                {L"4", {}, 0},
                {L"8", {}, 0},
                {L"-3", {}, 0},
-               {L"10", {}, 0}};
+               {L"10", {}, 0},
+               {L"6", {Minimized}, 0, false},  // another form minimises itself
+               // A form at the system's default place opens maximised when nothing says otherwise.
+               {L"0", {Maximized}, 0, true, PlacementPosition::poDefault}};
   for (const Case& c : cases) {
     window.states_set.clear();
     window.minimize_requests = 0;
+    window.main_form = c.main_form;
+    window.position = c.position;
     store.Put(L"ShowCmd", c.cmd);
     Show();
     EXPECT_EQ(window.states_set, c.set) << static_cast<int>(c.cmd[0]);
     EXPECT_EQ(window.minimize_requests, c.minimize_requests) << static_cast<int>(c.cmd[0]);
   }
-  // Another form than the main one minimises itself.
-  window.main_form = false;
-  window.states_set.clear();
-  store.Put(L"ShowCmd", L"6");
-  Show();
-  EXPECT_EQ(window.states_set, std::vector<StoredWindowState>{StoredWindowState::Minimized});
-  // A form at the system's default place opens maximised when nothing says otherwise.
-  window.main_form = true;
-  window.position = PlacementPosition::poDefault;
-  window.states_set.clear();
-  store.Put(L"ShowCmd", L"0");
-  Show();
-  EXPECT_EQ(window.states_set, std::vector<StoredWindowState>{StoredWindowState::Maximized});
 }
 
 TEST_F(PlacementRules, AFormThatCannotBeResizedKeepsItsSize) {

@@ -27,9 +27,8 @@ TEST(PlacementValuesTest, ParseIntegerText) {
       {L" 1", std::nullopt}, {L"1 ", std::nullopt}, {L"1x", std::nullopt},
       {L"--1", std::nullopt}, {L"0x10", std::nullopt}, {L"\x0661", std::nullopt},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : cases)
     EXPECT_EQ(ParseIntegerText(c.text), c.expected) << NarrowUtf8(c.text);
-  }
 }
 
 TEST(PlacementValuesTest, IntegerAndNumberTexts) {
@@ -56,9 +55,8 @@ TEST(PlacementValuesTest, ReadFourNumbers) {
       {L"1;2,3,4", {10, 3, 4, 40}},  // ';' is no delimiter: "1;2" is one bad word
       {L"1\t2,3", {10, 3, 30, 40}},   // nor is a tab
   };
-  for (const auto& c : cases) {
+  for (const auto& c : cases)
     EXPECT_EQ(ReadFourNumbers(c.text, d), c.expected) << NarrowUtf8(c.text);
-  }
   // What is written reads back unchanged.
   EXPECT_EQ(ReadFourNumbers(FourNumbersText(-8, -8, INT32_MAX, INT32_MIN), d),
             (std::array<std::int32_t, 4>{-8, -8, INT32_MAX, INT32_MIN}));
@@ -95,10 +93,9 @@ TEST(PlacementValuesTest, WildcardAndSectionPattern) {
       {L"ABC", L"abc", false},  {L"a*c", L"a*c", true},   {L"aXbYc", L"a*b*c", true},
       {L"aaaaaaaaaaaaaaaaaaaaaaaaaaaaab", L"*a*a*a*a*a*a*a*a*c", false},
   };
-  for (const auto& c : wild) {
+  for (const auto& c : wild)
     EXPECT_EQ(WildcardMatch(c.text, c.pattern), c.expected)
         << NarrowUtf8(c.text) << " / " << NarrowUtf8(c.pattern);
-  }
 
   const struct {
     const wchar_t* name;
@@ -112,9 +109,8 @@ TEST(PlacementValuesTest, WildcardAndSectionPattern) {
       {L"A1.x", L"A?", true},               {L"Any.thing", L"*", true},
       {L"Anything", L"*", false},  // "*.*" and "*\\*" both need a delimiter
   };
-  for (const auto& c : sections) {
+  for (const auto& c : sections)
     EXPECT_EQ(MatchesSectionPattern(c.name, c.section), c.expected) << NarrowUtf8(c.name);
-  }
 }
 
 TEST(PlacementValuesTest, StateFromShowCmd) {

@@ -22,8 +22,8 @@ constexpr EngineStep kNothing{};
 
 // One call on the rules ("begin with" / "begin without" a runtime, "navigate <address>",
 // "reload", "created <attempt>", "failed <attempt>", "ended" for the browser process, "recover",
-// "close"),
-// the step it must return and the state after it. Attempts are counted from 1.
+// "close", "loaded <address>" and "load-failed <address>" for a page's load), the step it must
+// return and the state after it. Attempts are counted from 1.
 struct Call {
   std::string what;
   EngineStep step;
@@ -39,14 +39,16 @@ EngineStep Do(EngineLifecycle& e, const std::string& what) {
   const std::size_t space = what.find(' ');
   const std::string verb = what.substr(0, space);
   const std::string arg = space == std::string::npos ? "" : what.substr(space + 1);
+  const std::wstring address(arg.begin(), arg.end());
   if (verb == "begin") return e.Begin(arg == "with");
-  if (verb == "navigate") return e.Navigate(std::wstring(arg.begin(), arg.end()));
+  if (verb == "navigate") return e.Navigate(address);
   if (verb == "reload") return e.Reload();
   if (verb == "created") return e.Created(static_cast<std::uint32_t>(std::stoul(arg)));
   if (verb == "failed") return e.Failed(static_cast<std::uint32_t>(std::stoul(arg)));
   if (verb == "ended") return e.BrowserProcessEnded();
   if (verb == "recover") return e.Recover();
   if (verb == "close") e.Close();
+  else if (verb == "loaded" || verb == "load-failed") e.LoadFinished(address, verb != "loaded");
   else ADD_FAILURE() << "unknown call " << what;
   return {};
 }
@@ -131,6 +133,18 @@ const EngineCase kEngineCases[] = {
       {"failed 1", kNothing, S::Creating}, {"created 2", kNothing, S::WebView}}},
     {"the_browser_process_ending_only_matters_to_a_live_web_view",
      {{"begin without", Fallback(), S::Control}, {"ended", kNothing, S::Control}}},
+    // A new web view opens the page shown last (the page moved on from the typed address), and a
+    // newly typed address wins over it.
+    {"a_new_web_view_opens_the_page_shown_last",
+     {{"begin with", Start(), S::Creating}, {"navigate http://a/", kNothing, S::Creating},
+      {"created 1", Open(L"http://a/"), S::WebView}, {"loaded http://a/next", kNothing, S::WebView},
+      {"ended", kNothing, S::Lost}, {"recover", Start(), S::Creating},
+      {"created 2", Open(L"http://a/next"), S::WebView}}},
+    {"a_newly_typed_address_wins_over_the_page_shown_last",
+     {{"begin with", Start(), S::Creating}, {"navigate http://a/", kNothing, S::Creating},
+      {"created 1", Open(L"http://a/"), S::WebView}, {"loaded http://a/next", kNothing, S::WebView},
+      {"ended", kNothing, S::Lost}, {"navigate http://c/", Start(), S::Creating},
+      {"created 2", Open(L"http://c/"), S::WebView}}},
     {"after_close_every_answer_is_discarded_and_nothing_starts",
      {{"begin with", Start(), S::Creating}, {"close", kNothing, S::Closed},
       {"created 1", Discard(), S::Closed}, {"failed 1", kNothing, S::Closed},
@@ -215,7 +229,7 @@ TEST(MenuMnemonicRule, TheCharacterAfterASingleAmpersand) {
 // the page back, and says what the engine does.
 struct RecoverCase {
   const char* name;
-  void (*happen)(EngineLifecycle&);
+  std::vector<std::string> happened;  // calls as in the table above
   EngineStep expected;
   EngineState state;
 };
@@ -224,62 +238,25 @@ class RecoverRule : public ::testing::TestWithParam<RecoverCase> {};
 
 TEST_P(RecoverRule, BringsThePageBack) {
   EngineLifecycle e;
-  e.Begin(true);
-  e.Navigate(L"http://a/");
-  e.Created(e.Attempt());
-  GetParam().happen(e);
+  for (const char* call : {"begin with", "navigate http://a/", "created 1"}) Do(e, call);
+  for (const std::string& call : GetParam().happened) Do(e, call);
   EXPECT_EQ(e.Recover(), GetParam().expected);
   EXPECT_EQ(e.State(), GetParam().state);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, RecoverRule,
-    ::testing::Values(
-        RecoverCase{"render_process_ended", [](EngineLifecycle&) {}, ReloadNow(),
-                    EngineState::WebView},
-        RecoverCase{"load_failed",
-                    [](EngineLifecycle& e) { e.LoadFinished(L"http://a/", true); },
-                    Open(L"http://a/"), EngineState::WebView},
-        RecoverCase{"load_failed_after_the_page_moved_on",
-                    [](EngineLifecycle& e) { e.LoadFinished(L"http://a/b", true); },
-                    Open(L"http://a/b"), EngineState::WebView},
-        RecoverCase{"a_later_load_succeeded",
-                    [](EngineLifecycle& e) {
-                      e.LoadFinished(L"http://a/", true);
-                      e.LoadFinished(L"http://a/", false);
-                    },
-                    ReloadNow(), EngineState::WebView},
-        RecoverCase{"browser_process_ended",
-                    [](EngineLifecycle& e) { e.BrowserProcessEnded(); }, Start(),
-                    EngineState::Creating},
-        RecoverCase{"while_creating",
-                    [](EngineLifecycle& e) {
-                      e.BrowserProcessEnded();
-                      e.Recover();
-                    },
-                    EngineStep{}, EngineState::Creating},
-        RecoverCase{"closed", [](EngineLifecycle& e) { e.Close(); }, EngineStep{},
-                    EngineState::Closed}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// A new web view opens the page shown last (the page moved on from the typed address), and a
-// newly typed address wins over it.
-TEST(EngineRecovery, ANewWebViewOpensThePageShownLast) {
-  for (bool typed_again : {false, true}) {
-    EngineLifecycle e;
-    e.Begin(true);
-    e.Navigate(L"http://a/");
-    e.Created(e.Attempt());
-    e.LoadFinished(L"http://a/next", false);
-    e.BrowserProcessEnded();
-    if (typed_again) {
-      EXPECT_EQ(e.Navigate(L"http://c/"), Start());
-    } else {
-      EXPECT_EQ(e.Recover(), Start());
-    }
-    EXPECT_EQ(e.Created(e.Attempt()), Open(typed_again ? L"http://c/" : L"http://a/next"));
-  }
-}
+const RecoverCase kRecoverCases[] = {
+    {"render_process_ended", {}, ReloadNow(), S::WebView},
+    {"load_failed", {"load-failed http://a/"}, Open(L"http://a/"), S::WebView},
+    {"load_failed_after_the_page_moved_on", {"load-failed http://a/b"}, Open(L"http://a/b"),
+     S::WebView},
+    {"a_later_load_succeeded", {"load-failed http://a/", "loaded http://a/"}, ReloadNow(),
+     S::WebView},
+    {"browser_process_ended", {"ended"}, Start(), S::Creating},
+    {"while_creating", {"ended", "recover"}, kNothing, S::Creating},
+    {"closed", {"close"}, kNothing, S::Closed},
+};
+INSTANTIATE_TEST_SUITE_P(Table, RecoverRule, ::testing::ValuesIn(kRecoverCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoadOutcomeRule, WhatIsTriedAgain) {
   const struct {

@@ -49,96 +49,71 @@ struct FakeMachine : RuntimeProbe {
 const std::wstring kMachineStable = L"C:\\PF\\EdgeWebView\\Application\\120.0.2210.91";
 const std::wstring kUserBeta = L"C:\\Users\\u\\AppData\\Local\\EdgeWebView\\Application\\121.0.1.2";
 
-struct LookupCase {
-  const char* name;
-  void (*setup)(FakeMachine&);
-  std::optional<RuntimeChoice> expected;
-};
-
 std::wstring Dll(const std::wstring& folder) {
   return folder + L"\\EBWebView\\x86\\EmbeddedBrowserWebView.dll";
 }
+RuntimeChoice Installed(const std::wstring& folder) { return {Dll(folder), false}; }
+
+constexpr RuntimeScope kWow32 = RuntimeScope::MachineWow32;
+constexpr RuntimeScope kUser = RuntimeScope::User;
+
+// The machine's registry values (with the DLL in the folder unless `dll` is false), and a
+// fixed-version folder where one is named.
+struct LookupCase {
+  const char* name;
+  struct Install {
+    RuntimeScope scope;
+    const wchar_t* channel;
+    std::wstring folder;
+    bool dll = true;
+  };
+  std::vector<Install> installs;
+  std::optional<RuntimeChoice> expected;
+  std::optional<std::wstring> fixed = std::nullopt;
+  bool fixed_dll = false;  // D:\fixed holds the DLL
+};
+const LookupCase::Install kMachineStableInstall{kWow32, kStable, kMachineStable};
 
 class RuntimeLookup : public ::testing::TestWithParam<LookupCase> {};
 
 TEST_P(RuntimeLookup, ChoosesTheFolderALoaderWould) {
+  const LookupCase& c = GetParam();
   FakeMachine machine;
-  GetParam().setup(machine);
-  EXPECT_EQ(FindRuntime(machine), GetParam().expected);
+  for (const auto& i : c.installs) machine.Install(i.scope, i.channel, i.folder, i.dll);
+  machine.fixed = c.fixed;
+  if (c.fixed_dll) machine.files.insert(Dll(L"D:\\fixed"));
+  EXPECT_EQ(FindRuntime(machine), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, RuntimeLookup,
-    ::testing::Values(
-        LookupCase{"nothing_installed", [](FakeMachine&) {}, std::nullopt},
-        LookupCase{"machine_stable_32bit_view",
-                   [](FakeMachine& m) { m.Install(RuntimeScope::MachineWow32, kStable, kMachineStable); },
-                   RuntimeChoice{Dll(kMachineStable), false}},
-        LookupCase{"machine_stable_64bit_view",
-                   [](FakeMachine& m) { m.Install(RuntimeScope::Machine64, kStable, kMachineStable); },
-                   RuntimeChoice{Dll(kMachineStable), false}},
-        LookupCase{"user_only",
-                   [](FakeMachine& m) { m.Install(RuntimeScope::User, kBeta, kUserBeta); },
-                   RuntimeChoice{Dll(kUserBeta), false}},
-        // Stable anywhere wins over beta in the machine's part.
-        LookupCase{"stable_before_beta",
-                   [](FakeMachine& m) {
-                     m.Install(RuntimeScope::MachineWow32, kBeta, kUserBeta);
-                     m.Install(RuntimeScope::User, kStable, kMachineStable);
-                   },
-                   RuntimeChoice{Dll(kMachineStable), false}},
-        LookupCase{"machine_before_user_in_one_channel",
-                   [](FakeMachine& m) {
-                     m.Install(RuntimeScope::User, kStable, kUserBeta);
-                     m.Install(RuntimeScope::MachineWow32, kStable, kMachineStable);
-                   },
-                   RuntimeChoice{Dll(kMachineStable), false}},
-        // A recorded folder without the DLL (a broken or half-removed install) is passed over.
-        LookupCase{"dll_missing_goes_on_to_the_next",
-                   [](FakeMachine& m) {
-                     m.Install(RuntimeScope::MachineWow32, kStable, kMachineStable, false);
-                     m.Install(RuntimeScope::User, kCanary, kUserBeta);
-                   },
-                   RuntimeChoice{Dll(kUserBeta), false}},
-        LookupCase{"too_old",
-                   [](FakeMachine& m) {
-                     m.Install(RuntimeScope::MachineWow32, kStable, L"C:\\EdgeWebView\\86.0.615.99");
-                   },
-                   std::nullopt},
-        LookupCase{"oldest_worth_trying",
-                   [](FakeMachine& m) {
-                     m.Install(RuntimeScope::MachineWow32, kStable, L"C:\\EdgeWebView\\86.0.616.0\\");
-                   },
-                   RuntimeChoice{Dll(L"C:\\EdgeWebView\\86.0.616.0"), false}},
-        LookupCase{"folder_not_named_by_a_version",
-                   [](FakeMachine& m) {
-                     m.Install(RuntimeScope::MachineWow32, kStable, L"C:\\EdgeWebView\\current");
-                   },
-                   std::nullopt},
-        LookupCase{"empty_value",
-                   [](FakeMachine& m) { m.Install(RuntimeScope::MachineWow32, kStable, L"", false); },
-                   std::nullopt},
-        // A named fixed-version folder is the only one tried, even when it lacks the DLL.
-        LookupCase{"fixed_folder",
-                   [](FakeMachine& m) {
-                     m.fixed = L"D:\\fixed\\";
-                     m.files.insert(Dll(L"D:\\fixed"));
-                     m.Install(RuntimeScope::MachineWow32, kStable, kMachineStable);
-                   },
-                   RuntimeChoice{Dll(L"D:\\fixed"), true}},
-        LookupCase{"fixed_folder_without_dll",
-                   [](FakeMachine& m) {
-                     m.fixed = L"D:\\fixed";
-                     m.Install(RuntimeScope::MachineWow32, kStable, kMachineStable);
-                   },
-                   std::nullopt},
-        LookupCase{"fixed_folder_empty_is_not_set",
-                   [](FakeMachine& m) {
-                     m.fixed = L"";
-                     m.Install(RuntimeScope::MachineWow32, kStable, kMachineStable);
-                   },
-                   RuntimeChoice{Dll(kMachineStable), false}}),
-    [](const auto& info) { return std::string(info.param.name); });
+const LookupCase kLookupCases[] = {
+    {"nothing_installed", {}, std::nullopt},
+    {"machine_stable_32bit_view", {kMachineStableInstall}, Installed(kMachineStable)},
+    {"machine_stable_64bit_view", {{RuntimeScope::Machine64, kStable, kMachineStable}},
+     Installed(kMachineStable)},
+    {"user_only", {{kUser, kBeta, kUserBeta}}, Installed(kUserBeta)},
+    // Stable anywhere wins over beta in the machine's part.
+    {"stable_before_beta", {{kWow32, kBeta, kUserBeta}, {kUser, kStable, kMachineStable}},
+     Installed(kMachineStable)},
+    {"machine_before_user_in_one_channel", {{kUser, kStable, kUserBeta}, kMachineStableInstall},
+     Installed(kMachineStable)},
+    // A recorded folder without the DLL (a broken or half-removed install) is passed over.
+    {"dll_missing_goes_on_to_the_next",
+     {{kWow32, kStable, kMachineStable, false}, {kUser, kCanary, kUserBeta}},
+     Installed(kUserBeta)},
+    {"too_old", {{kWow32, kStable, L"C:\\EdgeWebView\\86.0.615.99"}}, std::nullopt},
+    {"oldest_worth_trying", {{kWow32, kStable, L"C:\\EdgeWebView\\86.0.616.0\\"}},
+     Installed(L"C:\\EdgeWebView\\86.0.616.0")},
+    {"folder_not_named_by_a_version", {{kWow32, kStable, L"C:\\EdgeWebView\\current"}},
+     std::nullopt},
+    {"empty_value", {{kWow32, kStable, L"", false}}, std::nullopt},
+    // A named fixed-version folder is the only one tried, even when it lacks the DLL.
+    {"fixed_folder", {kMachineStableInstall}, RuntimeChoice{Dll(L"D:\\fixed"), true},
+     L"D:\\fixed\\", true},
+    {"fixed_folder_without_dll", {kMachineStableInstall}, std::nullopt, L"D:\\fixed"},
+    {"fixed_folder_empty_is_not_set", {kMachineStableInstall}, Installed(kMachineStable), L""},
+};
+INSTANTIATE_TEST_SUITE_P(Table, RuntimeLookup, ::testing::ValuesIn(kLookupCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RuntimeLookupOrder, ChannelsOuterScopesInner) {
   FakeMachine machine;

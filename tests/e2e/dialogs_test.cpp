@@ -51,19 +51,14 @@ class DialogsTest : public ProgramTest {
     const std::wstring start = Text(c_.edit3);
     return WaitUntil([&] { return Text(c_.edit3) != start; }, timeout_ms);
   }
-
 };
 
-// True when some static child of the dialog shows exactly this text.
-bool HasLabel(HWND dialog, const std::wstring& text) {
+// True when some static child of the dialog shows this text, or with `part`, holds it.
+bool HasLabel(HWND dialog, const std::wstring& text, bool part = false) {
   for (HWND h : Children(dialog))
-    if (ClassOf(h) == L"Static" && Text(h) == text) return true;
-  return false;
-}
-
-bool AnyLabelContains(HWND dialog, const std::wstring& part) {
-  for (HWND h : Children(dialog))
-    if (ClassOf(h) == L"Static" && Text(h).find(part) != std::wstring::npos) return true;
+    if (ClassOf(h) == L"Static" &&
+        (part ? Text(h).find(text) != std::wstring::npos : Text(h) == text))
+      return true;
   return false;
 }
 
@@ -79,9 +74,9 @@ TEST_F(DialogsTest, AboutDialogOpensModallyClosesWithEnterAndReopensInPlace) {
   EXPECT_TRUE(HasLabel(about, L"Garantiert ein Original Velmora Programm"));
   SYSTEMTIME now;
   GetLocalTime(&now);
-  EXPECT_TRUE(AnyLabelContains(about, std::to_wstring(now.wYear)))
+  EXPECT_TRUE(HasLabel(about, std::to_wstring(now.wYear), true))
       << "no label holds the year " << now.wYear;
-  EXPECT_FALSE(AnyLabelContains(about, L"XXXX"));
+  EXPECT_FALSE(HasLabel(about, L"XXXX", true));
 
   EXPECT_TRUE(CountdownMoves(2500)) << "the countdown stood still while the dialog was open";
 
@@ -109,10 +104,7 @@ TEST_F(DialogsTest, AboutDialogOpensModallyClosesWithEnterAndReopensInPlace) {
       << "the dialog did not open a second time";
   EXPECT_EQ(program_.FindTopLevel(L"TAboutBox", L"Info"), about);
   const RECT second = ScreenRect(about);
-  EXPECT_EQ(second.left, first.left);
-  EXPECT_EQ(second.top, first.top);
-  EXPECT_EQ(second.right - second.left, first.right - first.left);
-  EXPECT_EQ(second.bottom - second.top, first.bottom - first.top);
+  EXPECT_TRUE(EqualRect(&first, &second)) << "the dialog came back elsewhere";
   PostMessageW(about, WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(about); }, 3000))
       << "the close box did not close the dialog";

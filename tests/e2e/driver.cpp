@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cwctype>
+#include <regex>
 
 #include "core/texts.h"
 #include "support/win_probes.h"
@@ -36,15 +36,23 @@ BOOL CALLBACK CollectChild(HWND hwnd, LPARAM lp) {
   return TRUE;
 }
 
+RECT RectIn(HWND hwnd, HWND ancestor) {
+  RECT r = ScreenRect(hwnd);
+  MapWindowPoints(nullptr, ancestor, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+HWND FindChild(HWND parent, const wchar_t* cls, const std::wstring& caption) {
+  for (HWND h : Children(parent))
+    if (ClassOf(h) == cls && Text(h) == caption) return h;
+  return nullptr;
+}
+
 }  // namespace
 
 std::wstring PlacementKey() {
-  std::wstring name = ProgramPath();
-  size_t slash = name.find_last_of(L"\\/");
-  if (slash != std::wstring::npos) name.erase(0, slash + 1);
-  size_t dot = name.find_last_of(L'.');
-  if (dot != std::wstring::npos) name.erase(dot);
-  return L"Software\\" + name;
+  const std::wstring name = ProgramPath().substr(ProgramPath().find_last_of(L"\\/") + 1);
+  return L"Software\\" + name.substr(0, name.find_last_of(L'.'));
 }
 
 const std::wstring& ProgramPath() { return PathStore(); }
@@ -111,12 +119,6 @@ RECT ScreenRect(HWND hwnd) {
   return r;
 }
 
-RECT RectIn(HWND hwnd, HWND ancestor) {
-  RECT r = ScreenRect(hwnd);
-  MapWindowPoints(nullptr, ancestor, reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
-
 std::vector<HWND> Children(HWND parent, bool direct_only) {
   std::vector<HWND> all;
   EnumChildWindows(parent, &CollectChild, reinterpret_cast<LPARAM>(&all));
@@ -127,34 +129,11 @@ std::vector<HWND> Children(HWND parent, bool direct_only) {
   return all;
 }
 
-HWND FindChild(HWND parent, const wchar_t* cls, const std::wstring& caption) {
-  for (HWND h : Children(parent))
-    if (ClassOf(h) == cls && Text(h) == caption) return h;
-  return nullptr;
-}
-
 std::optional<int> Seconds(const std::wstring& text) {
-  size_t colon = text.find(L':');
-  if (colon == std::wstring::npos || colon == 0 || colon + 1 >= text.size()) return std::nullopt;
-  auto number = [](const std::wstring& s) -> std::optional<int> {
-    size_t i = 0;
-    bool negative = false;
-    if (s[0] == L'-') {
-      negative = true;
-      i = 1;
-    }
-    if (i >= s.size()) return std::nullopt;
-    int value = 0;
-    for (; i < s.size(); ++i) {
-      if (!std::iswdigit(s[i])) return std::nullopt;
-      value = value * 10 + (s[i] - L'0');
-    }
-    return negative ? -value : value;
-  };
-  auto m = number(text.substr(0, colon));
-  auto s = number(text.substr(colon + 1));
-  if (!m || !s) return std::nullopt;
-  return *m * 60 + *s;
+  static const std::wregex kTime(L"(-?[0-9]+):(-?[0-9]+)");
+  std::wsmatch parts;
+  if (!std::regex_match(text, parts, kTime)) return std::nullopt;
+  return std::stoi(parts[1].str()) * 60 + std::stoi(parts[2].str());
 }
 
 void SetText(HWND edit, const std::wstring& text) {
@@ -329,16 +308,14 @@ std::wstring FindMainControls(HWND main, MainControls& c) {
   for (auto& w : wants)
     if (!*w.slot) return std::wstring(L"no edit at the place of ") + w.name;
 
-  c.goto_website = FindChild(main, L"Button", L"Zur Website...");
-  c.set_value = FindChild(main, L"Button", L"Wert setzen");
-  c.restart = FindChild(main, L"Button", L"Stopuhr auf 0");
+  for (auto [slot, caption] : {std::pair{&c.goto_website, L"Zur Website..."},
+                               std::pair{&c.set_value, L"Wert setzen"},
+                               std::pair{&c.restart, L"Stopuhr auf 0"}})
+    if (!(*slot = FindChild(main, L"Button", caption)))
+      return std::wstring(L"no button \"") + caption + L"\"";
   for (HWND h : Children(main, true))
     if (ClassOf(h) == L"TWebBrowser") c.browser = h;
-  if (!c.goto_website) return L"no button \"Zur Website...\"";
-  if (!c.set_value) return L"no button \"Wert setzen\"";
-  if (!c.restart) return L"no button \"Stopuhr auf 0\"";
-  if (!c.browser) return L"no browser host (TWebBrowser)";
-  return L"";
+  return c.browser ? L"" : L"no browser host (TWebBrowser)";
 }
 
 }  // namespace e2e

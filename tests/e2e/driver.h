@@ -31,14 +31,11 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD timeout_ms);
 std::wstring Text(HWND hwnd);
 std::wstring ClassOf(HWND hwnd);
 
-// The screen rectangle of a window, and a child's rectangle in its ancestor's client coordinates.
+// The screen rectangle of a window.
 RECT ScreenRect(HWND hwnd);
-RECT RectIn(HWND hwnd, HWND ancestor);
 
 // All descendants of parent (direct_only: only its own children).
 std::vector<HWND> Children(HWND parent, bool direct_only = false);
-// The first descendant of parent with the given class and exact caption, or null.
-HWND FindChild(HWND parent, const wchar_t* cls, const std::wstring& caption);
 
 // A seconds count read from a time text "mm:ss" as the program writes it (either part may carry
 // a minus sign); nothing for any other text.
@@ -66,8 +63,6 @@ class Program {
              bool first_run = true);
 
   bool Alive() const;
-  DWORD ProcessId() const { return pi_.dwProcessId; }
-  DWORD ThreadId() const { return pi_.dwThreadId; }
   HWND MainWindow() const { return main_; }
 
   // Visible (or, with hidden_too, all) top-level windows of the process.

@@ -37,8 +37,7 @@ TEST(EndSession, TheSessionsEndSavesThePlacementAsAClose) {
   ASSERT_TRUE(program.Start());
   HWND main = program.MainWindow();
   SetWindowPos(main, nullptr, 81, 72, 910, 650, SWP_NOZORDER | SWP_NOACTIVATE);
-  RECT moved{};
-  GetWindowRect(main, &moved);
+  const RECT moved = ScreenRect(main);
 
   EXPECT_EQ(SendBounded(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
   EXPECT_EQ(StoredValue(L"NormPos"), std::nullopt) << "asking must not save yet";
@@ -58,8 +57,7 @@ TEST(EndSession, TheSessionsEndSavesThePlacementAsAClose) {
   // The next run opens there.
   Program next;
   ASSERT_TRUE(next.Start(std::nullopt, 20000, false));
-  RECT r{};
-  GetWindowRect(next.MainWindow(), &r);
+  const RECT r = ScreenRect(next.MainWindow());
   EXPECT_EQ(r.left, moved.left);
   EXPECT_EQ(r.top, moved.top);
   EXPECT_EQ(next.Close(5000), std::optional<DWORD>(0));

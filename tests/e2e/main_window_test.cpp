@@ -23,6 +23,18 @@ class MainWindowTest : public ProgramTest {
   // The countdown in seconds, or a large sentinel when Edit3 holds no time text.
   int Countdown() { return Seconds(Text(c_.edit3)).value_or(100000); }
 
+  // Notes Edit3's text when it differs from the last one noted; returns it.
+  std::wstring Sample(std::vector<std::wstring>& seen) {
+    std::wstring t = Text(c_.edit3);
+    if (seen.empty() || seen.back() != t) seen.push_back(t);
+    return t;
+  }
+  static std::string Sequence(const std::vector<std::wstring>& seen) {
+    std::string sequence;
+    for (const auto& t : seen) sequence += Narrow(t) + " ";
+    return sequence;
+  }
+
   // Types an interval into Edit1 and clicks "Wert setzen"; true when Edit2 shows it.
   bool ApplyInterval(const std::wstring& text) {
     SetText(c_.edit1, text);
@@ -76,11 +88,9 @@ TEST_F(MainWindowTest, StartsWithTheBuiltInTexts) {
   // The countdown runs from 3 minutes as soon as the window exists.
   EXPECT_TRUE(WaitUntil([&] { return Countdown() <= 179; }, 2500)) << Narrow(Text(c_.edit3));
   EXPECT_GE(Countdown(), 170);
-  // Edit2 and Edit3 are read-only; Edit1 and urled are not.
-  EXPECT_TRUE(GetWindowLongW(c_.edit2, GWL_STYLE) & ES_READONLY);
-  EXPECT_TRUE(GetWindowLongW(c_.edit3, GWL_STYLE) & ES_READONLY);
-  EXPECT_FALSE(GetWindowLongW(c_.edit1, GWL_STYLE) & ES_READONLY);
-  EXPECT_FALSE(GetWindowLongW(c_.urled, GWL_STYLE) & ES_READONLY);
+  for (auto [edit, read_only] : {std::pair{c_.edit2, true}, std::pair{c_.edit3, true},
+                                 std::pair{c_.edit1, false}, std::pair{c_.urled, false}})
+    EXPECT_EQ((GetWindowLongW(edit, GWL_STYLE) & ES_READONLY) != 0, read_only) << Describe(edit);
   // The window opens with the focus on the first control in tab order, the address field, so
   // that what the user types goes there.
   HWND focus = nullptr;
@@ -115,15 +125,13 @@ TEST_F(MainWindowTest, InvalidIntervalChangesNothingAndShowsNothing) {
       [&] {
         for (HWND h : program_.TopLevelWindows())
           if (!known.count(h)) new_window = ClassOf(h) + L" \"" + Text(h) + L"\"";
-        std::wstring t = Text(c_.edit3);
-        if (seen.empty() || seen.back() != t) seen.push_back(t);
+        Sample(seen);
         return false;
       },
       2000);
   EXPECT_EQ(new_window, L"") << "a window appeared: " << Narrow(new_window);
   EXPECT_EQ(Text(c_.edit2), L"03:00");
-  std::string sequence;
-  for (const auto& t : seen) sequence += Narrow(t) + " ";
+  const std::string sequence = Sequence(seen);
   for (const auto& t : seen) EXPECT_LE(Seconds(t).value_or(100000), before) << sequence;
   EXPECT_LT(Countdown(), before) << "the countdown stopped: " << sequence;
 }
@@ -180,18 +188,11 @@ TEST_F(MainWindowTest, OpeningAnAddressHalfWayKeepsTheCountdownRunning) {
 
   // The countdown goes on down to zero; only the reload tick, 6 s after applying, restarts it.
   std::vector<std::wstring> seen;
-  bool restarted = WaitUntil(
-      [&] {
-        std::wstring t = Text(c_.edit3);
-        if (seen.empty() || seen.back() != t) seen.push_back(t);
-        return t == L"00:05" && seen.size() > 1;
-      },
-      8000);
+  bool restarted = WaitUntil([&] { return Sample(seen) == L"00:05" && seen.size() > 1; }, 8000);
   const double after_s = (GetTickCount64() - applied) / 1000.0;
   EXPECT_TRUE(WaitUntil([&] { return server_.Count("/half-way") >= 1; }, 5000))
       << "no request for /half-way";
-  std::string sequence = std::to_string(at_click) + "s at the click; then ";
-  for (const auto& t : seen) sequence += Narrow(t) + " ";
+  const std::string sequence = std::to_string(at_click) + "s at the click; then " + Sequence(seen);
   ASSERT_TRUE(restarted) << "the countdown never came back to 00:05: " << sequence;
   EXPECT_GE(after_s, 5.0) << "restarted too early: " << sequence;
   EXPECT_LE(after_s, 8.0) << sequence;
@@ -204,15 +205,8 @@ TEST_F(MainWindowTest, ShortIntervalReloadsAgainAndAgain) {
   ASSERT_TRUE(WaitUntil([&] { return Text(c_.edit3) == L"00:01"; }, 1500))
       << Narrow(Text(c_.edit3));
   std::vector<std::wstring> seen;
-  WaitUntil(
-      [&] {
-        std::wstring t = Text(c_.edit3);
-        if (seen.empty() || seen.back() != t) seen.push_back(t);
-        return false;
-      },
-      7000);
-  std::string sequence;
-  for (const auto& t : seen) sequence += Narrow(t) + " ";
+  WaitUntil([&] { Sample(seen); return false; }, 7000);
+  const std::string sequence = Sequence(seen);
   int returns = 0;
   for (size_t i = 0; i < seen.size(); ++i) {
     int s = Seconds(seen[i]).value_or(100000);

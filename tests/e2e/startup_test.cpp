@@ -38,18 +38,14 @@ TEST(Startup, TheWindowReopensWhereAndHowItWasClosed) {
     Program first;
     ASSERT_TRUE(first.Start());
     SetWindowPos(first.MainWindow(), nullptr, 77, 66, 900, 640, SWP_NOZORDER | SWP_NOACTIVATE);
-    GetWindowRect(first.MainWindow(), &moved);
+    moved = ScreenRect(first.MainWindow());
     ASSERT_EQ(first.Close(5000), std::optional<DWORD>(0));
   }
   {
     Program second;
     ASSERT_TRUE(second.Start(std::nullopt, 20000, false));
-    RECT r{};
-    GetWindowRect(second.MainWindow(), &r);
-    EXPECT_EQ(r.left, moved.left);
-    EXPECT_EQ(r.top, moved.top);
-    EXPECT_EQ(r.right - r.left, moved.right - moved.left);
-    EXPECT_EQ(r.bottom - r.top, moved.bottom - moved.top);
+    const RECT reopened = ScreenRect(second.MainWindow());
+    EXPECT_TRUE(EqualRect(&reopened, &moved)) << reopened.left << "," << reopened.top;
     // Closed maximised, it opens maximised.
     ShowWindow(second.MainWindow(), SW_MAXIMIZE);
     ASSERT_TRUE(WaitUntil([&] { return IsZoomed(second.MainWindow()) != FALSE; }, 2000));

@@ -9,6 +9,7 @@
 #include "core/exceptions.h"
 #include "gtk/error_dialog.h"
 #include "gtk_test_support.h"
+#include "support/scoped_error_handler.h"
 
 namespace reprisa {
 namespace {
@@ -21,7 +22,6 @@ struct Seen {
 class ErrorDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    previous_ = SetErrorHandler(nullptr);
     InstallErrorDialogHandler(nullptr);
     // Closes each error dialog that appears and notes its text.
     watch_ = g_timeout_add(
@@ -40,10 +40,7 @@ class ErrorDialogTest : public ::testing::Test {
         },
         &seen);
   }
-  void TearDown() override {
-    g_source_remove(watch_);
-    SetErrorHandler(std::move(previous_));
-  }
+  void TearDown() override { g_source_remove(watch_); }
   template <class E>
   void Raise(E e) {
     try {
@@ -55,7 +52,7 @@ class ErrorDialogTest : public ::testing::Test {
   Seen seen;
 
  private:
-  ErrorHandler previous_;
+  testing_support::ScopedErrorHandler own_handler_{nullptr};  // the one before comes back
   guint watch_ = 0;
 };
 

@@ -87,9 +87,8 @@ inline GtkWindow* FindToplevel(const std::string& title, GtkWindow* except = nul
   for (GList* w = all; w && !found; w = w->next) {
     auto* window = GTK_WINDOW(w->data);
     const char* t = gtk_window_get_title(window);
-    if (window != except && t && title == t && gtk_widget_get_visible(GTK_WIDGET(window))) {
+    if (window != except && t && title == t && gtk_widget_get_visible(GTK_WIDGET(window)))
       found = window;
-    }
   }
   g_list_free(all);
   return found;

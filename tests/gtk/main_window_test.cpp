@@ -14,6 +14,7 @@
 #include "core/exceptions.h"
 #include "gtk/main_window.h"
 #include "gtk_test_support.h"
+#include "support/scoped_error_handler.h"
 
 namespace reprisa {
 namespace {
@@ -193,10 +194,9 @@ TEST_F(MainWindowTest, OpensWithTheDesignLayoutAndTheAddressFocused) {
   GtkAllocation menu;
   gtk_widget_get_allocation(window->main_menu, &menu);
   EXPECT_EQ(height - menu.height, 554);  // the client area below the menu bar
-  for (const Row& row : kRows) {
+  for (const Row& row : kRows)
     EXPECT_EQ(Place(Widget(row)), (std::vector<int>{row.x, row.y, row.width, row.height}))
         << NarrowUtf8(row.design.name);
-  }
   EXPECT_EQ(Focus(), window->address_edit);
 }
 
@@ -343,13 +343,12 @@ TEST_F(MainWindowTest, TheNextTickBringsThePageBackAfterItsWebProcessEnded) {
 
 TEST_F(MainWindowTest, ReloadBeforeAnyPageShowsNothingAndFailsNothing) {
   int errors = 0;
-  ErrorHandler previous = SetErrorHandler([&](TObject*) { ++errors; });
+  testing_support::ScopedErrorHandler handler([&](TObject*) { ++errors; });
   CountLoads();
   window->Presenter().ReloadTick();
   window->ReloadTimer().Tick();
   // Whatever the ticks started (a load, or its failure) has come in once the sentinel has.
   EXPECT_EQ(LoadsBeforeSentinel(), std::vector<std::string>{});
-  SetErrorHandler(std::move(previous));
   EXPECT_EQ(errors, 0);
 }
 

@@ -12,6 +12,7 @@
 #include "core/exceptions.h"
 #include "gtk/main_window.h"
 #include "gtk_test_support.h"
+#include "support/scoped_error_handler.h"
 
 namespace reprisa {
 namespace {
@@ -28,11 +29,7 @@ class PlacementTest : public ::testing::Test {
     GdkRectangle screen;
     gdk_monitor_get_geometry(gdk_display_get_monitor(gdk_display_get_default(), 0), &screen);
     ASSERT_EQ((Rect{screen.x, screen.y, screen.width, screen.height}), (Rect{0, 0, 1280, 1024}));
-    previous_ = SetErrorHandler([this](TObject*) {
-      errors.push_back(ClassifyException(std::current_exception()).text);
-    });
   }
-  void TearDown() override { SetErrorHandler(std::move(previous_)); }
 
   AppFolders Folders() const { return {ini, dir / "data", dir / "cache"}; }
   std::unique_ptr<MainWindow> ShowWindow() {
@@ -62,9 +59,8 @@ class PlacementTest : public ::testing::Test {
   ScratchDir dir;
   std::string ini = dir / "config/reprisa.ini";
   std::vector<std::wstring> errors;
-
- private:
-  ErrorHandler previous_;
+  testing_support::ScopedErrorHandler reports{
+      [this](TObject*) { errors.push_back(ClassifyException(std::current_exception()).text); }};
 };
 
 TEST_F(PlacementTest, ComesBackWhereAndAsLargeAsItWasClosed) {

@@ -56,9 +56,8 @@ std::vector<std::string> CookieNames(WebHost& host, const char* uri) {
         auto* r = static_cast<Result*>(data);
         GList* list = webkit_cookie_manager_get_cookies_finish(WEBKIT_COOKIE_MANAGER(manager), res,
                                                                nullptr);
-        for (GList* c = list; c; c = c->next) {
+        for (GList* c = list; c; c = c->next)
           r->names.push_back(soup_cookie_get_name(static_cast<SoupCookie*>(c->data)));
-        }
         g_list_free_full(list, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
         r->done = true;
       },
@@ -80,9 +79,8 @@ TEST(HasRenderNode, OnlyARenderNodeCountsAsAGpu) {
   };
   for (const auto& c : cases) {
     ScratchDir dri;
-    for (const char* name : c.files) {
+    for (const char* name : c.files)
       ASSERT_TRUE(g_file_set_contents((dri / name).c_str(), "", 0, nullptr));
-    }
     EXPECT_EQ(HasRenderNode(dri.path()), c.gpu) << (c.files.empty() ? "(none)" : c.files.back());
   }
   EXPECT_FALSE(HasRenderNode("/nonexistent-dri-folder"));

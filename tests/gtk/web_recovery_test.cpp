@@ -57,9 +57,8 @@ class Site {
     const std::string p = path;
     if (p == "/slow") return soup_server_message_pause(message);
     guint status = 200;
-    if (const long number = std::strtol(path + 1, nullptr, 10); number >= 200 && number <= 599) {
+    if (const long number = std::strtol(path + 1, nullptr, 10); number >= 200 && number <= 599)
       status = static_cast<guint>(number);
-    }
     if (p == "/login") {
       soup_message_headers_append(soup_server_message_get_response_headers(message),
                                   "Set-Cookie", "session=signed-in; Path=/");

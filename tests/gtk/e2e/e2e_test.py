@@ -73,18 +73,16 @@ def eventually(checking, timeout):
 # ---- the accessibility tree ----
 
 def accessible_app(pid, timeout=15.0):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
+    def found():
         desktop = Atspi.get_desktop(0)
-        for i in range(desktop.get_child_count()):
-            app = desktop.get_child_at_index(i)
+        for app in (desktop.get_child_at_index(i) for i in range(desktop.get_child_count())):
             try:
                 if app is not None and app.get_process_id() == pid:
                     return app
             except gi.repository.GLib.Error:
-                continue
-        time.sleep(0.2)
-    raise CheckFailed("the program (pid %d) did not appear in the accessibility tree" % pid)
+                pass
+        check(False, "the program (pid %d) did not appear in the accessibility tree" % pid)
+    return eventually(found, timeout)
 
 
 def find_accessible(root, name, roles=None):
@@ -123,15 +121,12 @@ def click(accessible):
 
 
 def wait_text(accessible, pattern, timeout):
-    deadline = time.monotonic() + timeout
-    while True:
+    def shown():
         text = text_of(accessible)
-        if re.fullmatch(pattern, text):
-            return text
-        if time.monotonic() >= deadline:
-            raise CheckFailed("field %r shows %r, expected /%s/" % (accessible.get_name(), text,
-                                                                    pattern))
-        time.sleep(0.1)
+        check(re.fullmatch(pattern, text),
+              "field %r shows %r, expected /%s/" % (accessible.get_name(), text, pattern))
+        return text
+    return eventually(shown, timeout)
 
 
 # ---- the run ----
@@ -279,6 +274,11 @@ def case_start(run):
     centred = ((screen_width - width) // 2, (screen_height - height) // 2)
     check(abs(x - centred[0]) <= 1 and abs(y - centred[1]) <= 1,
           "the first window is at %d,%d, not centred at %d,%d" % (x, y, *centred))
+    check_first_texts(run)
+
+
+def check_first_texts(run):
+    """The fields as a first start shows them, and no page asked for."""
     check(text_of(field(run.app, INTERVAL)) == "03:00", "the interval field does not start at 03:00")
     check(text_of(field(run.app, CURRENT)) == "03:00", "the current interval is not 03:00 at start")
     wait_text(field(run.app, COUNTDOWN), r"0(3:00|2:5\d)", 3.0)
@@ -484,13 +484,12 @@ def showing(accessible):
 
 
 def wait_showing(root, name, roles, timeout=5.0):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
+    def shown():
         found = find_accessible(root, name, roles)
-        if found is not None and showing(found):
-            return found
-        time.sleep(0.1)
-    raise CheckFailed("%r did not show within %.0f s" % (name, timeout))
+        check(found is not None and showing(found),
+              "%r did not show within %.0f s" % (name, timeout))
+        return found
+    return eventually(shown, timeout)
 
 
 def case_about_dialog(run):
@@ -514,6 +513,17 @@ def case_about_dialog(run):
     run.log("About dialog: a reload came while it was open; OK closed it")
 
 
+def close_and_read(run):
+    """Closes the window, which must end the program with code 0; the placement file's path and
+    what it holds."""
+    code = run.close()
+    check(code == 0, "closing the window ended the program with exit code %s" % code)
+    ini = h.placement_file(run.env, run.program)
+    check(os.path.isfile(ini), "no placement file %s after closing" % ini)
+    with open(ini, encoding="utf-8", errors="replace") as f:
+        return ini, f.read()
+
+
 def case_close_and_restart(run):
     """Closing ends the program with code 0; the next start comes back where the window was."""
     h.xdotool("windowmove", "--sync", run.window, 40, 60)
@@ -521,12 +531,7 @@ def case_close_and_restart(run):
     before = (40, 60, 1200, 760)
     eventually(lambda: check(h.window_geometry(run.window) == before, "moving and sizing the "
                              "window did not take: %s" % (h.window_geometry(run.window),)), 3.0)
-    code = run.close()
-    check(code == 0, "closing the window ended the program with exit code %s" % code)
-    ini = h.placement_file(run.env, run.program)
-    check(os.path.isfile(ini), "no placement file %s after closing" % ini)
-    with open(ini, encoding="utf-8", errors="replace") as f:
-        stored = f.read()
+    ini, stored = close_and_read(run)
     check("[TMainForm]" in stored, "the placement file has no [TMainForm] section", stored[:300])
     run.log("closed with exit code 0; placement stored")
 
@@ -546,15 +551,15 @@ CASES = [case_start, case_open_address, case_rendered, case_interval_reloads, ca
          case_web_process_killed, case_media, case_about_dialog, case_close_and_restart]
 
 
-def main():
+def main(run_class=Run, cases=CASES):
+    """[--keep] PROGRAM [ARTIFACT_FOLDER], for this script and the others that run its way."""
     if len(sys.argv) < 2:
-        print(__doc__, file=sys.stderr)
+        print(sys.modules["__main__"].__doc__, file=sys.stderr)
         return 2
     keep = "--keep" in sys.argv
     args = [a for a in sys.argv[1:] if a != "--keep"]
-    program = os.path.abspath(args[0])
     artifacts = os.path.abspath(args[1]) if len(args) > 1 else None
-    return run_cases(Run(program, artifacts), CASES, keep)
+    return run_cases(run_class(os.path.abspath(args[0]), artifacts), cases, keep)
 
 
 def run_cases(run, cases, keep):

@@ -26,7 +26,7 @@ sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e_test as e  # noqa: E402
 import harness as h  # noqa: E402
-from e2e_test import Atspi, check, field, find_accessible, text_of, wait_text  # noqa: E402
+from e2e_test import Atspi, check, field, find_accessible  # noqa: E402
 
 # Atspi.Action's names are reported deprecated by the introspection data, with nothing to use
 # instead in this version.
@@ -176,13 +176,6 @@ class WaylandRun(e.Run):
               "the link box of %s is not at the bottom right of its page" % name)
 
 
-def stored_placement(run):
-    ini = h.placement_file(run.env, run.program)
-    check(os.path.isfile(ini), "no placement file %s after closing" % ini)
-    with open(ini, encoding="utf-8", errors="replace") as f:
-        return ini, f.read()
-
-
 def case_start(run):
     """A first start: the window at its design size, the fields with their first texts, nothing
     loaded. (Where it shows is the compositor's choice under Wayland.)"""
@@ -191,29 +184,20 @@ def case_start(run):
     check(width == DESIGN_WIDTH and height >= DESIGN_HEIGHT,
           "the first window is %dx%d, expected %d wide and at least %d high"
           % (width, height, DESIGN_WIDTH, DESIGN_HEIGHT))
-    check(text_of(field(run.app, e.INTERVAL)) == "03:00",
-          "the interval field does not start at 03:00")
-    check(text_of(field(run.app, e.CURRENT)) == "03:00",
-          "the current interval is not 03:00 at start")
-    wait_text(field(run.app, e.COUNTDOWN), r"0(3:00|2:5\d)", 3.0)
-    check(not run.page_requests(), "a page was requested before an address was opened",
-          run.page_requests())
+    e.check_first_texts(run)
     run.log("window %dx%d" % (width, height))
 
 
 def wait_size(run, condition, what, timeout=5.0):
     """Waits for the window's size to meet condition; returns it."""
-    deadline = time.monotonic() + timeout
-    while True:
+    def met():
         try:
             size = run.content_size()
         except e.gi.repository.GLib.Error:
             size = (0, 0)  # the title bar's widgets change with the state: read again
-        if condition(*size):
-            return size
-        if time.monotonic() >= deadline:
-            raise e.CheckFailed("the window is %dx%d, expected %s" % (*size, what))
-        time.sleep(0.05)
+        check(condition(*size), "the window is %dx%d, expected %s" % (*size, what))
+        return size
+    return e.eventually(met, timeout)
 
 
 def stored_rect(stored, key):
@@ -228,17 +212,11 @@ def stored_show(stored):
     return int(found.group(1))
 
 
-def close_and_read(run):
-    code = run.close()
-    check(code == 0, "closing the window ended the program with exit code %s" % code)
-    return stored_placement(run)
-
-
 def case_placement(run):
     """Size and maximised state come back at the next start. The position, which no Wayland
     client can set or learn, stays as an earlier X11 session stored it."""
     width, height = run.content_size()
-    ini, stored = close_and_read(run)
+    ini, stored = e.close_and_read(run)
     left, top, right, bottom = stored_rect(stored, "NormPos")
     check((right - left, bottom - top) == (width, height) and stored_show(stored) == 1,
           "after the first start the stored window is %dx%d (show command %d), expected %dx%d, "
@@ -257,7 +235,7 @@ def case_placement(run):
     screen_width = run.screenshot().width  # the compositor's output, as run-e2e-wayland set it
     maximised = wait_size(run, lambda w, h: w == screen_width and h > size[1],
                           "maximised: %d wide" % screen_width)
-    ini, stored = close_and_read(run)
+    ini, stored = e.close_and_read(run)
     check(stored_show(stored) == 3, "a maximised window was stored with show command %d, not 3"
           % stored_show(stored), stored)
     check(stored_rect(stored, "NormPos") == x11,
@@ -268,7 +246,7 @@ def case_placement(run):
     # Twice: closed while still maximised, then restored and closed.
     run.start()
     wait_size(run, lambda w, h: (w, h) == maximised, "maximised again (%dx%d)" % maximised)
-    ini, stored = close_and_read(run)
+    ini, stored = e.close_and_read(run)
     check(stored_show(stored) == 3 and stored_rect(stored, "NormPos") == x11,
           "a start that came back maximised and was closed so stored %s (show command %d), "
           "expected %s, maximised" % (stored_rect(stored, "NormPos"), stored_show(stored), x11),
@@ -277,7 +255,7 @@ def case_placement(run):
     wait_size(run, lambda w, h: (w, h) == maximised, "maximised again (%dx%d)" % maximised)
     run.press(run.title_buttons()[1])
     wait_size(run, lambda w, h: (w, h) == size, "back at %dx%d after restoring" % size)
-    ini, stored = close_and_read(run)
+    ini, stored = e.close_and_read(run)
     check(stored_show(stored) == 1 and stored_rect(stored, "NormPos") == x11,
           "after restoring, the stored window is %s (show command %d), expected %s, normal"
           % (stored_rect(stored, "NormPos"), stored_show(stored), x11), stored)
@@ -288,17 +266,5 @@ def case_placement(run):
 CASES = [case_start, e.case_open_address, e.case_rendered, e.case_interval_reloads,
          e.case_web_process_killed, e.case_media, e.case_about_dialog, case_placement]
 
-
-def main():
-    if len(sys.argv) < 2:
-        print(__doc__, file=sys.stderr)
-        return 2
-    keep = "--keep" in sys.argv
-    args = [a for a in sys.argv[1:] if a != "--keep"]
-    program = os.path.abspath(args[0])
-    artifacts = os.path.abspath(args[1]) if len(args) > 1 else None
-    return e.run_cases(WaylandRun(program, artifacts), CASES, keep)
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(e.main(WaylandRun, CASES))

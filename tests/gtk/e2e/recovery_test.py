@@ -2,7 +2,7 @@
 killed in the middle of a long interval, a wake from sleep told on a system bus of the test's own,
 and a site that refuses connections across a reload tick and comes back.
 
-    /usr/bin/python3 recovery_test.py PROGRAM [ARTIFACT_FOLDER]
+    /usr/bin/python3 recovery_test.py [--keep] PROGRAM [ARTIFACT_FOLDER]
 
 Needs what e2e_test.py needs (run-e2e provides the screen and the session bus) and dbus-daemon.
 """
@@ -20,7 +20,7 @@ sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e_test as e  # noqa: E402
 import harness as h  # noqa: E402
-from e2e_test import CheckFailed, check  # noqa: E402
+from e2e_test import check  # noqa: E402
 
 PAGE = "/index.html"
 BACK_WITHIN = 2.0  # seconds from the web process's end to the page requested and drawn
@@ -129,10 +129,8 @@ def case_web_process_killed(run):
 def case_wake_from_sleep(run):
     """logind's PrepareForSleep(false) reloads at once and starts the countdown again; going to
     sleep does nothing."""
-    deadline = time.monotonic() + 10.0
-    while not run.system_bus.connected(run.process.pid) and time.monotonic() < deadline:
-        time.sleep(0.1)
-    check(run.system_bus.connected(run.process.pid), "the program never joined the system bus")
+    e.eventually(lambda: check(run.system_bus.connected(run.process.pid),
+                               "the program never joined the system bus"), 10.0)
     countdown = e.field(run.app, e.COUNTDOWN)
     e.wait_text(countdown, "00:(5[0-5]|[0-4][0-9])", 10.0)  # well into the interval
     asleep = time.monotonic()
@@ -163,16 +161,5 @@ def case_site_down_across_a_tick(run):
 
 CASES = [case_start, case_web_process_killed, case_wake_from_sleep, case_site_down_across_a_tick]
 
-
-def main():
-    if len(sys.argv) < 2:
-        print(__doc__, file=sys.stderr)
-        return 2
-    program = os.path.abspath(sys.argv[1])
-    artifacts = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else None
-    e.TITLE = h.main_caption(program)
-    return e.run_cases(Run(program, artifacts), CASES, False)
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(e.main(Run, CASES))

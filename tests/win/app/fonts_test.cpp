@@ -63,14 +63,6 @@ bool IsWinesOwnFont(HDC dc, HFONT font) {
          data.find(std::string("\0W\0i\0n\0e", 8)) != std::string::npos;
 }
 
-struct Measured {
-  std::wstring label;
-  std::wstring requested, resolved;
-  bool wine_font = false;
-  int need = 0, room = 0;  // width (one line) or height (wrapped), in pixels
-  bool wrapped = false;
-};
-
 // The room of a label within its parent: up to the nearest sibling to its right on its line
 // (or the parent's right edge); a wrapped label's room downwards to the nearest sibling below
 // that shares its columns (or the parent's bottom edge).
@@ -91,61 +83,55 @@ int RoomOf(TLabel* label, bool downwards) {
   return limit - (downwards ? me.top : me.left);
 }
 
-std::vector<Measured> MeasureLabels(TForm* form) {
-  std::vector<Measured> out;
-  HDC dc = GetDC(nullptr);
-  for (std::size_t i = 0; i < form->ComponentCount(); ++i) {
-    auto* label = dynamic_cast<TLabel*>(form->Components(i));
-    if (!label) continue;
-    Measured m;
-    m.label = label->Name();
-    HFONT font = label->Font();
-    m.requested = RequestedFace(font);
-    m.resolved = ResolvedFace(dc, font);
-    m.wine_font = IsWinesOwnFont(dc, font);
-    m.wrapped = !(GetWindowLongW(label->WindowHandle(), GWL_STYLE) & SS_LEFTNOWORDWRAP);
-    const std::wstring text = label->Caption();
-    HGDIOBJ old = SelectObject(dc, font);
-    RECT r{0, 0, m.wrapped ? label->Width() : 0, 0};
-    DrawTextW(dc, text.c_str(), -1, &r,
-              DT_CALCRECT | DT_NOPREFIX | (m.wrapped ? DT_WORDBREAK : DT_SINGLELINE));
-    SelectObject(dc, old);
-    m.need = m.wrapped ? r.bottom - r.top : r.right - r.left;
-    m.room = RoomOf(label, m.wrapped);
-    // A wrapped text may not be wider than its box either (one word too long for a line).
-    if (m.wrapped && r.right - r.left > label->Width()) m.need = m.room + (r.right - r.left);
-    out.push_back(m);
-  }
-  ReleaseDC(nullptr, dc);
-  return out;
-}
-
 const FaceRule* RuleFor(const std::wstring& face) {
   for (const FaceRule& rule : kFaces)
     if (lstrcmpiW(rule.requested, face.c_str()) == 0) return &rule;
   return nullptr;
 }
 
-// Checks the faces, prints every measure and checks the fit. On a system with the real fonts every
-// label fits; Wine's own stand-ins are drawn a little wider than the fonts the windows were
-// designed with, and may miss by at most `wine_slack` pixels. A face drawn as another one is a
-// set-up fault: the other face's width says nothing about the design.
+// Measures every label of the form, prints the measures and checks the faces and the fit. On a
+// system with the real fonts every label fits; Wine's own stand-ins are drawn a little wider than
+// the fonts the windows were designed with, and may miss by at most `wine_slack` pixels. A face
+// drawn as another one is a set-up fault: the other face's width says nothing about the design.
 void CheckFonts(TForm* form, int wine_slack) {
-  std::vector<Measured> labels = MeasureLabels(form);
-  ASSERT_FALSE(labels.empty());
-  for (const Measured& m : labels) {
-    const FaceRule* rule = RuleFor(m.requested);
-    ASSERT_NE(rule, nullptr) << "no rule for the face " << testing::PrintToString(m.requested);
+  int labels = 0;
+  HDC dc = GetDC(nullptr);
+  for (std::size_t i = 0; i < form->ComponentCount(); ++i) {
+    auto* label = dynamic_cast<TLabel*>(form->Components(i));
+    if (!label) continue;
+    ++labels;
+    const std::wstring name = label->Name();
+    HFONT font = label->Font();
+    const std::wstring requested = RequestedFace(font), resolved = ResolvedFace(dc, font);
+    const bool wine_font = IsWinesOwnFont(dc, font);
+    const bool wrapped = !(GetWindowLongW(label->WindowHandle(), GWL_STYLE) & SS_LEFTNOWORDWRAP);
+    HGDIOBJ old = SelectObject(dc, font);
+    RECT r{0, 0, wrapped ? label->Width() : 0, 0};
+    DrawTextW(dc, label->Caption().c_str(), -1, &r,
+              DT_CALCRECT | DT_NOPREFIX | (wrapped ? DT_WORDBREAK : DT_SINGLELINE));
+    SelectObject(dc, old);
+    // Width (one line) or height (wrapped), in pixels; a wrapped text may not be wider than its
+    // box either (one word too long for a line).
+    const int room = RoomOf(label, wrapped);
+    int need = wrapped ? r.bottom - r.top : r.right - r.left;
+    if (wrapped && r.right - r.left > label->Width()) need = room + (r.right - r.left);
     std::printf("[ fonts    ] %ls.%ls: %ls -> %ls%s, needs %d px of %d (%s)%s\n",
-                form->Name().c_str(), m.label.c_str(), m.requested.c_str(), m.resolved.c_str(),
-                m.wine_font ? " (Wine's)" : "", m.need, m.room, m.wrapped ? "height" : "width",
-                m.need > m.room ? " DOES NOT FIT" : "");
-    EXPECT_NE(std::find(rule->accepted.begin(), rule->accepted.end(), m.resolved),
+                form->Name().c_str(), name.c_str(), requested.c_str(), resolved.c_str(),
+                wine_font ? " (Wine's)" : "", need, room, wrapped ? "height" : "width",
+                need > room ? " DOES NOT FIT" : "");
+    const FaceRule* rule = RuleFor(requested);
+    if (!rule) {
+      ADD_FAILURE() << "no rule for the face " << testing::PrintToString(requested);
+      continue;
+    }
+    EXPECT_NE(std::find(rule->accepted.begin(), rule->accepted.end(), resolved),
               rule->accepted.end())
-        << m.label.c_str() << ": " << testing::PrintToString(m.requested) << " is drawn as "
-        << testing::PrintToString(m.resolved);
-    EXPECT_LE(m.need, m.room + (m.wine_font ? wine_slack : 0)) << m.label.c_str();
+        << name.c_str() << ": " << testing::PrintToString(requested) << " is drawn as "
+        << testing::PrintToString(resolved);
+    EXPECT_LE(need, room + (wine_font ? wine_slack : 0)) << name.c_str();
   }
+  ReleaseDC(nullptr, dc);
+  EXPECT_GT(labels, 0);
 }
 
 class FormFonts : public ::testing::Test {

@@ -73,16 +73,29 @@ Obj<wv2::WebView> g_webview;
 Obj<wv2::Controller> g_controller;
 Obj<wv2::Environment> g_environment;
 wv2::ControllerCompletedHandler* g_controller_handler = nullptr;
+wv2::EnvironmentCompletedHandler* g_env_handler = nullptr;
 bool g_answer_controller_at_once = true;
 
-// The controller answers from the message loop, like the runtime.
+// Answers a call the host is waiting for, with or without the object.
+template <class Handler, class T>
+void Answer(Handler*& waiting, HRESULT result, T& object, bool with_object) {
+  ASSERT_NE(waiting, nullptr);
+  Handler* handler = std::exchange(waiting, nullptr);
+  handler->vtbl->Invoke(handler, result, with_object ? &object.iface : nullptr);
+  handler->Release();
+}
+void AnswerEnvironment(HRESULT result, bool with_object) {
+  Answer(g_env_handler, result, g_environment, with_object);
+}
+void AnswerController(HRESULT result, bool with_object) {
+  Answer(g_controller_handler, result, g_controller, with_object);
+}
+
+// Unless the test holds it back, the controller answers from the message loop, like the runtime.
 constexpr UINT_PTR kAnswerTimerId = 0x7E57;
 void CALLBACK AnswerController(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
-  if (!g_controller_handler) return;
-  wv2::ControllerCompletedHandler* handler = std::exchange(g_controller_handler, nullptr);
-  handler->vtbl->Invoke(handler, S_OK, &g_controller.iface);
-  handler->Release();
+  if (g_controller_handler) AnswerController(S_OK, true);
 }
 
 // The recording methods, one per slot the host calls.
@@ -201,7 +214,6 @@ struct EntryCall {
 };
 std::vector<EntryCall> g_entry_calls;
 HRESULT g_entry_result = S_OK;
-wv2::EnvironmentCompletedHandler* g_env_handler = nullptr;
 
 HRESULT STDAPICALLTYPE FakeEntry(bool check_running, int runtime_type, PCWSTR folder,
                                  IUnknown* options, wv2::EnvironmentCompletedHandler* handler) {
@@ -225,22 +237,6 @@ HRESULT STDAPICALLTYPE FakeEntry(bool check_running, int runtime_type, PCWSTR fo
     return E_NOINTERFACE;
   g_env_handler = kept;
   return S_OK;
-}
-
-// Answers the environment's call (from the test, after the entry point has returned).
-void AnswerEnvironment(HRESULT result, bool with_object) {
-  ASSERT_NE(g_env_handler, nullptr);
-  wv2::EnvironmentCompletedHandler* handler = std::exchange(g_env_handler, nullptr);
-  handler->vtbl->Invoke(handler, result, with_object ? &g_environment.iface : nullptr);
-  handler->Release();
-}
-
-// Answers the controller's call when the test holds it back.
-void AnswerController(HRESULT result, bool with_object) {
-  ASSERT_NE(g_controller_handler, nullptr);
-  wv2::ControllerCompletedHandler* handler = std::exchange(g_controller_handler, nullptr);
-  handler->vtbl->Invoke(handler, result, with_object ? &g_controller.iface : nullptr);
-  handler->Release();
 }
 
 // Event arguments the test hands to the host's handlers: the interface first, then the values

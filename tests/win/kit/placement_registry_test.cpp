@@ -36,9 +36,8 @@ class PlacementRegistry : public ::testing::Test {
   bool KeyExists(const std::wstring& sub) const {
     HKEY key = nullptr;
     const std::wstring full = sub.empty() ? path_ : path_ + L"\\" + sub;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, full.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, full.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
       return false;
-    }
     RegCloseKey(key);
     return true;
   }
@@ -56,9 +55,8 @@ TEST_F(PlacementRegistry, WrittenTextsReadBackUnchanged) {
   {
     RegistryStore store(HKEY_CURRENT_USER, path_, false);
     ASSERT_TRUE(store.HasKey());
-    for (std::size_t i = 0; i < std::size(texts); ++i) {
+    for (std::size_t i = 0; i < std::size(texts); ++i)
       store.WriteValue(L"TMainForm", L"V" + std::to_wstring(i), texts[i]);
-    }
   }
   RegistryStore store(HKEY_CURRENT_USER, path_, true);
   ASSERT_TRUE(store.HasKey());
