@@ -634,26 +634,26 @@ struct Reports {
   }
 };
 
-// A render process that ends is a loss; a recovery then reloads the same web view. A load that
-// fails is reported, and a recovery opens the page it failed at again.
+// A render process (the page's or a frame's) that ends is a loss; a recovery then reloads the
+// same web view. A load that fails is reported, and a recovery opens the page it failed at again.
 TEST_F(BrowserEngine, ReportsLossesAndLoadsAndBringsThePageBack) {
   MakeWebView();
   Reports reports;
   reports.Attach(browser_);
   browser_->Navigate(L"http://music.example/");
   ASSERT_NE(rec_.completed, nullptr);
-  for (wv2::ProcessFailedKind kind : {wv2::kRenderProcessExited, wv2::kRenderProcessUnresponsive}) {
+  for (wv2::ProcessFailedKind kind : {wv2::kRenderProcessExited, wv2::kRenderProcessUnresponsive,
+                                      wv2::kFrameRenderProcessExited}) {
     const int lost = reports.lost;
     RaiseProcessFailed(kind);
     EXPECT_TRUE(PumpUntil([&] { return reports.lost > lost; })) << kind;
     browser_->Recover();
     EXPECT_EQ(rec_.reloads, lost + 1) << kind;
   }
-  RaiseProcessFailed(wv2::kFrameRenderProcessExited);  // a frame's: the page stays
   rec_.source = L"http://music.example/next";
   RaiseCompleted(FALSE, 12);  // no connection
   ASSERT_TRUE(PumpUntil([&] { return reports.failed == 1; }));
-  EXPECT_EQ(reports.lost, 2);
+  EXPECT_EQ(reports.lost, 3);
   browser_->Recover();
   EXPECT_EQ(rec_.navigated.back(), L"http://music.example/next");
   RaiseCompleted(TRUE, 0);
