@@ -148,6 +148,14 @@ void SetBuilds(const std::wstring& runtime_dll, const std::wstring& no_entry_dll
   g_no_entry_dll = no_entry_dll;
 }
 
+void Unload(HMODULE module) {
+  if (!module) return;
+  if (HWND post = FindWindowExW(HWND_MESSAGE, nullptr, kPostClass, nullptr)) DestroyWindow(post);
+  UnregisterClassW(kPostClass, module);
+  UnregisterClassW(kViewClass, module);
+  FreeLibrary(module);
+}
+
 std::wstring FakeRuntime::Install(const std::string& control, Hive hive, Channel channel,
                                   bool with_entry_point) {
   Remove();

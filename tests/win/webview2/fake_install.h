@@ -17,6 +17,8 @@ enum class Channel { kStable, kBeta, kDev, kCanary };
 
 // The two builds of the fake (set once by main): with and without the entry point.
 void SetBuilds(const std::wstring& runtime_dll, const std::wstring& no_entry_dll);
+// Frees a fake loaded into this process (null: nothing), its windows before its code.
+void Unload(HMODULE module);
 
 constexpr wchar_t kVersion[] = L"120.0.2210.91";
 

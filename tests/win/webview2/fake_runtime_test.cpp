@@ -37,6 +37,8 @@ Fn SlotOf(void* object, int index) {
 }
 ULONG AddRefOf(void* o) { return SlotOf<ULONG(__stdcall*)(void*)>(o, 1)(o); }
 ULONG ReleaseOf(void* o) { return SlotOf<ULONG(__stdcall*)(void*)>(o, 2)(o); }
+// Calls a slot that takes no arguments.
+HRESULT CallSlot(void* o, int slot) { return SlotOf<HRESULT(__stdcall*)(void*)>(o, slot)(o); }
 
 HRESULT __stdcall HandlerQueryInterface(Handler* self, const GUID* iid, void** out) {
   *out = nullptr;
@@ -88,41 +90,34 @@ class FakeRuntimeTest : public testing::Test {
 
   void TearDown() override {
     if (parent_) DestroyWindow(parent_);
-    if (module_) {
-      // Its windows go before its code does.
-      if (HWND post = FindWindowExW(HWND_MESSAGE, nullptr, kPostClass, nullptr))
-        DestroyWindow(post);
-      UnregisterClassW(kPostClass, module_);
-      UnregisterClassW(kViewClass, module_);
-      FreeLibrary(module_);
-    }
+    Unload(module_);
     runtime_.Remove();
   }
 
   std::wstring Folder() const { return runtime_.DllFolder() + L"\\"; }
 
+  // A creation's one answer: through the loop, after the handler was asked for its interface.
+  static void Await(HRESULT call, Handler& handler, void** result) {
+    ASSERT_EQ(call, S_OK);
+    EXPECT_EQ(handler.invoked, 0) << "answered inside the call";
+    PumpUntil([&] { return handler.invoked > 0; });
+    ASSERT_EQ(handler.invoked, 1);
+    EXPECT_EQ(handler.asked, 1) << "Invoke without asking for the interface";
+    ASSERT_EQ(handler.code, S_OK);
+    *result = handler.result;
+    ASSERT_NE(*result, nullptr);
+  }
+
   // Environment, controller and web view, made through the entry point as a host makes them.
   void Create() {
     env_handler_ = {kHandlerVtbl, kIEnvironmentCompleted};
-    ASSERT_EQ(entry_(true, 0, L"C:\\data", nullptr, &env_handler_), S_OK);
-    EXPECT_EQ(env_handler_.invoked, 0) << "answered inside the call";
-    PumpUntil([&] { return env_handler_.invoked > 0; });
-    ASSERT_EQ(env_handler_.invoked, 1);
-    EXPECT_EQ(env_handler_.asked, 1) << "Invoke without asking for the interface";
-    ASSERT_EQ(env_handler_.code, S_OK);
-    environment_ = env_handler_.result;
-    ASSERT_NE(environment_, nullptr);
-
+    ASSERT_NO_FATAL_FAILURE(
+        Await(entry_(true, 0, L"C:\\data", nullptr, &env_handler_), env_handler_, &environment_));
     controller_handler_ = {kHandlerVtbl, kIControllerCompleted};
     using CreateController = HRESULT(__stdcall*)(void*, HWND, void*);
-    ASSERT_EQ(SlotOf<CreateController>(environment_, 3)(environment_, parent_,
-                                                        &controller_handler_),
-              S_OK);
-    EXPECT_EQ(controller_handler_.invoked, 0) << "answered inside the call";
-    PumpUntil([&] { return controller_handler_.invoked > 0; });
-    ASSERT_EQ(controller_handler_.code, S_OK);
-    controller_ = controller_handler_.result;
-    ASSERT_NE(controller_, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Await(SlotOf<CreateController>(environment_, 3)(
+                                      environment_, parent_, &controller_handler_),
+                                  controller_handler_, &controller_));
     using GetWebView = HRESULT(__stdcall*)(void*, void**);
     ASSERT_EQ(SlotOf<GetWebView>(controller_, 25)(controller_, &webview_), S_OK);
     ASSERT_NE(webview_, nullptr);
@@ -151,8 +146,7 @@ TEST_F(FakeRuntimeTest, AnswersThroughTheLoopAndCountsEveryReference) {
   using Navigate = HRESULT(__stdcall*)(void*, LPCWSTR);
   EXPECT_EQ(SlotOf<Navigate>(webview_, 5)(webview_, L"example.invalid/x"), E_INVALIDARG);
   EXPECT_EQ(SlotOf<Navigate>(webview_, 5)(webview_, L"http://example.invalid/x"), S_OK);
-  using NoArguments = HRESULT(__stdcall*)(void*);
-  EXPECT_EQ(SlotOf<NoArguments>(controller_, 24)(controller_), S_OK);  // Close
+  EXPECT_EQ(CallSlot(controller_, 24), S_OK);  // Close
   // A reference kept back shows as an object never freed.
   void* kept = webview_;
   AddRefOf(kept);
@@ -181,55 +175,52 @@ TEST_F(FakeRuntimeTest, EverySlotIsTheReferencesMethod) {
     const wchar_t* kind;
     int slot;
     const wchar_t* method;
-    bool takes_pointer;
+    int answer;  // 0: none, 1: a value, 2: a text to free
   } rows[] = {
-      {environment_, L"Environment", 5, L"get_BrowserVersionString", true},
-      {controller_, L"Controller", 3, L"get_IsVisible", true},
-      {controller_, L"Controller", 5, L"get_Bounds", true},
-      {controller_, L"Controller", 7, L"get_ZoomFactor", true},
-      {controller_, L"Controller", 21, L"get_ParentWindow", true},
-      {controller_, L"Controller", 23, L"NotifyParentWindowPositionChanged", false},
-      {webview_, L"WebView", 4, L"get_Source", true},
-      {webview_, L"WebView", 31, L"Reload", false},
-      {webview_, L"WebView", 37, L"get_BrowserProcessId", true},
-      {webview_, L"WebView", 38, L"get_CanGoBack", true},
-      {webview_, L"WebView", 39, L"get_CanGoForward", true},
-      {webview_, L"WebView", 40, L"GoBack", false},
-      {webview_, L"WebView", 41, L"GoForward", false},
-      {webview_, L"WebView", 43, L"Stop", false},
-      {webview_, L"WebView", 48, L"get_DocumentTitle", true},
-      {webview_, L"WebView", 51, L"OpenDevToolsWindow", false},
-      {webview_, L"WebView", 54, L"get_ContainsFullScreenElement", true},
-      {settings, L"Settings", 3, L"get_IsScriptEnabled", true},
-      {settings, L"Settings", 5, L"get_IsWebMessageEnabled", true},
-      {settings, L"Settings", 7, L"get_AreDefaultScriptDialogsEnabled", true},
-      {settings, L"Settings", 9, L"get_IsStatusBarEnabled", true},
-      {settings, L"Settings", 11, L"get_AreDevToolsEnabled", true},
-      {settings, L"Settings", 13, L"get_AreDefaultContextMenusEnabled", true},
-      {settings, L"Settings", 15, L"get_AreHostObjectsAllowed", true},
-      {settings, L"Settings", 17, L"get_IsZoomControlEnabled", true},
-      {settings, L"Settings", 19, L"get_IsBuiltInErrorPageEnabled", true},
+      {environment_, L"Environment", 5, L"get_BrowserVersionString", 2},
+      {controller_, L"Controller", 3, L"get_IsVisible", 1},
+      {controller_, L"Controller", 5, L"get_Bounds", 1},
+      {controller_, L"Controller", 7, L"get_ZoomFactor", 1},
+      {controller_, L"Controller", 21, L"get_ParentWindow", 1},
+      {controller_, L"Controller", 23, L"NotifyParentWindowPositionChanged", 0},
+      {webview_, L"WebView", 4, L"get_Source", 2},
+      {webview_, L"WebView", 31, L"Reload", 0},
+      {webview_, L"WebView", 37, L"get_BrowserProcessId", 1},
+      {webview_, L"WebView", 38, L"get_CanGoBack", 1},
+      {webview_, L"WebView", 39, L"get_CanGoForward", 1},
+      {webview_, L"WebView", 40, L"GoBack", 0},
+      {webview_, L"WebView", 41, L"GoForward", 0},
+      {webview_, L"WebView", 43, L"Stop", 0},
+      {webview_, L"WebView", 48, L"get_DocumentTitle", 2},
+      {webview_, L"WebView", 51, L"OpenDevToolsWindow", 0},
+      {webview_, L"WebView", 54, L"get_ContainsFullScreenElement", 1},
+      {settings, L"Settings", 3, L"get_IsScriptEnabled", 1},
+      {settings, L"Settings", 5, L"get_IsWebMessageEnabled", 1},
+      {settings, L"Settings", 7, L"get_AreDefaultScriptDialogsEnabled", 1},
+      {settings, L"Settings", 9, L"get_IsStatusBarEnabled", 1},
+      {settings, L"Settings", 11, L"get_AreDevToolsEnabled", 1},
+      {settings, L"Settings", 13, L"get_AreDefaultContextMenusEnabled", 1},
+      {settings, L"Settings", 15, L"get_AreHostObjectsAllowed", 1},
+      {settings, L"Settings", 17, L"get_IsZoomControlEnabled", 1},
+      {settings, L"Settings", 19, L"get_IsBuiltInErrorPageEnabled", 1},
   };
   for (const Row& row : rows) {
     alignas(8) unsigned char answer[16] = {};
     const size_t before = runtime_.Log().size();
-    if (row.takes_pointer)
+    if (row.answer > 0)
       SlotOf<GetPointer>(row.object, row.slot)(row.object, answer);
     else
-      SlotOf<HRESULT(__stdcall*)(void*)>(row.object, row.slot)(row.object);
+      CallSlot(row.object, row.slot);
     std::vector<std::wstring> log = runtime_.Log();
     ASSERT_GT(log.size(), before);
     const std::wstring line = log[before];
     const std::wstring want = std::wstring(row.kind) + L"#1." + row.method;
     EXPECT_EQ(e2e::Narrow(line.substr(0, want.size())), e2e::Narrow(want))
         << "slot " << row.slot;
-    if (row.method == std::wstring(L"get_Source") || row.method == std::wstring(L"get_DocumentTitle") ||
-        row.method == std::wstring(L"get_BrowserVersionString"))
-      CoTaskMemFree(*reinterpret_cast<LPWSTR*>(answer));
+    if (row.answer == 2) CoTaskMemFree(*reinterpret_cast<LPWSTR*>(answer));
   }
   ReleaseOf(settings);
-  using NoArguments = HRESULT(__stdcall*)(void*);
-  SlotOf<NoArguments>(controller_, 24)(controller_);  // Close
+  CallSlot(controller_, 24);  // Close
   ReleaseAll();
   std::vector<std::wstring> log = runtime_.Log();
   EXPECT_EQ(e2e::Narrow(Faults(log)), "") << Dump(log);
@@ -306,7 +297,7 @@ int CallPastTheTable(const std::wstring& dll) {
   if (FAILED(entry(true, 0, L"C:\\data", nullptr, &handler))) return 5;
   PumpUntil([&] { return handler.invoked > 0; });
   if (!handler.result) return 6;
-  SlotOf<HRESULT(__stdcall*)(void*)>(handler.result, 8)(handler.result);
+  CallSlot(handler.result, 8);
   return 7;
 }
 

@@ -201,6 +201,7 @@ struct Object {
   int id;
   const GUID* iid;
   void (*destroy)(Object*);
+  const GUID* iid2 = nullptr;  // a second interface the same table serves
 };
 
 template <typename T>
@@ -236,7 +237,8 @@ HRESULT __stdcall QueryInterface(Object* self, const GUID* iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (!iid) return E_POINTER;
-  if (IsEqualGUID(*iid, kIUnknown) || IsEqualGUID(*iid, *self->iid)) {
+  if (IsEqualGUID(*iid, kIUnknown) || IsEqualGUID(*iid, *self->iid) ||
+      (self->iid2 && IsEqualGUID(*iid, *self->iid2))) {
     ++self->refs;
     *out = self;
     Note(self, L"QueryInterface", L"%ls -> S_OK, refs %ld", GuidText(*iid).c_str(), self->refs);
@@ -386,9 +388,21 @@ HRESULT __stdcall Unused(Object* self, Args...) {
   HRESULT __stdcall Type##_get_##Name(Type* self, T* out) {   \
     Note(self, L"get_" WIDE(#Name));                          \
     if (!out) return E_POINTER;                               \
-    *out = (value);                                           \
-    return S_OK;                                              \
+    return Hand(out, (value));                                \
   }
+template <typename T, typename V>
+HRESULT Hand(T* out, const V& value) {
+  *out = value;
+  return S_OK;
+}
+// A text is handed over in memory the caller frees with CoTaskMemFree.
+HRESULT Hand(LPWSTR* out, const std::wstring& text) {
+  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  *out = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+  if (!*out) return E_OUTOFMEMORY;
+  memcpy(*out, text.c_str(), bytes);
+  return S_OK;
+}
 // A property written: recorded, then kept in the field.
 #define SETTER(Type, Name, T, field)                                     \
   HRESULT __stdcall Type##_put_##Name(Type* self, T value) {             \
@@ -462,6 +476,38 @@ void Complete(void* handler, const GUID& iid, const wchar_t* what, HRESULT code,
   HostRelease(typed);
 }
 
+// Answers a creation's completed handler as the mode says: never, with a failure, without an
+// object, or with what `make` makes; with E_ABORT when `gone` says its window went meanwhile.
+// `keep` is kept until the answer came.
+HRESULT AnswerAsTold(Mode mode, void* handler, const GUID& iid, const wchar_t* what, Object* keep,
+                     std::function<bool()> gone, std::function<Object*()> make) {
+  HostAddRef(handler);  // a hung runtime holds it for good
+  if (mode == Mode::kHang) {
+    Log(L"%ls: never answered", what);
+    return S_OK;
+  }
+  if (keep) Keep(keep);
+  Answer(
+      mode,
+      [=] {
+        if (gone && gone()) {
+          Complete(handler, iid, what, E_ABORT, nullptr);
+        } else if (mode == Mode::kError) {
+          Complete(handler, iid, what, E_FAIL, nullptr);
+        } else if (mode == Mode::kNull) {
+          Complete(handler, iid, what, S_OK, nullptr);
+        } else {
+          Object* made = make();
+          Complete(handler, iid, what, S_OK, made);
+          Drop(made);
+        }
+        HostRelease(handler);
+        if (keep) Drop(keep);
+      },
+      what);
+  return S_OK;
+}
+
 // ---- ICoreWebView2Settings ------------------------------------------------------------------
 
 struct Settings : Object {
@@ -505,17 +551,6 @@ struct NavigationCompletedArgs : Object {
   int http_status = 200;
 };
 
-// The arguments answer their second interface too (one table serves both).
-HRESULT __stdcall NavigationCompletedArgs_QueryInterface(NavigationCompletedArgs* self,
-                                                         const GUID* iid, void** out) {
-  if (iid && out && IsEqualGUID(*iid, kINavigationCompletedArgs2)) {
-    ++self->refs;
-    *out = self;
-    Note(self, L"QueryInterface", L"%ls -> S_OK, refs %ld", GuidText(*iid).c_str(), self->refs);
-    return S_OK;
-  }
-  return QueryInterface(self, iid, out);
-}
 GETTER(NavigationCompletedArgs, IsSuccess, BOOL, self->web_error_status == 0)
 GETTER(NavigationCompletedArgs, WebErrorStatus, int, self->web_error_status)
 GETTER(NavigationCompletedArgs, HttpStatusCode, int,
@@ -523,7 +558,7 @@ GETTER(NavigationCompletedArgs, HttpStatusCode, int,
 GETTER(NavigationCompletedArgs, NavigationId, unsigned long long, self->navigation_id)
 
 const Slot kNavigationCompletedArgsVtbl[] = {
-    FN(NavigationCompletedArgs_QueryInterface), FN(AddRef), FN(Release),  // 0-2
+    IUNKNOWN_SLOTS,                                  // 0-2
     FN(NavigationCompletedArgs_get_IsSuccess),       // 3
     FN(NavigationCompletedArgs_get_WebErrorStatus),  // 4
     FN(NavigationCompletedArgs_get_NavigationId),    // 5
@@ -669,6 +704,7 @@ void CompleteNavigation(WebView* self, unsigned long long id, int web_error_stat
     auto* args = Make<NavigationCompletedArgs>(kNavigationCompletedArgsVtbl,
                                                L"NavigationCompletedArgs",
                                                kINavigationCompletedArgs);
+    args->iid2 = &kINavigationCompletedArgs2;
     args->navigation_id = id;
     args->web_error_status = web_error_status;
     args->http_status = http_status;
@@ -704,15 +740,7 @@ HRESULT __stdcall WebView_get_Settings(WebView* self, void** settings) {
   return S_OK;
 }
 
-HRESULT __stdcall WebView_get_Source(WebView* self, LPWSTR* uri) {
-  Note(self, L"get_Source");
-  if (!uri) return E_POINTER;
-  const size_t bytes = (self->source.size() + 1) * sizeof(wchar_t);
-  *uri = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
-  if (!*uri) return E_OUTOFMEMORY;
-  memcpy(*uri, self->source.c_str(), bytes);
-  return S_OK;
-}
+GETTER(WebView, Source, LPWSTR, self->source)
 
 // An absolute URI begins with a scheme: a letter, then letters, digits, '+', '-' or '.', then ':'.
 bool Absolute(const wchar_t* uri) {
@@ -760,14 +788,7 @@ GETTER(WebView, BrowserProcessId, UINT32, self->browser_gone ? 0 : GetCurrentPro
 
 GETTER(WebView, CanGoBack, BOOL, FALSE)
 GETTER(WebView, CanGoForward, BOOL, FALSE)
-HRESULT __stdcall WebView_get_DocumentTitle(WebView* self, LPWSTR* title) {
-  Note(self, L"get_DocumentTitle");
-  if (!title) return E_POINTER;
-  *title = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof(wchar_t)));
-  if (!*title) return E_OUTOFMEMORY;
-  **title = L'\0';
-  return S_OK;
-}
+GETTER(WebView, DocumentTitle, LPWSTR, std::wstring())
 GETTER(WebView, ContainsFullScreenElement, BOOL, FALSE)
 
 const Slot kWebViewVtbl[] = {
@@ -819,10 +840,8 @@ static_assert(sizeof(kWebViewVtbl) / sizeof(Slot) == 61 + 16);
 
 // ---- ICoreWebView2Controller ----------------------------------------------------------------
 
-struct Environment;
-
 struct Controller : EventSource {
-  Environment* environment = nullptr;  // kept
+  Object* environment = nullptr;  // kept, the environment
   WebView* webview = nullptr;          // kept
   HWND parent = nullptr;
   HWND view = nullptr;
@@ -831,8 +850,6 @@ struct Controller : EventSource {
   double zoom = 1.0;
   bool closed = false;
 };
-
-void Drop(Environment* e);
 
 void DestroyView(Controller* self) {
   if (HWND view = self->view) {
@@ -1086,8 +1103,6 @@ struct Environment : Object {
   Config config;
 };
 
-void Drop(Environment* e) { Drop(static_cast<Object*>(e)); }
-
 HRESULT __stdcall Environment_CreateCoreWebView2Controller(Environment* self, HWND parent,
                                                            void* handler) {
   wchar_t cls[64] = L"";
@@ -1097,52 +1112,25 @@ HRESULT __stdcall Environment_CreateCoreWebView2Controller(Environment* self, HW
        Hex(reinterpret_cast<ULONG_PTR>(parent)).c_str(), cls,
        owner == GetCurrentThreadId() ? 1 : 0);
   if (!handler) return E_INVALIDARG;
-  HostAddRef(handler);  // a hung runtime holds it for good
-  const Mode mode = self->config.controller;
-  if (mode == Mode::kHang) {
-    Log(L"controller: never answered");
-    return S_OK;
-  }
-  Keep(self);
-  Answer(
-      mode,
-      [self, parent, handler, mode] {
-        if (!IsWindow(parent)) {
-          Complete(handler, kIControllerCompleted, L"controller", E_ABORT, nullptr);
-        } else if (mode == Mode::kError) {
-          Complete(handler, kIControllerCompleted, L"controller", E_FAIL, nullptr);
-        } else if (mode == Mode::kNull) {
-          Complete(handler, kIControllerCompleted, L"controller", S_OK, nullptr);
-        } else {
-          auto* controller = Make<Controller>(kControllerVtbl, L"Controller", kIController);
-          controller->destroy = FreeController;
-          controller->environment = self;
-          Keep(self);
-          controller->webview = Make<WebView>(kWebViewVtbl, L"WebView", kIWebView);
-          controller->webview->destroy = FreeWebView;
-          controller->webview->navigate_result = self->config.navigate;
-          g_webviews.push_back(controller->webview);
-          controller->parent = parent;
-          controller->view = MakeView(controller);
-          Complete(handler, kIControllerCompleted, L"controller", S_OK, controller);
-          Drop(controller);
-        }
-        HostRelease(handler);
-        Drop(self);
-      },
-      L"controller");
-  return S_OK;
+  return AnswerAsTold(
+      self->config.controller, handler, kIControllerCompleted, L"controller", self,
+      [parent] { return !IsWindow(parent); },
+      [self, parent]() -> Object* {
+        auto* controller = Make<Controller>(kControllerVtbl, L"Controller", kIController);
+        controller->destroy = FreeController;
+        controller->environment = self;
+        Keep(self);
+        controller->webview = Make<WebView>(kWebViewVtbl, L"WebView", kIWebView);
+        controller->webview->destroy = FreeWebView;
+        controller->webview->navigate_result = self->config.navigate;
+        g_webviews.push_back(controller->webview);
+        controller->parent = parent;
+        controller->view = MakeView(controller);
+        return controller;
+      });
 }
 
-HRESULT __stdcall Environment_get_BrowserVersionString(Environment* self, LPWSTR* version) {
-  Note(self, L"get_BrowserVersionString");
-  if (!version) return E_POINTER;
-  static const wchar_t kVersion[] = L"120.0.2210.91";
-  *version = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof(kVersion)));
-  if (!*version) return E_OUTOFMEMORY;
-  memcpy(*version, kVersion, sizeof(kVersion));
-  return S_OK;
-}
+GETTER(Environment, BrowserVersionString, LPWSTR, std::wstring(L"120.0.2210.91"))
 HRESULT __stdcall Environment_add_NewBrowserVersionAvailable(Environment* self, void* sink,
                                                              Token* token) {
   Note(self, L"add_NewBrowserVersionAvailable");
@@ -1228,29 +1216,13 @@ extern "C" __declspec(dllexport) HRESULT __stdcall CreateWebViewEnvironmentWithO
   }
   if (!handler) return E_POINTER;
   ReadOptions(options);
-  HostAddRef(handler);  // a hung runtime holds it for good
-  const Mode mode = config.environment;
-  if (mode == Mode::kHang) {
-    Log(L"environment: never answered");
-    return S_OK;
-  }
-  Answer(
-      mode,
-      [handler, mode, config] {
-        if (mode == Mode::kError) {
-          Complete(handler, kIEnvironmentCompleted, L"environment", E_FAIL, nullptr);
-        } else if (mode == Mode::kNull) {
-          Complete(handler, kIEnvironmentCompleted, L"environment", S_OK, nullptr);
-        } else {
-          auto* environment = Make<Environment>(kEnvironmentVtbl, L"Environment", kIEnvironment);
-          environment->config = config;
-          Complete(handler, kIEnvironmentCompleted, L"environment", S_OK, environment);
-          Drop(environment);
-        }
-        HostRelease(handler);
-      },
-      L"environment");
-  return S_OK;
+  return AnswerAsTold(config.environment, handler, kIEnvironmentCompleted, L"environment",
+                      nullptr, nullptr, [config]() -> Object* {
+                        auto* environment =
+                            Make<Environment>(kEnvironmentVtbl, L"Environment", kIEnvironment);
+                        environment->config = config;
+                        return environment;
+                      });
 }
 #endif
 
