@@ -17,6 +17,7 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -204,15 +205,15 @@ struct Object {
   const GUID* iid2 = nullptr;  // a second interface the same table serves
 };
 
-template <typename T>
-T* Make(const Slot* vtbl, const wchar_t* kind, const GUID& iid) {
+template <typename T, size_t M>
+T* Make(const std::array<Slot, M>& vtbl, const wchar_t* kind, const GUID& iid) {
   static int counters[16];
   static const wchar_t* kinds[16];
   int slot = 0;
   while (kinds[slot] && wcscmp(kinds[slot], kind) != 0) ++slot;
   kinds[slot] = kind;
   T* object = new T();
-  object->vtbl = vtbl;
+  object->vtbl = vtbl.data();
   object->refs = 1;
   object->kind = kind;
   object->id = ++counters[slot];
@@ -286,12 +287,17 @@ HRESULT __stdcall UnknownSlot(Object* self) {
 }
 
 #define FN(f) reinterpret_cast<Slot>(&f)
-#define UNKNOWN_SLOTS(n)                                                                       \
-  FN(UnknownSlot<n>), FN(UnknownSlot<n + 1>), FN(UnknownSlot<n + 2>), FN(UnknownSlot<n + 3>),  \
-      FN(UnknownSlot<n + 4>), FN(UnknownSlot<n + 5>), FN(UnknownSlot<n + 6>),                  \
-      FN(UnknownSlot<n + 7>), FN(UnknownSlot<n + 8>), FN(UnknownSlot<n + 9>),                  \
-      FN(UnknownSlot<n + 10>), FN(UnknownSlot<n + 11>), FN(UnknownSlot<n + 12>),               \
-      FN(UnknownSlot<n + 13>), FN(UnknownSlot<n + 14>), FN(UnknownSlot<n + 15>)
+
+// A table of the reference's N slots, then 16 past its end.
+template <int N, int... I, typename... F>
+std::array<Slot, N + 16> WithSlotsPast(std::integer_sequence<int, I...>, F... known) {
+  static_assert(sizeof...(F) == N, "not the reference's number of slots");
+  return {known..., FN(UnknownSlot<N + I>)...};
+}
+template <int N, typename... F>
+std::array<Slot, N + 16> Table(F... known) {
+  return WithSlotsPast<N>(std::make_integer_sequence<int, 16>(), known...);
+}
 #define IUNKNOWN_SLOTS FN(QueryInterface), FN(AddRef), FN(Release)
 #define WIDE2(x) L##x
 #define WIDE(x) WIDE2(x)
@@ -529,7 +535,7 @@ BOOL_PROPERTY(AreHostObjectsAllowed, 6)
 BOOL_PROPERTY(IsZoomControlEnabled, 7)
 BOOL_PROPERTY(IsBuiltInErrorPageEnabled, 8)
 
-const Slot kSettingsVtbl[] = {
+const auto kSettingsVtbl = Table<21>(
     IUNKNOWN_SLOTS,                                  // 0-2
     BOOL_SLOTS(IsScriptEnabled),                     // 3-4
     BOOL_SLOTS(IsWebMessageEnabled),                 // 5-6
@@ -539,9 +545,7 @@ const Slot kSettingsVtbl[] = {
     BOOL_SLOTS(AreDefaultContextMenusEnabled),       // 13-14
     BOOL_SLOTS(AreHostObjectsAllowed),               // 15-16
     BOOL_SLOTS(IsZoomControlEnabled),                // 17-18
-    BOOL_SLOTS(IsBuiltInErrorPageEnabled),           // 19-20
-    UNKNOWN_SLOTS(21)};
-static_assert(sizeof(kSettingsVtbl) / sizeof(Slot) == 21 + 16);
+    BOOL_SLOTS(IsBuiltInErrorPageEnabled));          // 19-20
 
 // ---- event arguments ------------------------------------------------------------------------
 
@@ -557,14 +561,12 @@ GETTER(NavigationCompletedArgs, HttpStatusCode, int,
        self->web_error_status == 0 ? self->http_status : 0)
 GETTER(NavigationCompletedArgs, NavigationId, unsigned long long, self->navigation_id)
 
-const Slot kNavigationCompletedArgsVtbl[] = {
+const auto kNavigationCompletedArgsVtbl = Table<7>(
     IUNKNOWN_SLOTS,                                  // 0-2
     FN(NavigationCompletedArgs_get_IsSuccess),       // 3
     FN(NavigationCompletedArgs_get_WebErrorStatus),  // 4
     FN(NavigationCompletedArgs_get_NavigationId),    // 5
-    FN(NavigationCompletedArgs_get_HttpStatusCode),  // 6, of the second interface
-    UNKNOWN_SLOTS(7)};
-static_assert(sizeof(kNavigationCompletedArgsVtbl) / sizeof(Slot) == 7 + 16);
+    FN(NavigationCompletedArgs_get_HttpStatusCode));  // 6, of the second interface
 
 struct ContentLoadingArgs : Object {
   BOOL error_page = FALSE;
@@ -574,12 +576,10 @@ struct ContentLoadingArgs : Object {
 GETTER(ContentLoadingArgs, IsErrorPage, BOOL, self->error_page)
 GETTER(ContentLoadingArgs, NavigationId, unsigned long long, self->navigation_id)
 
-const Slot kContentLoadingArgsVtbl[] = {
+const auto kContentLoadingArgsVtbl = Table<5>(
     IUNKNOWN_SLOTS,                                  // 0-2
     FN(ContentLoadingArgs_get_IsErrorPage),          // 3
-    FN(ContentLoadingArgs_get_NavigationId),         // 4
-    UNKNOWN_SLOTS(5)};
-static_assert(sizeof(kContentLoadingArgsVtbl) / sizeof(Slot) == 5 + 16);
+    FN(ContentLoadingArgs_get_NavigationId));        // 4
 
 struct ProcessFailedArgs : Object {
   int failed_kind = 0;
@@ -587,11 +587,9 @@ struct ProcessFailedArgs : Object {
 
 GETTER(ProcessFailedArgs, ProcessFailedKind, int, self->failed_kind)
 
-const Slot kProcessFailedArgsVtbl[] = {
+const auto kProcessFailedArgsVtbl = Table<4>(
     IUNKNOWN_SLOTS,                                  // 0-2
-    FN(ProcessFailedArgs_get_ProcessFailedKind),     // 3
-    UNKNOWN_SLOTS(4)};
-static_assert(sizeof(kProcessFailedArgsVtbl) / sizeof(Slot) == 4 + 16);
+    FN(ProcessFailedArgs_get_ProcessFailedKind));    // 3
 
 struct AcceleratorArgs : Object {
   int key_kind = 0;
@@ -619,16 +617,14 @@ HRESULT __stdcall AcceleratorArgs_get_PhysicalKeyStatus(AcceleratorArgs* self,
 GETTER(AcceleratorArgs, Handled, BOOL, self->handled)
 SETTER(AcceleratorArgs, Handled, BOOL, handled)
 
-const Slot kAcceleratorArgsVtbl[] = {
+const auto kAcceleratorArgsVtbl = Table<9>(
     IUNKNOWN_SLOTS,                                  // 0-2
     FN(AcceleratorArgs_get_KeyEventKind),            // 3
     FN(AcceleratorArgs_get_VirtualKey),              // 4
     FN(AcceleratorArgs_get_KeyEventLParam),          // 5
     FN(AcceleratorArgs_get_PhysicalKeyStatus),       // 6
     FN(AcceleratorArgs_get_Handled),                 // 7
-    FN(AcceleratorArgs_put_Handled),                 // 8
-    UNKNOWN_SLOTS(9)};
-static_assert(sizeof(kAcceleratorArgsVtbl) / sizeof(Slot) == 9 + 16);
+    FN(AcceleratorArgs_put_Handled));                // 8
 
 struct MoveFocusArgs : Object {
   int reason = 0;
@@ -639,13 +635,11 @@ GETTER(MoveFocusArgs, Reason, int, self->reason)
 GETTER(MoveFocusArgs, Handled, BOOL, self->handled)
 SETTER(MoveFocusArgs, Handled, BOOL, handled)
 
-const Slot kMoveFocusArgsVtbl[] = {
+const auto kMoveFocusArgsVtbl = Table<6>(
     IUNKNOWN_SLOTS,                                  // 0-2
     FN(MoveFocusArgs_get_Reason),                    // 3
     FN(MoveFocusArgs_get_Handled),                   // 4
-    FN(MoveFocusArgs_put_Handled),                   // 5
-    UNKNOWN_SLOTS(6)};
-static_assert(sizeof(kMoveFocusArgsVtbl) / sizeof(Slot) == 6 + 16);
+    FN(MoveFocusArgs_put_Handled));                  // 5
 
 // ---- ICoreWebView2 --------------------------------------------------------------------------
 
@@ -791,7 +785,7 @@ GETTER(WebView, CanGoForward, BOOL, FALSE)
 GETTER(WebView, DocumentTitle, LPWSTR, std::wstring())
 GETTER(WebView, ContainsFullScreenElement, BOOL, FALSE)
 
-const Slot kWebViewVtbl[] = {
+const auto kWebViewVtbl = Table<61>(
     IUNKNOWN_SLOTS,                                  // 0-2
     FN(WebView_get_Settings),                        // 3
     FN(WebView_get_Source),                          // 4
@@ -834,9 +828,7 @@ const Slot kWebViewVtbl[] = {
     EVENT_SLOTS(WebResourceRequested),               // 55-56
     UNUSED_SLOT(AddWebResourceRequestedFilter, LPCWSTR, int),  // 57
     UNUSED_SLOT(RemoveWebResourceRequestedFilter, LPCWSTR, int),  // 58
-    EVENT_SLOTS(WindowCloseRequested),               // 59-60
-    UNKNOWN_SLOTS(61)};
-static_assert(sizeof(kWebViewVtbl) / sizeof(Slot) == 61 + 16);
+    EVENT_SLOTS(WindowCloseRequested));              // 59-60
 
 // ---- ICoreWebView2Controller ----------------------------------------------------------------
 
@@ -966,7 +958,7 @@ HRESULT __stdcall Controller_get_CoreWebView2(Controller* self, void** webview) 
   return S_OK;
 }
 
-const Slot kControllerVtbl[] = {
+const auto kControllerVtbl = Table<26>(
     IUNKNOWN_SLOTS,                                  // 0-2
     FN(Controller_get_IsVisible),                    // 3
     FN(Controller_put_IsVisible),                    // 4
@@ -985,9 +977,7 @@ const Slot kControllerVtbl[] = {
     FN(Controller_put_ParentWindow),                 // 22
     FN(Controller_NotifyParentWindowPositionChanged),  // 23
     FN(Controller_Close),                            // 24
-    FN(Controller_get_CoreWebView2),                 // 25
-    UNKNOWN_SLOTS(26)};
-static_assert(sizeof(kControllerVtbl) / sizeof(Slot) == 26 + 16);
+    FN(Controller_get_CoreWebView2));                // 25
 
 // The view window: coloured, reports keys as accelerator events (the host's message loop never
 // sees the runtime's keys), and ends its browser process on request.
@@ -1143,15 +1133,13 @@ HRESULT __stdcall Environment_remove_NewBrowserVersionAvailable(Environment* sel
   return S_OK;
 }
 
-const Slot kEnvironmentVtbl[] = {
+const auto kEnvironmentVtbl = Table<8>(
     IUNKNOWN_SLOTS,                                  // 0-2
     FN(Environment_CreateCoreWebView2Controller),    // 3
     UNUSED_SLOT(CreateWebResourceResponse, void*, int, LPCWSTR, LPCWSTR, void**),  // 4
     FN(Environment_get_BrowserVersionString),        // 5
     FN(Environment_add_NewBrowserVersionAvailable),  // 6
-    FN(Environment_remove_NewBrowserVersionAvailable),  // 7
-    UNKNOWN_SLOTS(8)};
-static_assert(sizeof(kEnvironmentVtbl) / sizeof(Slot) == 8 + 16);
+    FN(Environment_remove_NewBrowserVersionAvailable));  // 7
 
 // ---- the host's options object ------------------------------------------------------------------
 
