@@ -386,17 +386,11 @@ struct StoredValue {
 
 StoredValue ReadModeValue(const std::wstring& name) {
   StoredValue v;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, KEY_QUERY_VALUE, &key) != 0)
-    return v;
   wchar_t data[64] = {};
   DWORD size = sizeof(data);
-  if (RegQueryValueExW(key, name.c_str(), nullptr, &v.type, reinterpret_cast<BYTE*>(data),
-                       &size) == ERROR_SUCCESS) {
-    v.present = true;
-    v.bytes.assign(data, (size + 1) / sizeof(wchar_t));
-  }
-  RegCloseKey(key);
+  v.present = RegGetValueW(HKEY_CURRENT_USER, kBrowserEmulationKey, name.c_str(), RRF_RT_ANY,
+                           &v.type, data, &size) == ERROR_SUCCESS;
+  if (v.present) v.bytes.assign(data, (size + 1) / sizeof(wchar_t));
   return v;
 }
 

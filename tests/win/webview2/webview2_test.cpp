@@ -151,7 +151,6 @@ class WebView2Test : public testing::Test {
            (view ? Describe(e2e::ScreenRect(view)) : std::string("none"));
   }
 
-  // Waits for the web view to show in the page area.
   void WaitForView() {
     ASSERT_TRUE(WaitUntil([&] { return ViewFillsPageArea(); }, 20000))
         << "no web view in the page area within 20 s: " << Places() << "\n" << DumpLog();
@@ -174,7 +173,6 @@ class WebView2Test : public testing::Test {
     }
   }
 
-  // Clicks into the page and waits until it has the focus.
   void ClickIntoPage() {
     HWND view = View();
     e2e::ClickInto(view);

@@ -653,13 +653,15 @@ struct WebView : EventSource {
   HRESULT navigate_result = S_OK;
 };
 
+// A method an object no longer takes, for the reason given (none: it takes it).
+HRESULT Refusal(Object* self, const wchar_t* method, const wchar_t* why) {
+  if (!why) return S_OK;
+  Log(L"refused %ls on %ls#%d: %ls", method, self->kind, self->id, why);
+  return HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
+}
 HRESULT Refused(WebView* self, const wchar_t* method) {
-  if (self->closed || self->browser_gone) {
-    Log(L"refused %ls on %ls#%d: %ls", method, self->kind, self->id,
-        self->closed ? L"closed" : L"browser process ended");
-    return HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
-  }
-  return S_OK;
+  return Refusal(self, method,
+                 self->closed ? L"closed" : self->browser_gone ? L"browser process ended" : nullptr);
 }
 
 // Web views not yet freed: a completion that comes after its web view has gone is dropped (the
@@ -871,11 +873,7 @@ void FreeWebView(Object* object) {
 }
 
 HRESULT Refused(Controller* self, const wchar_t* method) {
-  if (self->closed) {
-    Log(L"refused %ls on %ls#%d: closed", method, self->kind, self->id);
-    return HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
-  }
-  return S_OK;
+  return Refusal(self, method, self->closed ? L"closed" : nullptr);
 }
 
 void PlaceView(Controller* self) {
