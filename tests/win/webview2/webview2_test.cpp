@@ -200,38 +200,37 @@ struct Placement {
   Hive hive;
   Channel channel;
   int runtime_type;  // 0 installed, 1 fixed-version folder
+  bool canary_beside;  // a canary runtime is recorded as well, and must stay unused
 };
 
 class FindsTheRuntime : public WebView2Test, public testing::WithParamInterface<Placement> {};
 
 TEST_P(FindsTheRuntime, AndCreatesTheWebViewFromIt) {
   const Placement& p = GetParam();
+  FakeRuntime canary;
+  if (p.canary_beside) {
+    ASSERT_EQ(Narrow(canary.Install("", Hive::kMachine, Channel::kCanary)), "");
+  }
   ASSERT_NO_FATAL_FAILURE(StartWithView("", p.hive, p.channel));
   std::vector<std::wstring> entries = LinesFrom(Log(), L"entry ");
   ASSERT_EQ(entries.size(), 1u) << DumpLog();
   const std::wstring expected = L"entry checkRunningInstance=1 runtimeType=" +
                                 std::to_wstring(p.runtime_type) + L" ";
   EXPECT_EQ(Narrow(entries[0].substr(0, expected.size())), Narrow(expected));
+  EXPECT_TRUE(canary.Log().empty()) << "the canary runtime was loaded:\n" << Dump(canary.Log());
 }
 
 const Placement kPlacements[] = {
-    {"MachineStable", Hive::kMachine, Channel::kStable, 0},
-    {"MachineBeta", Hive::kMachine, Channel::kBeta, 0},
-    {"MachineCanary", Hive::kMachine, Channel::kCanary, 0},
-    {"UserStable", Hive::kUser, Channel::kStable, 0},
-    {"UserDev", Hive::kUser, Channel::kDev, 0},
-    {"FixedVersionFolder", Hive::kFixedFolder, Channel::kStable, 1},
+    {"MachineStable", Hive::kMachine, Channel::kStable, 0, false},
+    {"MachineBeta", Hive::kMachine, Channel::kBeta, 0, false},
+    {"MachineCanary", Hive::kMachine, Channel::kCanary, 0, false},
+    {"UserStable", Hive::kUser, Channel::kStable, 0, false},
+    {"UserDev", Hive::kUser, Channel::kDev, 0, false},
+    {"FixedVersionFolder", Hive::kFixedFolder, Channel::kStable, 1, false},
+    {"StableBeforeTheCanary", Hive::kMachine, Channel::kStable, 0, true},
 };
 INSTANTIATE_TEST_SUITE_P(WhereTheInstallerRecordsIt, FindsTheRuntime,
                          testing::ValuesIn(kPlacements), NameOf());
-
-TEST_F(WebView2Test, TakesTheStableChannelBeforeTheCanary) {
-  FakeRuntime canary;
-  ASSERT_EQ(Narrow(canary.Install("", Hive::kMachine, Channel::kCanary)), "");
-  ASSERT_NO_FATAL_FAILURE(StartWithView("", Hive::kMachine, Channel::kStable));
-  EXPECT_EQ(LinesFrom(Log(), L"entry ").size(), 1u) << DumpLog();
-  EXPECT_TRUE(canary.Log().empty()) << "the canary runtime was loaded:\n" << Dump(canary.Log());
-}
 
 // ---- creating and placing the web view ------------------------------------------------------
 
