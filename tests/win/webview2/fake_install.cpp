@@ -171,7 +171,8 @@ std::wstring FakeRuntime::LayOut(const std::wstring& version_folder, const std::
   version_folder_ = version_folder;
   dll_folder_ = version_folder + L"\\EBWebView\\x86";
   std::error_code failed;
-  if (!std::filesystem::create_directories(dll_folder_, failed) && failed) return L"cannot make " + dll_folder_;
+  if (!std::filesystem::create_directories(dll_folder_, failed) && failed)
+    return L"cannot make " + dll_folder_;
   const std::wstring& source = with_entry_point_ ? g_runtime_dll : g_no_entry_dll;
   if (!CopyFileW(source.c_str(), (dll_folder_ + L"\\EmbeddedBrowserWebView.dll").c_str(), FALSE))
     return L"cannot copy " + source;

@@ -92,7 +92,7 @@ void Log(const wchar_t* format, ...) {
   CloseHandle(file);
 }
 
-std::wstring Hex(unsigned long value) {
+std::wstring Hex(ULONG_PTR value) {
   wchar_t text[16];
   swprintf(text, 16, L"0x%08lX", value);
   return text;
@@ -358,7 +358,7 @@ void Raise(EventSource* self, const wchar_t* event, void* sender, void* args) {
       static_cast<int>(sinks.size()));
   for (void* sink : sinks) {
     HRESULT hr = SlotOf<HRESULT(__stdcall*)(void*, void*, void*)>(sink, 3)(sink, sender, args);
-    Log(L"raised %ls -> %ls", event, Hex(static_cast<unsigned long>(hr)).c_str());
+    Log(L"raised %ls -> %ls", event, Hex(hr).c_str());
     HostRelease(sink);
   }
 }
@@ -470,15 +470,13 @@ void Complete(void* handler, const GUID& iid, const wchar_t* what, HRESULT code,
   void* typed = nullptr;
   HRESULT hr = HostQueryInterface(handler, iid, &typed);
   if (FAILED(hr) || !typed) {
-    Log(L"%ls: WRONG the handler does not answer its interface (%ls)", what,
-        Hex(static_cast<unsigned long>(hr)).c_str());
+    Log(L"%ls: WRONG the handler does not answer its interface (%ls)", what, Hex(hr).c_str());
     return;
   }
   ++g_host_references;
-  Log(L"%ls: Invoke %ls %ls", what, Hex(static_cast<unsigned long>(code)).c_str(),
-      result ? L"object" : L"null");
+  Log(L"%ls: Invoke %ls %ls", what, Hex(code).c_str(), result ? L"object" : L"null");
   hr = SlotOf<HRESULT(__stdcall*)(void*, HRESULT, void*)>(typed, 3)(typed, code, result);
-  Log(L"%ls: Invoke returned %ls", what, Hex(static_cast<unsigned long>(hr)).c_str());
+  Log(L"%ls: Invoke returned %ls", what, Hex(hr).c_str());
   HostRelease(typed);
 }
 
@@ -660,8 +658,8 @@ HRESULT Refusal(Object* self, const wchar_t* method, const wchar_t* why) {
   return HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
 }
 HRESULT Refused(WebView* self, const wchar_t* method) {
-  return Refusal(self, method,
-                 self->closed ? L"closed" : self->browser_gone ? L"browser process ended" : nullptr);
+  const wchar_t* why = self->browser_gone ? L"browser process ended" : nullptr;
+  return Refusal(self, method, self->closed ? L"closed" : why);
 }
 
 // Web views not yet freed: a completion that comes after its web view has gone is dropped (the
@@ -756,7 +754,7 @@ HRESULT __stdcall WebView_Navigate(WebView* self, LPCWSTR uri) {
     return E_INVALIDARG;
   }
   if (FAILED(self->navigate_result)) {
-    Log(L"Navigate refused: %ls as told", Hex(static_cast<unsigned long>(self->navigate_result)).c_str());
+    Log(L"Navigate refused: %ls as told", Hex(self->navigate_result).c_str());
     return self->navigate_result;
   }
   self->source = uri;
@@ -1151,8 +1149,7 @@ const auto kEnvironmentVtbl = Table<8>(
   void* typed = nullptr;
   HRESULT hr = HostQueryInterface(options, kIEnvironmentOptions, &typed);
   if (FAILED(hr) || !typed) {
-    Log(L"options: WRONG the object does not answer the options interface (%ls)",
-        Hex(static_cast<unsigned long>(hr)).c_str());
+    Log(L"options: WRONG the object does not answer the options interface (%ls)", Hex(hr).c_str());
     return;
   }
   ++g_host_references;
@@ -1166,14 +1163,13 @@ const auto kEnvironmentVtbl = Table<8>(
   for (const auto& t : texts) {
     LPWSTR value = nullptr;
     hr = SlotOf<GetText>(typed, t.slot)(typed, &value);
-    Log(L"options: %ls=%ls (%ls)", t.name, Printable(value).c_str(),
-        Hex(static_cast<unsigned long>(hr)).c_str());
+    Log(L"options: %ls=%ls (%ls)", t.name, Printable(value).c_str(), Hex(hr).c_str());
     CoTaskMemFree(value);
   }
   BOOL allow = 2;
   hr = SlotOf<HRESULT(__stdcall*)(void*, BOOL*)>(typed, 9)(typed, &allow);
   Log(L"options: AllowSingleSignOnUsingOSPrimaryAccount=%d (%ls)", static_cast<int>(allow),
-      Hex(static_cast<unsigned long>(hr)).c_str());
+      Hex(hr).c_str());
   HostRelease(typed);
 }
 
@@ -1197,7 +1193,7 @@ extern "C" __declspec(dllexport) HRESULT __stdcall CreateWebViewEnvironmentWithO
       check_running_instance ? 1 : 0, runtime_type, Printable(user_data_folder).c_str(),
       Apartment());
   if (FAILED(config.entry)) {
-    Log(L"entry returns %ls", Hex(static_cast<unsigned long>(config.entry)).c_str());
+    Log(L"entry returns %ls", Hex(config.entry).c_str());
     return config.entry;
   }
   if (!handler) return E_POINTER;
