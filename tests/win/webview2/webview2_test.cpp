@@ -377,10 +377,8 @@ TEST_F(WebView2Test, ReportsAnAddressTheRuntimeRefusesAndGoesOn) {
                         5000))
       << "no message box for the refused address\n" << DumpLog();
   EXPECT_FALSE(MessageBoxText(box).empty()) << "the box shows no text";
-  HWND ok = nullptr;
-  for (HWND h : e2e::Children(box))
-    if (e2e::ClassOf(h) == L"Button") ok = h;
-  ASSERT_NE(ok, nullptr) << "the box has no button";
+  HWND ok = e2e::FindChild(box, L"Button", L"OK");
+  ASSERT_NE(ok, nullptr) << "the box has no OK button";
   e2e::ClickButton(ok);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 3000));
   // The web view stays the engine: nothing went to the browser control.

@@ -288,17 +288,17 @@ HRESULT __stdcall UnknownSlot(Object* self) {
 
 #define FN(f) reinterpret_cast<Slot>(&f)
 
-// A table of the reference's N slots, then 16 past its end.
+// A table of the reference's N slots: IUnknown's three, the interface's own from slot 3, then 16
+// past its end.
 template <int N, int... I, typename... F>
-std::array<Slot, N + 16> WithSlotsPast(std::integer_sequence<int, I...>, F... known) {
-  static_assert(sizeof...(F) == N, "not the reference's number of slots");
-  return {known..., FN(UnknownSlot<N + I>)...};
+std::array<Slot, N + 16> WithSlotsPast(std::integer_sequence<int, I...>, F... own) {
+  static_assert(3 + sizeof...(F) == N, "not the reference's number of slots");
+  return {FN(QueryInterface), FN(AddRef), FN(Release), own..., FN(UnknownSlot<N + I>)...};
 }
 template <int N, typename... F>
 std::array<Slot, N + 16> Table(F... known) {
   return WithSlotsPast<N>(std::make_integer_sequence<int, 16>(), known...);
 }
-#define IUNKNOWN_SLOTS FN(QueryInterface), FN(AddRef), FN(Release)
 #define WIDE2(x) L##x
 #define WIDE(x) WIDE2(x)
 
@@ -534,7 +534,6 @@ BOOL_PROPERTY(IsZoomControlEnabled, 7)
 BOOL_PROPERTY(IsBuiltInErrorPageEnabled, 8)
 
 const auto kSettingsVtbl = Table<21>(
-    IUNKNOWN_SLOTS,                                  // 0-2
     BOOL_SLOTS(IsScriptEnabled),                     // 3-4
     BOOL_SLOTS(IsWebMessageEnabled),                 // 5-6
     BOOL_SLOTS(AreDefaultScriptDialogsEnabled),      // 7-8
@@ -560,7 +559,6 @@ GETTER(NavigationCompletedArgs, HttpStatusCode, int,
 GETTER(NavigationCompletedArgs, NavigationId, unsigned long long, self->navigation_id)
 
 const auto kNavigationCompletedArgsVtbl = Table<7>(
-    IUNKNOWN_SLOTS,                                  // 0-2
     FN(NavigationCompletedArgs_get_IsSuccess),       // 3
     FN(NavigationCompletedArgs_get_WebErrorStatus),  // 4
     FN(NavigationCompletedArgs_get_NavigationId),    // 5
@@ -575,7 +573,6 @@ GETTER(ContentLoadingArgs, IsErrorPage, BOOL, self->error_page)
 GETTER(ContentLoadingArgs, NavigationId, unsigned long long, self->navigation_id)
 
 const auto kContentLoadingArgsVtbl = Table<5>(
-    IUNKNOWN_SLOTS,                                  // 0-2
     FN(ContentLoadingArgs_get_IsErrorPage),          // 3
     FN(ContentLoadingArgs_get_NavigationId));        // 4
 
@@ -586,7 +583,6 @@ struct ProcessFailedArgs : Object {
 GETTER(ProcessFailedArgs, ProcessFailedKind, int, self->failed_kind)
 
 const auto kProcessFailedArgsVtbl = Table<4>(
-    IUNKNOWN_SLOTS,                                  // 0-2
     FN(ProcessFailedArgs_get_ProcessFailedKind));    // 3
 
 struct AcceleratorArgs : Object {
@@ -616,7 +612,6 @@ GETTER(AcceleratorArgs, Handled, BOOL, self->handled)
 SETTER(AcceleratorArgs, Handled, BOOL, handled)
 
 const auto kAcceleratorArgsVtbl = Table<9>(
-    IUNKNOWN_SLOTS,                                  // 0-2
     FN(AcceleratorArgs_get_KeyEventKind),            // 3
     FN(AcceleratorArgs_get_VirtualKey),              // 4
     FN(AcceleratorArgs_get_KeyEventLParam),          // 5
@@ -634,7 +629,6 @@ GETTER(MoveFocusArgs, Handled, BOOL, self->handled)
 SETTER(MoveFocusArgs, Handled, BOOL, handled)
 
 const auto kMoveFocusArgsVtbl = Table<6>(
-    IUNKNOWN_SLOTS,                                  // 0-2
     FN(MoveFocusArgs_get_Reason),                    // 3
     FN(MoveFocusArgs_get_Handled),                   // 4
     FN(MoveFocusArgs_put_Handled));                  // 5
@@ -786,7 +780,6 @@ GETTER(WebView, DocumentTitle, LPWSTR, std::wstring())
 GETTER(WebView, ContainsFullScreenElement, BOOL, FALSE)
 
 const auto kWebViewVtbl = Table<61>(
-    IUNKNOWN_SLOTS,                                  // 0-2
     FN(WebView_get_Settings),                        // 3
     FN(WebView_get_Source),                          // 4
     FN(WebView_Navigate),                            // 5
@@ -955,7 +948,6 @@ HRESULT __stdcall Controller_get_CoreWebView2(Controller* self, void** webview) 
 }
 
 const auto kControllerVtbl = Table<26>(
-    IUNKNOWN_SLOTS,                                  // 0-2
     FN(Controller_get_IsVisible),                    // 3
     FN(Controller_put_IsVisible),                    // 4
     FN(Controller_get_Bounds),                       // 5
@@ -1130,7 +1122,6 @@ HRESULT __stdcall Environment_remove_NewBrowserVersionAvailable(Environment* sel
 }
 
 const auto kEnvironmentVtbl = Table<8>(
-    IUNKNOWN_SLOTS,                                  // 0-2
     FN(Environment_CreateCoreWebView2Controller),    // 3
     UNUSED_SLOT(CreateWebResourceResponse, void*, int, LPCWSTR, LPCWSTR, void**),  // 4
     FN(Environment_get_BrowserVersionString),        // 5
