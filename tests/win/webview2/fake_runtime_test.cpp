@@ -37,6 +37,9 @@ Fn SlotOf(void* object, int index) {
 }
 ULONG AddRefOf(void* o) { return SlotOf<ULONG(__stdcall*)(void*)>(o, 1)(o); }
 ULONG ReleaseOf(void* o) { return SlotOf<ULONG(__stdcall*)(void*)>(o, 2)(o); }
+// What a slot hands back through its one pointer argument: nothing (no argument), a value, or a
+// text the caller frees.
+enum Answer { kNone, kValue, kText };
 // Calls a slot that takes no arguments.
 HRESULT CallSlot(void* o, int slot) { return SlotOf<HRESULT(__stdcall*)(void*)>(o, slot)(o); }
 
@@ -175,39 +178,39 @@ TEST_F(FakeRuntimeTest, EverySlotIsTheReferencesMethod) {
     const wchar_t* kind;
     int slot;
     const wchar_t* method;
-    int answer;  // 0: none, 1: a value, 2: a text to free
+    Answer answer;
   } rows[] = {
-      {environment_, L"Environment", 5, L"get_BrowserVersionString", 2},
-      {controller_, L"Controller", 3, L"get_IsVisible", 1},
-      {controller_, L"Controller", 5, L"get_Bounds", 1},
-      {controller_, L"Controller", 7, L"get_ZoomFactor", 1},
-      {controller_, L"Controller", 21, L"get_ParentWindow", 1},
-      {controller_, L"Controller", 23, L"NotifyParentWindowPositionChanged", 0},
-      {webview_, L"WebView", 4, L"get_Source", 2},
-      {webview_, L"WebView", 31, L"Reload", 0},
-      {webview_, L"WebView", 37, L"get_BrowserProcessId", 1},
-      {webview_, L"WebView", 38, L"get_CanGoBack", 1},
-      {webview_, L"WebView", 39, L"get_CanGoForward", 1},
-      {webview_, L"WebView", 40, L"GoBack", 0},
-      {webview_, L"WebView", 41, L"GoForward", 0},
-      {webview_, L"WebView", 43, L"Stop", 0},
-      {webview_, L"WebView", 48, L"get_DocumentTitle", 2},
-      {webview_, L"WebView", 51, L"OpenDevToolsWindow", 0},
-      {webview_, L"WebView", 54, L"get_ContainsFullScreenElement", 1},
-      {settings, L"Settings", 3, L"get_IsScriptEnabled", 1},
-      {settings, L"Settings", 5, L"get_IsWebMessageEnabled", 1},
-      {settings, L"Settings", 7, L"get_AreDefaultScriptDialogsEnabled", 1},
-      {settings, L"Settings", 9, L"get_IsStatusBarEnabled", 1},
-      {settings, L"Settings", 11, L"get_AreDevToolsEnabled", 1},
-      {settings, L"Settings", 13, L"get_AreDefaultContextMenusEnabled", 1},
-      {settings, L"Settings", 15, L"get_AreHostObjectsAllowed", 1},
-      {settings, L"Settings", 17, L"get_IsZoomControlEnabled", 1},
-      {settings, L"Settings", 19, L"get_IsBuiltInErrorPageEnabled", 1},
+      {environment_, L"Environment", 5, L"get_BrowserVersionString", kText},
+      {controller_, L"Controller", 3, L"get_IsVisible", kValue},
+      {controller_, L"Controller", 5, L"get_Bounds", kValue},
+      {controller_, L"Controller", 7, L"get_ZoomFactor", kValue},
+      {controller_, L"Controller", 21, L"get_ParentWindow", kValue},
+      {controller_, L"Controller", 23, L"NotifyParentWindowPositionChanged", kNone},
+      {webview_, L"WebView", 4, L"get_Source", kText},
+      {webview_, L"WebView", 31, L"Reload", kNone},
+      {webview_, L"WebView", 37, L"get_BrowserProcessId", kValue},
+      {webview_, L"WebView", 38, L"get_CanGoBack", kValue},
+      {webview_, L"WebView", 39, L"get_CanGoForward", kValue},
+      {webview_, L"WebView", 40, L"GoBack", kNone},
+      {webview_, L"WebView", 41, L"GoForward", kNone},
+      {webview_, L"WebView", 43, L"Stop", kNone},
+      {webview_, L"WebView", 48, L"get_DocumentTitle", kText},
+      {webview_, L"WebView", 51, L"OpenDevToolsWindow", kNone},
+      {webview_, L"WebView", 54, L"get_ContainsFullScreenElement", kValue},
+      {settings, L"Settings", 3, L"get_IsScriptEnabled", kValue},
+      {settings, L"Settings", 5, L"get_IsWebMessageEnabled", kValue},
+      {settings, L"Settings", 7, L"get_AreDefaultScriptDialogsEnabled", kValue},
+      {settings, L"Settings", 9, L"get_IsStatusBarEnabled", kValue},
+      {settings, L"Settings", 11, L"get_AreDevToolsEnabled", kValue},
+      {settings, L"Settings", 13, L"get_AreDefaultContextMenusEnabled", kValue},
+      {settings, L"Settings", 15, L"get_AreHostObjectsAllowed", kValue},
+      {settings, L"Settings", 17, L"get_IsZoomControlEnabled", kValue},
+      {settings, L"Settings", 19, L"get_IsBuiltInErrorPageEnabled", kValue},
   };
   for (const Row& row : rows) {
     alignas(8) unsigned char answer[16] = {};
     const size_t before = runtime_.Log().size();
-    if (row.answer > 0)
+    if (row.answer != kNone)
       SlotOf<GetPointer>(row.object, row.slot)(row.object, answer);
     else
       CallSlot(row.object, row.slot);
@@ -217,7 +220,7 @@ TEST_F(FakeRuntimeTest, EverySlotIsTheReferencesMethod) {
     const std::wstring want = std::wstring(row.kind) + L"#1." + row.method;
     EXPECT_EQ(e2e::Narrow(line.substr(0, want.size())), e2e::Narrow(want))
         << "slot " << row.slot;
-    if (row.answer == 2) CoTaskMemFree(*reinterpret_cast<LPWSTR*>(answer));
+    if (row.answer == kText) CoTaskMemFree(*reinterpret_cast<LPWSTR*>(answer));
   }
   ReleaseOf(settings);
   CallSlot(controller_, 24);  // Close
