@@ -40,12 +40,7 @@ std::string Describe(const RECT& r) {
          std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
 }
 
-struct NameOf {
-  template <class P>
-  std::string operator()(const testing::TestParamInfo<P>& info) const {
-    return info.param.name;
-  }
-};
+const auto kNameOf = [](const auto& info) { return std::string(info.param.name); };
 
 // One program per test against a fake installed for that test; at the end the program is closed
 // with WM_CLOSE, must exit with 0 and must have used the fake's objects without fault.
@@ -230,7 +225,7 @@ const Placement kPlacements[] = {
     {"StableBeforeTheCanary", Hive::kMachine, Channel::kStable, 0, true},
 };
 INSTANTIATE_TEST_SUITE_P(WhereTheInstallerRecordsIt, FindsTheRuntime,
-                         testing::ValuesIn(kPlacements), NameOf());
+                         testing::ValuesIn(kPlacements), kNameOf);
 
 // ---- creating and placing the web view ------------------------------------------------------
 
@@ -492,8 +487,7 @@ const Failure kFailures[] = {
     {"ControllerWithoutObject", true, true, "controller=null\n", 20000},
     {"ControllerNeverAnswers", true, true, "controller=hang\n", 35000},
 };
-INSTANTIATE_TEST_SUITE_P(EachFailure, FallsBackToTheControl, testing::ValuesIn(kFailures),
-                         NameOf());
+INSTANTIATE_TEST_SUITE_P(EachFailure, FallsBackToTheControl, testing::ValuesIn(kFailures), kNameOf);
 
 // ---- the runtime's processes ending --------------------------------------------------------------
 
@@ -529,8 +523,7 @@ TEST_P(SurvivesTheEnd, OfTheProcessAtOnce) {
 const ProcessEnd kProcessEnds[] = {
     {"BrowserProcess", 0}, {"RenderProcess", 1}, {"RenderProcessUnresponsive", 2},
     {"FrameRenderProcess", 3}};
-INSTANTIATE_TEST_SUITE_P(Each, SurvivesTheEnd, testing::ValuesIn(kProcessEnds),
-                         NameOf());
+INSTANTIATE_TEST_SUITE_P(Each, SurvivesTheEnd, testing::ValuesIn(kProcessEnds), kNameOf);
 
 // The updater installs a newer version and removes the old one's folder while the program runs:
 // the web view made after the browser process ended comes from the newer version.
@@ -600,8 +593,7 @@ TEST_P(RetriesALoad, ThatFailed) {
 const LoadFailure kLoadFailures[] = {{"NoConnection", "web_error_status=12\n", 5000},
                                      {"ServerError", "http_status=503\n", 5000},
                                      {"NoAnswer", "navigation=hang\n", 70000}};
-INSTANTIATE_TEST_SUITE_P(Each, RetriesALoad, testing::ValuesIn(kLoadFailures),
-                         NameOf());
+INSTANTIATE_TEST_SUITE_P(Each, RetriesALoad, testing::ValuesIn(kLoadFailures), kNameOf);
 
 // ---- waking from sleep ------------------------------------------------------------------------
 
@@ -685,8 +677,7 @@ const PageKey kPageKeys[] = {
     {"F5", WM_KEYDOWN, WM_KEYUP, VK_F5, false},
     {"Escape", WM_KEYDOWN, WM_KEYUP, VK_ESCAPE, false},
 };
-INSTANTIATE_TEST_SUITE_P(Each, KeyInThePage, testing::ValuesIn(kPageKeys),
-                         NameOf());
+INSTANTIATE_TEST_SUITE_P(Each, KeyInThePage, testing::ValuesIn(kPageKeys), kNameOf);
 
 // ---- closing ------------------------------------------------------------------------------
 
