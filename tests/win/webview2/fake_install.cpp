@@ -1,6 +1,7 @@
 #include "fake_install.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <vector>
@@ -15,18 +16,11 @@ std::wstring g_runtime_dll, g_no_entry_dll;
 
 constexpr wchar_t kFixedFolderVariable[] = L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER";
 
-const wchar_t* ChannelGuid(Channel channel) {
-  switch (channel) {
-    case Channel::kStable: return L"{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
-    case Channel::kBeta: return L"{2CD8A007-E189-409D-A2C8-9AF4EF3C72AA}";
-    case Channel::kDev: return L"{0D50BFEC-CD6A-4F9A-964C-C7416E3ACB10}";
-    case Channel::kCanary: return L"{65C35B14-6C1D-4122-AC46-7148CC9D6497}";
-  }
-  return L"";
-}
-
-constexpr Channel kChannels[] = {Channel::kStable, Channel::kBeta, Channel::kDev,
-                                 Channel::kCanary};
+// By Channel: stable, beta, dev, canary.
+constexpr const wchar_t* kChannelGuids[] = {
+    L"{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}", L"{2CD8A007-E189-409D-A2C8-9AF4EF3C72AA}",
+    L"{0D50BFEC-CD6A-4F9A-964C-C7416E3ACB10}", L"{65C35B14-6C1D-4122-AC46-7148CC9D6497}"};
+const wchar_t* ChannelGuid(Channel channel) { return kChannelGuids[static_cast<int>(channel)]; }
 
 HKEY RootOf(Hive hive) { return hive == Hive::kUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
 // A 32-bit program on 64-bit Windows reads the machine's keys in the 32-bit view.
@@ -120,15 +114,6 @@ void DeleteTree(const std::wstring& folder) {
   RemoveDirectoryW(folder.c_str());
 }
 
-bool MakeFolders(const std::wstring& path) {
-  for (size_t at = path.find(L'\\', 3); ; at = path.find(L'\\', at + 1)) {
-    std::wstring part = path.substr(0, at);
-    if (!CreateDirectoryW(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-      return false;
-    if (at == std::wstring::npos) return true;
-  }
-}
-
 std::wstring Utf8ToWide(const std::string& text) {
   if (text.empty()) return L"";
   int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -146,6 +131,14 @@ bool StartsWith(const std::wstring& line, const std::wstring& prefix) {
 void SetBuilds(const std::wstring& runtime_dll, const std::wstring& no_entry_dll) {
   g_runtime_dll = runtime_dll;
   g_no_entry_dll = no_entry_dll;
+}
+
+void Unload(HMODULE module) {
+  if (!module) return;
+  if (HWND post = FindWindowExW(HWND_MESSAGE, nullptr, kPostClass, nullptr)) DestroyWindow(post);
+  UnregisterClassW(kPostClass, module);
+  UnregisterClassW(kViewClass, module);
+  FreeLibrary(module);
 }
 
 std::wstring FakeRuntime::Install(const std::string& control, Hive hive, Channel channel,
@@ -177,7 +170,9 @@ std::wstring FakeRuntime::Install(const std::string& control, Hive hive, Channel
 std::wstring FakeRuntime::LayOut(const std::wstring& version_folder, const std::string& control) {
   version_folder_ = version_folder;
   dll_folder_ = version_folder + L"\\EBWebView\\x86";
-  if (!MakeFolders(dll_folder_)) return L"cannot make " + dll_folder_;
+  std::error_code failed;
+  if (!std::filesystem::create_directories(dll_folder_, failed) && failed)
+    return L"cannot make " + dll_folder_;
   const std::wstring& source = with_entry_point_ ? g_runtime_dll : g_no_entry_dll;
   if (!CopyFileW(source.c_str(), (dll_folder_ + L"\\EmbeddedBrowserWebView.dll").c_str(), FALSE))
     return L"cannot copy " + source;
@@ -228,9 +223,9 @@ void FakeRuntime::Remove() {
 
 void FakeRuntime::RemoveAllRecords() {
   for (Hive hive : {Hive::kMachine, Hive::kUser})
-    for (Channel channel : kChannels) {
-      DeleteKey(hive, L"ClientState", channel);
-      DeleteKey(hive, L"Clients", channel);
+    for (int channel = 0; channel < 4; ++channel) {
+      DeleteKey(hive, L"ClientState", static_cast<Channel>(channel));
+      DeleteKey(hive, L"Clients", static_cast<Channel>(channel));
     }
   SetEnvironmentVariableW(kFixedFolderVariable, nullptr);
 }

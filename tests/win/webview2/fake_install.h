@@ -17,6 +17,8 @@ enum class Channel { kStable, kBeta, kDev, kCanary };
 
 // The two builds of the fake (set once by main): with and without the entry point.
 void SetBuilds(const std::wstring& runtime_dll, const std::wstring& no_entry_dll);
+// Frees a fake loaded into this process (null: nothing), its windows before its code.
+void Unload(HMODULE module);
 
 constexpr wchar_t kVersion[] = L"120.0.2210.91";
 
@@ -45,7 +47,6 @@ class FakeRuntime {
   // ...\EBWebView\x86, where the DLL, its control file and its log are.
   const std::wstring& DllFolder() const { return dll_folder_; }
 
-  // The lines the fake has written so far.
   std::vector<std::wstring> Log() const;
 
   // Every record of every channel in both hives that a fake made, and the fixed-folder variable:
@@ -69,7 +70,6 @@ class FakeRuntime {
 
 // The arguments of every call of Kind.method ("WebView.Navigate"), of any instance, in order.
 std::vector<std::wstring> CallsOf(const std::vector<std::wstring>& log, const std::wstring& call);
-// The lines that begin with prefix.
 std::vector<std::wstring> LinesFrom(const std::vector<std::wstring>& log,
                                     const std::wstring& prefix);
 // The index of the first line at or after `from` that begins with prefix, or -1.

@@ -37,6 +37,11 @@ Fn SlotOf(void* object, int index) {
 }
 ULONG AddRefOf(void* o) { return SlotOf<ULONG(__stdcall*)(void*)>(o, 1)(o); }
 ULONG ReleaseOf(void* o) { return SlotOf<ULONG(__stdcall*)(void*)>(o, 2)(o); }
+// What a slot hands back through its one pointer argument: nothing (no argument), a value, or a
+// text the caller frees.
+enum Answer { kNone, kValue, kText };
+// Calls a slot that takes no arguments.
+HRESULT CallSlot(void* o, int slot) { return SlotOf<HRESULT(__stdcall*)(void*)>(o, slot)(o); }
 
 HRESULT __stdcall HandlerQueryInterface(Handler* self, const GUID* iid, void** out) {
   *out = nullptr;
@@ -88,41 +93,34 @@ class FakeRuntimeTest : public testing::Test {
 
   void TearDown() override {
     if (parent_) DestroyWindow(parent_);
-    if (module_) {
-      // Its windows go before its code does.
-      if (HWND post = FindWindowExW(HWND_MESSAGE, nullptr, kPostClass, nullptr))
-        DestroyWindow(post);
-      UnregisterClassW(kPostClass, module_);
-      UnregisterClassW(kViewClass, module_);
-      FreeLibrary(module_);
-    }
+    Unload(module_);
     runtime_.Remove();
   }
 
   std::wstring Folder() const { return runtime_.DllFolder() + L"\\"; }
 
+  // A creation's one answer: through the loop, after the handler was asked for its interface.
+  static void Await(HRESULT call, Handler& handler, void** result) {
+    ASSERT_EQ(call, S_OK);
+    EXPECT_EQ(handler.invoked, 0) << "answered inside the call";
+    PumpUntil([&] { return handler.invoked > 0; });
+    ASSERT_EQ(handler.invoked, 1);
+    EXPECT_EQ(handler.asked, 1) << "Invoke without asking for the interface";
+    ASSERT_EQ(handler.code, S_OK);
+    *result = handler.result;
+    ASSERT_NE(*result, nullptr);
+  }
+
   // Environment, controller and web view, made through the entry point as a host makes them.
   void Create() {
     env_handler_ = {kHandlerVtbl, kIEnvironmentCompleted};
-    ASSERT_EQ(entry_(true, 0, L"C:\\data", nullptr, &env_handler_), S_OK);
-    EXPECT_EQ(env_handler_.invoked, 0) << "answered inside the call";
-    PumpUntil([&] { return env_handler_.invoked > 0; });
-    ASSERT_EQ(env_handler_.invoked, 1);
-    EXPECT_EQ(env_handler_.asked, 1) << "Invoke without asking for the interface";
-    ASSERT_EQ(env_handler_.code, S_OK);
-    environment_ = env_handler_.result;
-    ASSERT_NE(environment_, nullptr);
-
+    ASSERT_NO_FATAL_FAILURE(
+        Await(entry_(true, 0, L"C:\\data", nullptr, &env_handler_), env_handler_, &environment_));
     controller_handler_ = {kHandlerVtbl, kIControllerCompleted};
     using CreateController = HRESULT(__stdcall*)(void*, HWND, void*);
-    ASSERT_EQ(SlotOf<CreateController>(environment_, 3)(environment_, parent_,
-                                                        &controller_handler_),
-              S_OK);
-    EXPECT_EQ(controller_handler_.invoked, 0) << "answered inside the call";
-    PumpUntil([&] { return controller_handler_.invoked > 0; });
-    ASSERT_EQ(controller_handler_.code, S_OK);
-    controller_ = controller_handler_.result;
-    ASSERT_NE(controller_, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Await(SlotOf<CreateController>(environment_, 3)(
+                                      environment_, parent_, &controller_handler_),
+                                  controller_handler_, &controller_));
     using GetWebView = HRESULT(__stdcall*)(void*, void**);
     ASSERT_EQ(SlotOf<GetWebView>(controller_, 25)(controller_, &webview_), S_OK);
     ASSERT_NE(webview_, nullptr);
@@ -151,8 +149,7 @@ TEST_F(FakeRuntimeTest, AnswersThroughTheLoopAndCountsEveryReference) {
   using Navigate = HRESULT(__stdcall*)(void*, LPCWSTR);
   EXPECT_EQ(SlotOf<Navigate>(webview_, 5)(webview_, L"example.invalid/x"), E_INVALIDARG);
   EXPECT_EQ(SlotOf<Navigate>(webview_, 5)(webview_, L"http://example.invalid/x"), S_OK);
-  using NoArguments = HRESULT(__stdcall*)(void*);
-  EXPECT_EQ(SlotOf<NoArguments>(controller_, 24)(controller_), S_OK);  // Close
+  EXPECT_EQ(CallSlot(controller_, 24), S_OK);  // Close
   // A reference kept back shows as an object never freed.
   void* kept = webview_;
   AddRefOf(kept);
@@ -181,55 +178,52 @@ TEST_F(FakeRuntimeTest, EverySlotIsTheReferencesMethod) {
     const wchar_t* kind;
     int slot;
     const wchar_t* method;
-    bool takes_pointer;
+    Answer answer;
   } rows[] = {
-      {environment_, L"Environment", 5, L"get_BrowserVersionString", true},
-      {controller_, L"Controller", 3, L"get_IsVisible", true},
-      {controller_, L"Controller", 5, L"get_Bounds", true},
-      {controller_, L"Controller", 7, L"get_ZoomFactor", true},
-      {controller_, L"Controller", 21, L"get_ParentWindow", true},
-      {controller_, L"Controller", 23, L"NotifyParentWindowPositionChanged", false},
-      {webview_, L"WebView", 4, L"get_Source", true},
-      {webview_, L"WebView", 31, L"Reload", false},
-      {webview_, L"WebView", 37, L"get_BrowserProcessId", true},
-      {webview_, L"WebView", 38, L"get_CanGoBack", true},
-      {webview_, L"WebView", 39, L"get_CanGoForward", true},
-      {webview_, L"WebView", 40, L"GoBack", false},
-      {webview_, L"WebView", 41, L"GoForward", false},
-      {webview_, L"WebView", 43, L"Stop", false},
-      {webview_, L"WebView", 48, L"get_DocumentTitle", true},
-      {webview_, L"WebView", 51, L"OpenDevToolsWindow", false},
-      {webview_, L"WebView", 54, L"get_ContainsFullScreenElement", true},
-      {settings, L"Settings", 3, L"get_IsScriptEnabled", true},
-      {settings, L"Settings", 5, L"get_IsWebMessageEnabled", true},
-      {settings, L"Settings", 7, L"get_AreDefaultScriptDialogsEnabled", true},
-      {settings, L"Settings", 9, L"get_IsStatusBarEnabled", true},
-      {settings, L"Settings", 11, L"get_AreDevToolsEnabled", true},
-      {settings, L"Settings", 13, L"get_AreDefaultContextMenusEnabled", true},
-      {settings, L"Settings", 15, L"get_AreHostObjectsAllowed", true},
-      {settings, L"Settings", 17, L"get_IsZoomControlEnabled", true},
-      {settings, L"Settings", 19, L"get_IsBuiltInErrorPageEnabled", true},
+      {environment_, L"Environment", 5, L"get_BrowserVersionString", kText},
+      {controller_, L"Controller", 3, L"get_IsVisible", kValue},
+      {controller_, L"Controller", 5, L"get_Bounds", kValue},
+      {controller_, L"Controller", 7, L"get_ZoomFactor", kValue},
+      {controller_, L"Controller", 21, L"get_ParentWindow", kValue},
+      {controller_, L"Controller", 23, L"NotifyParentWindowPositionChanged", kNone},
+      {webview_, L"WebView", 4, L"get_Source", kText},
+      {webview_, L"WebView", 31, L"Reload", kNone},
+      {webview_, L"WebView", 37, L"get_BrowserProcessId", kValue},
+      {webview_, L"WebView", 38, L"get_CanGoBack", kValue},
+      {webview_, L"WebView", 39, L"get_CanGoForward", kValue},
+      {webview_, L"WebView", 40, L"GoBack", kNone},
+      {webview_, L"WebView", 41, L"GoForward", kNone},
+      {webview_, L"WebView", 43, L"Stop", kNone},
+      {webview_, L"WebView", 48, L"get_DocumentTitle", kText},
+      {webview_, L"WebView", 51, L"OpenDevToolsWindow", kNone},
+      {webview_, L"WebView", 54, L"get_ContainsFullScreenElement", kValue},
+      {settings, L"Settings", 3, L"get_IsScriptEnabled", kValue},
+      {settings, L"Settings", 5, L"get_IsWebMessageEnabled", kValue},
+      {settings, L"Settings", 7, L"get_AreDefaultScriptDialogsEnabled", kValue},
+      {settings, L"Settings", 9, L"get_IsStatusBarEnabled", kValue},
+      {settings, L"Settings", 11, L"get_AreDevToolsEnabled", kValue},
+      {settings, L"Settings", 13, L"get_AreDefaultContextMenusEnabled", kValue},
+      {settings, L"Settings", 15, L"get_AreHostObjectsAllowed", kValue},
+      {settings, L"Settings", 17, L"get_IsZoomControlEnabled", kValue},
+      {settings, L"Settings", 19, L"get_IsBuiltInErrorPageEnabled", kValue},
   };
   for (const Row& row : rows) {
     alignas(8) unsigned char answer[16] = {};
     const size_t before = runtime_.Log().size();
-    if (row.takes_pointer)
+    if (row.answer != kNone)
       SlotOf<GetPointer>(row.object, row.slot)(row.object, answer);
     else
-      SlotOf<HRESULT(__stdcall*)(void*)>(row.object, row.slot)(row.object);
+      CallSlot(row.object, row.slot);
     std::vector<std::wstring> log = runtime_.Log();
     ASSERT_GT(log.size(), before);
     const std::wstring line = log[before];
     const std::wstring want = std::wstring(row.kind) + L"#1." + row.method;
     EXPECT_EQ(e2e::Narrow(line.substr(0, want.size())), e2e::Narrow(want))
         << "slot " << row.slot;
-    if (row.method == std::wstring(L"get_Source") || row.method == std::wstring(L"get_DocumentTitle") ||
-        row.method == std::wstring(L"get_BrowserVersionString"))
-      CoTaskMemFree(*reinterpret_cast<LPWSTR*>(answer));
+    if (row.answer == kText) CoTaskMemFree(*reinterpret_cast<LPWSTR*>(answer));
   }
   ReleaseOf(settings);
-  using NoArguments = HRESULT(__stdcall*)(void*);
-  SlotOf<NoArguments>(controller_, 24)(controller_);  // Close
+  CallSlot(controller_, 24);  // Close
   ReleaseAll();
   std::vector<std::wstring> log = runtime_.Log();
   EXPECT_EQ(e2e::Narrow(Faults(log)), "") << Dump(log);
@@ -306,7 +300,7 @@ int CallPastTheTable(const std::wstring& dll) {
   if (FAILED(entry(true, 0, L"C:\\data", nullptr, &handler))) return 5;
   PumpUntil([&] { return handler.invoked > 0; });
   if (!handler.result) return 6;
-  SlotOf<HRESULT(__stdcall*)(void*)>(handler.result, 8)(handler.result);
+  CallSlot(handler.result, 8);
   return 7;
 }
 

@@ -62,14 +62,7 @@ class LoadWatch : public testing::TestWithParam<Watch> {
     form_.reset();
     reprisa::TWebBrowser::SetWebViewRuntime(nullptr);
     reprisa::Application->ProcessMessages();
-    if (module_) {
-      // Its windows go before its code does.
-      if (HWND post = FindWindowExW(HWND_MESSAGE, nullptr, kPostClass, nullptr))
-        DestroyWindow(post);
-      UnregisterClassW(kPostClass, module_);
-      UnregisterClassW(kViewClass, module_);
-      FreeLibrary(module_);
-    }
+    Unload(module_);
     EXPECT_EQ(e2e::Narrow(Faults(runtime_.Log())), "") << Dump(runtime_.Log());
     runtime_.Remove();
   }

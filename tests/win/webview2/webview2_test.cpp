@@ -40,19 +40,7 @@ std::string Describe(const RECT& r) {
          std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
 }
 
-// The calls of Kind.method among the first `count` lines.
-std::vector<std::wstring> CallsBefore(const std::vector<std::wstring>& log, int count,
-                                      const std::wstring& call) {
-  std::vector<std::wstring> head(log.begin(), log.begin() + std::min<size_t>(count, log.size()));
-  return CallsOf(head, call);
-}
-
-struct NameOf {
-  template <class P>
-  std::string operator()(const testing::TestParamInfo<P>& info) const {
-    return info.param.name;
-  }
-};
+const auto kNameOf = [](const auto& info) { return std::string(info.param.name); };
 
 // One program per test against a fake installed for that test; at the end the program is closed
 // with WM_CLOSE, must exit with 0 and must have used the fake's objects without fault.
@@ -65,15 +53,8 @@ class WebView2Test : public testing::Test {
 
   void TearDown() override {
     if (started_) {
-      if (program_.Alive()) {
-        std::optional<DWORD> code = program_.Close(15000);
-        EXPECT_TRUE(code.has_value()) << "the program did not end within 15 s of WM_CLOSE";
-        if (code) {
-          EXPECT_EQ(*code, 0u);
-        }
-      } else {
-        ADD_FAILURE() << "the program is no longer running";
-      }
+      EXPECT_TRUE(program_.Alive()) << "the program is no longer running";
+      if (program_.Alive()) Close();
     }
     if (runtime_.Installed()) {
       std::vector<std::wstring> log = runtime_.Log();
@@ -102,6 +83,14 @@ class WebView2Test : public testing::Test {
     ASSERT_EQ(missing, L"") << Narrow(missing);
   }
 
+  // Closes the program with WM_CLOSE: it must end within 15 s, with 0.
+  void Close() {
+    started_ = false;
+    std::optional<DWORD> code = program_.Close(15000);
+    ASSERT_TRUE(code.has_value()) << "the program did not end within 15 s of WM_CLOSE";
+    EXPECT_EQ(*code, 0u);
+  }
+
   std::vector<std::wstring> Log() const { return runtime_.Log(); }
   std::string DumpLog() const { return Dump(Log()); }
 
@@ -119,6 +108,15 @@ class WebView2Test : public testing::Test {
   }
 
   size_t CallCount(const std::wstring& call) { return CallsOf(Log(), call).size(); }
+
+  // The addresses opened up to the first reload, which the test has brought about.
+  std::vector<std::wstring> OpenedBeforeTheReload() {
+    const int reload = WaitForLine(L"WebView#1.Reload", 8000);
+    EXPECT_GE(reload, 0) << DumpLog();
+    std::vector<std::wstring> log = Log();
+    log.resize(std::max(reload, 0));
+    return CallsOf(log, L"WebView.Navigate");
+  }
 
   // The fake's visible view window inside the main window, or null.
   HWND View() {
@@ -148,7 +146,6 @@ class WebView2Test : public testing::Test {
            (view ? Describe(e2e::ScreenRect(view)) : std::string("none"));
   }
 
-  // Waits for the web view to show in the page area.
   void WaitForView() {
     ASSERT_TRUE(WaitUntil([&] { return ViewFillsPageArea(); }, 20000))
         << "no web view in the page area within 20 s: " << Places() << "\n" << DumpLog();
@@ -159,9 +156,10 @@ class WebView2Test : public testing::Test {
     e2e::ClickButton(c_.goto_website);
   }
 
-  // Opens the first address of the test in the web view and waits until it was asked for; then
-  // applies the interval, if one is given.
-  void OpenFirst(const std::wstring& address, const wchar_t* interval = nullptr) {
+  // Starts with the web view, opens the first address of the test in it and waits until it was
+  // asked for; then applies the interval, if one is given.
+  void StartAndOpen(const std::wstring& address, const wchar_t* interval = nullptr) {
+    ASSERT_NO_FATAL_FAILURE(StartWithView(""));
     OpenAddress(address);
     ASSERT_TRUE(WaitUntil([&] { return CallCount(L"WebView.Navigate") == 1; }, 5000)) << DumpLog();
     ASSERT_GE(Find(Log(), L"WebView#1.Navigate " + address), 0) << DumpLog();
@@ -170,7 +168,6 @@ class WebView2Test : public testing::Test {
     }
   }
 
-  // Clicks into the page and waits until it has the focus.
   void ClickIntoPage() {
     HWND view = View();
     e2e::ClickInto(view);
@@ -198,38 +195,37 @@ struct Placement {
   Hive hive;
   Channel channel;
   int runtime_type;  // 0 installed, 1 fixed-version folder
+  bool canary_beside;  // a canary runtime is recorded as well, and must stay unused
 };
 
 class FindsTheRuntime : public WebView2Test, public testing::WithParamInterface<Placement> {};
 
 TEST_P(FindsTheRuntime, AndCreatesTheWebViewFromIt) {
   const Placement& p = GetParam();
+  FakeRuntime canary;
+  if (p.canary_beside) {
+    ASSERT_EQ(Narrow(canary.Install("", Hive::kMachine, Channel::kCanary)), "");
+  }
   ASSERT_NO_FATAL_FAILURE(StartWithView("", p.hive, p.channel));
   std::vector<std::wstring> entries = LinesFrom(Log(), L"entry ");
   ASSERT_EQ(entries.size(), 1u) << DumpLog();
   const std::wstring expected = L"entry checkRunningInstance=1 runtimeType=" +
                                 std::to_wstring(p.runtime_type) + L" ";
   EXPECT_EQ(Narrow(entries[0].substr(0, expected.size())), Narrow(expected));
+  EXPECT_TRUE(canary.Log().empty()) << "the canary runtime was loaded:\n" << Dump(canary.Log());
 }
 
 const Placement kPlacements[] = {
-    {"MachineStable", Hive::kMachine, Channel::kStable, 0},
-    {"MachineBeta", Hive::kMachine, Channel::kBeta, 0},
-    {"MachineCanary", Hive::kMachine, Channel::kCanary, 0},
-    {"UserStable", Hive::kUser, Channel::kStable, 0},
-    {"UserDev", Hive::kUser, Channel::kDev, 0},
-    {"FixedVersionFolder", Hive::kFixedFolder, Channel::kStable, 1},
+    {"MachineStable", Hive::kMachine, Channel::kStable, 0, false},
+    {"MachineBeta", Hive::kMachine, Channel::kBeta, 0, false},
+    {"MachineCanary", Hive::kMachine, Channel::kCanary, 0, false},
+    {"UserStable", Hive::kUser, Channel::kStable, 0, false},
+    {"UserDev", Hive::kUser, Channel::kDev, 0, false},
+    {"FixedVersionFolder", Hive::kFixedFolder, Channel::kStable, 1, false},
+    {"StableBeforeTheCanary", Hive::kMachine, Channel::kStable, 0, true},
 };
 INSTANTIATE_TEST_SUITE_P(WhereTheInstallerRecordsIt, FindsTheRuntime,
-                         testing::ValuesIn(kPlacements), NameOf());
-
-TEST_F(WebView2Test, TakesTheStableChannelBeforeTheCanary) {
-  FakeRuntime canary;
-  ASSERT_EQ(Narrow(canary.Install("", Hive::kMachine, Channel::kCanary)), "");
-  ASSERT_NO_FATAL_FAILURE(StartWithView("", Hive::kMachine, Channel::kStable));
-  EXPECT_EQ(LinesFrom(Log(), L"entry ").size(), 1u) << DumpLog();
-  EXPECT_TRUE(canary.Log().empty()) << "the canary runtime was loaded:\n" << Dump(canary.Log());
-}
+                         testing::ValuesIn(kPlacements), kNameOf);
 
 // ---- creating and placing the web view ------------------------------------------------------
 
@@ -325,14 +321,7 @@ TEST_F(WebView2Test, OpensEachTypedAddressOnceAsAnAbsoluteAddress) {
   }
   // The next reload is the fence: up to it each address was opened exactly once, in order.
   ASSERT_TRUE(ApplyInterval(L"00:02"));
-  const int reload = WaitForLine(L"WebView#1.Reload", 8000);
-  ASSERT_GE(reload, 0) << DumpLog();
-  std::vector<std::wstring> log = Log();
-  std::vector<std::wstring> opened = CallsBefore(log, reload, L"WebView.Navigate");
-  std::vector<std::string> got, want;
-  for (const auto& u : opened) got.push_back(Narrow(u));
-  for (const auto& u : wanted) want.push_back(Narrow(u));
-  EXPECT_EQ(got, want) << Dump(log);
+  EXPECT_EQ(OpenedBeforeTheReload(), wanted) << DumpLog();
   // The web view opened them, not the browser control.
   EXPECT_EQ(server_.Count("/typed"), 0);
   EXPECT_EQ(server_.Count("/ohne-schema"), 0);
@@ -363,17 +352,12 @@ TEST_F(WebView2Test, OpensAnAddressTypedBeforeTheWebViewIsReadyWhenItIs) {
   PostMessageW(post, kReleaseMessage, 0, 0);
   ASSERT_NO_FATAL_FAILURE(WaitForView());
   // Opened when ready, once: up to the next reload, the early address is all that was opened.
-  const int reload = WaitForLine(L"WebView#1.Reload", 8000);
-  ASSERT_GE(reload, 0) << DumpLog();
-  std::vector<std::wstring> opened = CallsBefore(Log(), reload, L"WebView.Navigate");
-  ASSERT_EQ(opened.size(), 1u) << DumpLog();
-  EXPECT_EQ(Narrow(opened[0]), Narrow(early));
+  EXPECT_EQ(OpenedBeforeTheReload(), std::vector<std::wstring>{early}) << DumpLog();
   EXPECT_EQ(server_.Count("/early"), 0) << "the browser control opened it too";
 }
 
 TEST_F(WebView2Test, ReloadsAtTheIntervalWithTheReloadMethod) {
-  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
-  ASSERT_NO_FATAL_FAILURE(OpenFirst(server_.Url("/reloaded"), L"00:02"));
+  ASSERT_NO_FATAL_FAILURE(StartAndOpen(server_.Url("/reloaded"), L"00:02"));
   EXPECT_TRUE(WaitUntil([&] { return CallCount(L"WebView.Reload") >= 2; }, 9000)) << DumpLog();
   EXPECT_EQ(CallCount(L"WebView.Navigate"), 1u) << "a reload opened the address anew\n"
                                                 << DumpLog();
@@ -388,10 +372,8 @@ TEST_F(WebView2Test, ReportsAnAddressTheRuntimeRefusesAndGoesOn) {
                         5000))
       << "no message box for the refused address\n" << DumpLog();
   EXPECT_FALSE(MessageBoxText(box).empty()) << "the box shows no text";
-  HWND ok = nullptr;
-  for (HWND h : e2e::Children(box))
-    if (e2e::ClassOf(h) == L"Button") ok = h;
-  ASSERT_NE(ok, nullptr) << "the box has no button";
+  HWND ok = e2e::FindChild(box, L"Button", L"OK");
+  ASSERT_NE(ok, nullptr) << "the box has no OK button";
   e2e::ClickButton(ok);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 3000));
   // The web view stays the engine: nothing went to the browser control.
@@ -505,8 +487,7 @@ const Failure kFailures[] = {
     {"ControllerWithoutObject", true, true, "controller=null\n", 20000},
     {"ControllerNeverAnswers", true, true, "controller=hang\n", 35000},
 };
-INSTANTIATE_TEST_SUITE_P(EachFailure, FallsBackToTheControl, testing::ValuesIn(kFailures),
-                         NameOf());
+INSTANTIATE_TEST_SUITE_P(EachFailure, FallsBackToTheControl, testing::ValuesIn(kFailures), kNameOf);
 
 // ---- the runtime's processes ending --------------------------------------------------------------
 
@@ -520,9 +501,8 @@ class SurvivesTheEnd : public WebView2Test, public testing::WithParamInterface<P
 // Back at once, in the middle of a long interval: no reload tick helps.
 TEST_P(SurvivesTheEnd, OfTheProcessAtOnce) {
   const ProcessEnd& e = GetParam();
-  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
   const std::wstring last = server_.Url("/last");
-  ASSERT_NO_FATAL_FAILURE(OpenFirst(last, L"20:00"));
+  ASSERT_NO_FATAL_FAILURE(StartAndOpen(last, L"20:00"));
   const int mark = static_cast<int>(Log().size());
   PostMessageW(View(), kEndProcessMessage, static_cast<WPARAM>(e.kind), 0);
   const int raised = WaitForLine(L"raised ProcessFailed", 5000, mark);
@@ -543,15 +523,13 @@ TEST_P(SurvivesTheEnd, OfTheProcessAtOnce) {
 const ProcessEnd kProcessEnds[] = {
     {"BrowserProcess", 0}, {"RenderProcess", 1}, {"RenderProcessUnresponsive", 2},
     {"FrameRenderProcess", 3}};
-INSTANTIATE_TEST_SUITE_P(Each, SurvivesTheEnd, testing::ValuesIn(kProcessEnds),
-                         NameOf());
+INSTANTIATE_TEST_SUITE_P(Each, SurvivesTheEnd, testing::ValuesIn(kProcessEnds), kNameOf);
 
 // The updater installs a newer version and removes the old one's folder while the program runs:
 // the web view made after the browser process ended comes from the newer version.
 TEST_F(WebView2Test, ComesBackOnTheNewerVersionInstalledMeanwhile) {
-  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
   const std::wstring last = server_.Url("/updated");
-  ASSERT_NO_FATAL_FAILURE(OpenFirst(last, L"20:00"));
+  ASSERT_NO_FATAL_FAILURE(StartAndOpen(last, L"20:00"));
   ASSERT_EQ(Narrow(runtime_.Upgrade(L"121.0.2277.83", "")), "");
   PostMessageW(View(), kEndProcessMessage, 0, 0);
   // Log() now reads the newer version's log: it was loaded, and opened the address.
@@ -563,8 +541,7 @@ TEST_F(WebView2Test, ComesBackOnTheNewerVersionInstalledMeanwhile) {
 // pauses of a lost engine (at once, then after 2, 4 and 8 s); when the third retry fails too, the
 // control.
 TEST_F(WebView2Test, TakesTheControlAfterThreeFailedRetries) {
-  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
-  ASSERT_NO_FATAL_FAILURE(OpenFirst(server_.Url("/after-three"), L"20:00"));
+  ASSERT_NO_FATAL_FAILURE(StartAndOpen(server_.Url("/after-three"), L"20:00"));
   ASSERT_EQ(Narrow(runtime_.SetControl("entry=0x80004005\n")), "");
   const ULONGLONG ended = GetTickCount64();
   PostMessageW(View(), kEndProcessMessage, 0, 0);
@@ -616,16 +593,14 @@ TEST_P(RetriesALoad, ThatFailed) {
 const LoadFailure kLoadFailures[] = {{"NoConnection", "web_error_status=12\n", 5000},
                                      {"ServerError", "http_status=503\n", 5000},
                                      {"NoAnswer", "navigation=hang\n", 70000}};
-INSTANTIATE_TEST_SUITE_P(Each, RetriesALoad, testing::ValuesIn(kLoadFailures),
-                         NameOf());
+INSTANTIATE_TEST_SUITE_P(Each, RetriesALoad, testing::ValuesIn(kLoadFailures), kNameOf);
 
 // ---- waking from sleep ------------------------------------------------------------------------
 
 // Each wake reloads at once, once: the system tells it twice (the automatic resume, then the
 // resume when the user is back).
 TEST_F(WebView2Test, AWakeFromSleepReloadsOnceAtOnce) {
-  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
-  ASSERT_NO_FATAL_FAILURE(OpenFirst(server_.Url("/asleep"), L"20:00"));
+  ASSERT_NO_FATAL_FAILURE(StartAndOpen(server_.Url("/asleep"), L"20:00"));
   HWND main = program_.MainWindow();
   // Sent: the reload is asked for before the answer comes back.
   auto tell = [main](WPARAM event) {
@@ -702,18 +677,13 @@ const PageKey kPageKeys[] = {
     {"F5", WM_KEYDOWN, WM_KEYUP, VK_F5, false},
     {"Escape", WM_KEYDOWN, WM_KEYUP, VK_ESCAPE, false},
 };
-INSTANTIATE_TEST_SUITE_P(Each, KeyInThePage, testing::ValuesIn(kPageKeys),
-                         NameOf());
+INSTANTIATE_TEST_SUITE_P(Each, KeyInThePage, testing::ValuesIn(kPageKeys), kNameOf);
 
 // ---- closing ------------------------------------------------------------------------------
 
 TEST_F(WebView2Test, ClosingClosesTheControllerFirstAndReturnsEveryReference) {
-  ASSERT_NO_FATAL_FAILURE(StartWithView(""));
-  ASSERT_NO_FATAL_FAILURE(OpenFirst(server_.Url("/closing")));
-  started_ = false;  // closed here
-  std::optional<DWORD> code = program_.Close(15000);
-  ASSERT_TRUE(code.has_value()) << "the program did not end within 15 s of WM_CLOSE";
-  EXPECT_EQ(*code, 0u);
+  ASSERT_NO_FATAL_FAILURE(StartAndOpen(server_.Url("/closing")));
+  ASSERT_NO_FATAL_FAILURE(Close());
   std::vector<std::wstring> log = Log();
   std::vector<std::wstring> closes = CallsOf(log, L"Controller.Close");
   ASSERT_EQ(closes.size(), 1u) << Dump(log);

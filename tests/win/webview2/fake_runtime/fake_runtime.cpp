@@ -17,6 +17,7 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -91,7 +92,7 @@ void Log(const wchar_t* format, ...) {
   CloseHandle(file);
 }
 
-std::wstring Hex(unsigned long value) {
+std::wstring Hex(ULONG_PTR value) {
   wchar_t text[16];
   swprintf(text, 16, L"0x%08lX", value);
   return text;
@@ -201,17 +202,18 @@ struct Object {
   int id;
   const GUID* iid;
   void (*destroy)(Object*);
+  const GUID* iid2 = nullptr;  // a second interface the same table serves
 };
 
-template <typename T>
-T* Make(const Slot* vtbl, const wchar_t* kind, const GUID& iid) {
+template <typename T, size_t M>
+T* Make(const std::array<Slot, M>& vtbl, const wchar_t* kind, const GUID& iid) {
   static int counters[16];
   static const wchar_t* kinds[16];
   int slot = 0;
   while (kinds[slot] && wcscmp(kinds[slot], kind) != 0) ++slot;
   kinds[slot] = kind;
   T* object = new T();
-  object->vtbl = vtbl;
+  object->vtbl = vtbl.data();
   object->refs = 1;
   object->kind = kind;
   object->id = ++counters[slot];
@@ -236,7 +238,8 @@ HRESULT __stdcall QueryInterface(Object* self, const GUID* iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (!iid) return E_POINTER;
-  if (IsEqualGUID(*iid, kIUnknown) || IsEqualGUID(*iid, *self->iid)) {
+  if (IsEqualGUID(*iid, kIUnknown) || IsEqualGUID(*iid, *self->iid) ||
+      (self->iid2 && IsEqualGUID(*iid, *self->iid2))) {
     ++self->refs;
     *out = self;
     Note(self, L"QueryInterface", L"%ls -> S_OK, refs %ld", GuidText(*iid).c_str(), self->refs);
@@ -284,13 +287,18 @@ HRESULT __stdcall UnknownSlot(Object* self) {
 }
 
 #define FN(f) reinterpret_cast<Slot>(&f)
-#define UNKNOWN_SLOTS(n)                                                                       \
-  FN(UnknownSlot<n>), FN(UnknownSlot<n + 1>), FN(UnknownSlot<n + 2>), FN(UnknownSlot<n + 3>),  \
-      FN(UnknownSlot<n + 4>), FN(UnknownSlot<n + 5>), FN(UnknownSlot<n + 6>),                  \
-      FN(UnknownSlot<n + 7>), FN(UnknownSlot<n + 8>), FN(UnknownSlot<n + 9>),                  \
-      FN(UnknownSlot<n + 10>), FN(UnknownSlot<n + 11>), FN(UnknownSlot<n + 12>),               \
-      FN(UnknownSlot<n + 13>), FN(UnknownSlot<n + 14>), FN(UnknownSlot<n + 15>)
-#define IUNKNOWN_SLOTS FN(QueryInterface), FN(AddRef), FN(Release)
+
+// A table of the reference's N slots: IUnknown's three, the interface's own from slot 3, then 16
+// past its end.
+template <int N, int... I, typename... F>
+std::array<Slot, N + 16> WithSlotsPast(std::integer_sequence<int, I...>, F... own) {
+  static_assert(3 + sizeof...(F) == N, "not the reference's number of slots");
+  return {FN(QueryInterface), FN(AddRef), FN(Release), own..., FN(UnknownSlot<N + I>)...};
+}
+template <int N, typename... F>
+std::array<Slot, N + 16> Table(F... known) {
+  return WithSlotsPast<N>(std::make_integer_sequence<int, 16>(), known...);
+}
 #define WIDE2(x) L##x
 #define WIDE(x) WIDE2(x)
 
@@ -350,7 +358,7 @@ void Raise(EventSource* self, const wchar_t* event, void* sender, void* args) {
       static_cast<int>(sinks.size()));
   for (void* sink : sinks) {
     HRESULT hr = SlotOf<HRESULT(__stdcall*)(void*, void*, void*)>(sink, 3)(sink, sender, args);
-    Log(L"raised %ls -> %ls", event, Hex(static_cast<unsigned long>(hr)).c_str());
+    Log(L"raised %ls -> %ls", event, Hex(hr).c_str());
     HostRelease(sink);
   }
 }
@@ -386,9 +394,21 @@ HRESULT __stdcall Unused(Object* self, Args...) {
   HRESULT __stdcall Type##_get_##Name(Type* self, T* out) {   \
     Note(self, L"get_" WIDE(#Name));                          \
     if (!out) return E_POINTER;                               \
-    *out = (value);                                           \
-    return S_OK;                                              \
+    return Hand(out, (value));                                \
   }
+template <typename T, typename V>
+HRESULT Hand(T* out, const V& value) {
+  *out = value;
+  return S_OK;
+}
+// A text is handed over in memory the caller frees with CoTaskMemFree.
+HRESULT Hand(LPWSTR* out, const std::wstring& text) {
+  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  *out = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+  if (!*out) return E_OUTOFMEMORY;
+  memcpy(*out, text.c_str(), bytes);
+  return S_OK;
+}
 // A property written: recorded, then kept in the field.
 #define SETTER(Type, Name, T, field)                                     \
   HRESULT __stdcall Type##_put_##Name(Type* self, T value) {             \
@@ -450,16 +470,46 @@ void Complete(void* handler, const GUID& iid, const wchar_t* what, HRESULT code,
   void* typed = nullptr;
   HRESULT hr = HostQueryInterface(handler, iid, &typed);
   if (FAILED(hr) || !typed) {
-    Log(L"%ls: WRONG the handler does not answer its interface (%ls)", what,
-        Hex(static_cast<unsigned long>(hr)).c_str());
+    Log(L"%ls: WRONG the handler does not answer its interface (%ls)", what, Hex(hr).c_str());
     return;
   }
   ++g_host_references;
-  Log(L"%ls: Invoke %ls %ls", what, Hex(static_cast<unsigned long>(code)).c_str(),
-      result ? L"object" : L"null");
+  Log(L"%ls: Invoke %ls %ls", what, Hex(code).c_str(), result ? L"object" : L"null");
   hr = SlotOf<HRESULT(__stdcall*)(void*, HRESULT, void*)>(typed, 3)(typed, code, result);
-  Log(L"%ls: Invoke returned %ls", what, Hex(static_cast<unsigned long>(hr)).c_str());
+  Log(L"%ls: Invoke returned %ls", what, Hex(hr).c_str());
   HostRelease(typed);
+}
+
+// Answers a creation's completed handler as the mode says: never, with a failure, without an
+// object, or with what `make` makes; with E_ABORT when `gone` says its window went meanwhile.
+// `keep` is kept until the answer came.
+HRESULT AnswerAsTold(Mode mode, void* handler, const GUID& iid, const wchar_t* what, Object* keep,
+                     std::function<bool()> gone, std::function<Object*()> make) {
+  HostAddRef(handler);  // a hung runtime holds it for good
+  if (mode == Mode::kHang) {
+    Log(L"%ls: never answered", what);
+    return S_OK;
+  }
+  if (keep) Keep(keep);
+  Answer(
+      mode,
+      [=] {
+        if (gone && gone()) {
+          Complete(handler, iid, what, E_ABORT, nullptr);
+        } else if (mode == Mode::kError) {
+          Complete(handler, iid, what, E_FAIL, nullptr);
+        } else if (mode == Mode::kNull) {
+          Complete(handler, iid, what, S_OK, nullptr);
+        } else {
+          Object* made = make();
+          Complete(handler, iid, what, S_OK, made);
+          Drop(made);
+        }
+        HostRelease(handler);
+        if (keep) Drop(keep);
+      },
+      what);
+  return S_OK;
 }
 
 // ---- ICoreWebView2Settings ------------------------------------------------------------------
@@ -483,8 +533,7 @@ BOOL_PROPERTY(AreHostObjectsAllowed, 6)
 BOOL_PROPERTY(IsZoomControlEnabled, 7)
 BOOL_PROPERTY(IsBuiltInErrorPageEnabled, 8)
 
-const Slot kSettingsVtbl[] = {
-    IUNKNOWN_SLOTS,                                  // 0-2
+const auto kSettingsVtbl = Table<21>(
     BOOL_SLOTS(IsScriptEnabled),                     // 3-4
     BOOL_SLOTS(IsWebMessageEnabled),                 // 5-6
     BOOL_SLOTS(AreDefaultScriptDialogsEnabled),      // 7-8
@@ -493,9 +542,7 @@ const Slot kSettingsVtbl[] = {
     BOOL_SLOTS(AreDefaultContextMenusEnabled),       // 13-14
     BOOL_SLOTS(AreHostObjectsAllowed),               // 15-16
     BOOL_SLOTS(IsZoomControlEnabled),                // 17-18
-    BOOL_SLOTS(IsBuiltInErrorPageEnabled),           // 19-20
-    UNKNOWN_SLOTS(21)};
-static_assert(sizeof(kSettingsVtbl) / sizeof(Slot) == 21 + 16);
+    BOOL_SLOTS(IsBuiltInErrorPageEnabled));          // 19-20
 
 // ---- event arguments ------------------------------------------------------------------------
 
@@ -505,31 +552,17 @@ struct NavigationCompletedArgs : Object {
   int http_status = 200;
 };
 
-// The arguments answer their second interface too (one table serves both).
-HRESULT __stdcall NavigationCompletedArgs_QueryInterface(NavigationCompletedArgs* self,
-                                                         const GUID* iid, void** out) {
-  if (iid && out && IsEqualGUID(*iid, kINavigationCompletedArgs2)) {
-    ++self->refs;
-    *out = self;
-    Note(self, L"QueryInterface", L"%ls -> S_OK, refs %ld", GuidText(*iid).c_str(), self->refs);
-    return S_OK;
-  }
-  return QueryInterface(self, iid, out);
-}
 GETTER(NavigationCompletedArgs, IsSuccess, BOOL, self->web_error_status == 0)
 GETTER(NavigationCompletedArgs, WebErrorStatus, int, self->web_error_status)
 GETTER(NavigationCompletedArgs, HttpStatusCode, int,
        self->web_error_status == 0 ? self->http_status : 0)
 GETTER(NavigationCompletedArgs, NavigationId, unsigned long long, self->navigation_id)
 
-const Slot kNavigationCompletedArgsVtbl[] = {
-    FN(NavigationCompletedArgs_QueryInterface), FN(AddRef), FN(Release),  // 0-2
+const auto kNavigationCompletedArgsVtbl = Table<7>(
     FN(NavigationCompletedArgs_get_IsSuccess),       // 3
     FN(NavigationCompletedArgs_get_WebErrorStatus),  // 4
     FN(NavigationCompletedArgs_get_NavigationId),    // 5
-    FN(NavigationCompletedArgs_get_HttpStatusCode),  // 6, of the second interface
-    UNKNOWN_SLOTS(7)};
-static_assert(sizeof(kNavigationCompletedArgsVtbl) / sizeof(Slot) == 7 + 16);
+    FN(NavigationCompletedArgs_get_HttpStatusCode));  // 6, of the second interface
 
 struct ContentLoadingArgs : Object {
   BOOL error_page = FALSE;
@@ -539,12 +572,9 @@ struct ContentLoadingArgs : Object {
 GETTER(ContentLoadingArgs, IsErrorPage, BOOL, self->error_page)
 GETTER(ContentLoadingArgs, NavigationId, unsigned long long, self->navigation_id)
 
-const Slot kContentLoadingArgsVtbl[] = {
-    IUNKNOWN_SLOTS,                                  // 0-2
+const auto kContentLoadingArgsVtbl = Table<5>(
     FN(ContentLoadingArgs_get_IsErrorPage),          // 3
-    FN(ContentLoadingArgs_get_NavigationId),         // 4
-    UNKNOWN_SLOTS(5)};
-static_assert(sizeof(kContentLoadingArgsVtbl) / sizeof(Slot) == 5 + 16);
+    FN(ContentLoadingArgs_get_NavigationId));        // 4
 
 struct ProcessFailedArgs : Object {
   int failed_kind = 0;
@@ -552,11 +582,8 @@ struct ProcessFailedArgs : Object {
 
 GETTER(ProcessFailedArgs, ProcessFailedKind, int, self->failed_kind)
 
-const Slot kProcessFailedArgsVtbl[] = {
-    IUNKNOWN_SLOTS,                                  // 0-2
-    FN(ProcessFailedArgs_get_ProcessFailedKind),     // 3
-    UNKNOWN_SLOTS(4)};
-static_assert(sizeof(kProcessFailedArgsVtbl) / sizeof(Slot) == 4 + 16);
+const auto kProcessFailedArgsVtbl = Table<4>(
+    FN(ProcessFailedArgs_get_ProcessFailedKind));    // 3
 
 struct AcceleratorArgs : Object {
   int key_kind = 0;
@@ -584,16 +611,13 @@ HRESULT __stdcall AcceleratorArgs_get_PhysicalKeyStatus(AcceleratorArgs* self,
 GETTER(AcceleratorArgs, Handled, BOOL, self->handled)
 SETTER(AcceleratorArgs, Handled, BOOL, handled)
 
-const Slot kAcceleratorArgsVtbl[] = {
-    IUNKNOWN_SLOTS,                                  // 0-2
+const auto kAcceleratorArgsVtbl = Table<9>(
     FN(AcceleratorArgs_get_KeyEventKind),            // 3
     FN(AcceleratorArgs_get_VirtualKey),              // 4
     FN(AcceleratorArgs_get_KeyEventLParam),          // 5
     FN(AcceleratorArgs_get_PhysicalKeyStatus),       // 6
     FN(AcceleratorArgs_get_Handled),                 // 7
-    FN(AcceleratorArgs_put_Handled),                 // 8
-    UNKNOWN_SLOTS(9)};
-static_assert(sizeof(kAcceleratorArgsVtbl) / sizeof(Slot) == 9 + 16);
+    FN(AcceleratorArgs_put_Handled));                // 8
 
 struct MoveFocusArgs : Object {
   int reason = 0;
@@ -604,13 +628,10 @@ GETTER(MoveFocusArgs, Reason, int, self->reason)
 GETTER(MoveFocusArgs, Handled, BOOL, self->handled)
 SETTER(MoveFocusArgs, Handled, BOOL, handled)
 
-const Slot kMoveFocusArgsVtbl[] = {
-    IUNKNOWN_SLOTS,                                  // 0-2
+const auto kMoveFocusArgsVtbl = Table<6>(
     FN(MoveFocusArgs_get_Reason),                    // 3
     FN(MoveFocusArgs_get_Handled),                   // 4
-    FN(MoveFocusArgs_put_Handled),                   // 5
-    UNKNOWN_SLOTS(6)};
-static_assert(sizeof(kMoveFocusArgsVtbl) / sizeof(Slot) == 6 + 16);
+    FN(MoveFocusArgs_put_Handled));                  // 5
 
 // ---- ICoreWebView2 --------------------------------------------------------------------------
 
@@ -624,13 +645,15 @@ struct WebView : EventSource {
   HRESULT navigate_result = S_OK;
 };
 
+// A method an object no longer takes, for the reason given (none: it takes it).
+HRESULT Refusal(Object* self, const wchar_t* method, const wchar_t* why) {
+  if (!why) return S_OK;
+  Log(L"refused %ls on %ls#%d: %ls", method, self->kind, self->id, why);
+  return HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
+}
 HRESULT Refused(WebView* self, const wchar_t* method) {
-  if (self->closed || self->browser_gone) {
-    Log(L"refused %ls on %ls#%d: %ls", method, self->kind, self->id,
-        self->closed ? L"closed" : L"browser process ended");
-    return HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
-  }
-  return S_OK;
+  const wchar_t* why = self->browser_gone ? L"browser process ended" : nullptr;
+  return Refusal(self, method, self->closed ? L"closed" : why);
 }
 
 // Web views not yet freed: a completion that comes after its web view has gone is dropped (the
@@ -669,6 +692,7 @@ void CompleteNavigation(WebView* self, unsigned long long id, int web_error_stat
     auto* args = Make<NavigationCompletedArgs>(kNavigationCompletedArgsVtbl,
                                                L"NavigationCompletedArgs",
                                                kINavigationCompletedArgs);
+    args->iid2 = &kINavigationCompletedArgs2;
     args->navigation_id = id;
     args->web_error_status = web_error_status;
     args->http_status = http_status;
@@ -704,15 +728,7 @@ HRESULT __stdcall WebView_get_Settings(WebView* self, void** settings) {
   return S_OK;
 }
 
-HRESULT __stdcall WebView_get_Source(WebView* self, LPWSTR* uri) {
-  Note(self, L"get_Source");
-  if (!uri) return E_POINTER;
-  const size_t bytes = (self->source.size() + 1) * sizeof(wchar_t);
-  *uri = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
-  if (!*uri) return E_OUTOFMEMORY;
-  memcpy(*uri, self->source.c_str(), bytes);
-  return S_OK;
-}
+GETTER(WebView, Source, LPWSTR, self->source)
 
 // An absolute URI begins with a scheme: a letter, then letters, digits, '+', '-' or '.', then ':'.
 bool Absolute(const wchar_t* uri) {
@@ -732,7 +748,7 @@ HRESULT __stdcall WebView_Navigate(WebView* self, LPCWSTR uri) {
     return E_INVALIDARG;
   }
   if (FAILED(self->navigate_result)) {
-    Log(L"Navigate refused: %ls as told", Hex(static_cast<unsigned long>(self->navigate_result)).c_str());
+    Log(L"Navigate refused: %ls as told", Hex(self->navigate_result).c_str());
     return self->navigate_result;
   }
   self->source = uri;
@@ -760,18 +776,10 @@ GETTER(WebView, BrowserProcessId, UINT32, self->browser_gone ? 0 : GetCurrentPro
 
 GETTER(WebView, CanGoBack, BOOL, FALSE)
 GETTER(WebView, CanGoForward, BOOL, FALSE)
-HRESULT __stdcall WebView_get_DocumentTitle(WebView* self, LPWSTR* title) {
-  Note(self, L"get_DocumentTitle");
-  if (!title) return E_POINTER;
-  *title = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof(wchar_t)));
-  if (!*title) return E_OUTOFMEMORY;
-  **title = L'\0';
-  return S_OK;
-}
+GETTER(WebView, DocumentTitle, LPWSTR, std::wstring())
 GETTER(WebView, ContainsFullScreenElement, BOOL, FALSE)
 
-const Slot kWebViewVtbl[] = {
-    IUNKNOWN_SLOTS,                                  // 0-2
+const auto kWebViewVtbl = Table<61>(
     FN(WebView_get_Settings),                        // 3
     FN(WebView_get_Source),                          // 4
     FN(WebView_Navigate),                            // 5
@@ -813,16 +821,12 @@ const Slot kWebViewVtbl[] = {
     EVENT_SLOTS(WebResourceRequested),               // 55-56
     UNUSED_SLOT(AddWebResourceRequestedFilter, LPCWSTR, int),  // 57
     UNUSED_SLOT(RemoveWebResourceRequestedFilter, LPCWSTR, int),  // 58
-    EVENT_SLOTS(WindowCloseRequested),               // 59-60
-    UNKNOWN_SLOTS(61)};
-static_assert(sizeof(kWebViewVtbl) / sizeof(Slot) == 61 + 16);
+    EVENT_SLOTS(WindowCloseRequested));              // 59-60
 
 // ---- ICoreWebView2Controller ----------------------------------------------------------------
 
-struct Environment;
-
 struct Controller : EventSource {
-  Environment* environment = nullptr;  // kept
+  Object* environment = nullptr;  // kept, the environment
   WebView* webview = nullptr;          // kept
   HWND parent = nullptr;
   HWND view = nullptr;
@@ -831,8 +835,6 @@ struct Controller : EventSource {
   double zoom = 1.0;
   bool closed = false;
 };
-
-void Drop(Environment* e);
 
 void DestroyView(Controller* self) {
   if (HWND view = self->view) {
@@ -862,11 +864,7 @@ void FreeWebView(Object* object) {
 }
 
 HRESULT Refused(Controller* self, const wchar_t* method) {
-  if (self->closed) {
-    Log(L"refused %ls on %ls#%d: closed", method, self->kind, self->id);
-    return HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
-  }
-  return S_OK;
+  return Refusal(self, method, self->closed ? L"closed" : nullptr);
 }
 
 void PlaceView(Controller* self) {
@@ -949,8 +947,7 @@ HRESULT __stdcall Controller_get_CoreWebView2(Controller* self, void** webview) 
   return S_OK;
 }
 
-const Slot kControllerVtbl[] = {
-    IUNKNOWN_SLOTS,                                  // 0-2
+const auto kControllerVtbl = Table<26>(
     FN(Controller_get_IsVisible),                    // 3
     FN(Controller_put_IsVisible),                    // 4
     FN(Controller_get_Bounds),                       // 5
@@ -968,9 +965,7 @@ const Slot kControllerVtbl[] = {
     FN(Controller_put_ParentWindow),                 // 22
     FN(Controller_NotifyParentWindowPositionChanged),  // 23
     FN(Controller_Close),                            // 24
-    FN(Controller_get_CoreWebView2),                 // 25
-    UNKNOWN_SLOTS(26)};
-static_assert(sizeof(kControllerVtbl) / sizeof(Slot) == 26 + 16);
+    FN(Controller_get_CoreWebView2));                // 25
 
 // The view window: coloured, reports keys as accelerator events (the host's message loop never
 // sees the runtime's keys), and ends its browser process on request.
@@ -1086,8 +1081,6 @@ struct Environment : Object {
   Config config;
 };
 
-void Drop(Environment* e) { Drop(static_cast<Object*>(e)); }
-
 HRESULT __stdcall Environment_CreateCoreWebView2Controller(Environment* self, HWND parent,
                                                            void* handler) {
   wchar_t cls[64] = L"";
@@ -1097,52 +1090,25 @@ HRESULT __stdcall Environment_CreateCoreWebView2Controller(Environment* self, HW
        Hex(reinterpret_cast<ULONG_PTR>(parent)).c_str(), cls,
        owner == GetCurrentThreadId() ? 1 : 0);
   if (!handler) return E_INVALIDARG;
-  HostAddRef(handler);  // a hung runtime holds it for good
-  const Mode mode = self->config.controller;
-  if (mode == Mode::kHang) {
-    Log(L"controller: never answered");
-    return S_OK;
-  }
-  Keep(self);
-  Answer(
-      mode,
-      [self, parent, handler, mode] {
-        if (!IsWindow(parent)) {
-          Complete(handler, kIControllerCompleted, L"controller", E_ABORT, nullptr);
-        } else if (mode == Mode::kError) {
-          Complete(handler, kIControllerCompleted, L"controller", E_FAIL, nullptr);
-        } else if (mode == Mode::kNull) {
-          Complete(handler, kIControllerCompleted, L"controller", S_OK, nullptr);
-        } else {
-          auto* controller = Make<Controller>(kControllerVtbl, L"Controller", kIController);
-          controller->destroy = FreeController;
-          controller->environment = self;
-          Keep(self);
-          controller->webview = Make<WebView>(kWebViewVtbl, L"WebView", kIWebView);
-          controller->webview->destroy = FreeWebView;
-          controller->webview->navigate_result = self->config.navigate;
-          g_webviews.push_back(controller->webview);
-          controller->parent = parent;
-          controller->view = MakeView(controller);
-          Complete(handler, kIControllerCompleted, L"controller", S_OK, controller);
-          Drop(controller);
-        }
-        HostRelease(handler);
-        Drop(self);
-      },
-      L"controller");
-  return S_OK;
+  return AnswerAsTold(
+      self->config.controller, handler, kIControllerCompleted, L"controller", self,
+      [parent] { return !IsWindow(parent); },
+      [self, parent]() -> Object* {
+        auto* controller = Make<Controller>(kControllerVtbl, L"Controller", kIController);
+        controller->destroy = FreeController;
+        controller->environment = self;
+        Keep(self);
+        controller->webview = Make<WebView>(kWebViewVtbl, L"WebView", kIWebView);
+        controller->webview->destroy = FreeWebView;
+        controller->webview->navigate_result = self->config.navigate;
+        g_webviews.push_back(controller->webview);
+        controller->parent = parent;
+        controller->view = MakeView(controller);
+        return controller;
+      });
 }
 
-HRESULT __stdcall Environment_get_BrowserVersionString(Environment* self, LPWSTR* version) {
-  Note(self, L"get_BrowserVersionString");
-  if (!version) return E_POINTER;
-  static const wchar_t kVersion[] = L"120.0.2210.91";
-  *version = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof(kVersion)));
-  if (!*version) return E_OUTOFMEMORY;
-  memcpy(*version, kVersion, sizeof(kVersion));
-  return S_OK;
-}
+GETTER(Environment, BrowserVersionString, LPWSTR, std::wstring(L"120.0.2210.91"))
 HRESULT __stdcall Environment_add_NewBrowserVersionAvailable(Environment* self, void* sink,
                                                              Token* token) {
   Note(self, L"add_NewBrowserVersionAvailable");
@@ -1155,15 +1121,12 @@ HRESULT __stdcall Environment_remove_NewBrowserVersionAvailable(Environment* sel
   return S_OK;
 }
 
-const Slot kEnvironmentVtbl[] = {
-    IUNKNOWN_SLOTS,                                  // 0-2
+const auto kEnvironmentVtbl = Table<8>(
     FN(Environment_CreateCoreWebView2Controller),    // 3
     UNUSED_SLOT(CreateWebResourceResponse, void*, int, LPCWSTR, LPCWSTR, void**),  // 4
     FN(Environment_get_BrowserVersionString),        // 5
     FN(Environment_add_NewBrowserVersionAvailable),  // 6
-    FN(Environment_remove_NewBrowserVersionAvailable),  // 7
-    UNKNOWN_SLOTS(8)};
-static_assert(sizeof(kEnvironmentVtbl) / sizeof(Slot) == 8 + 16);
+    FN(Environment_remove_NewBrowserVersionAvailable));  // 7
 
 // ---- the host's options object ------------------------------------------------------------------
 
@@ -1177,8 +1140,7 @@ static_assert(sizeof(kEnvironmentVtbl) / sizeof(Slot) == 8 + 16);
   void* typed = nullptr;
   HRESULT hr = HostQueryInterface(options, kIEnvironmentOptions, &typed);
   if (FAILED(hr) || !typed) {
-    Log(L"options: WRONG the object does not answer the options interface (%ls)",
-        Hex(static_cast<unsigned long>(hr)).c_str());
+    Log(L"options: WRONG the object does not answer the options interface (%ls)", Hex(hr).c_str());
     return;
   }
   ++g_host_references;
@@ -1192,14 +1154,13 @@ static_assert(sizeof(kEnvironmentVtbl) / sizeof(Slot) == 8 + 16);
   for (const auto& t : texts) {
     LPWSTR value = nullptr;
     hr = SlotOf<GetText>(typed, t.slot)(typed, &value);
-    Log(L"options: %ls=%ls (%ls)", t.name, Printable(value).c_str(),
-        Hex(static_cast<unsigned long>(hr)).c_str());
+    Log(L"options: %ls=%ls (%ls)", t.name, Printable(value).c_str(), Hex(hr).c_str());
     CoTaskMemFree(value);
   }
   BOOL allow = 2;
   hr = SlotOf<HRESULT(__stdcall*)(void*, BOOL*)>(typed, 9)(typed, &allow);
   Log(L"options: AllowSingleSignOnUsingOSPrimaryAccount=%d (%ls)", static_cast<int>(allow),
-      Hex(static_cast<unsigned long>(hr)).c_str());
+      Hex(hr).c_str());
   HostRelease(typed);
 }
 
@@ -1223,34 +1184,18 @@ extern "C" __declspec(dllexport) HRESULT __stdcall CreateWebViewEnvironmentWithO
       check_running_instance ? 1 : 0, runtime_type, Printable(user_data_folder).c_str(),
       Apartment());
   if (FAILED(config.entry)) {
-    Log(L"entry returns %ls", Hex(static_cast<unsigned long>(config.entry)).c_str());
+    Log(L"entry returns %ls", Hex(config.entry).c_str());
     return config.entry;
   }
   if (!handler) return E_POINTER;
   ReadOptions(options);
-  HostAddRef(handler);  // a hung runtime holds it for good
-  const Mode mode = config.environment;
-  if (mode == Mode::kHang) {
-    Log(L"environment: never answered");
-    return S_OK;
-  }
-  Answer(
-      mode,
-      [handler, mode, config] {
-        if (mode == Mode::kError) {
-          Complete(handler, kIEnvironmentCompleted, L"environment", E_FAIL, nullptr);
-        } else if (mode == Mode::kNull) {
-          Complete(handler, kIEnvironmentCompleted, L"environment", S_OK, nullptr);
-        } else {
-          auto* environment = Make<Environment>(kEnvironmentVtbl, L"Environment", kIEnvironment);
-          environment->config = config;
-          Complete(handler, kIEnvironmentCompleted, L"environment", S_OK, environment);
-          Drop(environment);
-        }
-        HostRelease(handler);
-      },
-      L"environment");
-  return S_OK;
+  return AnswerAsTold(config.environment, handler, kIEnvironmentCompleted, L"environment",
+                      nullptr, nullptr, [config]() -> Object* {
+                        auto* environment =
+                            Make<Environment>(kEnvironmentVtbl, L"Environment", kIEnvironment);
+                        environment->config = config;
+                        return environment;
+                      });
 }
 #endif
 
