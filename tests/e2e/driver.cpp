@@ -42,13 +42,13 @@ RECT RectIn(HWND hwnd, HWND ancestor) {
   return r;
 }
 
+}  // namespace
+
 HWND FindChild(HWND parent, const wchar_t* cls, const std::wstring& caption) {
   for (HWND h : Children(parent))
     if (ClassOf(h) == cls && Text(h) == caption) return h;
   return nullptr;
 }
-
-}  // namespace
 
 std::wstring PlacementKey() {
   const std::wstring name = ProgramPath().substr(ProgramPath().find_last_of(L"\\/") + 1);

@@ -41,6 +41,9 @@ std::vector<HWND> Children(HWND parent, bool direct_only = false);
 // a minus sign); nothing for any other text.
 std::optional<int> Seconds(const std::wstring& text);
 
+// The child of `parent` (at any depth) of that class with that caption, or null.
+HWND FindChild(HWND parent, const wchar_t* cls, const std::wstring& caption);
+
 // Input as a user would give it.
 void SetText(HWND edit, const std::wstring& text);       // WM_SETTEXT
 void TypeText(HWND edit, const std::wstring& text);      // select all, then posted WM_CHARs
