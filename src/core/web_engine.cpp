@@ -95,9 +95,9 @@ EngineStep EngineLifecycle::Failed(std::uint32_t attempt) {
   return step;
 }
 
-void EngineLifecycle::LoadFinished(std::wstring address, bool failed) {
+void EngineLifecycle::LoadFinished(std::wstring address, LoadOutcome outcome) {
   if (!address.empty()) shown_ = std::move(address);
-  load_failed_ = failed;
+  if (outcome != LoadOutcome::Other) load_failed_ = outcome == LoadOutcome::Failed;
 }
 
 LoadOutcome WebViewLoadOutcome(bool success, int web_error_status, int http_status) {

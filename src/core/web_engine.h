@@ -33,6 +33,11 @@ struct EngineStep {
   friend bool operator==(const EngineStep&, const EngineStep&) = default;
 };
 
+// What became of a page load, as far as the retries care: it loaded, it failed in a way that a
+// later try may mend (no connection, a time-out, a server error), or neither (stopped, replaced by
+// another load, refused for good).
+enum class LoadOutcome { Loaded, Failed, Other };
+
 class EngineLifecycle {
  public:
   EngineState State() const noexcept { return state_; }
@@ -50,8 +55,10 @@ class EngineLifecycle {
   EngineStep Failed(std::uint32_t attempt);
   // The web view's browser process ended: the web view is closed for good.
   EngineStep BrowserProcessEnded();
-  // A page load ended, at `address`: the page the engine shows now, and whether it failed.
-  void LoadFinished(std::wstring address, bool failed);
+  // A page load ended, at `address`: the page the engine shows now. A load that failed stays
+  // failed until one loads: a report of neither kind after it (the engine reports its own
+  // failure to show the error page after a server's error) shows no page.
+  void LoadFinished(std::wstring address, LoadOutcome outcome);
   // Brings the page back after a loss or a failed load: a lost web view is made anew (and then
   // opens the page), a failed page is opened again, any other is reloaded.
   EngineStep Recover();
@@ -80,11 +87,6 @@ class EngineLifecycle {
   bool recreating_ = false;            // the attempt running makes the web view anew
   unsigned failed_recreations_ = 0;    // in a row
 };
-
-// What became of a page load, as far as the retries care: it loaded, it failed in a way that a
-// later try may mend (no connection, a time-out, a server error), or neither (stopped, replaced by
-// another load, refused for good).
-enum class LoadOutcome { Loaded, Failed, Other };
 
 // The web view's navigation-completed report: its success flag, its web error status and the
 // HTTP status (0 when unknown).

@@ -22,7 +22,7 @@ constexpr EngineStep kNothing{};
 
 // One call on the rules ("begin with" / "begin without" a runtime, "navigate <address>",
 // "reload", "created <attempt>", "failed <attempt>", "ended" for the browser process, "recover",
-// "close", "loaded <address>" and "load-failed <address>" for a page's load), the step it must
+// "close", "loaded", "load-failed" and "load-other <address>" for a page's load), the step it must
 // return and the state after it. Attempts are counted from 1.
 struct Call {
   std::string what;
@@ -48,7 +48,9 @@ EngineStep Do(EngineLifecycle& e, const std::string& what) {
   if (verb == "ended") return e.BrowserProcessEnded();
   if (verb == "recover") return e.Recover();
   if (verb == "close") e.Close();
-  else if (verb == "loaded" || verb == "load-failed") e.LoadFinished(address, verb != "loaded");
+  else if (verb == "loaded") e.LoadFinished(address, LoadOutcome::Loaded);
+  else if (verb == "load-failed") e.LoadFinished(address, LoadOutcome::Failed);
+  else if (verb == "load-other") e.LoadFinished(address, LoadOutcome::Other);
   else ADD_FAILURE() << "unknown call " << what;
   return {};
 }
@@ -251,6 +253,9 @@ const RecoverCase kRecoverCases[] = {
      S::WebView},
     {"a_later_load_succeeded", {"load-failed http://a/", "loaded http://a/"}, ReloadNow(),
      S::WebView},
+    {"a_report_of_neither_kind_after_a_failure",
+     {"load-failed http://a/", "load-other http://a/"}, Open(L"http://a/"), S::WebView},
+    {"a_report_of_neither_kind_alone", {"load-other http://a/"}, ReloadNow(), S::WebView},
     {"browser_process_ended", {"ended"}, Start(), S::Creating},
     {"while_creating", {"ended", "recover"}, kNothing, S::Creating},
     {"closed", {"close"}, kNothing, S::Closed},

@@ -105,14 +105,16 @@ void LoopbackServer::Answer(SOCKET client) {
   size_t sp1 = head.find(' ');
   size_t sp2 = sp1 == std::string::npos ? std::string::npos : head.find(' ', sp1 + 1);
   if (sp2 == std::string::npos) return;
+  std::string status;
   {
     std::unique_lock<std::mutex> lock(mutex_);
     paths_.push_back(head.substr(sp1 + 1, sp2 - sp1 - 1));
     released_.wait_for(lock, std::chrono::seconds(10), [this] { return !hold_; });
+    status = status_;
   }
   static const std::string body = "<html><body><p>reprisa e2e</p></body></html>";
   std::string reply =
-      "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+      "HTTP/1.1 " + status + "\r\nContent-Type: text/html\r\nContent-Length: " +
       std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
   send(client, reply.data(), static_cast<int>(reply.size()), 0);
   shutdown(client, SD_SEND);

@@ -29,6 +29,12 @@ class LoopbackServer {
   void Hold();
   void Release();
 
+  // The status line every answer carries from now on ("200 OK" unless told).
+  void AnswerWith(const std::string& status) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    status_ = status;
+  }
+
   unsigned short Port() const { return port_; }
   // http://127.0.0.1:PORT + path
   std::wstring Url(const std::string& path) const;
@@ -49,6 +55,7 @@ class LoopbackServer {
   std::condition_variable released_;
   bool hold_ = false;
   std::vector<std::string> paths_;
+  std::string status_ = "200 OK";
 };
 
 }  // namespace e2e

@@ -412,7 +412,7 @@ void TWebBrowser::NoAnswer() {
 
 void TWebBrowser::LoadFinished(const std::wstring& address, LoadOutcome outcome) {
   EndWatch();
-  engine_.LoadFinished(address, outcome == LoadOutcome::Failed);
+  engine_.LoadFinished(address, outcome);
   if (outcome == LoadOutcome::Failed && OnLoadFailed) OnLoadFailed();
   if (outcome == LoadOutcome::Loaded && OnLoaded) OnLoaded();
 }
