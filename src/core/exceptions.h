@@ -90,7 +90,4 @@ std::wstring LastResortText(std::wstring_view description);
 // exception that is not the program's own, the display text otherwise.
 std::optional<std::wstring> ReportText(const ExceptionReport& report);
 
-std::wstring WidenUtf8(std::string_view text);
-std::string NarrowUtf8(std::wstring_view text);
-
 }  // namespace reprisa

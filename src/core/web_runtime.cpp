@@ -1,3 +1,4 @@
+#include "core/utf8.h"
 #include "core/web_runtime.h"
 
 #include "core/exceptions.h"

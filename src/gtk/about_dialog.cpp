@@ -1,3 +1,4 @@
+#include "core/utf8.h"
 #include "gtk/about_dialog.h"
 
 #include "core/design_layout.h"

@@ -1,3 +1,4 @@
+#include "core/utf8.h"
 #include "gtk/error_dialog.h"
 
 #include <exception>

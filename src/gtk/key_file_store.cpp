@@ -1,3 +1,4 @@
+#include "core/utf8.h"
 #include "gtk/key_file_store.h"
 
 #include <glib/gstdio.h>

@@ -1,3 +1,4 @@
+#include "core/utf8.h"
 #include "gtk/locale_gtk.h"
 
 #include <langinfo.h>

@@ -13,6 +13,7 @@
 #include "core/exceptions.h"
 #include "core/locale_settings.h"
 #include "core/texts.h"
+#include "core/utf8.h"
 #include "gtk/about_dialog.h"
 #include "gtk/error_dialog.h"
 #include "gtk/locale_gtk.h"

@@ -1,3 +1,4 @@
+#include "core/utf8.h"
 #include "gtk/main_window.h"
 
 #include <unistd.h>
@@ -363,7 +364,7 @@ void MainWindow::ShowInterval(const std::wstring& text) {
 
 void MainWindow::ShowCountdown(const std::wstring& text) { SetEntryText(countdown_edit, text); }
 
-void MainWindow::OpenAddress(const std::wstring& address) { Web().Navigate(NarrowUtf8(address)); }
+void MainWindow::OpenAddress(const std::wstring& address) { Web().Navigate(address); }
 
 void MainWindow::Reload() {
   WebHost& web = Web();

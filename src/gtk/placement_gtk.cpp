@@ -1,3 +1,4 @@
+#include "core/utf8.h"
 #include "gtk/placement_gtk.h"
 
 #ifdef GDK_WINDOWING_X11

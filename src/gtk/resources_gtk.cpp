@@ -1,3 +1,4 @@
+#include "core/utf8.h"
 #include "gtk/resources_gtk.h"
 
 #include <gtk/gtk.h>

@@ -1,3 +1,4 @@
+#include "core/utf8.h"
 #include "gtk/web_view_gtk.h"
 
 #include <glib/gstdio.h>
@@ -209,9 +210,9 @@ WebHost::~WebHost() {
   g_object_unref(view_);
 }
 
-void WebHost::Navigate(const std::string& text) {
+void WebHost::Navigate(std::wstring_view text) {
   const std::wstring home = WidenUtf8(g_get_home_dir());
-  const std::string address = NarrowUtf8(AddressWithScheme(WidenUtf8(text), {true, home}));
+  const std::string address = NarrowUtf8(AddressWithScheme(text, {true, home}));
   ended_ = false;
   last_uri_ = address;
   webkit_web_view_load_uri(view_, address.c_str());

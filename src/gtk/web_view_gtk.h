@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/engine_memory.h"
@@ -34,7 +35,7 @@ class WebHost {
 
   // Opens the address typed by the user, made absolute by the program's one rule (a path opens
   // the file, a text without a scheme is taken as an http address).
-  void Navigate(const std::string& address);
+  void Navigate(std::wstring_view address);
 
   // Reloads the page now shown (also one reached through a link). After the web process ended
   // or a load failed, recovers instead (below), so the window does not stay blank.

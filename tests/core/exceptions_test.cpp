@@ -7,6 +7,7 @@
 
 #include "core/error_handler.h"
 #include "core/exceptions.h"
+#include "core/utf8.h"
 
 namespace reprisa {
 namespace {

@@ -12,6 +12,7 @@
 #include "core/exceptions.h"
 #include "core/interval_text.h"
 #include "core/locale_settings.h"
+#include "core/utf8.h"
 
 namespace reprisa {
 namespace {

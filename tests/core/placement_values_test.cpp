@@ -10,6 +10,7 @@
 #include "core/exceptions.h"
 #include "core/interval_text.h"
 #include "core/placement_values.h"
+#include "core/utf8.h"
 
 namespace reprisa {
 namespace {

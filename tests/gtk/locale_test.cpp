@@ -8,6 +8,7 @@
 
 #include "core/exceptions.h"
 #include "core/locale_settings.h"
+#include "core/utf8.h"
 #include "gtk/locale_gtk.h"
 #include "gtk/main_window.h"
 #include "gtk_test_support.h"

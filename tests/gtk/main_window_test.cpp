@@ -12,6 +12,7 @@
 
 #include "core/design_layout.h"
 #include "core/exceptions.h"
+#include "core/utf8.h"
 #include "gtk/main_window.h"
 #include "gtk_test_support.h"
 #include "support/scoped_error_handler.h"

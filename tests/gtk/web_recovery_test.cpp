@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/utf8.h"
 #include "gtk/main_window.h"
 #include "gtk/web_view_gtk.h"
 #include "gtk_test_support.h"
@@ -89,7 +90,7 @@ class WebRecovery : public testing::Test {
   // before it has been told by then.
   void Sentinel() {
     const std::size_t before = told.size();
-    host.Navigate(site.Url("/sentinel"));
+    host.Navigate(WidenUtf8(site.Url("/sentinel")));
     EXPECT_TRUE(Settled(before + 1));
   }
 
@@ -115,14 +116,14 @@ TEST_F(WebRecovery, TellsWhetherThePageItselfLoaded) {
   };
   for (const auto& c : cases) {
     told.clear();
-    host.Navigate(c.address);
+    host.Navigate(WidenUtf8(c.address));
     EXPECT_TRUE(Settled(1)) << c.address;
     Sentinel();
     EXPECT_EQ(told, (Told{c.told, "loaded"})) << c.address;
   }
   // A load cut short by the next one is no failure.
   told.clear();
-  host.Navigate(site.Url("/slow"));
+  host.Navigate(WidenUtf8(site.Url("/slow")));
   ASSERT_TRUE(PumpUntil(
       [&] { return !site.requests.empty() && site.requests.back().path == "/slow"; }));
   Sentinel();
@@ -130,10 +131,10 @@ TEST_F(WebRecovery, TellsWhetherThePageItselfLoaded) {
 }
 
 TEST_F(WebRecovery, RecoveringLoadsTheAddressThatFailedAgain) {
-  host.Navigate(site.Url("/200"));
+  host.Navigate(WidenUtf8(site.Url("/200")));
   ASSERT_TRUE(Settled(1));
   const guint port = Site().port();  // a site that is down, then back on the same port
-  host.Navigate("http://127.0.0.1:" + std::to_string(port) + "/back");
+  host.Navigate(WidenUtf8("http://127.0.0.1:" + std::to_string(port) + "/back"));
   ASSERT_TRUE(Settled(2));
   Site back(port);
   host.Recover();
@@ -145,7 +146,7 @@ TEST_F(WebRecovery, RecoveringLoadsTheAddressThatFailedAgain) {
 
 TEST_F(WebRecovery, APageThatDoesNotStartArrivingInTimeFailsAndIsLoadedAgain) {
   host.SetLoadTimeout(300);
-  host.Navigate(site.Url("/slow"));
+  host.Navigate(WidenUtf8(site.Url("/slow")));
   ASSERT_TRUE(Settled(1));
   EXPECT_EQ(told, Told{"failed"});
   host.Recover();
@@ -157,7 +158,7 @@ TEST_F(WebRecovery, APageThatDoesNotStartArrivingInTimeFailsAndIsLoadedAgain) {
 }
 
 TEST_F(WebRecovery, AnEndedOrHungWebProcessIsALossButOneWeReplacedIsNotAndKeepsTheCookies) {
-  host.Navigate(site.Url("/login"));
+  host.Navigate(WidenUtf8(site.Url("/login")));
   ASSERT_TRUE(Settled(1));
   const std::vector<pid_t> first = WebProcessIds(getpid());
   ASSERT_FALSE(first.empty());
@@ -204,7 +205,7 @@ TEST(MainWindowReload, ReplacesTheWebProcessWhenItStayedPastItsBudget) {
       return site.requests.size() >= requests && !webkit_web_view_is_loading(window.Web().View());
     });
   };
-  window.Web().Navigate(site.Url("/page"));
+  window.Web().Navigate(WidenUtf8(site.Url("/page")));
   ASSERT_TRUE(loaded(1));
   const std::vector<pid_t> first = WebProcessIds(getpid());
   constexpr std::uint64_t kSettled = EngineMemoryBudget::kSettleSeconds;

@@ -5,6 +5,7 @@
 
 #include "core/exceptions.h"
 #include "core/placement_values.h"
+#include "core/utf8.h"
 #include "win/kit/registry_store_win.h"
 #include "win/app/main_form_win.h"
 #include "support/win_test_support.h"

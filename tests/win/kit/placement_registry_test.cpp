@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/exceptions.h"
+#include "core/utf8.h"
 #include "win/kit/registry_store_win.h"
 
 namespace reprisa {
