@@ -4,13 +4,17 @@
 
 namespace reprisa {
 
-std::optional<std::uint32_t> PageRecovery::EngineLost(std::uint32_t now) {
-  // Forget the losses that lie outside the window (elapsed time modulo 2^32, as the countdown).
+void PageRecovery::Forget(std::uint32_t now) noexcept {
+  // Elapsed time modulo 2^32, as the countdown's.
   std::size_t kept = 0;
   for (std::size_t i = 0; i < loss_count_; ++i) {
     if (static_cast<std::uint32_t>(now - losses_[i]) < kLossWindowMs) losses_[kept++] = losses_[i];
   }
   loss_count_ = kept;
+}
+
+std::optional<std::uint32_t> PageRecovery::EngineLost(std::uint32_t now) {
+  Forget(now);
   retries_ = 0;
   if (loss_count_ == losses_.size()) {
     // Lost too often lately: the oldest counted loss is replaced, so the count stays full

@@ -29,6 +29,10 @@ class PageRecovery {
   // has been lost too often lately (the reload tick brings it back then). A load being retried is
   // brought back with it.
   std::optional<std::uint32_t> EngineLost(std::uint32_t now);
+  // Forgets the losses further back than the window. Called as time passes (at least once a
+  // minute), not only when the next loss comes: tick counts wrap after 49.7 days, and a loss
+  // kept that long would fall back into the window.
+  void Forget(std::uint32_t now) noexcept;
   // The page could not be loaded: the pause before it is tried again.
   std::uint32_t LoadFailed();
   // The page loaded: the next failure starts the pauses from the shortest again.

@@ -81,6 +81,7 @@ void ReloadPresenter::ReloadTick() {
   }
   CancelRecovery();
   recovery_.Reloaded();
+  recovery_.Forget(ticks_.Now());
   try {
     view_.Reload();
   } catch (...) {
@@ -89,6 +90,7 @@ void ReloadPresenter::ReloadTick() {
 }
 
 void ReloadPresenter::DisplayTick() {
+  recovery_.Forget(ticks_.Now());
   std::wstring text = schedule_.CountdownText();
   if (text != countdown_shown_) {
     view_.ShowCountdown(text);

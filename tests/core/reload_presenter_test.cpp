@@ -191,11 +191,13 @@ TEST_F(Presenter, TheFirstDisplayTickLeavesTheInitialTextThatStillHolds) {
   EXPECT_TRUE(view.calls.empty());  // the field already shows "03:00"
 }
 
-TEST_F(Presenter, GoingStopsBothTimersFirst) {
+TEST_F(Presenter, GoingStopsTheTimersFirst) {
+  presenter->LoadFailed();  // a retry waits
   ClearLogs();
   presenter.reset();
   EXPECT_EQ(reload.calls, Calls({"stop"}));
   EXPECT_EQ(display.calls, Calls({"stop"}));
+  EXPECT_EQ(recovery.calls, Calls({"stop"}));
   EXPECT_TRUE(reload.destroyed);
   EXPECT_TRUE(display.destroyed);
   EXPECT_TRUE(recovery.destroyed);
@@ -222,9 +224,19 @@ TEST_F(Presenter, ALostOrFailedPageComesBackWithoutTouchingTheCountdown) {
       {Failed, 29100, 10000, L""},
       {Loaded, 30000, 0, L""},          // a page that loads ends the retries
       {Failed, 31000, 5000, L""},       // ... and the pauses start over
+      {Fire, 36000, 0, L"recover"},
+      {Failed, 36100, 10000, L""},
+      {Fire, 46100, 0, L"recover"},
+      {Failed, 46200, 20000, L""},
+      {Fire, 66200, 0, L"recover"},
+      {Failed, 66300, 40000, L""},
+      {Lost, 67000, 8000, L""},         // the fourth loss: sooner than the retry, so it replaces it
+      {Loaded, 68000, 8000, L""},       // a load's report does not cancel the re-creation
+      {Fire, 75000, 0, L"recover"},
       {Tick, 190000, 0, L"reload"},     // the reload tick reloads anyway and drops the retry
       {Failed, 190100, 5000, L""},
       {Resume, 195000, 0, L"reload"},   // after a sleep: reload at once, countdown anew
+      {Failed, 195100, 5000, L""},      // ... and the pauses start over
   };
   std::uint32_t phase = presenter->Schedule().LastTimer();
   for (const auto& s : steps) {
@@ -270,6 +282,28 @@ TEST_F(Presenter, APageLostTooOftenWaitsForTheReloadTickAndGoingStopsTheRecovery
   recovery.calls.clear();
   presenter.reset();
   EXPECT_EQ(recovery.calls, Calls({"stop"}));
+}
+
+TEST_F(Presenter, ARecoveryTimerThatRefusedOnceLeavesNothingPending) {
+  presenter->LoadFailed();  // a retry in 5 s
+  recovery.refuse = true;
+  presenter->EngineLost();  // sooner, but the timer refuses
+  EXPECT_FALSE(presenter->RecoveryPending());
+  recovery.refuse = false;
+  presenter->LoadFailed();
+  EXPECT_TRUE(presenter->RecoveryTimer().Running());
+}
+
+TEST_F(Presenter, LossesAreForgottenAsTimePassesNotOnlyAtTheNextLoss) {
+  for (std::uint32_t i = 0; i < PageRecovery::kLossDelaysMs.size(); ++i) {
+    ticks.now = 20000 + i * 100;
+    presenter->EngineLost();
+  }
+  ticks.now = 20000 + PageRecovery::kLossWindowMs;
+  presenter->DisplayTick();
+  ticks.now = static_cast<std::uint32_t>(21000 + (1ull << 32));  // 49.7 days on: the count wrapped
+  presenter->EngineLost();
+  EXPECT_TRUE(presenter->RecoveryTimer().Running());
 }
 
 TEST(PageRecoveryRule, LossesBackOffAndAreForgottenAfterTheWindow) {
