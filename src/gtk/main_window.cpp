@@ -14,6 +14,7 @@
 #include "gtk/about_dialog.h"
 #include "gtk/gtk_ptr.h"
 #include "gtk/resources_gtk.h"
+#include "gtk/web_processes_gtk.h"
 
 namespace reprisa {
 

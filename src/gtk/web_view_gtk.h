@@ -7,15 +7,10 @@
 
 #include <webkit2/webkit2.h>
 
-#include <sys/types.h>
-
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "core/engine_memory.h"
 #include "core/page_recovery.h"
 #include "gtk/gtk_ptr.h"
 
@@ -108,12 +103,5 @@ bool HasRenderNode(const std::string& dri_folder);
 bool IsPageLoadError(const GError* error);
 // Whether an answer of this HTTP status is the server's failure, which may well pass (500-599).
 inline bool IsServerFailure(guint status) { return status >= 500 && status <= 599; }
-
-// The web processes below the process `parent` (the program's own), read from the proc folder:
-// the youngest's identity and age, and the anonymous memory of all of them together (resident or
-// swapped out); nothing when there is none. Their ids, oldest first.
-std::optional<EngineMemoryBudget::Reading> ReadWebProcesses(pid_t parent,
-                                                            const std::string& proc = "/proc");
-std::vector<pid_t> WebProcessIds(pid_t parent, const std::string& proc = "/proc");
 
 }  // namespace reprisa
