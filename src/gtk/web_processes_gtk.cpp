@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -47,13 +47,18 @@ std::optional<ProcessStat> ReadStat(const std::string& proc, pid_t pid) {
 // The web processes below `parent`, oldest first.
 std::vector<ProcessStat> WebProcessStats(pid_t parent, const std::string& proc) {
   std::multimap<pid_t, ProcessStat> children;
+  // Processes come and go while the folder is read: each step may fail, and the walk ends there
+  // with what it found (the range-for's steps would throw).
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(proc, error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.empty() || !std::all_of(name.begin(), name.end(), ::isdigit)) continue;
-    if (auto stat = ReadStat(proc, static_cast<pid_t>(std::stol(name)))) {
-      children.emplace(stat->parent, std::move(*stat));
+  for (std::filesystem::directory_iterator it(proc, error), end; !error && it != end;
+       it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    pid_t pid = 0;
+    const auto [rest, parse] = std::from_chars(name.data(), name.data() + name.size(), pid);
+    if (name.empty() || parse != std::errc() || rest != name.data() + name.size() || pid <= 0) {
+      continue;
     }
+    if (auto stat = ReadStat(proc, pid)) children.emplace(stat->parent, std::move(*stat));
   }
   std::vector<ProcessStat> found;
   std::vector<pid_t> todo{parent};
@@ -88,16 +93,8 @@ std::uint64_t AnonymousKiB(const std::string& proc, pid_t pid) {
   return kib;
 }
 
-}  // namespace
-
-std::vector<pid_t> WebProcessIds(pid_t parent, const std::string& proc) {
-  std::vector<pid_t> ids;
-  for (const ProcessStat& stat : WebProcessStats(parent, proc)) ids.push_back(stat.pid);
-  return ids;
-}
-
-std::optional<EngineMemoryBudget::Reading> ReadWebProcesses(pid_t parent,
-                                                            const std::string& proc) {
+std::optional<EngineMemoryBudget::Reading> ReadWebProcessesOrThrow(pid_t parent,
+                                                                   const std::string& proc) {
   const std::vector<ProcessStat> web = WebProcessStats(parent, proc);
   double uptime = 0;
   if (web.empty() || !(std::ifstream(proc + "/uptime") >> uptime)) return std::nullopt;
@@ -109,6 +106,27 @@ std::optional<EngineMemoryBudget::Reading> ReadWebProcesses(pid_t parent,
   reading.age_seconds = uptime > started ? static_cast<std::uint64_t>(uptime - started) : 0;
   for (const ProcessStat& stat : web) reading.kib += AnonymousKiB(proc, stat.pid);
   return reading;
+}
+
+}  // namespace
+
+std::vector<pid_t> WebProcessIds(pid_t parent, const std::string& proc) noexcept {
+  std::vector<pid_t> ids;
+  try {
+    for (const ProcessStat& stat : WebProcessStats(parent, proc)) ids.push_back(stat.pid);
+  } catch (...) {
+    ids.clear();  // only a lack of memory throws here: none known
+  }
+  return ids;
+}
+
+std::optional<EngineMemoryBudget::Reading> ReadWebProcesses(pid_t parent,
+                                                            const std::string& proc) noexcept {
+  try {
+    return ReadWebProcessesOrThrow(parent, proc);
+  } catch (...) {
+    return std::nullopt;  // only a lack of memory throws here: no reading this time
+  }
 }
 
 }  // namespace reprisa

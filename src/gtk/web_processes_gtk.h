@@ -14,9 +14,10 @@ namespace reprisa {
 
 // The web processes below the process `parent` (the program's own), read from the proc folder:
 // the youngest's identity and age, and the anonymous memory of all of them together (resident or
-// swapped out); nothing when there is none. Their ids, oldest first.
-std::optional<EngineMemoryBudget::Reading> ReadWebProcesses(pid_t parent,
-                                                            const std::string& proc = "/proc");
-std::vector<pid_t> WebProcessIds(pid_t parent, const std::string& proc = "/proc");
+// swapped out); nothing when there is none. Their ids, oldest first. Neither throws: what cannot
+// be read (a process that ended while it was read) is left out.
+std::optional<EngineMemoryBudget::Reading> ReadWebProcesses(
+    pid_t parent, const std::string& proc = "/proc") noexcept;
+std::vector<pid_t> WebProcessIds(pid_t parent, const std::string& proc = "/proc") noexcept;
 
 }  // namespace reprisa

@@ -14,28 +14,13 @@ namespace {
 constexpr guint kWebProcessMemoryLimitMiB = 1024;
 }  // namespace
 
-bool IsPageLoadError(const GError* error) {
-  if (!error) return false;
-  if (error->domain == G_RESOLVER_ERROR) return true;  // no such host (or no name service)
-  if (error->domain == WEBKIT_NETWORK_ERROR) {
-    return error->code == WEBKIT_NETWORK_ERROR_FAILED ||
-           error->code == WEBKIT_NETWORK_ERROR_TRANSPORT;
+bool IsLoadFailure(const GError* error) {
+  if (!error) return true;
+  if (error->domain == WEBKIT_NETWORK_ERROR) return error->code != WEBKIT_NETWORK_ERROR_CANCELLED;
+  if (error->domain == WEBKIT_POLICY_ERROR) {
+    return error->code != WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE;
   }
-  if (error->domain != G_IO_ERROR) return false;
-  switch (error->code) {
-    case G_IO_ERROR_CONNECTION_REFUSED:
-    case G_IO_ERROR_CONNECTION_CLOSED:  // a reset by the peer, a broken pipe
-    case G_IO_ERROR_PARTIAL_INPUT:      // the connection ended before the answer did
-    case G_IO_ERROR_TIMED_OUT:
-    case G_IO_ERROR_HOST_UNREACHABLE:
-    case G_IO_ERROR_NETWORK_UNREACHABLE:
-    case G_IO_ERROR_HOST_NOT_FOUND:
-    case G_IO_ERROR_NOT_CONNECTED:
-    case G_IO_ERROR_PROXY_FAILED:
-      return true;
-    default:
-      return false;
-  }
+  return !g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
 }
 
 bool HasRenderNode(const std::string& dri_folder) {
@@ -112,15 +97,20 @@ WebHost::~WebHost() {
 void WebHost::Navigate(std::wstring_view text) {
   const std::wstring home = WidenUtf8(g_get_home_dir());
   const std::string address = NarrowUtf8(AddressWithScheme(text, {true, home}));
+  // A new page: a failure of the one before is no longer the page to bring back.
   ended_ = false;
+  failed_uri_.clear();
+  error_page_next_ = false;
+  opening_ = true;
   last_uri_ = address;
   webkit_web_view_load_uri(view_, address.c_str());
 }
 
 void WebHost::Refresh() {
-  // After the web process ended, or a load failed (the view may show another page then), the
-  // page to show is loaded again.
-  if (ended_ || !failed_uri_.empty()) return Recover();
+  // After the web process ended, or a load failed (the view may show another page then), or
+  // while the address opened last has not arrived yet (the view would reload the page before
+  // it), the page to show is loaded again.
+  if (ended_ || !failed_uri_.empty() || opening_) return Recover();
   error_page_next_ = false;
   webkit_web_view_reload(view_);
 }
@@ -188,6 +178,7 @@ void WebHost::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer
   const gchar* uri = webkit_web_view_get_uri(view);
   if (uri && *uri) host->last_uri_ = uri;
   host->ended_ = false;
+  host->opening_ = false;
 }
 
 gboolean WebHost::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
@@ -195,7 +186,7 @@ gboolean WebHost::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GErr
   auto* host = static_cast<WebHost*>(self);
   host->StopLoadTimer();
   host->load_failed_ = true;
-  if (IsPageLoadError(error)) {
+  if (IsLoadFailure(error)) {
     host->failed_uri_ = uri ? uri : "";
     host->error_page_next_ = true;
     Tell(host->events.load_failed);

@@ -85,6 +85,7 @@ class WebHost {
   std::string last_uri_;
   std::string failed_uri_;     // the address whose load failed, until a load succeeds
   bool ended_ = false;
+  bool opening_ = false;          // the address opened last has not arrived yet
   bool error_page_next_ = false;  // the engine's error page for a failed load comes next
   bool error_page_ = false;       // the load under way is that error page
   bool load_failed_ = false;      // the load under way failed or was cut short
@@ -98,9 +99,10 @@ class WebHost {
 // one there is no GPU to render with, and GL would run in software.
 bool HasRenderNode(const std::string& dri_folder);
 
-// Whether a failed load's error is the page's own (no connection, refused or reset, no route
-// or host, a time-out), which may well pass, rather than a load that was cancelled or replaced.
-bool IsPageLoadError(const GError* error);
+// Whether a failed load is a failure of the page (no connection, no such host, a time-out, a
+// TLS or protocol error, a missing file ...), rather than a load that was cancelled or replaced,
+// or that became a download.
+bool IsLoadFailure(const GError* error);
 // Whether an answer of this HTTP status is the server's failure, which may well pass (500-599).
 inline bool IsServerFailure(guint status) { return status >= 500 && status <= 599; }
 

@@ -40,6 +40,11 @@ TEST(ReadWebProcesses, FindsTheWebProcessesBelowTheProgramInTheProcFolder) {
         << "00400000-7fff0000 ---p 00000000 00:00 0 [rollup]\nRss: 999999 kB\nPss: 88888 kB\n"
         << "Anonymous:  " << p.anon_kib - 100 << " kB\nShmem: 7777 kB\nSwap: 100 kB\n";
   }
+  // An entry that is no process id, though all digits: skipped, never thrown over.
+  const std::string odd = proc / "99999999999999999999";
+  g_mkdir_with_parents(odd.c_str(), 0700);
+  std::ofstream(odd + "/stat") << "7 (WebKitWebProces) S 100 1 1 0 -1 0 1 0 0 0 5 3 0 0 20 0 4 0 "
+                                  "990 1000 50\n";
   const long hz = sysconf(_SC_CLK_TCK);
   std::ofstream(proc / "uptime") << (900.0 / hz + 42.5) << " 1.0\n";
   EXPECT_EQ(WebProcessIds(100, proc.path()), (std::vector<pid_t>{210, 240}));
@@ -51,6 +56,8 @@ TEST(ReadWebProcesses, FindsTheWebProcessesBelowTheProgramInTheProcFolder) {
   const auto other = ReadWebProcesses(1, proc.path());
   ASSERT_TRUE(other.has_value());
   EXPECT_NE(other->identity, reading->identity);  // its youngest is another process
+  EXPECT_TRUE(WebProcessIds(100, proc / "missing").empty());
+  EXPECT_FALSE(ReadWebProcesses(100, proc / "missing").has_value());
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,7 +27,8 @@ using testing_gtk::ScratchDir;
 using Told = std::vector<std::string>;
 
 // A loopback site: "/<status>" answers that status, "/login" sets a session cookie, "/slow" never
-// answers, anything else answers 200. Notes each request's path and Cookie header.
+// answers, "/held" answers once released, "/loop" redirects to itself, anything else answers 200.
+// Notes each request's path and Cookie header.
 class Site {
  public:
   explicit Site(guint port = 0) : server_(soup_server_new(nullptr, nullptr)) {
@@ -42,6 +45,19 @@ class Site {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
   guint port() const { return port_; }
+  // Answers the "/held" requests waiting, and those to come at once.
+  void Release() {
+    released_ = true;
+    for (SoupServerMessage* message : held_) {
+      Answer(message, 200);
+      soup_server_message_unpause(message);
+    }
+    held_.clear();
+  }
+  long Count(const std::string& path) const {
+    return std::count_if(requests.begin(), requests.end(),
+                         [&](const Request& r) { return r.path == path; });
+  }
 
   struct Request {
     std::string path, cookie;
@@ -57,6 +73,13 @@ class Site {
     site->requests.push_back({path, cookie ? cookie : ""});
     const std::string p = path;
     if (p == "/slow") return soup_server_message_pause(message);
+    if (p == "/held" && !site->released_) {
+      site->held_.push_back(message);
+      return soup_server_message_pause(message);
+    }
+    if (p == "/loop") {
+      return soup_server_message_set_redirect(message, SOUP_STATUS_FOUND, "/loop");
+    }
     guint status = 200;
     if (const long number = std::strtol(path + 1, nullptr, 10); number >= 200 && number <= 599)
       status = static_cast<guint>(number);
@@ -64,6 +87,9 @@ class Site {
       soup_message_headers_append(soup_server_message_get_response_headers(message),
                                   "Set-Cookie", "session=signed-in; Path=/");
     }
+    Answer(message, status);
+  }
+  static void Answer(SoupServerMessage* message, guint status) {
     static const char kBody[] = "<html><body>page</body></html>";
     soup_server_message_set_status(message, status, nullptr);
     soup_server_message_set_response(message, "text/html", SOUP_MEMORY_STATIC, kBody,
@@ -72,6 +98,8 @@ class Site {
 
   GRef<SoupServer> server_;
   guint port_ = 0;
+  bool released_ = false;
+  std::vector<SoupServerMessage*> held_;
 };
 
 class WebRecovery : public testing::Test {
@@ -113,6 +141,9 @@ TEST_F(WebRecovery, TellsWhetherThePageItselfLoaded) {
       {site.Url("/599"), "failed"},
       {refused, "failed"},  // and the engine's error page after it is no success
       {"http://reprisa-test.invalid/", "failed"},
+      // Failures of other kinds, the engine's error page after each no success either.
+      {site.Url("/loop"), "failed"},
+      {"/nonexistent-reprisa-test/page.html", "failed"},
   };
   for (const auto& c : cases) {
     told.clear();
@@ -152,9 +183,7 @@ TEST_F(WebRecovery, APageThatDoesNotStartArrivingInTimeFailsAndIsLoadedAgain) {
   host.Recover();
   ASSERT_TRUE(Settled(2));
   EXPECT_EQ(told, (Told{"failed", "failed"}));
-  EXPECT_EQ(std::count_if(site.requests.begin(), site.requests.end(),
-                          [](const Site::Request& r) { return r.path == "/slow"; }),
-            2);
+  EXPECT_EQ(site.Count("/slow"), 2);
 }
 
 TEST_F(WebRecovery, AnEndedOrHungWebProcessIsALossButOneWeReplacedIsNotAndKeepsTheCookies) {
@@ -230,6 +259,50 @@ TEST(MainWindowReload, ReplacesTheWebProcessWhenItStayedPastItsBudget) {
   const std::vector<pid_t> now = WebProcessIds(getpid());
   EXPECT_FALSE(now.empty());
   EXPECT_NE(now, first);
+}
+
+TEST(MainWindowReload, AReadingOfTheWebProcessesThatFailsCostsNoReload) {
+  ScratchDir dir;
+  Site site;
+  MainWindow window(AppFolders{dir / "config/reprisa.ini", dir / "data", dir / "cache"});
+  window.read_web_memory = []() -> std::optional<EngineMemoryBudget::Reading> {
+    // A process ended while it was read.
+    throw std::filesystem::filesystem_error("/proc",
+                                            std::make_error_code(std::errc::no_such_process));
+  };
+  window.Web().Navigate(WidenUtf8(site.Url("/page")));
+  ASSERT_TRUE(PumpUntil([&] { return site.Count("/page") == 1; }));
+  window.ReloadTimer().Tick();
+  EXPECT_TRUE(PumpUntil([&] { return site.Count("/page") == 2; }));
+}
+
+// An address that fails (503), then a new one whose first answer comes only after a reload tick
+// or a loss of the web process: the new one is shown, the failing one never asked for again.
+TEST(MainWindowOpen, ANewAddressIsNeverGivenUpForOneThatFailedBefore) {
+  for (const bool tick : {true, false}) {
+    SCOPED_TRACE(tick ? "reload tick" : "web process lost");
+    ScratchDir dir;
+    Site site;
+    MainWindow window(AppFolders{dir / "config/reprisa.ini", dir / "data", dir / "cache"});
+    WebKitWebView* view = window.Web().View();
+    window.Presenter().OpenAddress(WidenUtf8(site.Url("/503")));
+    ASSERT_TRUE(PumpUntil([&] { return site.Count("/503") && !webkit_web_view_is_loading(view); }));
+    window.Presenter().OpenAddress(WidenUtf8(site.Url("/held")));
+    ASSERT_TRUE(PumpUntil([&] { return site.Count("/held") == 1; }));
+    if (tick) {
+      window.ReloadTimer().Tick();
+    } else {
+      for (pid_t pid : WebProcessIds(getpid())) kill(pid, SIGKILL);
+    }
+    // A page is asked for again: the one to show, or the failing one.
+    ASSERT_TRUE(PumpUntil([&] { return site.Count("/held") + site.Count("/503") > 2; }, 10000));
+    site.Release();
+    const std::string held = site.Url("/held");
+    EXPECT_TRUE(PumpUntil(
+        [&] { return !webkit_web_view_is_loading(view) && held == webkit_web_view_get_uri(view); },
+        10000));
+    EXPECT_EQ(site.Count("/503"), 1);
+  }
 }
 
 }  // namespace
