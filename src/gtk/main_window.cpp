@@ -14,6 +14,7 @@
 #include "gtk/about_dialog.h"
 #include "gtk/gtk_ptr.h"
 #include "gtk/resources_gtk.h"
+#include "gtk/web_processes_gtk.h"
 
 namespace reprisa {
 
@@ -370,7 +371,12 @@ void MainWindow::Reload() {
   WebHost& web = Web();
   // Left running for days, the web process grows: past its budget it is replaced at a reload,
   // which the user sees as the reload it is.
-  const auto reading = read_web_memory ? read_web_memory() : std::nullopt;
+  std::optional<EngineMemoryBudget::Reading> reading;
+  try {
+    if (read_web_memory) reading = read_web_memory();
+  } catch (...) {
+    // Not measured this time: the reload still happens.
+  }
   if (reading && web_memory_.ShouldReplace(*reading)) {
     ++recycles_;
     web.Recycle();

@@ -2,15 +2,7 @@
 #include "gtk/web_view_gtk.h"
 
 #include <glib/gstdio.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
 #include <utility>
 
 #include "core/exceptions.h"
@@ -20,123 +12,15 @@ namespace reprisa {
 
 namespace {
 constexpr guint kWebProcessMemoryLimitMiB = 1024;
-
-// What /proc/<pid>/stat tells of a process.
-struct ProcessStat {
-  pid_t pid = 0;
-  pid_t parent = 0;
-  std::string name;
-  std::uint64_t start_ticks = 0;  // clock ticks after boot
-};
-
-std::optional<ProcessStat> ReadStat(const std::string& proc, pid_t pid) {
-  std::ifstream in(proc + "/" + std::to_string(pid) + "/stat");
-  std::string text;
-  if (!std::getline(in, text)) return std::nullopt;
-  // The name in brackets may hold blanks and brackets; the fields after the last ')' do not.
-  const auto open = text.find('('), close = text.rfind(')');
-  if (open == std::string::npos || close == std::string::npos || close < open) return std::nullopt;
-  ProcessStat stat;
-  stat.pid = pid;
-  stat.name = text.substr(open + 1, close - open - 1);
-  std::istringstream fields(text.substr(close + 1));
-  std::string state, skip;
-  fields >> state >> stat.parent;
-  for (int i = 0; i < 17 && fields; ++i) fields >> skip;  // fields 5 to 21
-  fields >> stat.start_ticks;                             // field 22
-  if (!fields) return std::nullopt;
-  return stat;
-}
-
-// The web processes below `parent`, oldest first.
-std::vector<ProcessStat> WebProcessStats(pid_t parent, const std::string& proc) {
-  std::multimap<pid_t, ProcessStat> children;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(proc, error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.empty() || !std::all_of(name.begin(), name.end(), ::isdigit)) continue;
-    if (auto stat = ReadStat(proc, static_cast<pid_t>(std::stol(name)))) {
-      children.emplace(stat->parent, std::move(*stat));
-    }
-  }
-  std::vector<ProcessStat> found;
-  std::vector<pid_t> todo{parent};
-  while (!todo.empty()) {
-    const pid_t next = todo.back();
-    todo.pop_back();
-    auto [first, last] = children.equal_range(next);
-    for (auto it = first; it != last; ++it) {
-      todo.push_back(it->second.pid);
-      // The kernel keeps the first 15 bytes of a name.
-      if (it->second.name.rfind("WebKitWebProces", 0) == 0) found.push_back(it->second);
-    }
-  }
-  std::sort(found.begin(), found.end(), [](const ProcessStat& a, const ProcessStat& b) {
-    return a.start_ticks != b.start_ticks ? a.start_ticks < b.start_ticks : a.pid < b.pid;
-  });
-  return found;
-}
-
-// A process's anonymous memory in KiB, resident or swapped out (its heap, scripts, decoded
-// media): what grows. Not its share of the libraries' pages, which moves whenever another program
-// maps the same libraries. 0 when it cannot be read.
-std::uint64_t AnonymousKiB(const std::string& proc, pid_t pid) {
-  std::ifstream in(proc + "/" + std::to_string(pid) + "/smaps_rollup");
-  std::string line;
-  std::uint64_t kib = 0;
-  while (std::getline(in, line)) {
-    for (const char* key : {"Anonymous:", "Swap:"}) {
-      if (line.rfind(key, 0) == 0) kib += std::strtoull(line.c_str() + strlen(key), nullptr, 10);
-    }
-  }
-  return kib;
-}
-
 }  // namespace
 
-std::vector<pid_t> WebProcessIds(pid_t parent, const std::string& proc) {
-  std::vector<pid_t> ids;
-  for (const ProcessStat& stat : WebProcessStats(parent, proc)) ids.push_back(stat.pid);
-  return ids;
-}
-
-std::optional<EngineMemoryBudget::Reading> ReadWebProcesses(pid_t parent,
-                                                            const std::string& proc) {
-  const std::vector<ProcessStat> web = WebProcessStats(parent, proc);
-  double uptime = 0;
-  if (web.empty() || !(std::ifstream(proc + "/uptime") >> uptime)) return std::nullopt;
-  const ProcessStat& youngest = web.back();
-  const double started = static_cast<double>(youngest.start_ticks) /
-                         static_cast<double>(sysconf(_SC_CLK_TCK));
-  EngineMemoryBudget::Reading reading{};
-  reading.identity = (youngest.start_ticks << 22) ^ static_cast<std::uint64_t>(youngest.pid);
-  reading.age_seconds = uptime > started ? static_cast<std::uint64_t>(uptime - started) : 0;
-  for (const ProcessStat& stat : web) reading.kib += AnonymousKiB(proc, stat.pid);
-  return reading;
-}
-
-bool IsPageLoadError(const GError* error) {
-  if (!error) return false;
-  if (error->domain == G_RESOLVER_ERROR) return true;  // no such host (or no name service)
-  if (error->domain == WEBKIT_NETWORK_ERROR) {
-    return error->code == WEBKIT_NETWORK_ERROR_FAILED ||
-           error->code == WEBKIT_NETWORK_ERROR_TRANSPORT;
+bool IsLoadFailure(const GError* error) {
+  if (!error) return true;
+  if (error->domain == WEBKIT_NETWORK_ERROR) return error->code != WEBKIT_NETWORK_ERROR_CANCELLED;
+  if (error->domain == WEBKIT_POLICY_ERROR) {
+    return error->code != WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE;
   }
-  if (error->domain != G_IO_ERROR) return false;
-  switch (error->code) {
-    case G_IO_ERROR_CONNECTION_REFUSED:
-    case G_IO_ERROR_CONNECTION_CLOSED:  // a reset by the peer, a broken pipe
-    case G_IO_ERROR_PARTIAL_INPUT:      // the connection ended before the answer did
-    case G_IO_ERROR_TIMED_OUT:
-    case G_IO_ERROR_HOST_UNREACHABLE:
-    case G_IO_ERROR_NETWORK_UNREACHABLE:
-    case G_IO_ERROR_HOST_NOT_FOUND:
-    case G_IO_ERROR_NOT_CONNECTED:
-    case G_IO_ERROR_PROXY_FAILED:
-      return true;
-    default:
-      return false;
-  }
+  return !g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
 }
 
 bool HasRenderNode(const std::string& dri_folder) {
@@ -213,15 +97,20 @@ WebHost::~WebHost() {
 void WebHost::Navigate(std::wstring_view text) {
   const std::wstring home = WidenUtf8(g_get_home_dir());
   const std::string address = NarrowUtf8(AddressWithScheme(text, {true, home}));
+  // A new page: a failure of the one before is no longer the page to bring back.
   ended_ = false;
+  failed_uri_.clear();
+  error_page_next_ = false;
+  opening_ = true;
   last_uri_ = address;
   webkit_web_view_load_uri(view_, address.c_str());
 }
 
 void WebHost::Refresh() {
-  // After the web process ended, or a load failed (the view may show another page then), the
-  // page to show is loaded again.
-  if (ended_ || !failed_uri_.empty()) return Recover();
+  // After the web process ended, or a load failed (the view may show another page then), or
+  // while the address opened last has not arrived yet (the view would reload the page before
+  // it), the page to show is loaded again.
+  if (ended_ || !failed_uri_.empty() || opening_) return Recover();
   error_page_next_ = false;
   webkit_web_view_reload(view_);
 }
@@ -289,6 +178,7 @@ void WebHost::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer
   const gchar* uri = webkit_web_view_get_uri(view);
   if (uri && *uri) host->last_uri_ = uri;
   host->ended_ = false;
+  host->opening_ = false;
 }
 
 gboolean WebHost::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
@@ -296,7 +186,7 @@ gboolean WebHost::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GErr
   auto* host = static_cast<WebHost*>(self);
   host->StopLoadTimer();
   host->load_failed_ = true;
-  if (IsPageLoadError(error)) {
+  if (IsLoadFailure(error)) {
     host->failed_uri_ = uri ? uri : "";
     host->error_page_next_ = true;
     Tell(host->events.load_failed);

@@ -7,15 +7,10 @@
 
 #include <webkit2/webkit2.h>
 
-#include <sys/types.h>
-
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "core/engine_memory.h"
 #include "core/page_recovery.h"
 #include "gtk/gtk_ptr.h"
 
@@ -90,6 +85,7 @@ class WebHost {
   std::string last_uri_;
   std::string failed_uri_;     // the address whose load failed, until a load succeeds
   bool ended_ = false;
+  bool opening_ = false;          // the address opened last has not arrived yet
   bool error_page_next_ = false;  // the engine's error page for a failed load comes next
   bool error_page_ = false;       // the load under way is that error page
   bool load_failed_ = false;      // the load under way failed or was cut short
@@ -103,17 +99,11 @@ class WebHost {
 // one there is no GPU to render with, and GL would run in software.
 bool HasRenderNode(const std::string& dri_folder);
 
-// Whether a failed load's error is the page's own (no connection, refused or reset, no route
-// or host, a time-out), which may well pass, rather than a load that was cancelled or replaced.
-bool IsPageLoadError(const GError* error);
+// Whether a failed load is a failure of the page (no connection, no such host, a time-out, a
+// TLS or protocol error, a missing file ...), rather than a load that was cancelled or replaced,
+// or that became a download.
+bool IsLoadFailure(const GError* error);
 // Whether an answer of this HTTP status is the server's failure, which may well pass (500-599).
 inline bool IsServerFailure(guint status) { return status >= 500 && status <= 599; }
-
-// The web processes below the process `parent` (the program's own), read from the proc folder:
-// the youngest's identity and age, and the anonymous memory of all of them together (resident or
-// swapped out); nothing when there is none. Their ids, oldest first.
-std::optional<EngineMemoryBudget::Reading> ReadWebProcesses(pid_t parent,
-                                                            const std::string& proc = "/proc");
-std::vector<pid_t> WebProcessIds(pid_t parent, const std::string& proc = "/proc");
 
 }  // namespace reprisa

@@ -8,12 +8,14 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/utf8.h"
 #include "gtk/main_window.h"
+#include "gtk/web_processes_gtk.h"
 #include "gtk/web_view_gtk.h"
 #include "gtk_test_support.h"
 
@@ -25,7 +27,8 @@ using testing_gtk::ScratchDir;
 using Told = std::vector<std::string>;
 
 // A loopback site: "/<status>" answers that status, "/login" sets a session cookie, "/slow" never
-// answers, anything else answers 200. Notes each request's path and Cookie header.
+// answers, "/held" answers once released, "/loop" redirects to itself, anything else answers 200.
+// Notes each request's path and Cookie header.
 class Site {
  public:
   explicit Site(guint port = 0) : server_(soup_server_new(nullptr, nullptr)) {
@@ -42,6 +45,19 @@ class Site {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
   guint port() const { return port_; }
+  // Answers the "/held" requests waiting, and those to come at once.
+  void Release() {
+    released_ = true;
+    for (SoupServerMessage* message : held_) {
+      Answer(message, 200);
+      soup_server_message_unpause(message);
+    }
+    held_.clear();
+  }
+  long Count(const std::string& path) const {
+    return std::count_if(requests.begin(), requests.end(),
+                         [&](const Request& r) { return r.path == path; });
+  }
 
   struct Request {
     std::string path, cookie;
@@ -57,6 +73,13 @@ class Site {
     site->requests.push_back({path, cookie ? cookie : ""});
     const std::string p = path;
     if (p == "/slow") return soup_server_message_pause(message);
+    if (p == "/held" && !site->released_) {
+      site->held_.push_back(message);
+      return soup_server_message_pause(message);
+    }
+    if (p == "/loop") {
+      return soup_server_message_set_redirect(message, SOUP_STATUS_FOUND, "/loop");
+    }
     guint status = 200;
     if (const long number = std::strtol(path + 1, nullptr, 10); number >= 200 && number <= 599)
       status = static_cast<guint>(number);
@@ -64,6 +87,9 @@ class Site {
       soup_message_headers_append(soup_server_message_get_response_headers(message),
                                   "Set-Cookie", "session=signed-in; Path=/");
     }
+    Answer(message, status);
+  }
+  static void Answer(SoupServerMessage* message, guint status) {
     static const char kBody[] = "<html><body>page</body></html>";
     soup_server_message_set_status(message, status, nullptr);
     soup_server_message_set_response(message, "text/html", SOUP_MEMORY_STATIC, kBody,
@@ -72,6 +98,8 @@ class Site {
 
   GRef<SoupServer> server_;
   guint port_ = 0;
+  bool released_ = false;
+  std::vector<SoupServerMessage*> held_;
 };
 
 class WebRecovery : public testing::Test {
@@ -113,6 +141,9 @@ TEST_F(WebRecovery, TellsWhetherThePageItselfLoaded) {
       {site.Url("/599"), "failed"},
       {refused, "failed"},  // and the engine's error page after it is no success
       {"http://reprisa-test.invalid/", "failed"},
+      // Failures of other kinds, the engine's error page after each no success either.
+      {site.Url("/loop"), "failed"},
+      {"/nonexistent-reprisa-test/page.html", "failed"},
   };
   for (const auto& c : cases) {
     told.clear();
@@ -152,9 +183,7 @@ TEST_F(WebRecovery, APageThatDoesNotStartArrivingInTimeFailsAndIsLoadedAgain) {
   host.Recover();
   ASSERT_TRUE(Settled(2));
   EXPECT_EQ(told, (Told{"failed", "failed"}));
-  EXPECT_EQ(std::count_if(site.requests.begin(), site.requests.end(),
-                          [](const Site::Request& r) { return r.path == "/slow"; }),
-            2);
+  EXPECT_EQ(site.Count("/slow"), 2);
 }
 
 TEST_F(WebRecovery, AnEndedOrHungWebProcessIsALossButOneWeReplacedIsNotAndKeepsTheCookies) {
@@ -232,41 +261,48 @@ TEST(MainWindowReload, ReplacesTheWebProcessWhenItStayedPastItsBudget) {
   EXPECT_NE(now, first);
 }
 
-TEST(ReadWebProcesses, FindsTheWebProcessesBelowTheProgramInTheProcFolder) {
-  ScratchDir proc;
-  struct {
-    int pid, parent;
-    const char* name;
-    unsigned start_ticks, anon_kib;
-  } processes[] = {
-      {100, 1, "reprisa", 50, 90000},
-      {210, 100, "WebKitWebProces", 600, 70000},
-      {220, 100, "WebKitNetworkPr", 60, 20000},
-      {230, 210, "Web (odd) ) name", 700, 5000},  // below it, but no web process
-      {240, 230, "WebKitWebProces", 900, 30000},  // the youngest, two levels down
-      {300, 1, "WebKitWebProces", 1000, 80000},   // another program's
+TEST(MainWindowReload, AReadingOfTheWebProcessesThatFailsCostsNoReload) {
+  ScratchDir dir;
+  Site site;
+  MainWindow window(AppFolders{dir / "config/reprisa.ini", dir / "data", dir / "cache"});
+  window.read_web_memory = []() -> std::optional<EngineMemoryBudget::Reading> {
+    // A process ended while it was read.
+    throw std::filesystem::filesystem_error("/proc",
+                                            std::make_error_code(std::errc::no_such_process));
   };
-  for (const auto& p : processes) {
-    const std::string folder = proc / std::to_string(p.pid);
-    g_mkdir_with_parents(folder.c_str(), 0700);
-    std::ofstream(folder + "/stat")
-        << p.pid << " (" << p.name << ") S " << p.parent
-        << " 1 1 0 -1 4194560 1 0 0 0 5 3 0 0 20 0 4 0 " << p.start_ticks << " 1000 50\n";
-    std::ofstream(folder + "/smaps_rollup")
-        << "00400000-7fff0000 ---p 00000000 00:00 0 [rollup]\nRss: 999999 kB\nPss: 88888 kB\n"
-        << "Anonymous:  " << p.anon_kib - 100 << " kB\nShmem: 7777 kB\nSwap: 100 kB\n";
+  window.Web().Navigate(WidenUtf8(site.Url("/page")));
+  ASSERT_TRUE(PumpUntil([&] { return site.Count("/page") == 1; }));
+  window.ReloadTimer().Tick();
+  EXPECT_TRUE(PumpUntil([&] { return site.Count("/page") == 2; }));
+}
+
+// An address that fails (503), then a new one whose first answer comes only after a reload tick
+// or a loss of the web process: the new one is shown, the failing one never asked for again.
+TEST(MainWindowOpen, ANewAddressIsNeverGivenUpForOneThatFailedBefore) {
+  for (const bool tick : {true, false}) {
+    SCOPED_TRACE(tick ? "reload tick" : "web process lost");
+    ScratchDir dir;
+    Site site;
+    MainWindow window(AppFolders{dir / "config/reprisa.ini", dir / "data", dir / "cache"});
+    WebKitWebView* view = window.Web().View();
+    window.Presenter().OpenAddress(WidenUtf8(site.Url("/503")));
+    ASSERT_TRUE(PumpUntil([&] { return site.Count("/503") && !webkit_web_view_is_loading(view); }));
+    window.Presenter().OpenAddress(WidenUtf8(site.Url("/held")));
+    ASSERT_TRUE(PumpUntil([&] { return site.Count("/held") == 1; }));
+    if (tick) {
+      window.ReloadTimer().Tick();
+    } else {
+      for (pid_t pid : WebProcessIds(getpid())) kill(pid, SIGKILL);
+    }
+    // A page is asked for again: the one to show, or the failing one.
+    ASSERT_TRUE(PumpUntil([&] { return site.Count("/held") + site.Count("/503") > 2; }, 10000));
+    site.Release();
+    const std::string held = site.Url("/held");
+    EXPECT_TRUE(PumpUntil(
+        [&] { return !webkit_web_view_is_loading(view) && held == webkit_web_view_get_uri(view); },
+        10000));
+    EXPECT_EQ(site.Count("/503"), 1);
   }
-  const long hz = sysconf(_SC_CLK_TCK);
-  std::ofstream(proc / "uptime") << (900.0 / hz + 42.5) << " 1.0\n";
-  EXPECT_EQ(WebProcessIds(100, proc.path()), (std::vector<pid_t>{210, 240}));
-  const auto reading = ReadWebProcesses(100, proc.path());
-  ASSERT_TRUE(reading.has_value());
-  EXPECT_EQ(reading->kib, 100000u);
-  EXPECT_EQ(reading->age_seconds, 42u);
-  EXPECT_FALSE(ReadWebProcesses(220, proc.path()).has_value());
-  const auto other = ReadWebProcesses(1, proc.path());
-  ASSERT_TRUE(other.has_value());
-  EXPECT_NE(other->identity, reading->identity);  // its youngest is another process
 }
 
 }  // namespace
