@@ -11,7 +11,8 @@ namespace reprisa {
 
 namespace {
 
-// The three of the control's events we follow.
+// The four of the control's events we follow.
+constexpr DISPID kBeforeNavigate = 250;
 constexpr DISPID kNavigateComplete = 252;
 constexpr DISPID kDocumentComplete = 259;
 constexpr DISPID kNavigateError = 271;
@@ -211,7 +212,9 @@ void TWebBrowser::Site::Report(DISPID id, DISPPARAMS* params) {
   auto text = [](VARIANT* v) -> std::wstring {
     return v && V_VT(v) == VT_BSTR && V_BSTR(v) ? std::wstring(V_BSTR(v)) : std::wstring();
   };
-  if (id == kNavigateComplete && params->cArgs == 2 && host_->IsTopDocument(arg(0))) {
+  if (id == kBeforeNavigate && params->cArgs == 7 && host_->IsTopDocument(arg(0))) {
+    host_->ControlLoadStarting(text(arg(1)));
+  } else if (id == kNavigateComplete && params->cArgs == 2 && host_->IsTopDocument(arg(0))) {
     host_->EndWatch();  // the page arrives
   } else if (id == kDocumentComplete && params->cArgs == 2 && host_->IsTopDocument(arg(0))) {
     std::wstring address = text(arg(1));
@@ -220,7 +223,7 @@ void TWebBrowser::Site::Report(DISPID id, DISPPARAMS* params) {
   } else if (id == kNavigateError && params->cArgs == 5 && host_->IsTopDocument(arg(0))) {
     VARIANT* status = arg(3);
     long code = status && V_VT(status) == VT_I4 ? V_I4(status) : 0;
-    host_->LoadFinished(text(arg(1)), ControlErrorOutcome(code));
+    host_->ControlLoadFailed(text(arg(1)), code);
   }
 }
 

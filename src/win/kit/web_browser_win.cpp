@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <memory>
+#include <utility>
 
 #include "core/error_handler.h"
 #include "core/exceptions.h"
@@ -139,6 +140,7 @@ constexpr UINT kEmbedMessage = WM_APP + 0x51;
 constexpr UINT kWebViewMessage = WM_APP + 0x52;  // answers of the web view's runtime wait
 constexpr UINT_PTR kAnswerTimer = 0x5157;         // the runtime took too long to answer
 constexpr UINT_PTR kNoAnswerTimer = 0x5158;       // the page's server took too long to answer
+constexpr UINT_PTR kHangTimer = 0x5159;           // the page's renderer has not answered lately
 }  // namespace
 
 void TWebBrowser::HandleCreated() {
@@ -198,6 +200,41 @@ void TWebBrowser::NoAnswer() {
   LoadFinished(watched_, LoadOutcome::Failed);
 }
 
+// The control's loads carry no ID: they are told apart by their addresses. A load of the top
+// document replaces the one under way; one the page starts itself is watched like ours.
+void TWebBrowser::ControlLoadStarting(const std::wstring& url) {
+  if (url == control_load_) return;  // the load we opened
+  replaced_load_ = std::exchange(control_load_, url);
+  WatchLoad(url);
+}
+
+// An error report of the load that was replaced (the control may report its cancellation late)
+// is not the current load's.
+void TWebBrowser::ControlLoadFailed(const std::wstring& url, long status) {
+  if (url == replaced_load_ && url != control_load_) return;
+  LoadFinished(url, ControlErrorOutcome(status));
+}
+
+// The page's renderer was reported as not answering: one report is a renderer briefly busy; one
+// still reported hung HangWatch::kHungMs later is ended with its web view.
+void TWebBrowser::RendererUnresponsive() {
+  const DWORD now = GetTickCount();
+  if (hang_.Reported(now))
+    SetTimer(WindowHandle(), kHangTimer, HangWatch::kHungMs + 50, nullptr);
+  else if (hang_.Hung(now))
+    EndHungRenderer();
+}
+
+// A new web view is made, as after its browser process ended: a reload would go to the same
+// hung process.
+void TWebBrowser::EndHungRenderer() {
+  hang_.Reset();
+  if (engine_.State() != EngineState::WebView || !webview_) return;
+  webview_->Close();
+  engine_.BrowserProcessEnded();
+  EngineWent();
+}
+
 void TWebBrowser::LoadFinished(const std::wstring& address, LoadOutcome outcome) {
   EndWatch();
   engine_.LoadFinished(address, outcome);
@@ -253,6 +290,7 @@ void TWebBrowser::StartWebView() {
     };
     webview_->on_created = [this](std::uint32_t a) {
       DisarmAnswerTimer();
+      hang_.Reset();
       EngineStep step = engine_.Created(a);
       if (!step.discard && GetFocus() == WindowHandle()) webview_->Focus();
       Apply(step);
@@ -265,7 +303,14 @@ void TWebBrowser::StartWebView() {
       engine_.BrowserProcessEnded();
       EngineWent();
     };
-    webview_->on_render_process_failed = [this] { EngineWent(); };
+    webview_->on_render_process_failed = [this] {
+      hang_.Reset();
+      EngineWent();
+    };
+    webview_->on_renderer_unresponsive = [this] { RendererUnresponsive(); };
+    webview_->on_navigation_starting = [this](const std::wstring& uri, bool own) {
+      if (!own) WatchLoad(uri);  // the page's own load: ours are watched from their start
+    };
     webview_->on_navigation_completed = [this](const std::wstring& source, LoadOutcome outcome) {
       LoadFinished(source, outcome);
     };
@@ -443,6 +488,11 @@ LRESULT TWebBrowser::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         }
         return 0;
       }
+      if (wp == kHangTimer) {
+        KillTimer(WindowHandle(), kHangTimer);
+        if (hang_.Hung(GetTickCount())) EndHungRenderer();
+        return 0;
+      }
       if (wp == kNoAnswerTimer) {
         if (watching_)
           NoAnswer();
@@ -509,6 +559,7 @@ void TWebBrowser::OpenInControl(const std::wstring& url) {
   VARIANT missing{};
   V_VT(&missing) = VT_ERROR;
   V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
+  replaced_load_ = std::exchange(control_load_, url);
   OleCheck(browser->Navigate(address.get(), &missing, &missing, &missing, &missing));
   WatchLoad(url);
 }
@@ -523,7 +574,7 @@ void TWebBrowser::Refresh() {
     Handle();
     if (engine_.State() == EngineState::Undecided && WindowHandle()) ChooseEngine();
   }
-  if (engine_.State() == EngineState::Control || engine_.State() == EngineState::Undecided) {
+  if (engine_.State() == EngineState::Undecided) {
     OleCheck(Browser()->Refresh());
     return;
   }
