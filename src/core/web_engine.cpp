@@ -53,7 +53,7 @@ EngineStep EngineLifecycle::Again(bool recovering) {
   switch (state_) {
     case EngineState::WebView:
     case EngineState::Control:
-      if (recovering && load_failed_ && PageAddress())
+      if (load_failed_ && PageAddress())
         step.open = PageAddress();
       else
         step.reload = true;
@@ -98,6 +98,21 @@ EngineStep EngineLifecycle::Failed(std::uint32_t attempt) {
 void EngineLifecycle::LoadFinished(std::wstring address, LoadOutcome outcome) {
   if (!address.empty()) shown_ = std::move(address);
   if (outcome != LoadOutcome::Other) load_failed_ = outcome == LoadOutcome::Failed;
+}
+
+bool HangWatch::Reported(std::uint32_t now) noexcept {
+  const bool first = reports_ == 0 || now - last_ > kEpisodeGapMs;
+  if (first) {
+    first_ = now;
+    reports_ = 0;
+  }
+  ++reports_;
+  last_ = now;
+  return first;
+}
+
+bool HangWatch::Hung(std::uint32_t now) const noexcept {
+  return reports_ > 0 && now - first_ >= kHungMs && now - last_ <= kHungMs / 2;
 }
 
 LoadOutcome WebViewLoadOutcome(bool success, int web_error_status, int http_status) {

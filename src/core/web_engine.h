@@ -62,6 +62,9 @@ class EngineLifecycle {
   // Brings the page back after a loss or a failed load: a lost web view is made anew (and then
   // opens the page), a failed page is opened again, any other is reloaded.
   EngineStep Recover();
+  // The reload tick after a failed load opens the failed page again too, in either engine: the
+  // control would reload its own error page, and a web view whose load was stopped for want of an
+  // answer still shows the page before it.
   // The address a new web view or a retry opens: the page shown last, else the one asked for.
   const std::optional<std::wstring>& PageAddress() const noexcept {
     return shown_ ? shown_ : last_;
@@ -75,8 +78,8 @@ class EngineLifecycle {
 
  private:
   EngineStep StartAttempt();
-  // Shows the page again: a reload, or for a recovery the failed page opened anew; a lost web
-  // view is made anew. A reload asked for while no engine can take it is refused.
+  // Shows the page again: a reload, or after a failed load the failed page opened anew; a lost
+  // web view is made anew. A reload asked for while no engine can take it is refused.
   EngineStep Again(bool recovering);
 
   EngineState state_ = EngineState::Undecided;
@@ -86,6 +89,29 @@ class EngineLifecycle {
   bool load_failed_ = false;
   bool recreating_ = false;            // the attempt running makes the web view anew
   unsigned failed_recreations_ = 0;    // in a row
+};
+
+// The web view's render process reported as not answering. The runtime repeats the report every
+// few seconds while the process hangs; reports no further apart than kEpisodeGapMs are one
+// episode. A process still reported hung kHungMs after an episode began has hung for good: its
+// web view is closed and made anew (a reload would go to the same process). One report alone is a
+// process briefly busy, and nothing is done. Times are tick counts in milliseconds.
+class HangWatch {
+ public:
+  static constexpr std::uint32_t kHungMs = 5000;
+  static constexpr std::uint32_t kEpisodeGapMs = 10000;
+
+  // A report at `now`: true when it is the first of an episode (the caller asks Hung again
+  // kHungMs later); after any other report the caller asks Hung at once.
+  bool Reported(std::uint32_t now) noexcept;
+  // Whether the process counts as hung at `now`: reported again since its episode began, at least
+  // kHungMs ago, and lately (within half that time) still.
+  bool Hung(std::uint32_t now) const noexcept;
+  void Reset() noexcept { reports_ = 0; }
+
+ private:
+  std::uint32_t first_ = 0, last_ = 0;
+  unsigned reports_ = 0;
 };
 
 // The web view's navigation-completed report: its success flag, its web error status and the

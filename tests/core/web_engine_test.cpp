@@ -147,6 +147,18 @@ const EngineCase kEngineCases[] = {
       {"created 1", Open(L"http://a/"), S::WebView}, {"loaded http://a/next", kNothing, S::WebView},
       {"ended", kNothing, S::Lost}, {"navigate http://c/", Start(), S::Creating},
       {"created 2", Open(L"http://c/"), S::WebView}}},
+    // The reload tick after a failed load opens the failed page again, in either engine: the
+    // control would reload its own error page, a web view the page before a load it stopped.
+    {"the_reload_tick_after_a_failed_load_opens_it_again_in_either_engine",
+     {{"begin without", Fallback(), S::Control},
+      {"navigate http://a/", Open(L"http://a/"), S::Control},
+      {"load-failed http://a/", kNothing, S::Control}, {"reload", Open(L"http://a/"), S::Control},
+      {"loaded http://a/", kNothing, S::Control}, {"reload", ReloadNow(), S::Control},
+      {"close", kNothing, S::Closed}, {"begin with", kNothing, S::Closed}}},
+    {"the_reload_tick_after_a_failed_load_in_the_web_view",
+     {{"begin with", Start(), S::Creating}, {"navigate http://a/", kNothing, S::Creating},
+      {"created 1", Open(L"http://a/"), S::WebView},
+      {"navigate http://b/", Open(L"http://b/"), S::WebView}, {"load-failed", kNothing, S::WebView}, {"reload", Open(L"http://b/"), S::WebView}}},
     {"after_close_every_answer_is_discarded_and_nothing_starts",
      {{"begin with", Start(), S::Creating}, {"close", kNothing, S::Closed},
       {"created 1", Discard(), S::Closed}, {"failed 1", kNothing, S::Closed},
@@ -256,6 +268,9 @@ const RecoverCase kRecoverCases[] = {
     {"a_report_of_neither_kind_after_a_failure",
      {"load-failed http://a/", "load-other http://a/"}, Open(L"http://a/"), S::WebView},
     {"a_report_of_neither_kind_alone", {"load-other http://a/"}, ReloadNow(), S::WebView},
+    // A failure reported without an address is the page's asked for: never the empty address.
+    {"load_failed_without_an_address", {"navigate http://x/", "load-failed"}, Open(L"http://x/"),
+     S::WebView},
     {"browser_process_ended", {"ended"}, Start(), S::Creating},
     {"while_creating", {"ended", "recover"}, kNothing, S::Creating},
     {"closed", {"close"}, kNothing, S::Closed},
@@ -290,6 +305,36 @@ TEST(LoadOutcomeRule, WhatIsTriedAgain) {
                  {static_cast<long>(0x800C0006), LoadOutcome::Other},
                  {static_cast<long>(0x800C000E), LoadOutcome::Other}};
   for (const auto& r : control) EXPECT_EQ(ControlErrorOutcome(r.status), r.expected) << r.status;
+}
+
+// A renderer reported unresponsive at these times (ms), and asked whether it hung for good at
+// `asked`: only when reported again since its episode began, 5 s before, and lately still.
+TEST(HangRule, ARunOfReportsIsOneEpisode) {
+  const struct {
+    const char* name;
+    std::vector<std::uint32_t> reports;
+    std::uint32_t asked;
+    bool hung;
+  } rows[] = {
+      {"reported_every_two_seconds", {0, 2000, 4000}, 5050, true},
+      {"at_a_later_report", {0, 6000}, 6000, true},
+      {"one_report_then_it_answers", {0}, 5050, false},
+      {"answers_after_a_while", {0, 2000}, 5050, false},
+      {"not_yet_five_seconds", {0, 2000, 4000}, 4900, false},
+      {"two_brief_episodes", {0, 11000, 13000}, 13000, false},
+      {"across_the_tick_counts_wrap", {0xFFFFF000u, 0xFFFFF000u + 2000, 0xFFFFF000u + 4000},
+       0xFFFFF000u + 5050, true},
+  };
+  for (const auto& r : rows) {
+    HangWatch watch;
+    for (std::uint32_t at : r.reports) watch.Reported(at);
+    EXPECT_EQ(watch.Hung(r.asked), r.hung) << r.name;
+  }
+  HangWatch watch;
+  EXPECT_TRUE(watch.Reported(100));
+  EXPECT_FALSE(watch.Reported(2100));
+  watch.Reset();
+  EXPECT_TRUE(watch.Reported(4100)) << "a new episode after a reset";
 }
 
 }  // namespace

@@ -1,13 +1,14 @@
 #include "win/kit/web_browser_win.h"
 
-#include <docobj.h>
 #include <oleauto.h>
 
 #include <atomic>
 #include <memory>
+#include <utility>
 
 #include "core/error_handler.h"
 #include "core/exceptions.h"
+#include "win/kit/browser_site_win.h"
 #include "win/kit/form_win.h"
 #include "win/kit/webview2_win.h"
 
@@ -22,18 +23,6 @@ constexpr CLSID kWebBrowserClass = {
 constexpr IID kWebBrowser2Interface = {
     0xD30C1661, 0xCDAF, 0x11D0, {0x8A, 0x3E, 0x00, 0xC0, 0x4F, 0xC9, 0xE2, 0x6E}};
 
-// {34A715A0-6587-11D0-924A-0020AFC7AC4D}: the control's events, and the three we follow.
-constexpr IID kBrowserEvents = {
-    0x34A715A0, 0x6587, 0x11D0, {0x92, 0x4A, 0x00, 0x20, 0xAF, 0xC7, 0xAC, 0x4D}};
-constexpr DISPID kNavigateComplete = 252;
-constexpr DISPID kDocumentComplete = 259;
-constexpr DISPID kNavigateError = 271;
-
-// {F38BC242-B950-11D1-8918-00C04FC2C836}: the group of commands a document host is asked for.
-constexpr GUID kDocHostCommandHandler = {
-    0xF38BC242, 0xB950, 0x11D1, {0x89, 0x18, 0x00, 0xC0, 0x4F, 0xC2, 0xC8, 0x36}};
-
-std::atomic<long> g_live_sites{0};
 const WebViewRuntime* g_webview_runtime = nullptr;  // null: the installed runtime
 std::atomic<long> g_controls_left_referenced{0};
 
@@ -99,206 +88,6 @@ void RequestNewestBrowserMode() noexcept {
   RegCloseKey(key);
 }
 
-// The container's side of the conversation with the control: client site, in-place site,
-// in-place frame and command target in one reference-counted object. It outlives its host when
-// the control keeps a reference; from then on it answers without touching the host.
-class TWebBrowser::Site final : public IOleClientSite,
-                                public IOleInPlaceSite,
-                                public IOleInPlaceFrame,
-                                public IOleCommandTarget,
-                                public IDispatch {
- public:
-  explicit Site(TWebBrowser* host) : host_(host) { ++g_live_sites; }
-  Site(const Site&) = delete;
-  Site& operator=(const Site&) = delete;
-
-  void Detach() noexcept { host_ = nullptr; }
-  unsigned long RefCount() const noexcept { return refs_; }
-
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleClientSite))
-      *out = static_cast<IOleClientSite*>(this);
-    else if (IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceSite))
-      *out = static_cast<IOleInPlaceSite*>(this);
-    else if (IsEqualIID(iid, IID_IOleInPlaceUIWindow) || IsEqualIID(iid, IID_IOleInPlaceFrame))
-      *out = static_cast<IOleInPlaceFrame*>(this);
-    else if (IsEqualIID(iid, IID_IOleCommandTarget))
-      *out = static_cast<IOleCommandTarget*>(this);
-    else if (IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, kBrowserEvents))
-      *out = static_cast<IDispatch*>(this);
-    else
-      return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-
-  // IOleClientSite
-  HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** out) override {
-    if (out) *out = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** out) override {
-    if (out) *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
-
-  // IOleWindow (shared by the in-place site and the frame)
-  HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
-    if (!out) return E_POINTER;
-    *out = host_ ? host_->WindowHandle() : nullptr;
-    return *out ? S_OK : E_FAIL;
-  }
-  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-
-  // IOleInPlaceSite
-  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override {
-    return host_ && host_->WindowHandle() && !host_->tearing_down_ ? S_OK : S_FALSE;
-  }
-  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override {
-    if (host_) host_->in_place_active_ = true;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
-                                             RECT* pos, RECT* clip,
-                                             OLEINPLACEFRAMEINFO* info) override {
-    if (frame) *frame = nullptr;
-    if (doc) *doc = nullptr;
-    if (!frame || !doc || !pos || !clip || !info) return E_POINTER;
-    if (!host_ || !host_->WindowHandle()) return E_FAIL;
-    *frame = static_cast<IOleInPlaceFrame*>(this);
-    AddRef();
-    *pos = host_->HostRect();
-    *clip = *pos;
-    info->fMDIApp = FALSE;
-    info->hwndFrame = GetAncestor(host_->WindowHandle(), GA_ROOT);
-    info->haccel = nullptr;
-    info->cAccelEntries = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override {
-    if (host_) host_->in_place_active_ = false;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override {
-    // The control always fills the host, whatever it asks for.
-    if (host_) host_->UpdateObjectRects();
-    return S_OK;
-  }
-
-  // IOleInPlaceUIWindow: no toolbars, no border space.
-  HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
-  HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override {
-    return INPLACE_E_NOTOOLSPACE;
-  }
-  HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override {
-    return S_OK;
-  }
-
-  // IOleInPlaceFrame: no menus, no status bar, no accelerators of the frame's own.
-  HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
-
-  // IOleCommandTarget: the one command we answer is "show script error", with "go on running
-  // the page's scripts" and no dialog, so that an unattended page that errs at every reload
-  // does not pile up dialogs. Every other dialog of the control (sign-in prompts, certificate
-  // warnings) stays.
-  HRESULT STDMETHODCALLTYPE QueryStatus(const GUID* group, ULONG count, OLECMD* commands,
-                                        OLECMDTEXT*) override {
-    if (!group || !IsEqualGUID(*group, kDocHostCommandHandler)) return OLECMDERR_E_UNKNOWNGROUP;
-    if (count > 0 && !commands) return E_POINTER;
-    for (ULONG i = 0; i < count; ++i)
-      commands[i].cmdf =
-          commands[i].cmdID == OLECMDID_SHOWSCRIPTERROR ? OLECMDF_SUPPORTED | OLECMDF_ENABLED : 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Exec(const GUID* group, DWORD id, DWORD, VARIANT*,
-                                 VARIANT* out) override {
-    if (!group || !IsEqualGUID(*group, kDocHostCommandHandler)) return OLECMDERR_E_UNKNOWNGROUP;
-    if (id != OLECMDID_SHOWSCRIPTERROR) return OLECMDERR_E_NOTSUPPORTED;
-    if (out) {
-      V_VT(out) = VT_BOOL;
-      V_BOOL(out) = VARIANT_TRUE;  // true: the scripts go on running
-    }
-    return S_OK;  // handled: the control shows no dialog
-  }
-
-  // IDispatch, as the sink of the control's events: the page's loads (the top document's; a
-  // frame's are the page's own business).
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (count) *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info) *info = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
-                                   EXCEPINFO*, UINT*) override {
-    if (!host_ || !params || !params->rgvarg) return S_OK;
-    try {
-      Report(id, params);
-    } catch (...) {
-      HandleException(host_);
-    }
-    return S_OK;
-  }
-
- private:
-  void Report(DISPID id, DISPPARAMS* params) {
-    // The arguments come last first: the sender is the first of them.
-    auto arg = [params](UINT n) -> VARIANT* {
-      if (n >= params->cArgs) return nullptr;
-      VARIANT* v = &params->rgvarg[params->cArgs - 1 - n];
-      return V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v) ? V_VARIANTREF(v) : v;
-    };
-    auto text = [](VARIANT* v) -> std::wstring {
-      return v && V_VT(v) == VT_BSTR && V_BSTR(v) ? std::wstring(V_BSTR(v)) : std::wstring();
-    };
-    if (id == kNavigateComplete && params->cArgs == 2 && host_->IsTopDocument(arg(0))) {
-      host_->EndWatch();  // the page arrives
-    } else if (id == kDocumentComplete && params->cArgs == 2 && host_->IsTopDocument(arg(0))) {
-      std::wstring address = text(arg(1));
-      // The control's own error page is no page of ours.
-      if (address.rfind(L"res:", 0) != 0) host_->LoadFinished(address, LoadOutcome::Loaded);
-    } else if (id == kNavigateError && params->cArgs == 5 && host_->IsTopDocument(arg(0))) {
-      VARIANT* status = arg(3);
-      long code = status && V_VT(status) == VT_I4 ? V_I4(status) : 0;
-      host_->LoadFinished(text(arg(1)), ControlErrorOutcome(code));
-    }
-  }
-
-  ~Site() { --g_live_sites; }
-
-  TWebBrowser* host_;
-  ULONG refs_ = 1;
-};
-
 TWebBrowser::TWebBrowser(TComponent* owner)
     : TWinControl(owner),
       runtime_source_(g_webview_runtime ? g_webview_runtime : &InstalledWebViewRuntime()) {
@@ -326,7 +115,7 @@ void TWebBrowser::SetWebViewRuntime(const WebViewRuntime* runtime) noexcept {
   g_webview_runtime = runtime;
 }
 
-long TWebBrowser::LiveSites() noexcept { return g_live_sites.load(); }
+long TWebBrowser::LiveSites() noexcept { return LiveBrowserSites(); }
 
 long TWebBrowser::ControlsLeftReferenced() noexcept { return g_controls_left_referenced.load(); }
 
@@ -351,6 +140,7 @@ constexpr UINT kEmbedMessage = WM_APP + 0x51;
 constexpr UINT kWebViewMessage = WM_APP + 0x52;  // answers of the web view's runtime wait
 constexpr UINT_PTR kAnswerTimer = 0x5157;         // the runtime took too long to answer
 constexpr UINT_PTR kNoAnswerTimer = 0x5158;       // the page's server took too long to answer
+constexpr UINT_PTR kHangTimer = 0x5159;           // the page's renderer has not answered lately
 }  // namespace
 
 void TWebBrowser::HandleCreated() {
@@ -410,6 +200,41 @@ void TWebBrowser::NoAnswer() {
   LoadFinished(watched_, LoadOutcome::Failed);
 }
 
+// The control's loads carry no ID: they are told apart by their addresses. A load of the top
+// document replaces the one under way; one the page starts itself is watched like ours.
+void TWebBrowser::ControlLoadStarting(const std::wstring& url) {
+  if (url == control_load_) return;  // the load we opened
+  replaced_load_ = std::exchange(control_load_, url);
+  WatchLoad(url);
+}
+
+// An error report of the load that was replaced (the control may report its cancellation late)
+// is not the current load's.
+void TWebBrowser::ControlLoadFailed(const std::wstring& url, long status) {
+  if (url == replaced_load_ && url != control_load_) return;
+  LoadFinished(url, ControlErrorOutcome(status));
+}
+
+// The page's renderer was reported as not answering: one report is a renderer briefly busy; one
+// still reported hung HangWatch::kHungMs later is ended with its web view.
+void TWebBrowser::RendererUnresponsive() {
+  const DWORD now = GetTickCount();
+  if (hang_.Reported(now))
+    SetTimer(WindowHandle(), kHangTimer, HangWatch::kHungMs + 50, nullptr);
+  else if (hang_.Hung(now))
+    EndHungRenderer();
+}
+
+// A new web view is made, as after its browser process ended: a reload would go to the same
+// hung process.
+void TWebBrowser::EndHungRenderer() {
+  hang_.Reset();
+  if (engine_.State() != EngineState::WebView || !webview_) return;
+  webview_->Close();
+  engine_.BrowserProcessEnded();
+  EngineWent();
+}
+
 void TWebBrowser::LoadFinished(const std::wstring& address, LoadOutcome outcome) {
   EndWatch();
   engine_.LoadFinished(address, outcome);
@@ -465,6 +290,7 @@ void TWebBrowser::StartWebView() {
     };
     webview_->on_created = [this](std::uint32_t a) {
       DisarmAnswerTimer();
+      hang_.Reset();
       EngineStep step = engine_.Created(a);
       if (!step.discard && GetFocus() == WindowHandle()) webview_->Focus();
       Apply(step);
@@ -477,7 +303,14 @@ void TWebBrowser::StartWebView() {
       engine_.BrowserProcessEnded();
       EngineWent();
     };
-    webview_->on_render_process_failed = [this] { EngineWent(); };
+    webview_->on_render_process_failed = [this] {
+      hang_.Reset();
+      EngineWent();
+    };
+    webview_->on_renderer_unresponsive = [this] { RendererUnresponsive(); };
+    webview_->on_navigation_starting = [this](const std::wstring& uri, bool own) {
+      if (!own) WatchLoad(uri);  // the page's own load: ours are watched from their start
+    };
     webview_->on_navigation_completed = [this](const std::wstring& source, LoadOutcome outcome) {
       LoadFinished(source, outcome);
     };
@@ -655,6 +488,11 @@ LRESULT TWebBrowser::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         }
         return 0;
       }
+      if (wp == kHangTimer) {
+        KillTimer(WindowHandle(), kHangTimer);
+        if (hang_.Hung(GetTickCount())) EndHungRenderer();
+        return 0;
+      }
       if (wp == kNoAnswerTimer) {
         if (watching_)
           NoAnswer();
@@ -721,6 +559,7 @@ void TWebBrowser::OpenInControl(const std::wstring& url) {
   VARIANT missing{};
   V_VT(&missing) = VT_ERROR;
   V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
+  replaced_load_ = std::exchange(control_load_, url);
   OleCheck(browser->Navigate(address.get(), &missing, &missing, &missing, &missing));
   WatchLoad(url);
 }
@@ -735,7 +574,7 @@ void TWebBrowser::Refresh() {
     Handle();
     if (engine_.State() == EngineState::Undecided && WindowHandle()) ChooseEngine();
   }
-  if (engine_.State() == EngineState::Control || engine_.State() == EngineState::Undecided) {
+  if (engine_.State() == EngineState::Undecided) {
     OleCheck(Browser()->Refresh());
     return;
   }

@@ -63,8 +63,9 @@ class TWebBrowser : public TWinControl, public MessageFilter {
 
   // What the engine reports between the operations, on the window's thread and never inside the
   // engine's own calls; what a handler raises goes to the application's error handler.
-  // The engine went: the web view's browser or render process ended (or stopped answering), or
-  // a web view could not be made anew after that.
+  // The engine went: the web view's browser or render process ended (or has not answered for
+  // some seconds), a process its media depend on ended, or a web view could not be made anew
+  // after that.
   std::function<void()> OnEngineLost;
   // The page could not be loaded in a way a later try may mend (no connection, a time-out, a
   // server error), or it loaded.
@@ -131,6 +132,10 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   std::optional<RuntimeChoice> LookUpRuntime() noexcept;
   void EngineWent();
   void LoadFinished(const std::wstring& address, LoadOutcome outcome);
+  void ControlLoadStarting(const std::wstring& url);
+  void ControlLoadFailed(const std::wstring& url, long status);
+  void RendererUnresponsive();
+  void EndHungRenderer();
   // The watch over a load from its start until its page begins to arrive (or it ends), of the
   // address opened (empty: the page shown, reloaded).
   void WatchLoad(const std::wstring& address) noexcept;
@@ -168,6 +173,8 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   UINT no_answer_ms_ = PageRecovery::kNoAnswerMs;
   bool watching_ = false;  // the no-answer timer runs
   std::wstring watched_;   // for the load of this address
+  std::wstring control_load_, replaced_load_;  // the control's load under way, and the one before
+  HangWatch hang_;
   // The runtime's entry point loaded last, and from which DLL.
   std::wstring loaded_dll_;
   wv2::CreateEnvironmentFunction create_ = nullptr;

@@ -27,6 +27,12 @@ enum ProcessFailedKind : std::int32_t {
   kRenderProcessExited = 1,
   kRenderProcessUnresponsive = 2,
   kFrameRenderProcessExited = 3,
+  kUtilityProcessExited = 4,  // the audio service and the network service are utility processes
+  kSandboxHelperProcessExited = 5,
+  kGpuProcessExited = 6,
+  kPpapiPluginProcessExited = 7,
+  kPpapiBrokerProcessExited = 8,
+  kUnknownProcessExited = 9,
 };
 enum MoveFocusReason : std::int32_t { kFocusProgrammatic = 0, kFocusNext = 1, kFocusPrevious = 2 };
 enum KeyEventKind : std::int32_t {
@@ -79,6 +85,9 @@ inline constexpr IID kIidNavigationCompletedHandler = {
 // {364471E7-F2BE-4910-BDBA-D72077D51C4B}
 inline constexpr IID kIidContentLoadingHandler = {
     0x364471E7, 0xF2BE, 0x4910, {0xBD, 0xBA, 0xD7, 0x20, 0x77, 0xD5, 0x1C, 0x4B}};
+// {9ADBE429-F36D-432B-9DDC-F8881FBD76E3}
+inline constexpr IID kIidNavigationStartingHandler = {
+    0x9ADBE429, 0xF36D, 0x432B, {0x9D, 0xDC, 0xF8, 0x88, 0x1F, 0xBD, 0x76, 0xE3}};
 // {30D68B7D-20D9-4752-A9CA-EC8448FBB5C1}
 inline constexpr IID kIidNavigationCompletedArgs = {
     0x30D68B7D, 0x20D9, 0x4752, {0xA9, 0xCA, 0xEC, 0x84, 0x48, 0xFB, 0xB5, 0xC1}};
@@ -104,6 +113,8 @@ struct NavigationCompletedArgs;
 struct NavigationCompletedArgs2;
 struct ContentLoadingHandler;
 struct ContentLoadingArgs;
+struct NavigationStartingHandler;
+struct NavigationStartingArgs;
 
 // IUnknown's three slots for an interface T.
 #define REPRISA_WV2_UNKNOWN_SLOTS(T)                                         \
@@ -239,8 +250,10 @@ struct WebViewVtbl {
   HRESULT(STDMETHODCALLTYPE* get_Source)(WebView* self, LPWSTR* uri);
   HRESULT(STDMETHODCALLTYPE* Navigate)(WebView* self, LPCWSTR uri);
   Slot NavigateToString;
-  Slot add_NavigationStarting;
-  Slot remove_NavigationStarting;
+  HRESULT(STDMETHODCALLTYPE* add_NavigationStarting)(WebView* self,
+                                                     NavigationStartingHandler* handler,
+                                                     EventToken* token);
+  HRESULT(STDMETHODCALLTYPE* remove_NavigationStarting)(WebView* self, EventToken token);
   HRESULT(STDMETHODCALLTYPE* add_ContentLoading)(WebView* self, ContentLoadingHandler* handler,
                                                  EventToken* token);
   HRESULT(STDMETHODCALLTYPE* remove_ContentLoading)(WebView* self, EventToken token);
@@ -297,6 +310,13 @@ struct WebView {
     return vtbl->remove_NavigationCompleted(this, token);
   }
   // A table that leaves the slot empty (a stand-in for the runtime) has no such event.
+  HRESULT AddNavigationStarting(NavigationStartingHandler* handler, EventToken* token) {
+    return vtbl->add_NavigationStarting ? vtbl->add_NavigationStarting(this, handler, token)
+                                        : E_NOTIMPL;
+  }
+  HRESULT RemoveNavigationStarting(EventToken token) {
+    return vtbl->remove_NavigationStarting(this, token);
+  }
   HRESULT AddContentLoading(ContentLoadingHandler* handler, EventToken* token) {
     return vtbl->add_ContentLoading ? vtbl->add_ContentLoading(this, handler, token) : E_NOTIMPL;
   }
@@ -322,12 +342,16 @@ struct NavigationCompletedArgsVtbl {
   HRESULT(STDMETHODCALLTYPE* get_IsSuccess)(NavigationCompletedArgs* self, BOOL* success);
   HRESULT(STDMETHODCALLTYPE* get_WebErrorStatus)(NavigationCompletedArgs* self,
                                                  std::int32_t* status);
-  Slot get_NavigationId;
+  HRESULT(STDMETHODCALLTYPE* get_NavigationId)(NavigationCompletedArgs* self, std::uint64_t* id);
 };
 struct NavigationCompletedArgs {
   REPRISA_WV2_INTERFACE(NavigationCompletedArgs)
   HRESULT GetIsSuccess(BOOL* success) { return vtbl->get_IsSuccess(this, success); }
   HRESULT GetWebErrorStatus(std::int32_t* status) { return vtbl->get_WebErrorStatus(this, status); }
+  // A stand-in's table that leaves the slot empty has no navigation IDs.
+  HRESULT GetNavigationId(std::uint64_t* id) {
+    return vtbl->get_NavigationId ? vtbl->get_NavigationId(this, id) : E_NOTIMPL;
+  }
 };
 
 // ICoreWebView2NavigationCompletedEventArgs2: the first interface's slots, then one more.
@@ -345,7 +369,7 @@ struct NavigationCompletedArgs2 {
 };
 
 // ICoreWebView2ContentLoadingEventHandler (implemented by the host): the top document of a
-// navigation starts arriving. Its arguments are not read.
+// navigation starts arriving.
 struct ContentLoadingHandlerVtbl {
   REPRISA_WV2_UNKNOWN_SLOTS(ContentLoadingHandler);
   HRESULT(STDMETHODCALLTYPE* Invoke)(ContentLoadingHandler* self, WebView* sender,
@@ -353,6 +377,48 @@ struct ContentLoadingHandlerVtbl {
 };
 struct ContentLoadingHandler {
   REPRISA_WV2_INTERFACE(ContentLoadingHandler)
+};
+
+// ICoreWebView2ContentLoadingEventArgs
+struct ContentLoadingArgsVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(ContentLoadingArgs);
+  Slot get_IsErrorPage;
+  HRESULT(STDMETHODCALLTYPE* get_NavigationId)(ContentLoadingArgs* self, std::uint64_t* id);
+};
+struct ContentLoadingArgs {
+  REPRISA_WV2_INTERFACE(ContentLoadingArgs)
+  HRESULT GetNavigationId(std::uint64_t* id) {
+    return vtbl->get_NavigationId ? vtbl->get_NavigationId(this, id) : E_NOTIMPL;
+  }
+};
+
+// ICoreWebView2NavigationStartingEventHandler (implemented by the host): the top document is
+// about to load an address (the program's load, one the page starts itself, or a redirect of
+// either, which keeps its navigation's ID).
+struct NavigationStartingHandlerVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(NavigationStartingHandler);
+  HRESULT(STDMETHODCALLTYPE* Invoke)(NavigationStartingHandler* self, WebView* sender,
+                                     NavigationStartingArgs* args);
+};
+struct NavigationStartingHandler {
+  REPRISA_WV2_INTERFACE(NavigationStartingHandler)
+};
+
+// ICoreWebView2NavigationStartingEventArgs
+struct NavigationStartingArgsVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(NavigationStartingArgs);
+  HRESULT(STDMETHODCALLTYPE* get_Uri)(NavigationStartingArgs* self, LPWSTR* uri);
+  Slot get_IsUserInitiated;
+  Slot get_IsRedirected;
+  Slot get_RequestHeaders;
+  Slot get_Cancel;
+  Slot put_Cancel;
+  HRESULT(STDMETHODCALLTYPE* get_NavigationId)(NavigationStartingArgs* self, std::uint64_t* id);
+};
+struct NavigationStartingArgs {
+  REPRISA_WV2_INTERFACE(NavigationStartingArgs)
+  HRESULT GetUri(LPWSTR* uri) { return vtbl->get_Uri(this, uri); }
+  HRESULT GetNavigationId(std::uint64_t* id) { return vtbl->get_NavigationId(this, id); }
 };
 
 // ICoreWebView2ProcessFailedEventHandler (implemented by the host)
@@ -562,6 +628,25 @@ REPRISA_WV2_SIZE(NavigationCompletedArgsVtbl, 6);
 REPRISA_WV2_UNKNOWN(NavigationCompletedArgs2Vtbl);
 REPRISA_WV2_SLOT(NavigationCompletedArgs2Vtbl, get_HttpStatusCode, 6);
 REPRISA_WV2_SIZE(NavigationCompletedArgs2Vtbl, 7);
+
+REPRISA_WV2_UNKNOWN(ContentLoadingArgsVtbl);
+REPRISA_WV2_SLOT(ContentLoadingArgsVtbl, get_IsErrorPage, 3);
+REPRISA_WV2_SLOT(ContentLoadingArgsVtbl, get_NavigationId, 4);
+REPRISA_WV2_SIZE(ContentLoadingArgsVtbl, 5);
+
+REPRISA_WV2_UNKNOWN(NavigationStartingHandlerVtbl);
+REPRISA_WV2_SLOT(NavigationStartingHandlerVtbl, Invoke, 3);
+REPRISA_WV2_SIZE(NavigationStartingHandlerVtbl, 4);
+
+REPRISA_WV2_UNKNOWN(NavigationStartingArgsVtbl);
+REPRISA_WV2_SLOT(NavigationStartingArgsVtbl, get_Uri, 3);
+REPRISA_WV2_SLOT(NavigationStartingArgsVtbl, get_IsUserInitiated, 4);
+REPRISA_WV2_SLOT(NavigationStartingArgsVtbl, get_IsRedirected, 5);
+REPRISA_WV2_SLOT(NavigationStartingArgsVtbl, get_RequestHeaders, 6);
+REPRISA_WV2_SLOT(NavigationStartingArgsVtbl, get_Cancel, 7);
+REPRISA_WV2_SLOT(NavigationStartingArgsVtbl, put_Cancel, 8);
+REPRISA_WV2_SLOT(NavigationStartingArgsVtbl, get_NavigationId, 9);
+REPRISA_WV2_SIZE(NavigationStartingArgsVtbl, 10);
 
 REPRISA_WV2_UNKNOWN(ContentLoadingHandlerVtbl);
 REPRISA_WV2_SLOT(ContentLoadingHandlerVtbl, Invoke, 3);

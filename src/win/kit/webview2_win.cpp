@@ -298,27 +298,57 @@ void WebView2Host::Handle(Answer& answer) {
     case Answer::ProcessFailed:
       ProcessFailed(answer.failed);
       break;
+    case Answer::NavigationStarting:
+      NavigationStarting(answer);
+      break;
     case Answer::NavigationCompleted:
+      if (!Current(answer)) break;
       // A load we stopped ends as cancelled: no outcome of the page's.
       if (std::exchange(stopped_, false) && answer.outcome != LoadOutcome::Loaded) break;
       if (webview_ && on_navigation_completed)
         on_navigation_completed(answer.source, answer.outcome);
       break;
     case Answer::ContentLoading:
-      if (webview_ && on_content_loading) on_content_loading();
+      if (Current(answer) && webview_ && on_content_loading) on_content_loading();
       break;
   }
 }
 
+bool WebView2Host::Current(const Answer& answer) const noexcept {
+  if (!starting_added_ || !answer.identified) return true;
+  return !awaiting_start_ && answer.navigation == current_;
+}
+
+void WebView2Host::NavigationStarting(Answer& answer) {
+  // A redirect keeps its load's ID: the same load goes on.
+  if (!webview_ || !answer.identified || answer.navigation == current_) return;
+  current_ = answer.navigation;
+  stopped_ = false;
+  const bool own = std::exchange(awaiting_start_, false);
+  if (on_navigation_starting) on_navigation_starting(answer.source, own);
+}
+
 void WebView2Host::ProcessFailed(wv2::ProcessFailedKind kind) {
   if (!webview_) return;
-  if (kind == wv2::kBrowserProcessExited) {
-    Close();
-    if (on_browser_process_ended) on_browser_process_ended();
-  } else if (kind == wv2::kRenderProcessExited || kind == wv2::kRenderProcessUnresponsive ||
-             kind == wv2::kFrameRenderProcessExited) {
-    // Also a frame's own process: the player a page plays its media in is often a frame.
-    if (on_render_process_failed) on_render_process_failed();
+  switch (kind) {
+    case wv2::kBrowserProcessExited:
+      Close();
+      if (on_browser_process_ended) on_browser_process_ended();
+      break;
+    case wv2::kRenderProcessUnresponsive:
+      if (on_renderer_unresponsive) on_renderer_unresponsive();
+      break;
+    // Also a frame's own process: the player a page plays its media in is often a frame. The
+    // media's sound goes through the audio service, a utility process, and its pictures are
+    // decoded and drawn in the GPU process: playback stops with either.
+    case wv2::kRenderProcessExited:
+    case wv2::kFrameRenderProcessExited:
+    case wv2::kUtilityProcessExited:
+    case wv2::kGpuProcessExited:
+      if (on_render_process_failed) on_render_process_failed();
+      break;
+    default:  // the sandbox helper, plug-in processes, unknown ones: the page does not need them
+      break;
   }
 }
 
@@ -403,6 +433,7 @@ void WebView2Host::WatchNavigations(std::uint32_t attempt) {
         }
         Answer answer(Answer::NavigationCompleted, attempt);
         answer.outcome = WebViewLoadOutcome(success != FALSE, status, http);
+        answer.identified = SUCCEEDED(args->GetNavigationId(&answer.navigation));
         LPWSTR source = nullptr;
         if (sender && SUCCEEDED(sender->GetSource(&source)) && source) answer.source = source;
         CoTaskMemFree(source);
@@ -413,11 +444,31 @@ void WebView2Host::WatchNavigations(std::uint32_t attempt) {
       SUCCEEDED(webview_->AddNavigationCompleted(completed.get(), &navigation_token_));
   auto loading = Handler<wv2::ContentLoadingHandler, wv2::WebView*, wv2::ContentLoadingArgs*>::Make(
       wv2::kIidContentLoadingHandler,
-      [link, attempt](wv2::WebView*, wv2::ContentLoadingArgs*) -> HRESULT {
-        if (WebView2Host* host = link.Host()) host->Queue(Answer(Answer::ContentLoading, attempt));
+      [link, attempt](wv2::WebView*, wv2::ContentLoadingArgs* args) -> HRESULT {
+        WebView2Host* host = link.Host();
+        if (!host) return S_OK;
+        Answer answer(Answer::ContentLoading, attempt);
+        answer.identified = args && SUCCEEDED(args->GetNavigationId(&answer.navigation));
+        host->Queue(std::move(answer));
         return S_OK;
       });
   content_added_ = SUCCEEDED(webview_->AddContentLoading(loading.get(), &content_token_));
+  auto starting =
+      Handler<wv2::NavigationStartingHandler, wv2::WebView*, wv2::NavigationStartingArgs*>::Make(
+          wv2::kIidNavigationStartingHandler,
+          [link, attempt](wv2::WebView*, wv2::NavigationStartingArgs* args) -> HRESULT {
+            WebView2Host* host = link.Host();
+            if (!host || !args) return S_OK;
+            Answer answer(Answer::NavigationStarting, attempt);
+            answer.identified = SUCCEEDED(args->GetNavigationId(&answer.navigation));
+            LPWSTR uri = nullptr;
+            if (SUCCEEDED(args->GetUri(&uri)) && uri) answer.source = uri;
+            CoTaskMemFree(uri);
+            host->Queue(std::move(answer));
+            return S_OK;
+          });
+  // Without it every report counts as the current load's, as older runtimes' stand-ins have it.
+  starting_added_ = SUCCEEDED(webview_->AddNavigationStarting(starting.get(), &starting_token_));
 }
 
 void WebView2Host::Close() noexcept {
@@ -436,7 +487,9 @@ void WebView2Host::Close() noexcept {
   if (webview && failed_added_) webview->RemoveProcessFailed(failed_token_);
   if (webview && navigation_added_) webview->RemoveNavigationCompleted(navigation_token_);
   if (webview && content_added_) webview->RemoveContentLoading(content_token_);
-  navigation_added_ = content_added_ = stopped_ = false;
+  if (webview && starting_added_) webview->RemoveNavigationStarting(starting_token_);
+  navigation_added_ = content_added_ = starting_added_ = stopped_ = awaiting_start_ = false;
+  current_ = 0;
   if (controller && key_added_) controller->RemoveAcceleratorKeyPressed(key_token_);
   failed_added_ = key_added_ = false;
   if (controller) controller->Close();
@@ -449,12 +502,14 @@ void WebView2Host::Navigate(const std::wstring& address) {
   if (!webview_) OleCheck(E_UNEXPECTED);
   stopped_ = false;
   OleCheck(webview_->Navigate(address.c_str()));
+  awaiting_start_ = true;
 }
 
 void WebView2Host::Reload() {
   if (!webview_) OleCheck(E_UNEXPECTED);
   stopped_ = false;
   OleCheck(webview_->Reload());
+  awaiting_start_ = true;
 }
 
 void WebView2Host::Stop() noexcept {

@@ -39,11 +39,19 @@ class WebView2Host {
   std::function<void(std::uint32_t attempt)> on_created;  // the web view is there
   std::function<void(std::uint32_t attempt, HRESULT)> on_failed;
   std::function<void()> on_browser_process_ended;
-  // A render process of the page ended or stopped answering: the web view stays, the page is gone.
+  // A process the page or its media depend on ended: a render process of the page or of a frame,
+  // the GPU process or a utility process (the audio service is one). The web view stays; the
+  // page, or what it plays, is gone. The other helpers' ends are ignored.
   std::function<void()> on_render_process_failed;
-  // A load of the page ended, at `source` (the address the web view shows now).
+  // The page's render process was reported as not answering (again while it hangs).
+  std::function<void()> on_renderer_unresponsive;
+  // A load of the top document began at `uri`: one the program asked for (`own`), or one the page
+  // started itself (a link, a script's redirect). Not told for a redirect of a load under way.
+  std::function<void(const std::wstring& uri, bool own)> on_navigation_starting;
+  // The load that began last ended, at `source` (the address the web view shows now). Reports of
+  // older loads (replaced, and reported cancelled late) are not passed on.
   std::function<void(const std::wstring& source, LoadOutcome outcome)> on_navigation_completed;
-  // The page of a load began to arrive.
+  // The page of the load that began last began to arrive.
   std::function<void()> on_content_loading;
 
   // Starts attempt `attempt` (closing whatever was there): the entry point is called with the
@@ -77,7 +85,14 @@ class WebView2Host {
   class LinkRef;
   class Options;
   struct Answer {
-    enum Kind { Environment, Controller, ProcessFailed, NavigationCompleted, ContentLoading };
+    enum Kind {
+      Environment,
+      Controller,
+      ProcessFailed,
+      NavigationStarting,
+      NavigationCompleted,
+      ContentLoading
+    };
     Answer(Kind k, std::uint32_t a, HRESULT r = S_OK) : kind(k), attempt(a), result(r) {}
     Kind kind;
     std::uint32_t attempt;
@@ -87,6 +102,8 @@ class WebView2Host {
     wv2::ProcessFailedKind failed = wv2::kBrowserProcessExited;
     LoadOutcome outcome = LoadOutcome::Other;
     std::wstring source;
+    std::uint64_t navigation = 0;  // the load's ID, when `identified`
+    bool identified = false;
   };
   template <class Interface, class... Args>
   class Handler;
@@ -104,7 +121,12 @@ class WebView2Host {
   void ControllerAnswered(Answer& answer);
   void Handle(Answer& answer);
   void ProcessFailed(wv2::ProcessFailedKind kind);
-  // Follows the page's loads (the web view's navigation-completed and content-loading events).
+  void NavigationStarting(Answer& answer);
+  // Whether a load's report is of the load that began last: always, where the runtime tells no
+  // IDs; never between our own Navigate or Reload and its start.
+  bool Current(const Answer& answer) const noexcept;
+  // Follows the page's loads (the web view's navigation-starting, navigation-completed and
+  // content-loading events).
   void WatchNavigations(std::uint32_t attempt);
   bool KeyPressed(wv2::AcceleratorKeyArgs* args) noexcept;
   void WatchFocusLeaving();
@@ -117,9 +139,13 @@ class WebView2Host {
   std::uint32_t attempt_ = 0;
   Link* link_ = nullptr;  // shared with our handlers; cut at Close
   std::vector<Answer> answers_;
-  wv2::EventToken key_token_{}, failed_token_{}, navigation_token_{}, content_token_{};
-  bool key_added_ = false, failed_added_ = false, navigation_added_ = false, content_added_ = false;
+  wv2::EventToken key_token_{}, failed_token_{}, navigation_token_{}, content_token_{},
+      starting_token_{};
+  bool key_added_ = false, failed_added_ = false, navigation_added_ = false, content_added_ = false,
+       starting_added_ = false;
   bool stopped_ = false;  // the load under way was stopped: its report is swallowed
+  std::uint64_t current_ = 0;    // the ID of the load that began last
+  bool awaiting_start_ = false;  // our Navigate or Reload was called; its load has not begun
   ComPtr<wv2::Environment> environment_;
   ComPtr<wv2::Controller> controller_;
   ComPtr<wv2::WebView> webview_;

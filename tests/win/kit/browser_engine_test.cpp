@@ -634,16 +634,21 @@ struct Reports {
   }
 };
 
-// A render process (the page's or a frame's) that ends is a loss; a recovery then reloads the
-// same web view. A load that fails is reported, and a recovery opens the page it failed at again.
+// A render process (the page's or a frame's) that ends is a loss, and so is a process the page's
+// media depend on (a utility process such as the audio service, the GPU process); a recovery then
+// reloads the same web view. A helper the page does not need, or one report of a renderer briefly
+// busy, is none. A load that fails is reported, and a recovery opens the page it failed at again.
 TEST_F(BrowserEngine, ReportsLossesAndLoadsAndBringsThePageBack) {
   MakeWebView();
   Reports reports;
   reports.Attach(browser_);
   browser_->Navigate(L"http://music.example/");
   ASSERT_NE(rec_.completed, nullptr);
-  for (wv2::ProcessFailedKind kind : {wv2::kRenderProcessExited, wv2::kRenderProcessUnresponsive,
-                                      wv2::kFrameRenderProcessExited}) {
+  RaiseProcessFailed(wv2::kSandboxHelperProcessExited);
+  RaiseProcessFailed(wv2::kRenderProcessUnresponsive);
+  EXPECT_FALSE(PumpUntil([&] { return reports.lost > 0; }, 300));
+  for (wv2::ProcessFailedKind kind : {wv2::kRenderProcessExited, wv2::kFrameRenderProcessExited,
+                                      wv2::kUtilityProcessExited, wv2::kGpuProcessExited}) {
     const int lost = reports.lost;
     RaiseProcessFailed(kind);
     EXPECT_TRUE(PumpUntil([&] { return reports.lost > lost; })) << kind;
@@ -653,7 +658,7 @@ TEST_F(BrowserEngine, ReportsLossesAndLoadsAndBringsThePageBack) {
   rec_.source = L"http://music.example/next";
   RaiseCompleted(FALSE, 12);  // no connection
   ASSERT_TRUE(PumpUntil([&] { return reports.failed == 1; }));
-  EXPECT_EQ(reports.lost, 3);
+  EXPECT_EQ(reports.lost, 4);
   browser_->Recover();
   EXPECT_EQ(rec_.navigated.back(), L"http://music.example/next");
   RaiseCompleted(TRUE, 0);

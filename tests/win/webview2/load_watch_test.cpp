@@ -32,13 +32,14 @@ struct Watch {
   bool fails;  // stopped and reported as failed
 };
 
-class LoadWatch : public testing::TestWithParam<Watch> {
+template <class Param>
+class WatchFixture : public testing::TestWithParam<Param> {
  protected:
   static constexpr UINT kNoAnswerMs = 300;
 
   void SetUp() override {
     app_.Initialize();
-    ASSERT_EQ(e2e::Narrow(runtime_.Install(GetParam().control)), "");
+    ASSERT_EQ(e2e::Narrow(runtime_.Install(this->GetParam().control)), "");
     const std::wstring dll = runtime_.DllFolder() + L"\\EmbeddedBrowserWebView.dll";
     source_.find = [dll] { return reprisa::RuntimeChoice{dll, false}; };
     source_.load = [this](const reprisa::RuntimeChoice& choice) {
@@ -75,6 +76,7 @@ class LoadWatch : public testing::TestWithParam<Watch> {
   reprisa::TWebBrowser* browser_ = nullptr;
   int failed_ = 0;
 };
+using LoadWatch = WatchFixture<Watch>;
 
 // A failed load is brought back as the program brings it back (Recover): opened again at its
 // address, not reloaded, which would show the page before it.
@@ -111,6 +113,49 @@ INSTANTIATE_TEST_SUITE_P(Each, LoadWatch,
                          testing::Values(Watch{"NeverAnswered", "navigation=hang\n", true},
                                          Watch{"BeganToArrive", "navigation=arrive\n", false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A load whose server never answers, replaced by the program's next load or by one the page
+// starts itself, is reported cancelled once the new load has begun: that late report is the old
+// load's. The new load is watched all the same, stopped and tried again at its own address.
+struct Replacement {
+  const char* name;
+  const char* control;
+  bool by_the_page;
+};
+using ReplacedLoad = WatchFixture<Replacement>;
+
+TEST_P(ReplacedLoad, LeavesTheNextLoadWatched) {
+  ASSERT_TRUE(PumpUntil([&] { return browser_->Engine() == reprisa::EngineState::WebView; },
+                        10000))
+      << Dump(runtime_.Log());
+  browser_->Navigate(L"http://127.0.0.1:9/first");
+  std::wstring next = L"http://127.0.0.1:9/by-the-page";
+  if (GetParam().by_the_page) {
+    HWND view = FindWindowExW(browser_->WindowHandle(), nullptr, kViewClass, nullptr);
+    ASSERT_NE(view, nullptr);
+    PostMessageW(view, kPageLoadsMessage, 0, 0);
+  } else {
+    next = L"http://127.0.0.1:9/second";
+    browser_->Navigate(next);
+  }
+  ASSERT_TRUE(PumpUntil(
+      [&] { return Find(runtime_.Log(), L"navigation 1 completes with status 14") >= 0; }, 5000))
+      << Dump(runtime_.Log());
+  ASSERT_TRUE(PumpUntil([&] { return failed_ == 1; }, 5000))
+      << "the load after it was never stopped\n" << Dump(runtime_.Log());
+  EXPECT_EQ(CallsOf(runtime_.Log(), L"WebView.Stop").size(), 1u);
+  browser_->Recover();
+  const size_t opened = GetParam().by_the_page ? 2 : 3;
+  ASSERT_TRUE(PumpUntil(
+      [&] { return CallsOf(runtime_.Log(), L"WebView.Navigate").size() == opened; }, 5000));
+  EXPECT_EQ(e2e::Narrow(CallsOf(runtime_.Log(), L"WebView.Navigate").back()), e2e::Narrow(next));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Each, ReplacedLoad,
+    testing::Values(Replacement{"ByTheProgram", "navigation=hang\n", false},
+                    Replacement{"ByThePage", "navigation=hang\n", true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace fakewv2

@@ -493,36 +493,54 @@ INSTANTIATE_TEST_SUITE_P(EachFailure, FallsBackToTheControl, testing::ValuesIn(k
 
 struct ProcessEnd {
   const char* name;
-  int kind;  // the process-failed kind the fake reports
+  int kind;  // the process-failed kind the fake reports once, or kHungForGood
+  enum { kRecreated, kReloaded, kNothing } then;
 };
+// The renderer hangs for good: the fake reports it unresponsive at once and every two seconds.
+constexpr int kHungForGood = -1;
 
 class SurvivesTheEnd : public WebView2Test, public testing::WithParamInterface<ProcessEnd> {};
 
-// Back at once, in the middle of a long interval: no reload tick helps.
+// Back at once, in the middle of a long interval: no reload tick helps. A renderer that hangs is
+// ended with its web view once it has not answered for 5 s; one report alone (a renderer briefly
+// busy) and the ends of helpers the page does not need change nothing.
 TEST_P(SurvivesTheEnd, OfTheProcessAtOnce) {
   const ProcessEnd& e = GetParam();
   const std::wstring last = server_.Url("/last");
   ASSERT_NO_FATAL_FAILURE(StartAndOpen(last, L"20:00"));
   const int mark = static_cast<int>(Log().size());
-  PostMessageW(View(), kEndProcessMessage, static_cast<WPARAM>(e.kind), 0);
+  if (e.kind == kHungForGood)
+    PostMessageW(View(), kHangMessage, 1, 0);
+  else
+    PostMessageW(View(), kEndProcessMessage, static_cast<WPARAM>(e.kind), 0);
   const int raised = WaitForLine(L"raised ProcessFailed", 5000, mark);
   ASSERT_GE(raised, 0) << "the ProcessFailed event did not reach the program\n" << DumpLog();
-  if (e.kind == 0) {
+  if (e.then == ProcessEnd::kRecreated) {
     // The web view is gone for good: a new environment and controller, and the last address.
-    EXPECT_GE(WaitForLine(L"WebView#2.Navigate " + last, 2000, raised), 0) << DumpLog();
+    EXPECT_GE(WaitForLine(L"WebView#2.Navigate " + last, 7000, raised), 0) << DumpLog();
     EXPECT_EQ(LinesFrom(Log(), L"entry ").size(), 2u) << "no new environment\n" << DumpLog();
     EXPECT_TRUE(WaitUntil([&] { return ViewFillsPageArea(); }, 5000)) << Places();
-  } else {
-    // A render process: the same web view reloads.
+    EXPECT_EQ(CallCount(L"WebView.Reload"), 0u) << "reloaded into the old web view\n" << DumpLog();
+  } else if (e.then == ProcessEnd::kReloaded) {
+    // The same web view reloads.
     EXPECT_GE(WaitForLine(L"WebView#1.Reload", 2000, raised), 0) << DumpLog();
+    EXPECT_EQ(Find(Log(), L"Controller#2 created"), -1) << DumpLog();
+  } else {
+    EXPECT_EQ(WaitForLine(L"WebView#1.Reload", 7000, raised), -1) << DumpLog();
     EXPECT_EQ(Find(Log(), L"Controller#2 created"), -1) << DumpLog();
   }
   EXPECT_EQ(server_.Count("/last"), 0) << "the browser control opened the address";
 }
 
 const ProcessEnd kProcessEnds[] = {
-    {"BrowserProcess", 0}, {"RenderProcess", 1}, {"RenderProcessUnresponsive", 2},
-    {"FrameRenderProcess", 3}};
+    {"BrowserProcess", 0, ProcessEnd::kRecreated},
+    {"RenderProcess", 1, ProcessEnd::kReloaded},
+    {"RenderProcessHungForGood", kHungForGood, ProcessEnd::kRecreated},
+    {"RenderProcessBrieflyBusy", 2, ProcessEnd::kNothing},
+    {"FrameRenderProcess", 3, ProcessEnd::kReloaded},
+    {"UtilityProcess", 4, ProcessEnd::kReloaded},  // the audio service among them
+    {"GpuProcess", 6, ProcessEnd::kReloaded},
+    {"SandboxHelperProcess", 5, ProcessEnd::kNothing}};
 INSTANTIATE_TEST_SUITE_P(Each, SurvivesTheEnd, testing::ValuesIn(kProcessEnds), kNameOf);
 
 // The updater installs a newer version and removes the old one's folder while the program runs:

@@ -54,6 +54,8 @@ constexpr GUID kINavigationCompletedArgs = {
     0x30D68B7D, 0x20D9, 0x4752, {0xA9, 0xCA, 0xEC, 0x84, 0x48, 0xFB, 0xB5, 0xC1}};
 constexpr GUID kINavigationCompletedArgs2 = {
     0xFDF8B738, 0xEE1E, 0x4DB2, {0xA3, 0x29, 0x8D, 0x7D, 0x7B, 0x74, 0xD7, 0x92}};
+constexpr GUID kINavigationStartingArgs = {
+    0x5B495469, 0xE119, 0x438A, {0x9B, 0x18, 0x76, 0x04, 0xF2, 0x5E, 0x2F, 0x49}};
 constexpr GUID kIContentLoadingArgs = {
     0x0C8A1275, 0x9B6B, 0x4901, {0x87, 0xAD, 0x70, 0xDF, 0x25, 0xBA, 0xFA, 0x6E}};
 constexpr GUID kIProcessFailedArgs = {
@@ -65,6 +67,7 @@ constexpr GUID kIMoveFocusRequestedArgs = {
     0x2D6AA13B, 0x3839, 0x4A15, {0x92, 0xFC, 0xD8, 0x8B, 0x3C, 0x0D, 0x9C, 0x9D}};
 
 constexpr int kBrowserProcessExited = 0;  // COREWEBVIEW2_PROCESS_FAILED_KIND
+constexpr int kRenderProcessUnresponsive = 2;
 constexpr int kKeyDown = 0, kKeyUp = 1, kSystemKeyDown = 2, kSystemKeyUp = 3;
 
 // ---- the log --------------------------------------------------------------------------------
@@ -564,6 +567,28 @@ const auto kNavigationCompletedArgsVtbl = Table<7>(
     FN(NavigationCompletedArgs_get_NavigationId),    // 5
     FN(NavigationCompletedArgs_get_HttpStatusCode));  // 6, of the second interface
 
+struct NavigationStartingArgs : Object {
+  std::wstring uri;
+  unsigned long long navigation_id = 0;
+  BOOL cancel = FALSE;
+};
+
+GETTER(NavigationStartingArgs, Uri, LPWSTR, self->uri)
+GETTER(NavigationStartingArgs, IsUserInitiated, BOOL, FALSE)
+GETTER(NavigationStartingArgs, IsRedirected, BOOL, FALSE)
+GETTER(NavigationStartingArgs, Cancel, BOOL, self->cancel)
+SETTER(NavigationStartingArgs, Cancel, BOOL, cancel)
+GETTER(NavigationStartingArgs, NavigationId, unsigned long long, self->navigation_id)
+
+const auto kNavigationStartingArgsVtbl = Table<10>(
+    FN(NavigationStartingArgs_get_Uri),              // 3
+    FN(NavigationStartingArgs_get_IsUserInitiated),  // 4
+    FN(NavigationStartingArgs_get_IsRedirected),     // 5
+    UNUSED_SLOT(get_RequestHeaders, void**),         // 6
+    FN(NavigationStartingArgs_get_Cancel),           // 7
+    FN(NavigationStartingArgs_put_Cancel),           // 8
+    FN(NavigationStartingArgs_get_NavigationId));    // 9
+
 struct ContentLoadingArgs : Object {
   BOOL error_page = FALSE;
   unsigned long long navigation_id = 0;
@@ -703,11 +728,34 @@ void CompleteNavigation(WebView* self, unsigned long long id, int web_error_stat
   });
 }
 
-// Completes as the control file says at the time of the call; a load that hangs waits for Stop,
-// and a newer load replaces it silently.
+// Raises NavigationStarting for load `id` at the web view's source, from the message loop.
+void StartNavigation(WebView* self, unsigned long long id) {
+  const std::wstring uri = self->source;
+  Post([self, id, uri] {
+    if (!Alive(self) || self->closed || self->browser_gone) return;
+    Keep(self);
+    auto* args = Make<NavigationStartingArgs>(kNavigationStartingArgsVtbl,
+                                              L"NavigationStartingArgs", kINavigationStartingArgs);
+    args->uri = uri;
+    args->navigation_id = id;
+    Log(L"navigation %llu starts at %ls", id, uri.c_str());
+    Raise(self, L"NavigationStarting", self, args);
+    Drop(args);
+    Drop(self);
+  });
+}
+
+// Starts a load and completes it as the control file says at the time of the call; a load that
+// hangs waits for Stop, and a newer load replaces it: it is reported cancelled once the newer one
+// has started, as the runtime reports it.
 void FinishNavigation(WebView* self) {
   const unsigned long long id = ++self->navigations;
   const Config config = ReadConfig();
+  StartNavigation(self, id);
+  if (const unsigned long long replaced = std::exchange(self->hanging, 0)) {
+    Log(L"navigation %llu replaced", replaced);
+    CompleteNavigation(self, replaced, 14, 0, false);
+  }
   self->hanging = config.navigation == Config::Navigation::kHang ? id : 0;
   if (self->hanging) {
     Log(L"navigation %llu never answered", id);
@@ -993,6 +1041,31 @@ void FocusLeaves(Controller* self, int reason) {
   Drop(self);
 }
 
+// While the page's renderer hangs, the runtime reports it unresponsive every few seconds (here
+// every two, the first at once) until it answers again or its web view goes.
+constexpr UINT_PTR kHangTimer = 0x2F9;
+void EndProcess(Controller* self, int kind);
+constexpr UINT kHangReportMs = 2000;
+
+void Hang(Controller* self, bool hung) {
+  Log(hung ? L"renderer hangs" : L"renderer answers again");
+  if (!hung) {
+    KillTimer(self->view, kHangTimer);
+    return;
+  }
+  SetTimer(self->view, kHangTimer, kHangReportMs, nullptr);
+  EndProcess(self, kRenderProcessUnresponsive);
+}
+
+// The page starts a load itself (a link, a script's redirect), to the address below.
+void PageLoads(Controller* self) {
+  WebView* webview = self->webview;
+  if (webview->closed || webview->browser_gone) return;
+  webview->source = L"http://127.0.0.1:9/by-the-page";
+  Log(L"the page opens %ls", webview->source.c_str());
+  FinishNavigation(webview);
+}
+
 void EndProcess(Controller* self, int kind) {
   WebView* webview = self->webview;
   Keep(self);
@@ -1044,6 +1117,15 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case kFocusLeavesMessage:
       if (self) FocusLeaves(self, static_cast<int>(wp));
+      return 0;
+    case kHangMessage:
+      if (self) Hang(self, wp != 0);
+      return 0;
+    case kPageLoadsMessage:
+      if (self) PageLoads(self);
+      return 0;
+    case WM_TIMER:
+      if (self && wp == kHangTimer) EndProcess(self, kRenderProcessUnresponsive);
       return 0;
     case WM_DESTROY:
       if (self) {

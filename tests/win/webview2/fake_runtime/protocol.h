@@ -29,7 +29,8 @@ constexpr COLORREF kViewColour = RGB(0x1E, 0x90, 0x60);
 // The message-only window through which every answer reaches the caller's thread.
 constexpr wchar_t kPostClass[] = L"FakeWebView2Post";
 
-// To the view window: the browser process (wParam 0) or a render process (wParam 1) ends.
+// To the view window: the process of that process-failed kind (wParam: 0 the browser process,
+// 1 the page's renderer, 2 the renderer reported unresponsive once, 4 a utility process ...) ends.
 constexpr UINT kEndProcessMessage = WM_APP + 0x2F1;
 // To the message-only window: answer every creation that is held.
 constexpr UINT kReleaseMessage = WM_APP + 0x2F2;
@@ -37,6 +38,13 @@ constexpr UINT kReleaseMessage = WM_APP + 0x2F2;
 // To the view window: Tab leaves the page's last element (wParam 1) or Shift+Tab its first
 // (wParam 2): MoveFocusRequested is raised with that reason. Unhandled, the focus stays.
 constexpr UINT kFocusLeavesMessage = WM_APP + 0x2F8;
+
+// To the view window: the page's renderer hangs (wParam 1), reported unresponsive at once and every
+// two seconds, or answers again (wParam 0).
+constexpr UINT kHangMessage = WM_APP + 0x2F9;
+// To the view window: the page starts a load itself, of http://127.0.0.1:9/by-the-page, which goes
+// as the control file says.
+constexpr UINT kPageLoadsMessage = WM_APP + 0x2FA;
 
 // The completed handlers the caller passes in: the fake asks each for its interface first.
 constexpr GUID kIEnvironmentCompleted = {
