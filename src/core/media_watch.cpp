@@ -121,6 +121,7 @@ std::optional<std::uint32_t> ElementNumber(std::string_view number) noexcept {
     return std::nullopt;
   std::uint32_t value = 0;
   for (const char ch : number) value = value * 10 + static_cast<std::uint32_t>(ch - '0');
+  if (value > kMaxElement) return std::nullopt;
   return value;
 }
 
