@@ -75,8 +75,12 @@ class MediaWatch {
   void EngineLost() noexcept { Forget(); }
   // The page loaded at `now`: while retrying, something must play within kStallMs from here.
   void LoadSucceeded(std::uint32_t now) noexcept;
-  // The page did not load: the page's own retries take over; no deadline until it loads.
-  void LoadFailed() noexcept { deadline_armed_ = false; }
+  // The page did not load: what it showed is gone, and the page's own retries take over; no
+  // deadline until it loads.
+  void LoadFailed() noexcept {
+    Forget();
+    deadline_armed_ = false;
+  }
 
   // Whether media failed lately and has not played kRecoveredMs in a row since.
   bool Retrying() const noexcept { return failures_ > 0; }

@@ -71,7 +71,9 @@ TEST(MediaMessage, OnlyTheScriptsOwnShapeIsRead) {
 
 // Each story starts with a new watch; each step is a report, a tick of time or what the program
 // did, at a tick count near the count's wrap-around, with what the watch concludes.
-enum Act { Play, Time, Pause, End, Error, Wait, Bye, Check, Back, Replaced, Loaded, LoadFail, Lost };
+// The reports come first, in MediaEvent's order.
+enum Act { Play, Time, Pause, End, Error, Wait, Bye, Check, Back, Replaced, Loaded, LoadFail,
+           Lost };
 struct Step {
   std::uint32_t at;
   Act act;
@@ -103,9 +105,10 @@ TEST(MediaWatchRule, Stories) {
       {"a song ends", {{0, Play}, {5000, Time, 5}, {9000, Pause, 9}, {9000, End, 9},
                        {90000, Check}}},
       {"its time stood still 15 s, waiting or not",
-       {{0, Play}, {5000, Time, 5}, {6000, Wait, 5}, {19999, Check}, {20000, Check, 0, "stall 5000"}}},
-      {"paused long, played again, then stood still",
-       {{0, Play}, {5000, Time, 5}, {6000, Pause, 6}, {100000, Check}, {100000, Play, 6},
+       {{0, Play}, {5000, Time, 5}, {6000, Wait, 5}, {19999, Check},
+        {20000, Check, 0, "stall 5000"}}},
+      {"paused long, asked to play again, then waiting for ever",
+       {{0, Play}, {5000, Time, 5}, {6000, Pause, 6}, {100000, Check}, {100000, Wait, 6},
         {114999, Check}, {115000, Check, 0, "stall 5000"}}},
       {"never started: autoplay refused, waiting for data, an error",
        {{0, Pause}, {0, Wait, 0, "", "docaaa", 2}, {1000, Error, 0, "", "docaaa", 3},
@@ -117,6 +120,7 @@ TEST(MediaWatchRule, Stories) {
       {"a frame removed", {{0, Play, 0, "", b}, {1000, Bye, 0, "", b, 0}, {60000, Check},
                            {61000, Time, 5, "", b}, {120000, Check}}},
       {"the engine lost", {{0, Play}, {5000, Time, 5}, {6000, Lost}, {60000, Check}}},
+      {"a load failed", {{0, Play}, {5000, Time, 5}, {6000, LoadFail}, {60000, Check}}},
       {"one failure per bring-back, whatever follows",
        {{0, Play}, {1000, Error, 0, "error 5000"}, {1000, Play, 0, "", "docaaa", 2},
         {1001, Error, 0, "", "docaaa", 2}, {1002, End, 0, "", "docaaa", 2, true}, {30000, Check},
