@@ -222,7 +222,8 @@ MediaVerdict MediaWatch::Report(const MediaMessage& message, std::uint32_t now) 
   bool progress = false;
   switch (message.event) {
     case MediaEvent::Play:
-      progress = true;
+      // Playing again after waiting for data, at the same time, is no progress yet.
+      progress = !e.played || !was_playing || message.time != e.time;
       e.state = State::Playing;
       break;
     case MediaEvent::Time:

@@ -294,7 +294,7 @@ class MediaPresenter : public Presenter {
 };
 
 TEST_F(MediaPresenter, AFailedMediaBringsThePageBackAlongTheRetriesAndSaysSo) {
-  enum Event { Message, Display, Fire, Loaded, Lost, Tick };
+  enum Event { Message, Display, Fire, Loaded, Lost, Tick, Open, Resume };
   const struct {
     std::uint32_t at;
     Event event;
@@ -328,6 +328,14 @@ TEST_F(MediaPresenter, AFailedMediaBringsThePageBackAlongTheRetriesAndSaysSo) {
       {97000, Message, MediaText("docccc", 1, "play", 0), 0, L"", ""},
       {98000, Message, MediaText("docccc", 1, "error", 1), 5000, L"",
        "Medien: Fehler gemeldet, neu laden in 5 s"},
+      {99000, Open, "", 0, L"open http://127.0.0.1:1/x", ""},  // another page: retries over
+      {100000, Message, MediaText("docddd", 1, "play", 0), 0, L"", ""},
+      {101000, Message, MediaText("docddd", 1, "error", 1), 5000, L"",
+       "Medien: Fehler gemeldet, neu laden in 5 s"},
+      {102000, Resume, "", 0, L"reload", ""},  // after a sleep, too
+      {103000, Message, MediaText("doceee", 1, "play", 0), 0, L"", ""},
+      {104000, Message, MediaText("doceee", 1, "error", 1), 5000, L"",
+       "Medien: Fehler gemeldet, neu laden in 5 s"},
   };
   for (const auto& s : steps) {
     ticks.now = s.at;
@@ -340,6 +348,8 @@ TEST_F(MediaPresenter, AFailedMediaBringsThePageBackAlongTheRetriesAndSaysSo) {
       case Loaded: presenter->LoadSucceeded(); break;
       case Lost: presenter->EngineLost(); break;
       case Tick: presenter->ReloadTick(); break;
+      case Open: presenter->OpenAddress(L"http://127.0.0.1:1/x"); break;
+      case Resume: presenter->Resumed(); break;
     }
     std::vector<std::wstring> expected_view;
     if (*s.view) expected_view.push_back(s.view);
@@ -353,7 +363,7 @@ TEST_F(MediaPresenter, AFailedMediaBringsThePageBackAlongTheRetriesAndSaysSo) {
         *s.logged ? std::vector<std::string>{s.logged} : std::vector<std::string>{};
     EXPECT_EQ(std::vector<std::string>(g_logged.begin() + logged, g_logged.end()), line) << s.at;
   }
-  EXPECT_EQ(presenter->Schedule().LastTimer(), 80000u) << "only the reload tick restarted it";
+  EXPECT_EQ(presenter->Schedule().LastTimer(), 102000u) << "only the tick and the wake restart it";
 
   recovery.calls.clear();  // the window closes while the retry waits
   presenter.reset();
