@@ -1,7 +1,7 @@
-#include "core/utf8.h"
 #include "core/web_runtime.h"
 
 #include "core/exceptions.h"
+#include "core/utf8.h"
 
 namespace reprisa {
 

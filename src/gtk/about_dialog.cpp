@@ -1,9 +1,9 @@
-#include "core/utf8.h"
 #include "gtk/about_dialog.h"
 
 #include "core/design_layout.h"
 #include "core/exceptions.h"
 #include "core/texts.h"
+#include "core/utf8.h"
 #include "gtk/gtk_ptr.h"
 #include "gtk/resources_gtk.h"
 

@@ -1,4 +1,3 @@
-#include "core/utf8.h"
 #include "gtk/error_dialog.h"
 
 #include <exception>
@@ -7,6 +6,7 @@
 #include "core/error_handler.h"
 #include "core/exceptions.h"
 #include "core/texts.h"
+#include "core/utf8.h"
 
 namespace reprisa {
 

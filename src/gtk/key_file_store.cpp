@@ -1,9 +1,9 @@
-#include "core/utf8.h"
 #include "gtk/key_file_store.h"
 
 #include <glib/gstdio.h>
 
 #include "core/exceptions.h"
+#include "core/utf8.h"
 
 namespace reprisa {
 

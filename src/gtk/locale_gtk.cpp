@@ -1,4 +1,3 @@
-#include "core/utf8.h"
 #include "gtk/locale_gtk.h"
 
 #include <langinfo.h>
@@ -7,6 +6,7 @@
 #include <string>
 
 #include "core/exceptions.h"
+#include "core/utf8.h"
 #include "gtk/gtk_ptr.h"
 
 namespace reprisa {

@@ -1,4 +1,3 @@
-#include "core/utf8.h"
 #include "gtk/main_window.h"
 
 #include <unistd.h>
@@ -11,6 +10,7 @@
 #include "core/locale_settings.h"
 #include "core/placement_values.h"
 #include "core/texts.h"
+#include "core/utf8.h"
 #include "gtk/about_dialog.h"
 #include "gtk/gtk_ptr.h"
 #include "gtk/resources_gtk.h"

@@ -1,4 +1,3 @@
-#include "core/utf8.h"
 #include "gtk/placement_gtk.h"
 
 #ifdef GDK_WINDOWING_X11
@@ -9,6 +8,7 @@
 
 #include "core/exceptions.h"
 #include "core/layout.h"
+#include "core/utf8.h"
 
 namespace reprisa {
 

@@ -1,4 +1,3 @@
-#include "core/utf8.h"
 #include "gtk/resources_gtk.h"
 
 #include <gtk/gtk.h>
@@ -9,6 +8,7 @@
 #include "core/design_layout.h"
 #include "core/exceptions.h"
 #include "core/layout.h"
+#include "core/utf8.h"
 
 namespace reprisa {
 

@@ -1,4 +1,3 @@
-#include "core/utf8.h"
 #include "gtk/web_view_gtk.h"
 
 #include <glib/gstdio.h>
@@ -6,6 +5,7 @@
 #include <utility>
 
 #include "core/exceptions.h"
+#include "core/utf8.h"
 #include "core/web_runtime.h"
 
 namespace reprisa {

@@ -1,4 +1,3 @@
-#include "core/utf8.h"
 #include "core/web_runtime.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "core/exceptions.h"
+#include "core/utf8.h"
 
 namespace reprisa {
 namespace {
