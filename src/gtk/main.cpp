@@ -8,8 +8,10 @@
 
 #include <clocale>
 #include <csignal>
+#include <string_view>
 
 #include "core/error_handler.h"
+#include "core/event_log.h"
 #include "core/exceptions.h"
 #include "core/locale_settings.h"
 #include "core/texts.h"
@@ -21,6 +23,13 @@
 #include "gtk/resources_gtk.h"
 
 namespace {
+
+// What the program did by itself: one line in the journal when started from the desktop, on
+// standard error otherwise (GLib's default writer decides).
+void WriteToGLibLog(std::string_view line) {
+  g_log_structured("reprisa", G_LOG_LEVEL_MESSAGE, "MESSAGE", "%.*s",
+                   static_cast<int>(line.size()), line.data());
+}
 
 gboolean OnTerminate(gpointer main_window) {
   // SIGTERM: end cleanly, saving nothing.
@@ -76,6 +85,7 @@ int main(int argc, char** argv) {
   if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) gdk_error_handler = XSetErrorHandler(OnXError);
 #endif
   g_set_application_name(NarrowUtf8(texts::kAppTitle).c_str());
+  SetEventSink(&WriteToGLibLog);
   SetWindowIcons();
 
   MainWindow* main_window = nullptr;

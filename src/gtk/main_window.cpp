@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/design_layout.h"
+#include "core/event_log.h"
 #include "core/exceptions.h"
 #include "core/locale_settings.h"
 #include "core/placement_values.h"
@@ -305,6 +306,9 @@ WebHost& MainWindow::Web() {
     web_->events.engine_lost = [this] { presenter_->EngineLost(); };
     web_->events.load_failed = [this] { presenter_->LoadFailed(); };
     web_->events.load_succeeded = [this] { presenter_->LoadSucceeded(); };
+    web_->events.media_message = [this](std::string_view message) {
+      presenter_->MediaMessageReceived(message);
+    };
     browser = web_->Widget();
     gtk_widget_set_hexpand(browser, TRUE);
     gtk_widget_set_vexpand(browser, TRUE);
@@ -379,6 +383,7 @@ void MainWindow::Reload() {
   }
   if (reading && web_memory_.ShouldReplace(*reading)) {
     ++recycles_;
+    LogEvent("Web-Prozess ersetzt: sein Speicher wuchs über das Budget");
     web.Recycle();
     return;
   }

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "core/event_log.h"
 #include "core/exceptions.h"
 #include "core/utf8.h"
 #include "core/web_runtime.h"
@@ -80,6 +81,9 @@ WebHost::WebHost(const std::string& data_dir, const std::string& cache_dir) {
                                                      WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
   }
 
+  media_.emplace(view_, [this](std::string_view message) {
+    if (events.media_message) events.media_message(message);
+  });
   g_signal_connect(view_, "load-changed", G_CALLBACK(&WebHost::OnLoadChanged), this);
   g_signal_connect(view_, "web-process-terminated", G_CALLBACK(&WebHost::OnTerminated), this);
   g_signal_connect(view_, "load-failed", G_CALLBACK(&WebHost::OnLoadFailed), this);
@@ -91,6 +95,7 @@ WebHost::~WebHost() {
   StopLoadTimer();
   if (hang_timer_ != 0) g_source_remove(hang_timer_);
   g_signal_handlers_disconnect_by_data(view_, this);
+  media_.reset();
   g_object_unref(view_);
 }
 
@@ -220,6 +225,7 @@ gboolean WebHost::OnHung(gpointer self) {
   auto* host = static_cast<WebHost*>(self);
   host->hang_timer_ = 0;
   if (!webkit_web_view_get_is_web_process_responsive(host->view_)) {
+    LogEvent("Web-Prozess antwortet seit 5 s nicht: beendet");
     host->ending_hung_ = true;
     webkit_web_view_terminate_web_process(host->view_);
     host->ending_hung_ = false;

@@ -8,11 +8,13 @@
 #include <webkit2/webkit2.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "core/page_recovery.h"
 #include "gtk/gtk_ptr.h"
+#include "gtk/media_watch_gtk.h"
 
 namespace reprisa {
 
@@ -58,6 +60,8 @@ class WebHost {
     std::function<void()> engine_lost;     // the web process ended (not by Recycle)
     std::function<void()> load_failed;     // the page itself could not be loaded
     std::function<void()> load_succeeded;  // the page loaded
+    // What the page's media elements do, as the program's script in the page reports it.
+    std::function<void(std::string_view)> media_message;
   };
   Events events;
 
@@ -82,6 +86,7 @@ class WebHost {
 
   GRef<WebKitWebContext> context_;
   WebKitWebView* view_ = nullptr;  // floating until packed; we hold a reference of our own
+  std::optional<MediaWatchGtk> media_;
   std::string last_uri_;
   std::string failed_uri_;     // the address whose load failed, until a load succeeds
   bool ended_ = false;
