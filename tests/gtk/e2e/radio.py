@@ -8,12 +8,14 @@ answering 503.
 Origins: the pages at 127.0.0.1:P, the stream at 127.0.0.1:S (a station's web site and its stream
 server), the player of /framed.html in a frame from 127.0.0.2:F. One log of requests for all.
 """
+import bisect
 import http.server
 import json
 import math
 import os
 import select
 import socket
+import sys
 import threading
 import time
 import urllib.parse
@@ -45,7 +47,7 @@ PLAYER_PAGE = """<!doctype html>
   let last = 0;
   function report() {{
     last = Date.now();
-    const s = [{{id: el.id, t: el.currentTime, paused: el.paused, ended: el.ended,
+    const s = [{{id: el.id, at: last, t: el.currentTime, paused: el.paused, ended: el.ended,
                 err: el.error ? el.error.code : 0, ready: el.readyState,
                 finite: isFinite(el.duration), hidden: document.hidden}}];
     fetch("/report?page={name}&load={load}&s=" + encodeURIComponent(JSON.stringify(s)),
@@ -98,6 +100,15 @@ def mp3_frames(data):
     return frames
 
 
+class _Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+
+    def handle_error(self, request, client_address):
+        """A listener that goes away is no error."""
+        if not isinstance(sys.exc_info()[1], OSError):
+            super().handle_error(request, client_address)
+
+
 class _Listener:
     """One origin: a threaded HTTP server on host, kept on its port when it comes back."""
 
@@ -106,8 +117,7 @@ class _Listener:
         self.up()
 
     def up(self):
-        self.httpd = http.server.ThreadingHTTPServer((self.host, self.port), self.handler)
-        self.httpd.daemon_threads = True
+        self.httpd = _Server((self.host, self.port), self.handler)
         self.port = self.httpd.server_address[1]
         threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
 
@@ -143,6 +153,7 @@ class Radio:
         self.requests, self.loads, self.streams = [], 0, set()
         self.stall_until = self.page_down_until = 0.0
         self.closed = False
+        self.read, self.earlier, self.heard_so_far = 0, {}, []  # what heard() has read
         handler = self._handler()
         self.site = _Listener("127.0.0.1", handler)
         self.frame_site = _Listener("127.0.0.2", handler)
@@ -197,21 +208,25 @@ class Radio:
 
     def heard(self, since=0.0):
         """[(arrival time, whether the music plays, the player's state)] from the reports: it
-        plays when its time moved since the page's previous report (by at least half the wall
-        time between them, within 10 s) and it is neither paused nor ended."""
-        previous, heard = {}, []
-        for report in self.log(["/report"]):
+        plays when it is neither paused nor ended and its time moved since the page's report of
+        at least 0.25 s before (by the page's clock, within 10 s) by at least half the time
+        between them. A report closer than that to the page's previous ones tells nothing."""
+        with self.lock:
+            new, self.read = self.requests[self.read:], len(self.requests)
+        for report in (r for r in new if r.path == "/report"):
             for state in json.loads(report.query.get("s", "[]")):
-                key = (report.query.get("load"), state["id"])
-                before = previous.get(key)
-                previous[key] = (report.when, state)
-                if report.when < since:
+                reports = self.earlier.setdefault((report.query.get("load"), state["id"]), [])
+                before = next((s for s in reversed(reports) if state["at"] - s["at"] >= 250),
+                              None)
+                reports.append(state)
+                del reports[:-20]
+                if len(reports) > 1 and before is None:
                     continue
                 playing = before is not None and not state["paused"] and not state["ended"] \
-                    and 0 < report.when - before[0] <= 10 \
-                    and state["t"] - before[1]["t"] >= 0.5 * (report.when - before[0])
-                heard.append((report.when, playing, state))
-        return heard
+                    and state["at"] - before["at"] <= 10000 \
+                    and state["t"] - before["t"] >= 0.0005 * (state["at"] - before["at"])
+                self.heard_so_far.append((report.when, playing, state))
+        return self.heard_so_far[bisect.bisect_left(self.heard_so_far, (since,)):]
 
     def wait_playing(self, since, timeout):
         """When the music was first heard playing after since, or None."""
