@@ -69,9 +69,43 @@ def last_states(run, since):
     return [s for _, _, s in run.radio.heard(since)[-3:]]
 
 
+def playing_for(run, seconds, since):
+    def played():
+        heard = run.radio.heard(since)
+        check(heard and heard[-1][1] and heard[-1][2]["t"] >= seconds,
+              "the player did not play %.0f s" % seconds, *last_states(run, since))
+    e.eventually(played, seconds + 10.0)
+
+
 def seen_hidden(run):
     states = last_states(run, time.monotonic() - 2.0)
     check(states and states[-1]["hidden"], "the page did not see itself hidden", *states)
+
+
+def left_alone(run, page, opened):
+    """The player stops by itself: then no page load for LEFT_ALONE seconds."""
+    def stopped():
+        heard = run.radio.heard(opened)
+        check(heard and (heard[-1][2]["ended"] or heard[-1][2]["paused"]),
+              "%s did not stop by itself" % page, *last_states(run, opened))
+        return heard[-1][0]
+    since = e.eventually(stopped, radio.SONG_SECONDS + 10.0)
+    loads = []
+    while not loads and time.monotonic() < since + LEFT_ALONE:
+        time.sleep(0.2)
+        loads = run.radio.log(radio.PAGES, since)
+    check(not loads, "the page was loaded again after its player stopped", *loads)
+
+
+def heard_back(run, name, fault, opened):
+    playing_for(run, 3.0, opened)
+    faulted = time.monotonic()
+    fault(run)
+    back = run.radio.wait_back(faulted, BACK_WITHIN)
+    check(back, "the music did not play again within %.0f s of the fault" % BACK_WITHIN,
+          "page requests since: %s" % run.radio.log(radio.PAGES, faulted),
+          "the player's last reports:", *last_states(run, faulted))
+    run.log("%s: music back %.1f s after the fault" % (name, back - faulted))
 
 
 def make_case(name, page, fault, hidden):
@@ -81,32 +115,14 @@ def make_case(name, page, fault, hidden):
         check(run.radio.wait_playing(opened, 20.0), "%s never played" % page,
               *last_states(run, opened))
         if fault is None:
-            # The player stops by itself: then no page load for LEFT_ALONE seconds.
-            def stopped():
-                heard = run.radio.heard(opened)
-                check(heard and (heard[-1][2]["ended"] or heard[-1][2]["paused"]),
-                      "%s did not stop by itself" % page, *last_states(run, opened))
-                return heard[-1][0]
-            since = e.eventually(stopped, radio.SONG_SECONDS + 10.0)
-            loads = []
-            while not loads and time.monotonic() < since + LEFT_ALONE:
-                time.sleep(0.2)
-                loads = run.radio.log(radio.PAGES, since)
-            check(not loads, "the page was loaded again after its player stopped", *loads)
+            left_alone(run, page, opened)
             return
         if hidden:
             h.xdotool("windowunmap", "--sync", run.window)
         try:
             if hidden:
                 e.eventually(lambda: seen_hidden(run), 10.0)
-            time.sleep(2.0)  # playing steadily
-            faulted = time.monotonic()
-            fault(run)
-            back = run.radio.wait_back(faulted, BACK_WITHIN)
-            check(back, "the music did not play again within %.0f s of the fault" % BACK_WITHIN,
-                  "page requests since: %s" % run.radio.log(radio.PAGES, faulted),
-                  "the player's last reports:", *last_states(run, faulted))
-            run.log("%s: music back %.1f s after the fault" % (name, back - faulted))
+            heard_back(run, name, fault, opened)
         finally:
             if hidden:
                 h.xdotool("windowmap", "--sync", run.window)
