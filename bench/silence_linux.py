@@ -59,8 +59,8 @@ def outcome(r, fault, until):
     """What a listener heard after a fault, until the next one."""
     before = [playing for when, playing, _ in r.heard(fault - 2.0) if when < fault]
     already = "" if any(before) else " (silent already)"
-    back = r.wait_back(fault, 0.0)
-    if back is not None and back <= until:
+    back = r.back(fault, until)
+    if back is not None:
         return "music back after %6.1f s%s" % (back - fault, already)
     heard = [playing for when, playing, _ in r.heard(fault) if when <= until]
     if heard and all(heard):

@@ -28,6 +28,8 @@ STREAM = "/live.mp3"
 SONG = "/song.mp3"
 SONG_SECONDS = 6
 REPORT_PERIOD = 0.5
+GAP = 1.6        # seconds without a report that heard the music: a silence (hidden: 1 report/s)
+SUSTAINED = 2.0  # seconds of music heard again: the music is back
 # Pages: address path -> (player source: "stream", "song" or "frame", script run once it plays).
 PAGES = {
     "/radio.html": ("stream", ""),
@@ -232,17 +234,23 @@ class Radio:
         """When the music was first heard playing after since, or None."""
         return self._wait(lambda heard: next((w for w, p, _ in heard if p), None), since, timeout)
 
+    def back(self, since, until):
+        """When the music began to play again after a silence, between since and until: the
+        start of a run of playing reports that lasted SUSTAINED seconds (the rest of a buffer
+        played right after a fault, or a hiccup, is not music back). None when it did not."""
+        for start, end in runs(self.heard(since - 10.0)):
+            if since < start <= until and end - start >= SUSTAINED:
+                return start
+        return None
+
     def wait_back(self, since, timeout):
-        """When the music was heard playing after having been heard silent, both after since
-        (what is still in the player's buffer right after a fault does not count), or None."""
-        def back(heard):
-            silent = False
-            for when, playing, _ in heard:
-                if playing and silent:
-                    return when
-                silent = silent or not playing
-            return None
-        return self._wait(back, since, timeout)
+        """back() within timeout of since, waited for."""
+        deadline = since + timeout + SUSTAINED + 1.0
+        while True:
+            when = self.back(since, since + timeout)
+            if when is not None or time.monotonic() >= deadline:
+                return when
+            time.sleep(0.1)
 
     def _wait(self, found, since, timeout):
         deadline = time.monotonic() + timeout
@@ -354,15 +362,25 @@ class Radio:
         return Handler
 
 
-def silences(heard, end):
-    """The spans without music between the first time it was heard and end: [(start, end)],
-    each from the last report that heard it to the next one that heard it again (or end)."""
-    spans, last = [], None
+def runs(heard):
+    """The spans in which the music played: [(first, last report that heard it)], a span ending
+    where no report heard it for longer than GAP seconds."""
+    spans = []
     for when, playing, _ in heard:
         if playing:
-            if last is not None and when - last > 3 * REPORT_PERIOD:
-                spans.append((last, when))
-            last = when
-    if last is not None and end - last > 3 * REPORT_PERIOD:
-        spans.append((last, math.inf))
+            if spans and when - spans[-1][1] <= GAP:
+                spans[-1][1] = when
+            else:
+                spans.append([when, when])
+    return spans
+
+
+def silences(heard, end):
+    """The spans without music between the first time it was heard and end: [(start, end)], each
+    from the last report that heard it to the next one that heard it again (math.inf when none
+    did by end)."""
+    played = runs(heard)
+    spans = [(a[1], b[0]) for a, b in zip(played, played[1:])]
+    if played and end - played[-1][1] > GAP:
+        spans.append((played[-1][1], math.inf))
     return spans
