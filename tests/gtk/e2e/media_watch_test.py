@@ -82,6 +82,15 @@ def seen_hidden(run):
     check(states and states[-1]["hidden"], "the page did not see itself hidden", *states)
 
 
+def first_report(run, asked):
+    """When the page opened after asked first reported: from then on the reports are its own,
+    not the page before it, which played on until the new one arrived."""
+    loads = {str(r.load) for r in run.radio.log(radio.PAGES, asked) if r.load}
+    reports = [r for r in run.radio.log(["/report"], asked) if r.query.get("load") in loads]
+    check(reports, "the page opened sent no report yet")
+    return reports[0].when
+
+
 def left_alone(run, page, opened):
     """The player stops by itself: then no page load for LEFT_ALONE seconds."""
     def stopped():
@@ -110,8 +119,9 @@ def heard_back(run, name, fault, opened):
 
 def make_case(name, page, fault, hidden):
     def case(run):
-        opened = time.monotonic()
+        asked = time.monotonic()
         run.open_address(run.radio.url(page))
+        opened = e.eventually(lambda: first_report(run, asked), 20.0)
         check(run.radio.wait_playing(opened, 20.0), "%s never played" % page,
               *last_states(run, opened))
         if fault is None:
