@@ -27,8 +27,8 @@ namespace {
 // What the program did by itself: one line in the journal when started from the desktop, on
 // standard error otherwise (GLib's default writer decides).
 void WriteToGLibLog(std::string_view line) {
-  g_log_structured("reprisa", G_LOG_LEVEL_MESSAGE, "MESSAGE", "%.*s",
-                   static_cast<int>(line.size()), line.data());
+  g_log_structured("reprisa", G_LOG_LEVEL_MESSAGE, "SYSLOG_IDENTIFIER", "reprisa", "MESSAGE",
+                   "%.*s", static_cast<int>(line.size()), line.data());
 }
 
 gboolean OnTerminate(gpointer main_window) {
