@@ -50,6 +50,8 @@ for line in open(sys.argv[1], errors='replace'):
     if size == 0 or source.startswith('load address') or source.startswith('0x'):
         continue
     source = re.sub(r'^.*/', '', source)
+    if re.search(r'\.ltrans\d*\.ltrans\.o$', source):
+        source = 'own code, optimised as a whole at the link'
     by_object[source] += size
     library = re.sub(r'\(.*', '', source) if '(' in source else 'own objects and resources'
     by_library[library] += size

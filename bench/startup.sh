@@ -15,6 +15,7 @@
 #   plain 138 ms; peak working sets 18.4 / 9.9 / 6.1 MiB
 # Exit status: 0 when the ratio against the themed reference is at most the goal below, 3 when it
 # is above, 1 when the measurement itself failed. See bench/common.sh for the build and prefix.
+# Where reprisa's time goes, step by step: bench/startup_steps.sh.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 cd "$root"

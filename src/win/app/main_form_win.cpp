@@ -6,6 +6,7 @@
 #include "win/app/about_box_win.h"
 #include "win/app/design_controls_win.h"
 #include "win/kit/accessibility_win.h"
+#include "win/kit/startup_trace_win.h"
 #include "win/kit/timer_win.h"
 #include "win/kit/web_browser_win.h"
 
@@ -36,10 +37,13 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
   SetCaption(std::wstring(texts::kMainCaption));
   SetDesignClientSize(kDesign.client_width, kDesign.client_height);
   SetPosition(TPosition::poScreenCenter);
+  StartupMark("main form: font and size");
   BuildControls();
+  StartupMark("main form: controls (objects)");
   BuildMenu();
   placement = new TFormPlacement(this);
   placement->SetName(L"FormPlacement1");
+  StartupMark("main form: menu and placement component");
 
   ReloadView& view = *this;
   presenter_ = std::make_unique<ReloadPresenter>(view, NewWin32TimerBackend(),
@@ -51,7 +55,9 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
   browser->OnEngineLost = [presenter] { presenter->EngineLost(); };
   browser->OnLoadFailed = [presenter] { presenter->LoadFailed(); };
   browser->OnLoaded = [presenter] { presenter->LoadSucceeded(); };
+  StartupMark("main form: presenter and timers");
   FinishBuilding();
+  StartupMark("main form: windows made");
 }
 
 void TMainForm::BuildControls() {
@@ -81,10 +87,13 @@ void TMainForm::BuildControls() {
   restart_countdown_button->OnClick = [this](TObject* s) { OnRestartCountdownClick(s); };
 }
 
-// The controls' windows exist now: the fields without a label get their names for screen readers
-// (a refusal leaves them unnamed and changes nothing else).
-void TMainForm::HandleCreated() {
-  TForm::HandleCreated();
+// The fields without a label get their names for screen readers once the window can be seen,
+// before a screen reader can ask for them: the names cost the start no time (the annotation
+// service is a library of its own to load). A refusal leaves them unnamed and changes nothing
+// else; they are given once.
+void TMainForm::Shown() {
+  if (named_) return;
+  named_ = true;
   SetAccessibleName(address_edit, texts::kAddressName);
   SetAccessibleName(current_interval_edit, texts::kCurrentIntervalName);
 }

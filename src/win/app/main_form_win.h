@@ -54,7 +54,7 @@ class TMainForm : public TForm, private ReloadView {
   ReloadSchedule& Schedule() noexcept { return presenter_->Schedule(); }
 
  protected:
-  void HandleCreated() override;
+  void Shown() override;
 
  private:
   void BuildControls();
@@ -71,6 +71,7 @@ class TMainForm : public TForm, private ReloadView {
   // A wake is told twice (the automatic resume, then the one when the user is back): the page
   // is reloaded at the first resume after each suspend.
   bool resumed_ = false;
+  bool named_ = false;  // the fields without a label have their names for screen readers
 };
 
 extern TMainForm* MainForm;

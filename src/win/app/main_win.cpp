@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "win/kit/application_win.h"
+#include "win/kit/startup_trace_win.h"
 #include "win/kit/web_browser_win.h"
 #include "core/locale_settings.h"
 #include "core/texts.h"
@@ -10,21 +11,28 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   using namespace reprisa;
+  StartupMark("wWinMain entered");
   SetCurrentLocaleSettings(ReadUserLocaleSettings());
+  StartupMark("locale settings read");
   RequestNewestBrowserMode();  // before the main window makes its browser control
+  StartupMark("browser mode key");
   int code = 0;
   {
     TApplication app;  // initialises OLE before any window exists
+    StartupMark("OLE initialised");
     try {
       app.Initialize();
+      StartupMark("COM initialised");
       app.SetMainFormOnTaskBar(true);
       app.SetTitle(std::wstring(texts::kAppTitle));
       app.CreateForm(MainForm);
       app.CreateForm(AboutBox);
+      StartupMark("About box built");
       code = app.Run();
     } catch (...) {
       app.HandleException(&app);
     }
   }
+  WriteStartupMarks();
   return code;
 }

@@ -7,6 +7,7 @@
 #include "core/exceptions.h"
 #include "core/texts.h"
 #include "win/kit/form_win.h"
+#include "win/kit/startup_trace_win.h"
 
 namespace reprisa {
 
@@ -184,7 +185,9 @@ void TApplication::HandleMessage() {
       // Tried once: a window that cannot be made is reported once, not at every idle moment.
       if (main_form_ && !idle_window_tried_) {
         idle_window_tried_ = true;
+        StartupMark("first idle: queue empty after the show");
         Handle();
+        StartupMark("first idle: application window");
       }
       WaitMessage();
     }

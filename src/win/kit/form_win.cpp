@@ -5,6 +5,7 @@
 #include "win/kit/application_win.h"
 #include "core/exceptions.h"
 #include "core/texts.h"
+#include "win/kit/startup_trace_win.h"
 #include "win/kit/stdctrls_win.h"
 
 namespace reprisa {
@@ -272,14 +273,19 @@ void TForm::Show() {
   HWND h = Handle();
   if (!IsWindowVisible(h)) {
     DoShow();
+    StartupMark("show: show event (placement read and applied)");
     int cmd = SW_SHOWNORMAL;
     if (window_state_ == TWindowState::wsMaximized) cmd = SW_SHOWMAXIMIZED;
     else if (window_state_ == TWindowState::wsMinimized) cmd = SW_SHOWMINNOACTIVE;
     // Visible before the system activates the window, so that activation can focus a control.
     visible_ = true;
     ShowWindow(h, cmd);
+    StartupMark("show: ShowWindow");
+    Shown();
+    StartupMark("show: after-show work");
   }
   if (!IsIconic(h)) SetForegroundWindow(h);
+  StartupMark("show: brought to the foreground");
 }
 
 void TForm::Hide() {

@@ -98,6 +98,9 @@ class TForm : public TWinControl, public MessageFilter {
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
   virtual bool CloseQuery();
   void DoShow();
+  // Called each time Show() has made the window visible, before the window's next message: the
+  // place for what it needs only once it can be seen, which then costs the start no time.
+  virtual void Shown() {}
 
  private:
   bool SelectNext(bool forward);

@@ -106,12 +106,18 @@ HRESULT RecordName(HWND window, const wchar_t* name) {
   return g_naming_result;
 }
 
+// The names are given when the window is first shown (they cost the start no time before it),
+// and only then.
 TEST_F(MainFormTest, TheFieldsWithoutALabelAreNamedOnceAndARefusalChangesNothingElse) {
   SetAccessibleNameService(&RecordName);
   for (HRESULT result : {S_OK, E_NOTIMPL}) {
     g_named.clear();
     g_naming_result = result;
     Build(96);
+    EXPECT_TRUE(g_named.empty()) << "named while hidden";
+    form->Show();
+    form->Hide();
+    form->Show();
     std::vector<std::pair<HWND, std::wstring>> expected = {
         {form->address_edit->WindowHandle(), L"Adresse"},
         {form->current_interval_edit->WindowHandle(), L"Aktuelles Intervall"}};
