@@ -27,9 +27,13 @@ const char kMediaWatchScript[] = R"js((function () {
     if (!Media || !Known || !doc) return;
     var letters = 'abcdefghijklmnopqrstuvwxyz0123456789', id = '';
     for (var i = 0; i < 12; i++) id += letters.charAt(Math.floor(random() * 36));
-    var types = ['playing', 'timeupdate', 'pause', 'ended', 'error', 'waiting', 'stalled'];
+    // A player stopped by taking its source away is paused without a pause event: emptied (or
+    // abort) says so. A muted player, or one whose rate is 0, is silent: it counts as paused.
+    var types = ['playing', 'timeupdate', 'pause', 'ended', 'error', 'waiting', 'stalled',
+                 'emptied', 'abort', 'volumechange', 'ratechange'];
     var kinds = {playing: 'play', timeupdate: 'time', pause: 'pause', ended: 'end',
-                 error: 'error', waiting: 'wait', stalled: 'wait'};
+                 error: 'error', waiting: 'wait', stalled: 'wait', emptied: 'pause',
+                 abort: 'pause', volumechange: 'play', ratechange: 'play'};
     var known = new Known(), count = 0, last = null;
 
     var send = function (ev, el, media) {
@@ -49,8 +53,19 @@ const char kMediaWatchScript[] = R"js((function () {
         var media = e.target, state = known.get(media), ev = kinds[e.type];
         if (!state || !ev || e === last) return;
         last = e;
+        var silent = media.muted || media.volume === 0 || media.playbackRate === 0;
+        if (ev === 'play' && e.type !== 'playing') {
+          // The sound turned on or off: a playing element starts or stops counting.
+          if (media.paused || media.ended) return;
+          if (silent === state.silent) return;
+          state.silent = silent;
+          if (silent) ev = 'pause';
+        } else if (ev === 'play') {
+          state.silent = silent;
+          if (silent) ev = 'pause';
+        }
         // A seek while paused updates the time, a paused element may still fetch: no playing.
-        if ((ev === 'time' || ev === 'wait') && (media.paused || media.ended)) return;
+        if ((ev === 'time' || ev === 'wait') && (media.paused || media.ended || silent)) return;
         if (ev === 'time') {
           var at = now(), t = media.currentTime;
           if (t === state.t || (at >= state.sent && at - state.sent < 5000)) return;
@@ -66,7 +81,7 @@ const char kMediaWatchScript[] = R"js((function () {
         var media = e.target;
         if (!(media instanceof Media) || known.has(media)) return;
         count = count < 999999 ? count + 1 : 1;
-        known.set(media, {n: count, sent: 0, t: -1});
+        known.set(media, {n: count, sent: 0, t: -1, silent: false});
         for (var k = 0; k < types.length; k++) media.addEventListener(types[k], report);
         report(e);
       } catch (x) {}

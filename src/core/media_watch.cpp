@@ -262,7 +262,8 @@ MediaVerdict MediaWatch::Report(const MediaMessage& message, std::uint32_t now) 
 
   // While retrying, the page brought back may fail before anything on it ever played.
   const bool unplayed_counts = failures_ > 0 && !progressed_;
-  if (message.event == MediaEvent::Error && (e.played || unplayed_counts))
+  // An error of a player stopped by its page (its source taken away) is no failure.
+  if (message.event == MediaEvent::Error && (e.played ? was_playing : unplayed_counts))
     return Fail(MediaFailure::Error);
   if (message.event == MediaEvent::End && (e.played ? e.infinite : unplayed_counts))
     return Fail(MediaFailure::StreamEnded);
@@ -284,16 +285,18 @@ MediaVerdict MediaWatch::Check(std::uint32_t now) noexcept {
   return {};
 }
 
-void MediaWatch::PageBroughtBack() noexcept {
+void MediaWatch::PageBroughtBack(std::uint32_t now) noexcept {
   Forget();
   failed_ = false;
   progressed_ = false;
-  deadline_armed_ = false;
+  deadline_armed_ = failures_ > 0;
+  deadline_ = now + kBroughtBackMs;
 }
 
 void MediaWatch::PageReplaced() noexcept {
-  PageBroughtBack();
+  PageBroughtBack(0);
   failures_ = 0;
+  deadline_armed_ = false;
 }
 
 void MediaWatch::LoadSucceeded(std::uint32_t now) noexcept {

@@ -52,6 +52,9 @@ class MediaWatch {
   // An element that should be playing and whose time stood still this long has failed; so has a
   // page brought back after a failure on which nothing played this long after it loaded.
   static constexpr std::uint32_t kStallMs = 15000;
+  // While retrying, the page brought back must play within this time even when its load never
+  // reports finished (an engine reports it only once the stream's connection ends).
+  static constexpr std::uint32_t kBroughtBackMs = 2 * kStallMs;
   // Media playing this long in a row ends the retries.
   static constexpr std::uint32_t kRecoveredMs = 30000;
   // What a page can make the watch remember is bounded: the elements (the least recently heard
@@ -66,8 +69,8 @@ class MediaWatch {
 
   // The program brings the page back after a failure (recovery, retry): the documents it showed
   // are gone. Their elements are forgotten, their late messages dropped, and the page's media may
-  // fail again.
-  void PageBroughtBack() noexcept;
+  // fail again; while retrying, something must play within kBroughtBackMs from `now`.
+  void PageBroughtBack(std::uint32_t now) noexcept;
   // The program reloads the page anyway or opens another (reload tick, an address, a wake from
   // sleep): as PageBroughtBack, and the retries are over.
   void PageReplaced() noexcept;

@@ -170,7 +170,7 @@ void ReloadPresenter::CancelRecovery() noexcept {
 
 void ReloadPresenter::RecoveryTick() {
   CancelRecovery();
-  media_.PageBroughtBack();
+  media_.PageBroughtBack(ticks_.Now());
   try {
     view_.Recover();
   } catch (...) {

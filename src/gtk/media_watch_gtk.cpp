@@ -45,8 +45,7 @@ void MediaWatchGtk::OnMessage(WebKitUserContentManager*, WebKitJavascriptResult*
   if (!bytes) return;
   gsize size = 0;
   const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
-  // The bytes end with the string's terminating zero.
-  if (size > 0 && data[size - 1] == '\0') --size;
+  // The bytes are the text's own, without a terminating zero; a zero within makes it not ours.
   if (data && size <= kLongestMessage) {
     try {
       watch->received_(std::string_view(data, size));

@@ -141,6 +141,11 @@ TEST(MediaWatchRule, Stories) {
       {"media that started before the page finished loading stay heard",
        {{0, Play}, {1000, Error, 0, "error 5000"}, {6000, Back}, {7000, Play, 0, "", b},
         {9000, Loaded}, {12000, Time, 5, "", b}, {26999, Check}, {27000, Check, 0, "stall 10000"}}},
+      {"an error after its page stopped it", {{0, Play}, {5000, Time, 5}, {6000, Pause, 6},
+                                              {6000, Error, 6}, {60000, Check}}},
+      {"nothing plays after the page came back, whose load never finished",
+       {{0, Play}, {1000, Error, 0, "error 5000"}, {6000, Back}, {35999, Check},
+        {36000, Check, 0, "nothing 10000"}}},
       {"a reload tick ends the retries",
        {{0, Play}, {1000, Error, 0, "error 5000"}, {3000, Replaced}, {4000, Play, 0, "", b},
         {5000, Error, 0, "error 5000", b}}},
@@ -153,7 +158,7 @@ TEST(MediaWatchRule, Stories) {
       MediaVerdict verdict;
       switch (s.act) {
         case Check: verdict = watch.Check(now); break;
-        case Back: watch.PageBroughtBack(); break;
+        case Back: watch.PageBroughtBack(now); break;
         case Replaced: watch.PageReplaced(); break;
         case Loaded: watch.LoadSucceeded(now); break;
         case LoadFail: watch.LoadFailed(); break;
