@@ -1,7 +1,9 @@
 #include "core/reload_presenter.h"
 
+#include <string>
 #include <utility>
 
+#include "core/event_log.h"
 #include "core/interval_text.h"
 #include "core/texts.h"
 
@@ -10,6 +12,33 @@ namespace reprisa {
 namespace {
 
 constexpr std::int32_t kDisplayTickInterval = 1000;
+
+// The log's lines: what happened, then when the page comes back.
+constexpr std::string_view kUntilReload = "bis zum n\xC3\xA4" "chsten Neuladen";
+
+std::string ComesBack(std::optional<std::uint32_t> delay_ms) {
+  if (!delay_ms) return "warten " + std::string(kUntilReload);
+  if (*delay_ms == 0) return "neu laden sofort";
+  return "neu laden in " + std::to_string((*delay_ms + 999) / 1000) + " s";
+}
+
+std::string_view FailureText(MediaFailure failure) {
+  switch (failure) {
+    case MediaFailure::Error: return "Fehler gemeldet";
+    case MediaFailure::StreamEnded: return "Stream beendet";
+    case MediaFailure::NoProgress: return "15 s ohne Fortschritt";
+    case MediaFailure::NothingPlayed: return "nach dem Neuladen nichts abgespielt";
+  }
+  return "";
+}
+
+void Log(std::string_view what, std::optional<std::uint32_t> delay_ms) noexcept {
+  try {
+    LogEvent(std::string(what) + ", " + ComesBack(delay_ms));
+  } catch (...) {
+    // No memory for a line: it is lost.
+  }
+}
 
 // The interval the fields show at start, read as written (with ':', whatever the user's locale).
 std::int32_t InitialInterval() {
@@ -54,6 +83,7 @@ void ReloadPresenter::OpenAddress(std::wstring_view address) {
   // A new page: what was waiting to bring the old one back is moot.
   CancelRecovery();
   recovery_.Reloaded();
+  media_.PageReplaced();
   view_.OpenAddress(std::wstring(address));
 }
 
@@ -82,6 +112,7 @@ void ReloadPresenter::ReloadTick() {
   CancelRecovery();
   recovery_.Reloaded();
   recovery_.Forget(ticks_.Now());
+  media_.PageReplaced();
   try {
     view_.Reload();
   } catch (...) {
@@ -91,6 +122,7 @@ void ReloadPresenter::ReloadTick() {
 
 void ReloadPresenter::DisplayTick() {
   recovery_.Forget(ticks_.Now());
+  Judged(media_.Check(ticks_.Now()));
   std::wstring text = schedule_.CountdownText();
   if (text != countdown_shown_) {
     view_.ShowCountdown(text);
@@ -103,11 +135,14 @@ void ReloadPresenter::DisplayTick() {
 
 namespace reprisa {
 
-void ReloadPresenter::ScheduleRecovery(Pending reason, std::uint32_t delay_ms) noexcept {
+std::optional<std::uint32_t> ReloadPresenter::ScheduleRecovery(Pending reason,
+                                                               std::uint32_t delay_ms) noexcept {
   const std::uint32_t now = ticks_.Now();
   if (pending_ != Pending::Nothing &&
       static_cast<std::int32_t>(recovery_due_ - now) <= static_cast<std::int32_t>(delay_ms)) {
-    return;  // the page comes back sooner already
+    // The page comes back sooner already.
+    const auto left = static_cast<std::int32_t>(recovery_due_ - now);
+    return static_cast<std::uint32_t>(left > 0 ? left : 0);
   }
   try {
     recovery_timer_.SetEnabled(false);
@@ -116,9 +151,11 @@ void ReloadPresenter::ScheduleRecovery(Pending reason, std::uint32_t delay_ms) n
     recovery_timer_.SetEnabled(true);
     pending_ = reason;
     recovery_due_ = now + delay_ms;
+    return delay_ms;
   } catch (...) {
     // No timer to be had: the reload tick brings the page back.
     pending_ = Pending::Nothing;
+    return std::nullopt;
   }
 }
 
@@ -133,6 +170,7 @@ void ReloadPresenter::CancelRecovery() noexcept {
 
 void ReloadPresenter::RecoveryTick() {
   CancelRecovery();
+  media_.PageBroughtBack();
   try {
     view_.Recover();
   } catch (...) {
@@ -141,25 +179,48 @@ void ReloadPresenter::RecoveryTick() {
 }
 
 void ReloadPresenter::EngineLost() noexcept {
+  // Whatever the page's media said last, they are gone with it: no failure of theirs is judged.
+  media_.EngineLost();
   if (const auto delay = recovery_.EngineLost(ticks_.Now())) {
-    ScheduleRecovery(Pending::Recovery, *delay);
+    Log("Seite verloren", ScheduleRecovery(Pending::Recovery, *delay));
   } else {
     CancelRecovery();  // lost too often lately: the reload tick brings it back
+    Log("Seite zu oft verloren", std::nullopt);
   }
 }
 
 void ReloadPresenter::LoadFailed() noexcept {
-  ScheduleRecovery(Pending::Retry, recovery_.LoadFailed());
+  media_.LoadFailed();
+  Log("Seite nicht geladen", ScheduleRecovery(Pending::Retry, recovery_.LoadFailed()));
 }
 
 void ReloadPresenter::LoadSucceeded() noexcept {
   recovery_.LoadSucceeded();
+  media_.LoadSucceeded(ticks_.Now());
   if (pending_ == Pending::Retry) CancelRecovery();
+}
+
+void ReloadPresenter::MediaMessageReceived(std::string_view text) noexcept {
+  if (const auto message = ParseMediaMessage(text)) Judged(media_.Report(*message, ticks_.Now()));
+}
+
+void ReloadPresenter::Judged(const MediaVerdict& verdict) noexcept {
+  if (verdict.kind == MediaVerdict::Kind::Recovered) {
+    LogEvent("Medien spielen wieder seit 30 s: keine weiteren Versuche");
+  } else if (verdict.kind == MediaVerdict::Kind::Failed) {
+    try {
+      const std::string what = "Medien: " + std::string(FailureText(verdict.failure));
+      Log(what, ScheduleRecovery(Pending::Media, verdict.retry_ms));
+    } catch (...) {
+      ScheduleRecovery(Pending::Media, verdict.retry_ms);  // no memory for the line
+    }
+  }
 }
 
 void ReloadPresenter::Resumed() noexcept {
   CancelRecovery();
   recovery_.Reloaded();
+  media_.PageReplaced();
   try {
     schedule_.RestartCountdown();
     AlignDisplayTick();

@@ -3,12 +3,15 @@
 // window itself is a ReloadView: it shows texts and hosts the page, and knows no rule.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "core/countdown.h"
 #include "core/locale_settings.h"
+#include "core/media_watch.h"
 #include "core/page_recovery.h"
 #include "core/timer.h"
 
@@ -71,11 +74,16 @@ class ReloadPresenter {
   // The page itself could not be loaded: it is tried again after growing pauses until it loads or
   // the next reload tick comes.
   void LoadFailed() noexcept;
-  // The page loaded: a retry still waiting is dropped, and the pauses start over.
+  // The page loaded: a retry of its load still waiting is dropped, and the pauses start over. A
+  // retry for its media stays: the media failed on a page that had loaded.
   void LoadSucceeded() noexcept;
   // The computer woke from sleep: what played is gone, so the page is reloaded at once and the
   // countdown starts again.
   void Resumed() noexcept;
+  // A message on the page's media channel, as the engine handed it over (anything a page posts
+  // there too). When the page's media failed (MediaWatch), the page is brought back as after a
+  // failed load, never more often than those retries; the display timer's tick judges the time.
+  void MediaMessageReceived(std::string_view text) noexcept;
   // Whether the page is waiting to be brought back (a recovery or a retry is due).
   bool RecoveryPending() const noexcept { return pending_ != Pending::Nothing; }
 
@@ -89,11 +97,15 @@ class ReloadPresenter {
   // countdown (its Interval stays 1000); after every tick and every restart of the countdown.
   void AlignDisplayTick();
 
-  enum class Pending { Nothing, Recovery, Retry };  // not "None": X11 defines it
-  // Arms the recovery timer for `delay_ms` from now, unless one already due comes sooner.
-  void ScheduleRecovery(Pending reason, std::uint32_t delay_ms) noexcept;
+  // Why the page waits to be brought back: its engine was lost, its load failed, its media failed.
+  enum class Pending { Nothing, Recovery, Retry, Media };  // not "None": X11 defines it
+  // Arms the recovery timer for `delay_ms` from now, unless one already due comes sooner. Returns
+  // when the page comes back (ms from now), or nothing when no timer could be had.
+  std::optional<std::uint32_t> ScheduleRecovery(Pending reason, std::uint32_t delay_ms) noexcept;
   void CancelRecovery() noexcept;
   void RecoveryTick();
+  // Acts on what the media watch concluded.
+  void Judged(const MediaVerdict& verdict) noexcept;
 
   ReloadView& view_;
   TickSource& ticks_;
@@ -103,6 +115,7 @@ class ReloadPresenter {
   ReloadSchedule schedule_;
   std::wstring countdown_shown_;
   PageRecovery recovery_;
+  MediaWatch media_;
   Pending pending_ = Pending::Nothing;
   std::uint32_t recovery_due_ = 0;  // tick count at which the pending recovery is due
 };

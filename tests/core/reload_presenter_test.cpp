@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/event_log.h"
 #include "core/exceptions.h"
 #include "core/reload_presenter.h"
 #include "timer_fakes.h"
@@ -304,6 +305,132 @@ TEST_F(Presenter, LossesAreForgottenAsTimePassesNotOnlyAtTheNextLoss) {
   ticks.now = static_cast<std::uint32_t>(21000 + (1ull << 32));  // 49.7 days on: the count wrapped
   presenter->EngineLost();
   EXPECT_TRUE(presenter->RecoveryTimer().Running());
+}
+
+// The media watch through the presenter: the channel's raw text, the display tick judging time,
+// the recovery timer, and the log's lines.
+std::vector<std::string> g_logged;
+void Record(std::string_view line) { g_logged.emplace_back(line); }
+
+std::string MediaText(const char* doc, int el, const char* ev, double t, bool inf = false) {
+  return std::string(R"({"v":1,"doc":")") + doc + R"(","el":)" + std::to_string(el) +
+         R"(,"ev":")" + ev + R"(","t":)" + std::to_string(t) + R"(,"inf":)" +
+         (inf ? "true" : "false") + "}";
+}
+
+class MediaPresenter : public Presenter {
+ protected:
+  MediaPresenter() {
+    g_logged.clear();
+    SetEventSink(&Record);
+  }
+  ~MediaPresenter() override { SetEventSink(nullptr); }
+};
+
+TEST_F(MediaPresenter, AFailedMediaBringsThePageBackAlongTheRetriesAndSaysSo) {
+  enum Event { Message, Display, Fire, Loaded, Lost, Tick, Open, Resume };
+  const struct {
+    std::uint32_t at;
+    Event event;
+    std::string text;     // the message
+    std::int32_t armed;   // the recovery timer's interval when it runs, 0 when it does not
+    const wchar_t* view;  // what the view was asked, "" for nothing
+    const char* logged;   // the log's new line, "" for none
+  } steps[] = {
+      {20000, Message, MediaText("docaaa", 1, "play", 0, true), 0, L"", ""},
+      {25000, Message, MediaText("docaaa", 1, "time", 5, true), 0, L"", ""},
+      {26000, Message, "not ours", 0, L"", ""},
+      {26000, Display, "", 0, L"", ""},
+      {30000, Message, MediaText("docaaa", 1, "pause", 9), 0, L"", ""},
+      {30000, Message, MediaText("docaaa", 1, "end", 9), 5000, L"",
+       "Medien: Stream beendet, neu laden in 5 s"},
+      {30500, Message, MediaText("docaaa", 2, "error", 0), 5000, L"", ""},
+      {35000, Fire, "", 0, L"recover", ""},
+      {36000, Loaded, "", 0, L"", ""},
+      {50999, Display, "", 0, L"", ""},
+      {51000, Display, "", 10000, L"",
+       "Medien: nach dem Neuladen nichts abgespielt, neu laden in 10 s"},
+      {52000, Lost, "", 1, L"", "Seite verloren, neu laden sofort"},  // sooner: it replaces
+      {52001, Fire, "", 0, L"recover", ""},
+      {53000, Loaded, "", 0, L"", ""},
+      {54000, Message, MediaText("docbbb", 1, "play", 0), 0, L"", ""},
+      {59000, Message, MediaText("docbbb", 1, "time", 5), 0, L"", ""},
+      {74000, Display, "", 20000, L"", "Medien: 15 s ohne Fortschritt, neu laden in 20 s"},
+      {80000, Tick, "", 0, L"reload", ""},  // the reload tick ends the retries
+      {81000, Message, MediaText("docbbb", 1, "time", 6), 0, L"", ""},  // the left page's
+      {96000, Display, "", 0, L"", ""},
+      {97000, Message, MediaText("docccc", 1, "play", 0), 0, L"", ""},
+      {98000, Message, MediaText("docccc", 1, "error", 1), 5000, L"",
+       "Medien: Fehler gemeldet, neu laden in 5 s"},
+      {99000, Open, "", 0, L"open http://127.0.0.1:1/x", ""},  // another page: retries over
+      {100000, Message, MediaText("docddd", 1, "play", 0), 0, L"", ""},
+      {101000, Message, MediaText("docddd", 1, "error", 1), 5000, L"",
+       "Medien: Fehler gemeldet, neu laden in 5 s"},
+      {102000, Resume, "", 0, L"reload", ""},  // after a sleep, too
+      {103000, Message, MediaText("doceee", 1, "play", 0), 0, L"", ""},
+      {104000, Message, MediaText("doceee", 1, "error", 1), 5000, L"",
+       "Medien: Fehler gemeldet, neu laden in 5 s"},
+  };
+  for (const auto& s : steps) {
+    ticks.now = s.at;
+    view.calls.clear();
+    const std::size_t logged = g_logged.size();
+    switch (s.event) {
+      case Message: presenter->MediaMessageReceived(s.text); break;
+      case Display: presenter->DisplayTick(); break;
+      case Fire: presenter->RecoveryTimer().Tick(); break;
+      case Loaded: presenter->LoadSucceeded(); break;
+      case Lost: presenter->EngineLost(); break;
+      case Tick: presenter->ReloadTick(); break;
+      case Open: presenter->OpenAddress(L"http://127.0.0.1:1/x"); break;
+      case Resume: presenter->Resumed(); break;
+    }
+    std::vector<std::wstring> expected_view;
+    if (*s.view) expected_view.push_back(s.view);
+    std::erase_if(view.calls, [](const std::wstring& c) { return c.starts_with(L"countdown"); });
+    EXPECT_EQ(view.calls, expected_view) << s.at;
+    EXPECT_EQ(presenter->RecoveryTimer().Running(), s.armed > 0) << s.at;
+    if (s.armed > 0) {
+      EXPECT_EQ(presenter->RecoveryTimer().Interval(), s.armed) << s.at;
+    }
+    const std::vector<std::string> line =
+        *s.logged ? std::vector<std::string>{s.logged} : std::vector<std::string>{};
+    EXPECT_EQ(std::vector<std::string>(g_logged.begin() + logged, g_logged.end()), line) << s.at;
+  }
+  EXPECT_EQ(presenter->Schedule().LastTimer(), 102000u) << "only the tick and the wake restart it";
+
+  recovery.calls.clear();  // the window closes while the retry waits
+  presenter.reset();
+  EXPECT_EQ(recovery.calls, Calls({"stop"}));
+  EXPECT_TRUE(view.calls.empty());
+}
+
+// A page that posts failures as fast as it can, from ever new documents and elements, besides
+// anything else: the page is brought back no more often than after a failed load.
+TEST_F(MediaPresenter, AStormOfMessagesStaysOnTheRetries) {
+  std::vector<std::uint32_t> recovered;  // seconds from the first failure
+  std::uint32_t due = 0;
+  int serial = 0;
+  for (std::uint32_t second = 0; second < 300; ++second) {
+    ticks.now = 20000 + second * 1000;
+    if (due == ticks.now) {
+      presenter->RecoveryTimer().Tick();
+      recovered.push_back(second);
+      due = 0;
+      presenter->LoadSucceeded();
+    }
+    for (int i = 0; i < 20; ++i) {
+      const std::string doc = "storm" + std::to_string(100000 + ++serial);
+      presenter->MediaMessageReceived(MediaText(doc.c_str(), i + 1, "play", 0, true));
+      presenter->MediaMessageReceived(MediaText(doc.c_str(), i + 1, i % 2 ? "error" : "end", 1));
+      presenter->MediaMessageReceived(R"({"v":1,"v":1})");
+    }
+    presenter->DisplayTick();
+    if (presenter->RecoveryTimer().Running() && due == 0)
+      due = ticks.now + static_cast<std::uint32_t>(presenter->RecoveryTimer().Interval());
+  }
+  // It failed again at once each time it came back: back after 5, 10, 20, 40, 60, 60... seconds.
+  EXPECT_EQ(recovered, (std::vector<std::uint32_t>{5, 15, 35, 75, 135, 195, 255}));
 }
 
 TEST(PageRecoveryRule, LossesBackOffAndAreForgottenAfterTheWindow) {

@@ -1,0 +1,137 @@
+// The watch on the page's media. A script of the program's own in every frame of the page posts
+// one short message per fact about a media element (media_script.h); the rule here judges from
+// them when the page's music has failed while the page itself stands: an error, a stream without
+// an end that ended, or no progress while it should be playing. A failure is treated as a failed
+// load: the page is loaded again with growing pauses until its media has played again for a while.
+// A page can post on the same channel, so the reader is strict and the rule never lets a page
+// reload itself more often than that ladder. Times are tick counts in milliseconds.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace reprisa {
+
+enum class MediaEvent { Play, Time, Pause, End, Error, Wait, Bye };
+
+// One message of the page script. `time` (the element's current time, seconds) and `infinite`
+// (its duration is infinite) are 0 and false for Bye; `element` is 0 only for Bye.
+struct MediaMessage {
+  std::string doc;  // the document's own random id: 6 to 16 of [a-z0-9]
+  std::uint32_t element;
+  MediaEvent event;
+  double time;
+  bool infinite;
+};
+
+// Reads one message: a JSON object {"v":1,"doc":..,"el":..,"ev":..,"t":..,"inf":..} of at most
+// 256 bytes, keys in any order, each once, blanks between tokens allowed. Anything else (another
+// key, an escape, a nested value, a number out of range, trailing text) is nothing.
+std::optional<MediaMessage> ParseMediaMessage(std::string_view text) noexcept;
+
+enum class MediaFailure {
+  Error,          // an element reported an error
+  StreamEnded,    // a stream without an end ended
+  NoProgress,     // its time stood still while it should have been playing
+  NothingPlayed,  // the page was brought back and nothing played after it loaded
+};
+
+// What a report or the passing of time means for the page.
+struct MediaVerdict {
+  enum class Kind { Nothing, Failed, Recovered } kind = Kind::Nothing;
+  MediaFailure failure = MediaFailure::Error;  // for Failed
+  std::uint32_t retry_ms = 0;                  // for Failed: the pause before the page comes back
+};
+
+class MediaWatch {
+ public:
+  // An element that should be playing and whose time stood still this long has failed; so has a
+  // page brought back after a failure on which nothing played this long after it loaded.
+  static constexpr std::uint32_t kStallMs = 15000;
+  // Media playing this long in a row ends the retries.
+  static constexpr std::uint32_t kRecoveredMs = 30000;
+  // What a page can make the watch remember is bounded: the elements (the least recently heard
+  // of goes first) and the documents whose late messages are dropped.
+  static constexpr std::size_t kMaxElements = 32;
+  static constexpr std::size_t kMaxDocuments = 16;
+
+  // A message from the page at tick count `now`.
+  MediaVerdict Report(const MediaMessage& message, std::uint32_t now) noexcept;
+  // Time passed (about every second): stalls and the deadline after a load.
+  MediaVerdict Check(std::uint32_t now) noexcept;
+
+  // The program brings the page back after a failure (recovery, retry): the documents it showed
+  // are gone. Their elements are forgotten, their late messages dropped, and the page's media may
+  // fail again.
+  void PageBroughtBack() noexcept;
+  // The program reloads the page anyway or opens another (reload tick, an address, a wake from
+  // sleep): as PageBroughtBack, and the retries are over.
+  void PageReplaced() noexcept;
+  // The page's engine ended: nothing of its documents reports any more.
+  void EngineLost() noexcept { Forget(); }
+  // The page loaded at `now`: while retrying, something must play within kStallMs from here.
+  void LoadSucceeded(std::uint32_t now) noexcept;
+  // The page did not load: what it showed is gone, and the page's own retries take over; no
+  // deadline until it loads.
+  void LoadFailed() noexcept {
+    Forget();
+    deadline_armed_ = false;
+  }
+
+  // Whether media failed lately and has not played kRecoveredMs in a row since.
+  bool Retrying() const noexcept { return failures_ > 0; }
+
+ private:
+  enum class State { Idle, Playing, Waiting, Paused, Ended, Failed };
+
+  struct DocId {
+    std::array<char, 16> chars{};
+    std::uint8_t size = 0;
+    std::string_view View() const noexcept { return {chars.data(), size}; }
+  };
+  struct Element {
+    DocId doc;
+    std::uint32_t id = 0;
+    State state = State::Idle;
+    bool played = false;         // a play, or its time moved, since it was first heard of
+    bool infinite = false;       // seen with an infinite duration before it ended
+    double time = 0;             // the last time reported
+    std::uint32_t progress = 0;  // tick count of its last progress (or of starting to play)
+    bool running = false;        // playing without a break since run_since
+    std::uint32_t run_since = 0;
+    std::uint32_t heard = 0;     // a sequence number of the last report, for eviction
+  };
+  struct Document {
+    DocId id;
+    bool retired = false;
+    std::uint32_t heard = 0;
+  };
+
+  // Whether the message's document may speak (new ones are remembered).
+  bool Admit(const DocId& doc) noexcept;
+  Element& Find(const DocId& doc, std::uint32_t id, bool& is_new) noexcept;
+  void Retire(const DocId& doc) noexcept;
+  MediaVerdict Fail(MediaFailure failure) noexcept;
+  // Forgets the elements and retires the documents heard of so far.
+  void Forget() noexcept;
+  static bool ShouldPlay(State state) noexcept {
+    return state == State::Playing || state == State::Waiting;
+  }
+
+  std::array<Element, kMaxElements> elements_{};
+  std::size_t element_count_ = 0;
+  std::array<Document, kMaxDocuments> documents_{};
+  std::size_t document_count_ = 0;
+  std::uint32_t sequence_ = 0;
+  std::size_t failures_ = 0;     // failures since media last played kRecoveredMs in a row
+  bool failed_ = false;          // a failure waits for the page to be brought back
+  bool progressed_ = false;      // something played since the page was last brought back
+  bool deadline_armed_ = false;  // something must play by deadline_
+  std::uint32_t deadline_ = 0;
+};
+
+}  // namespace reprisa

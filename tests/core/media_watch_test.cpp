@@ -1,0 +1,172 @@
+// The media watch: the reader of the page script's messages, and the rule that calls the page's
+// media failed, told as stories of reports and ticks.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/media_watch.h"
+
+namespace reprisa {
+namespace {
+
+TEST(MediaMessage, OnlyTheScriptsOwnShapeIsRead) {
+  std::string padded = R"({"v":1,"doc":"abc123","el":7,"ev":"pause","t":1,"inf":false)";
+  padded += std::string(255 - padded.size(), ' ') + "}";  // exactly 256 bytes
+  const struct {
+    std::string text;
+    bool read;
+  } cases[] = {
+      {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":0,"inf":false})", true},
+      {R"( { "inf" : true , "t" : 12.5e1 , "ev" : "time" , "el" : 999999 ,
+           "doc" : "abcdefghij012345" , "v" : 1 } )", true},
+      {R"({"v":1,"doc":"zzzzzz","el":0,"ev":"bye"})", true},
+      {R"({"v":1,"doc":"abc123","el":1,"ev":"wait","t":999999999.999,"inf":false})", true},
+      {padded, true},
+      {padded + " ", false},                                                         // 257 bytes
+      {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":0,"inf":false,"x":1})", false},  // key
+      {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":0,"inf":false,"el":2})", false}, // twice
+      {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":0})", false},                 // no inf
+      {R"({"v":1,"doc":"abc123","el":0,"ev":"bye","t":0})", false},                  // bye's t
+      {R"({"v":2,"doc":"abc123","el":1,"ev":"play","t":0,"inf":false})", false},
+      {R"({"v":"1","doc":"abc123","el":1,"ev":"play","t":0,"inf":false})", false},
+      {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":1e999,"inf":false})", false},  // not finite
+      {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":NaN,"inf":false})", false},
+      {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":1e9,"inf":false})", false},
+      {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":-1,"inf":false})", false},
+      {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":.5,"inf":false})", false},
+      {R"({"v":1,"doc":"ABC123","el":1,"ev":"play","t":0,"inf":false})", false},      // id chars
+      {R"({"v":1,"doc":"abc-12","el":1,"ev":"play","t":0,"inf":false})", false},
+      {R"({"v":1,"doc":"abc12","el":1,"ev":"play","t":0,"inf":false})", false},       // 5 chars
+      {R"({"v":1,"doc":"abcdefghij0123456","el":1,"ev":"play","t":0,"inf":false})", false},
+      {R"({"v":1,"doc":"abc\u0031234","el":1,"ev":"play","t":0,"inf":false})", false},
+      {std::string(R"({"v":1,"doc":"abc123)") + '\0' + R"(","el":1,"ev":"play","t":0,"inf":0})",
+       false},
+      {R"({"v":1,"doc":"abc123","el":0,"ev":"play","t":0,"inf":false})", false},      // el 0
+      {R"({"v":1,"doc":"abc123","el":1000000,"ev":"play","t":0,"inf":false})", false},
+      {R"({"v":1,"doc":"abc123","el":01,"ev":"play","t":0,"inf":false})", false},
+      {R"({"v":1,"doc":"abc123","el":1.0,"ev":"play","t":0,"inf":false})", false},
+      {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":{"a":1},"inf":false})", false}, // nested
+      {R"({"v":1,"doc":["abc123"],"el":1,"ev":"play","t":0,"inf":false})", false},
+      {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":0,"inf":false}x)", false},    // trailing
+      {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":0,"inf":false}})", false},
+      {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":0,"inf":false,})", false},
+      {R"({"v":1,"doc":"abc123","el":1,"ev":"stop","t":0,"inf":false})", false},     // unknown ev
+      {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":0,"inf":False})", false},
+      {"", false},
+      {"{}", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseMediaMessage(c.text).has_value(), c.read) << c.text;
+
+  const auto time = ParseMediaMessage(cases[1].text);
+  ASSERT_TRUE(time);
+  EXPECT_EQ(time->doc, "abcdefghij012345");
+  EXPECT_EQ(time->element, 999999u);
+  EXPECT_EQ(time->event, MediaEvent::Time);
+  EXPECT_EQ(time->time, 125.0);
+  EXPECT_TRUE(time->infinite);
+  EXPECT_EQ(ParseMediaMessage(cases[2].text)->event, MediaEvent::Bye);
+}
+
+// Each story starts with a new watch; each step is a report, a tick of time or what the program
+// did, at a tick count near the count's wrap-around, with what the watch concludes.
+// The reports come first, in MediaEvent's order.
+enum Act { Play, Time, Pause, End, Error, Wait, Bye, Check, Back, Replaced, Loaded, LoadFail,
+           Lost };
+struct Step {
+  std::uint32_t at;
+  Act act;
+  double t = 0;
+  const char* expect = "";  // "", "recovered", or the failure and the pause before the retry
+  const char* doc = "docaaa";
+  std::uint32_t el = 1;
+  bool inf = false;
+};
+
+std::string Said(const MediaVerdict& v) {
+  if (v.kind == MediaVerdict::Kind::Nothing) return "";
+  if (v.kind == MediaVerdict::Kind::Recovered) return "recovered";
+  const char* names[] = {"error", "ended", "stall", "nothing"};
+  return std::string(names[static_cast<int>(v.failure)]) + " " + std::to_string(v.retry_ms);
+}
+
+TEST(MediaWatchRule, Stories) {
+  const char* b = "docbbb";
+  const char* c = "docccc";
+  const struct {
+    const char* name;
+    std::vector<Step> steps;
+  } stories[] = {
+      {"an error after playing", {{0, Play}, {1000, Error, 1, "error 5000"}}},
+      {"a stream ends: its duration turned finite at the end, and it paused first",
+       {{0, Play, 0, "", b, 1, true}, {5000, Time, 5, "", b, 1, true}, {9000, Pause, 9, "", b},
+        {9000, End, 9, "ended 5000", b}}},
+      {"a song ends", {{0, Play}, {5000, Time, 5}, {9000, Pause, 9}, {9000, End, 9},
+                       {90000, Check}}},
+      {"its time stood still 15 s, waiting or playing",
+       {{0, Play}, {5000, Time, 5}, {6000, Wait, 5}, {7000, Play, 5}, {19999, Check},
+        {20000, Check, 0, "stall 5000"}}},
+      {"paused long, asked to play again, then waiting for ever",
+       {{0, Play}, {5000, Time, 5}, {6000, Pause, 6}, {100000, Check}, {100000, Wait, 6},
+        {114999, Check}, {115000, Check, 0, "stall 5000"}}},
+      {"never started: autoplay refused, waiting for data, an error",
+       {{0, Pause}, {0, Wait, 0, "", "docaaa", 2}, {1000, Error, 0, "", "docaaa", 3},
+        {60000, Check}}},
+      {"no media", {{60000, Check}, {60000, Loaded}, {120000, Check}}},
+      {"a late message from the page the program left",
+       {{0, Play}, {5000, Time, 5}, {6000, Replaced}, {7000, Time, 6}, {60000, Check},
+        {61000, Play, 0, "", b}, {62000, Error, 1, "error 5000", b}}},
+      {"a frame removed", {{0, Play, 0, "", b}, {1000, Bye, 0, "", b, 0}, {60000, Check},
+                           {61000, Time, 5, "", b}, {120000, Check}}},
+      {"the engine lost", {{0, Play}, {5000, Time, 5}, {6000, Lost}, {60000, Check}}},
+      {"a load failed", {{0, Play}, {5000, Time, 5}, {6000, LoadFail}, {60000, Check}}},
+      {"one failure per bring-back, whatever follows",
+       {{0, Play}, {1000, Error, 0, "error 5000"}, {1000, Play, 0, "", "docaaa", 2},
+        {1001, Error, 0, "", "docaaa", 2}, {1002, End, 0, "", "docaaa", 2, true}, {30000, Check},
+        {30000, Back}, {31000, Play, 0, "", b}, {32000, Error, 1, "error 10000", b}}},
+      {"a station plays 5 s and breaks: the ladder goes on; 30 s of play end it",
+       {{0, Play}, {1000, Error, 0, "error 5000"}, {6000, Back}, {8000, Loaded},
+        {9000, Play, 0, "", b}, {14000, Time, 5, "", b}, {15000, Error, 5, "error 10000", b},
+        {25000, Back}, {27000, Loaded}, {28000, Play, 0, "", c}, {33000, Time, 5, "", c},
+        {43000, Wait, 15, "", c}, {44000, Time, 16, "", c}, {57999, Time, 29.9, "", c},
+        {58000, Time, 30, "recovered", c}, {60000, Error, 30, "error 5000", c}}},
+      {"nothing plays after the page came back and loaded; a failed load drops the deadline",
+       {{0, Play}, {1000, Error, 0, "error 5000"}, {6000, Back}, {6500, Loaded}, {7000, LoadFail},
+        {60000, Check}, {61000, Loaded}, {75999, Check}, {76000, Check, 0, "nothing 10000"}}},
+      {"while retrying, an element that never played fails, unless another plays",
+       {{0, Play}, {1000, Error, 0, "error 5000"}, {6000, Back}, {8000, Loaded},
+        {9000, Wait, 0, "", b}, {10000, Error, 0, "error 10000", b}, {20000, Back},
+        {21000, Play, 0, "", c}, {22000, Error, 0, "", c, 2}, {23000, Time, 2, "", c}}},
+      {"media that started before the page finished loading stay heard",
+       {{0, Play}, {1000, Error, 0, "error 5000"}, {6000, Back}, {7000, Play, 0, "", b},
+        {9000, Loaded}, {12000, Time, 5, "", b}, {26999, Check}, {27000, Check, 0, "stall 10000"}}},
+      {"a reload tick ends the retries",
+       {{0, Play}, {1000, Error, 0, "error 5000"}, {3000, Replaced}, {4000, Play, 0, "", b},
+        {5000, Error, 0, "error 5000", b}}},
+  };
+  const std::uint32_t base = 0xFFFFC000u;  // the stories cross the tick count's wrap-around
+  for (const auto& story : stories) {
+    MediaWatch watch;
+    for (const Step& s : story.steps) {
+      const std::uint32_t now = base + s.at;
+      MediaVerdict verdict;
+      switch (s.act) {
+        case Check: verdict = watch.Check(now); break;
+        case Back: watch.PageBroughtBack(); break;
+        case Replaced: watch.PageReplaced(); break;
+        case Loaded: watch.LoadSucceeded(now); break;
+        case LoadFail: watch.LoadFailed(); break;
+        case Lost: watch.EngineLost(); break;
+        default:
+          verdict = watch.Report({s.doc, s.act == Bye ? 0 : s.el, static_cast<MediaEvent>(s.act),
+                                  s.t, s.inf},
+                                 now);
+      }
+      EXPECT_EQ(Said(verdict), s.expect) << story.name << ", at " << s.at;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace reprisa
