@@ -28,8 +28,9 @@ class ReloadView {
   virtual void OpenAddress(const std::wstring& address) = 0;
   // Reloads the page now shown.
   virtual void Reload() = 0;
-  // Brings the page back after its engine was lost or its load failed: opens again the address
-  // the page showed (or was last asked to show), on a new engine when the old one is gone.
+  // Brings the page back after its engine was lost, its load failed or its media failed: opens
+  // again the address the page showed (or was last asked to show), on a new engine when the old
+  // one is gone.
   virtual void Recover() = 0;
 
  protected:
