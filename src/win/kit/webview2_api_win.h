@@ -360,11 +360,16 @@ struct WebView {
     return vtbl->remove_ContentLoading(this, token);
   }
   HRESULT Stop() { return vtbl->Stop(this); }
+  // Without the slot (a stand-in for the runtime's table) nothing is added: the page is not
+  // watched.
   HRESULT AddScriptOnDocumentCreated(LPCWSTR script, ScriptAddedHandler* handler) {
-    return vtbl->AddScriptToExecuteOnDocumentCreated(this, script, handler);
+    return vtbl->AddScriptToExecuteOnDocumentCreated
+               ? vtbl->AddScriptToExecuteOnDocumentCreated(this, script, handler)
+               : E_NOTIMPL;
   }
   HRESULT AddWebMessageReceived(WebMessageHandler* handler, EventToken* token) {
-    return vtbl->add_WebMessageReceived(this, handler, token);
+    return vtbl->add_WebMessageReceived ? vtbl->add_WebMessageReceived(this, handler, token)
+                                        : E_NOTIMPL;
   }
   HRESULT RemoveWebMessageReceived(EventToken token) {
     return vtbl->remove_WebMessageReceived(this, token);
