@@ -1,6 +1,9 @@
 #include "win/kit/media_watch_win.h"
 
+#include <atomic>
 #include <cwchar>
+#include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -39,6 +42,8 @@ ComPtr<T> Hold(T* object) noexcept {
 
 }  // namespace
 
+// What the watch's handlers reach: shared by the watch and every handler object, and dead for
+// them once the watch stopped.
 struct WebViewMediaWatch::State {
   struct Frame {
     ComPtr<wv2::Frame2> frame;
@@ -46,12 +51,19 @@ struct WebViewMediaWatch::State {
     bool message_added = false, destroyed_added = false;
   };
 
+  std::atomic<long> refs{1};
+  bool active = true;
   Sinks sinks;
   ComPtr<wv2::WebView> webview;
   ComPtr<wv2::WebView4> webview4;
   wv2::EventToken message{}, frames{};
   bool message_added = false, frames_added = false;
   std::vector<Frame> watched;
+
+  void AddRef() noexcept { ++refs; }
+  void Release() noexcept {
+    if (--refs == 0) delete this;
+  }
 
   // A message from the top document or a frame.
   void Received(wv2::WebMessageArgs* args) {
@@ -67,30 +79,7 @@ struct WebViewMediaWatch::State {
     sinks.message(NarrowUtf8(text.get()));
   }
 
-  void Watch(const std::weak_ptr<State>& self, ComPtr<wv2::Frame2> frame) {
-    if (!frame || watched.size() >= kMaxFrames) return;
-    Frame entry;
-    entry.frame = std::move(frame);
-    wv2::Frame2* key = entry.frame.get();
-    auto received =
-        wv2::Handler<wv2::FrameWebMessageHandler, wv2::Frame*, wv2::WebMessageArgs*>::Make(
-            wv2::kIidFrameWebMessageHandler,
-            [self](wv2::Frame*, wv2::WebMessageArgs* args) -> HRESULT {
-              if (auto state = self.lock()) state->Received(args);
-              return S_OK;
-            });
-    auto destroyed = wv2::Handler<wv2::FrameDestroyedHandler, wv2::Frame*, IUnknown*>::Make(
-        wv2::kIidFrameDestroyedHandler, [self, key](wv2::Frame*, IUnknown*) -> HRESULT {
-          if (auto state = self.lock()) state->Unwatch(key);
-          return S_OK;
-        });
-    watched.push_back(std::move(entry));
-    Frame& added = watched.back();
-    added.message_added =
-        SUCCEEDED(added.frame->AddWebMessageReceived(received.get(), &added.message));
-    added.destroyed_added =
-        SUCCEEDED(added.frame->AddDestroyed(destroyed.get(), &added.destroyed));
-  }
+  void Watch(wv2::Frame* created);
 
   void Unwatch(wv2::Frame2* key) noexcept {
     for (auto it = watched.begin(); it != watched.end(); ++it) {
@@ -108,56 +97,139 @@ struct WebViewMediaWatch::State {
   }
 };
 
+namespace {
+
+using State = WebViewMediaWatch::State;
+
+// A handler object of the watch: the runtime's interface struct as its one base (the runtime's
+// pointer is the object's address), a count, a reference to the watch's state and the frame it
+// is for. Its Invoke calls `on` while the watch is on; nothing leaves it.
+template <class Interface, class A, class B, void (*on)(State&, wv2::Frame2*, A, B)>
+class Sink : public Interface {
+ public:
+  static ComPtr<Interface> Make(const IID& iid, State* state, wv2::Frame2* frame = nullptr) {
+    static_assert(!std::is_polymorphic_v<Sink>, "the interface must be at the object's address");
+    return ComPtr<Interface>::Attach(new Sink(iid, state, frame));
+  }
+
+ private:
+  using Vtbl = std::remove_const_t<std::remove_pointer_t<decltype(Interface::vtbl)>>;
+  Sink(const IID& iid, State* state, wv2::Frame2* frame) : iid_(iid), state_(state), frame_(frame) {
+    this->vtbl = &kVtbl;
+    state_->AddRef();
+    ++wv2::live_host_objects;
+  }
+  ~Sink() {
+    state_->Release();
+    --wv2::live_host_objects;
+  }
+  static Sink* From(Interface* self) noexcept { return static_cast<Sink*>(self); }
+
+  static HRESULT STDMETHODCALLTYPE QueryInterfaceSlot(Interface* self, REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, From(self)->iid_)) return E_NOINTERFACE;
+    *out = self;
+    AddRefSlot(self);
+    return S_OK;
+  }
+  static ULONG STDMETHODCALLTYPE AddRefSlot(Interface* self) {
+    return static_cast<ULONG>(++From(self)->refs_);
+  }
+  static ULONG STDMETHODCALLTYPE ReleaseSlot(Interface* self) {
+    const long left = --From(self)->refs_;
+    if (left == 0) delete From(self);
+    return static_cast<ULONG>(left);
+  }
+  static HRESULT STDMETHODCALLTYPE InvokeSlot(Interface* self, A a, B b) {
+    State* state = From(self)->state_;
+    state->AddRef();  // what `on` does may stop the watch
+    try {
+      if (state->active) on(*state, From(self)->frame_, a, b);
+    } catch (...) {
+      // Swallowed: what is lost is one message, or one frame not watched.
+    }
+    state->Release();
+    return S_OK;
+  }
+  static constexpr Vtbl kVtbl{&QueryInterfaceSlot, &AddRefSlot, &ReleaseSlot, &InvokeSlot};
+
+  std::atomic<long> refs_{1};
+  const IID& iid_;
+  State* state_;
+  wv2::Frame2* frame_;  // identity only
+};
+
+void OnTopMessage(State& state, wv2::Frame2*, wv2::WebView*, wv2::WebMessageArgs* args) {
+  state.Received(args);
+}
+void OnFrameMessage(State& state, wv2::Frame2*, wv2::Frame*, wv2::WebMessageArgs* args) {
+  state.Received(args);
+}
+void OnFrameCreated(State& state, wv2::Frame2*, wv2::WebView*, wv2::FrameCreatedArgs* args) {
+  ComPtr<wv2::Frame> frame;
+  if (args && SUCCEEDED(args->GetFrame(frame.put())) && frame) state.Watch(frame.get());
+}
+void OnFrameDestroyed(State& state, wv2::Frame2* key, wv2::Frame*, IUnknown*) {
+  state.Unwatch(key);
+}
+void OnScriptAdded(State& state, wv2::Frame2*, HRESULT, LPCWSTR) {
+  if (state.sinks.script_ready) state.sinks.script_ready();
+}
+
+}  // namespace
+
+void WebViewMediaWatch::State::Watch(wv2::Frame* created) {
+  auto frame = ComPtr<wv2::Frame>(Hold(created)).As<wv2::Frame2>(wv2::kIidFrame2);
+  if (!frame || watched.size() >= kMaxFrames) return;
+  wv2::Frame2* key = frame.get();
+  auto received = Sink<wv2::FrameWebMessageHandler, wv2::Frame*, wv2::WebMessageArgs*,
+                       &OnFrameMessage>::Make(wv2::kIidFrameWebMessageHandler, this);
+  auto destroyed = Sink<wv2::FrameDestroyedHandler, wv2::Frame*, IUnknown*,
+                        &OnFrameDestroyed>::Make(wv2::kIidFrameDestroyedHandler, this, key);
+  watched.push_back(Frame{std::move(frame)});
+  Frame& added = watched.back();
+  added.message_added =
+      SUCCEEDED(added.frame->AddWebMessageReceived(received.get(), &added.message));
+  added.destroyed_added = SUCCEEDED(added.frame->AddDestroyed(destroyed.get(), &added.destroyed));
+}
+
 bool WebViewMediaWatch::Start(wv2::WebView* webview, Sinks sinks) {
   Stop();
   if (!webview) return false;
-  auto state = std::make_shared<State>();
-  state->sinks = std::move(sinks);
-  state->webview = Hold(webview);
-  state_ = state;
-  const std::weak_ptr<State> self = state;
+  state_ = new State;
+  state_->sinks = std::move(sinks);
+  state_->webview = Hold(webview);
 
-  auto received = wv2::Handler<wv2::WebMessageHandler, wv2::WebView*, wv2::WebMessageArgs*>::Make(
-      wv2::kIidWebMessageHandler, [self](wv2::WebView*, wv2::WebMessageArgs* args) -> HRESULT {
-        if (auto state = self.lock()) state->Received(args);
-        return S_OK;
-      });
-  state->message_added = SUCCEEDED(webview->AddWebMessageReceived(received.get(), &state->message));
-  state->webview4 = state->webview.As<wv2::WebView4>(wv2::kIidWebView4);
-  if (state->webview4) {
-    auto created =
-        wv2::Handler<wv2::FrameCreatedHandler, wv2::WebView*, wv2::FrameCreatedArgs*>::Make(
-            wv2::kIidFrameCreatedHandler,
-            [self](wv2::WebView*, wv2::FrameCreatedArgs* args) -> HRESULT {
-              auto state = self.lock();
-              ComPtr<wv2::Frame> frame;
-              if (state && args && SUCCEEDED(args->GetFrame(frame.put())) && frame)
-                state->Watch(self, frame.As<wv2::Frame2>(wv2::kIidFrame2));
-              return S_OK;
-            });
-    state->frames_added =
-        SUCCEEDED(state->webview4->AddFrameCreated(created.get(), &state->frames));
+  auto received = Sink<wv2::WebMessageHandler, wv2::WebView*, wv2::WebMessageArgs*,
+                       &OnTopMessage>::Make(wv2::kIidWebMessageHandler, state_);
+  state_->message_added =
+      SUCCEEDED(webview->AddWebMessageReceived(received.get(), &state_->message));
+  state_->webview4 = state_->webview.As<wv2::WebView4>(wv2::kIidWebView4);
+  if (state_->webview4) {
+    auto created = Sink<wv2::FrameCreatedHandler, wv2::WebView*, wv2::FrameCreatedArgs*,
+                        &OnFrameCreated>::Make(wv2::kIidFrameCreatedHandler, state_);
+    state_->frames_added =
+        SUCCEEDED(state_->webview4->AddFrameCreated(created.get(), &state_->frames));
   }
-
-  auto added = wv2::Handler<wv2::ScriptAddedHandler, HRESULT, LPCWSTR>::Make(
-      wv2::kIidScriptAddedHandler, [self](HRESULT, LPCWSTR) -> HRESULT {
-        auto state = self.lock();
-        if (state && state->sinks.script_ready) state->sinks.script_ready();
-        return S_OK;
-      });
-  return SUCCEEDED(webview->AddScriptOnDocumentCreated(WidenUtf8(kMediaWatchScript).c_str(),
-                                                       added.get()));
+  auto added = Sink<wv2::ScriptAddedHandler, HRESULT, LPCWSTR, &OnScriptAdded>::Make(
+      wv2::kIidScriptAddedHandler, state_);
+  return SUCCEEDED(
+      webview->AddScriptOnDocumentCreated(WidenUtf8(kMediaWatchScript).c_str(), added.get()));
 }
 
 void WebViewMediaWatch::Stop() noexcept {
-  const std::shared_ptr<State> state = std::move(state_);
+  State* state = std::exchange(state_, nullptr);
   if (!state) return;
+  state->active = false;  // the handlers the runtime still holds reach nothing from here on
   for (State::Frame& entry : state->watched) State::Forget(entry);
   state->watched.clear();
   if (state->frames_added) state->webview4->RemoveFrameCreated(state->frames);
   if (state->message_added) state->webview->RemoveWebMessageReceived(state->message);
   state->frames_added = state->message_added = false;
-  // The handlers the runtime still holds find no state from here on.
+  state->webview4.reset();
+  state->webview.reset();
+  state->Release();
 }
 
 }  // namespace reprisa

@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "win/kit/webview2_api_win.h"
@@ -25,6 +24,9 @@ class WebViewMediaWatch {
     std::function<void()> script_ready;
   };
 
+  // The watch's side that its handlers share (they may outlive the watch).
+  struct State;
+
   WebViewMediaWatch() = default;
   ~WebViewMediaWatch() { Stop(); }
   WebViewMediaWatch(const WebViewMediaWatch&) = delete;
@@ -39,8 +41,7 @@ class WebViewMediaWatch {
   void Stop() noexcept;
 
  private:
-  struct State;
-  std::shared_ptr<State> state_;
+  State* state_ = nullptr;  // one reference
 };
 
 }  // namespace reprisa
