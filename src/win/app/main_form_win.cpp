@@ -55,6 +55,9 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
   browser->OnEngineLost = [presenter] { presenter->EngineLost(); };
   browser->OnLoadFailed = [presenter] { presenter->LoadFailed(); };
   browser->OnLoaded = [presenter] { presenter->LoadSucceeded(); };
+  browser->OnMediaMessage = [presenter](std::string_view text) {
+    presenter->MediaMessageReceived(text);
+  };
   StartupMark("main form: presenter and timers");
   FinishBuilding();
   StartupMark("main form: windows made");
@@ -117,6 +120,7 @@ TMainForm::~TMainForm() {
   // The presenter stops its timers: no tick may reach a half-destroyed window; nor may a report
   // of the browser, which goes later, reach the presenter.
   browser->OnEngineLost = browser->OnLoadFailed = browser->OnLoaded = nullptr;
+  browser->OnMediaMessage = nullptr;
   presenter_.reset();
   if (MainForm == this) MainForm = nullptr;
 }

@@ -1,6 +1,11 @@
 // Program entry: no arguments and no environment are read.
 #include <windows.h>
 
+#include <string>
+#include <string_view>
+
+#include "core/event_log.h"
+#include "core/utf8.h"
 #include "win/kit/application_win.h"
 #include "win/kit/startup_trace_win.h"
 #include "win/kit/web_browser_win.h"
@@ -9,9 +14,23 @@
 #include "win/app/about_box_win.h"
 #include "win/app/main_form_win.h"
 
+namespace {
+
+// What the program did by itself, for a debugger or a viewer of the debug output.
+void WriteDebugLine(std::string_view line) noexcept {
+  try {
+    OutputDebugStringW((L"Reprisa: " + reprisa::WidenUtf8(line) + L"\n").c_str());
+  } catch (...) {
+    // No memory for the line: it is lost.
+  }
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   using namespace reprisa;
   StartupMark("wWinMain entered");
+  SetEventSink(&WriteDebugLine);
   SetCurrentLocaleSettings(ReadUserLocaleSettings());
   StartupMark("locale settings read");
   RequestNewestBrowserMode();  // before the main window makes its browser control

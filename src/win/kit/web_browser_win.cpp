@@ -315,6 +315,9 @@ void TWebBrowser::StartWebView() {
       LoadFinished(source, outcome);
     };
     webview_->on_content_loading = [this] { EndWatch(); };
+    webview_->on_media_message = [this](std::string_view text) {
+      if (OnMediaMessage) OnMediaMessage(text);
+    };
   }
   // Made anew after a loss: the runtime may have been updated meanwhile, and the old version's
   // folder removed.

@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/page_recovery.h"
 #include "core/web_engine.h"
@@ -71,6 +72,10 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   // server error), or it loaded.
   std::function<void()> OnLoadFailed;
   std::function<void()> OnLoaded;
+  // A message on the page's media channel, as a document of the web or the disk posted it (the
+  // program's own script, or anything the page posts there too). The web view only: the browser
+  // control has no channel.
+  std::function<void(std::string_view text)> OnMediaMessage;
 
   // A page opened (or reloaded, in the web view) that has not begun to arrive within this time
   // is stopped and reported as failed (OnLoadFailed): an engine waits for ever on a server that

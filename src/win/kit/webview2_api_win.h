@@ -96,6 +96,30 @@ inline constexpr IID kIidNavigationCompletedArgs = {
 inline constexpr IID kIidNavigationCompletedArgs2 = {
     0xFDF8B738, 0xEE1E, 0x4DB2, {0xA3, 0x29, 0x8D, 0x7D, 0x7B, 0x74, 0xD7, 0x92}};
 
+// The media watch's: the script added to every document, the channel of the top document and of
+// each frame, and the frames (the web view's fourth interface, which runtimes since 1.0.1072 have).
+// {20D02D59-6DF2-42DC-BD06-F98A694B1302}
+inline constexpr IID kIidWebView4 = {
+    0x20D02D59, 0x6DF2, 0x42DC, {0xBD, 0x06, 0xF9, 0x8A, 0x69, 0x4B, 0x13, 0x02}};
+// {B99369F3-9B11-47B5-BC6F-8E7895FCEA17}
+inline constexpr IID kIidScriptAddedHandler = {
+    0xB99369F3, 0x9B11, 0x47B5, {0xBC, 0x6F, 0x8E, 0x78, 0x95, 0xFC, 0xEA, 0x17}};
+// {57213F19-00E6-49FA-8E07-898EA01ECBD2}
+inline constexpr IID kIidWebMessageHandler = {
+    0x57213F19, 0x00E6, 0x49FA, {0x8E, 0x07, 0x89, 0x8E, 0xA0, 0x1E, 0xCB, 0xD2}};
+// {38059770-9BAA-11EB-A8B3-0242AC130003}
+inline constexpr IID kIidFrameCreatedHandler = {
+    0x38059770, 0x9BAA, 0x11EB, {0xA8, 0xB3, 0x02, 0x42, 0xAC, 0x13, 0x00, 0x03}};
+// {7A6A5834-D185-4DBF-B63F-4A9BC43107D4}
+inline constexpr IID kIidFrame2 = {
+    0x7A6A5834, 0xD185, 0x4DBF, {0xB6, 0x3F, 0x4A, 0x9B, 0xC4, 0x31, 0x07, 0xD4}};
+// {E371E005-6D1D-4517-934B-A8F1629C62A5}
+inline constexpr IID kIidFrameWebMessageHandler = {
+    0xE371E005, 0x6D1D, 0x4517, {0x93, 0x4B, 0xA8, 0xF1, 0x62, 0x9C, 0x62, 0xA5}};
+// {59DD7B4C-9BAA-11EB-A8B3-0242AC130003}
+inline constexpr IID kIidFrameDestroyedHandler = {
+    0x59DD7B4C, 0x9BAA, 0x11EB, {0xA8, 0xB3, 0x02, 0x42, 0xAC, 0x13, 0x00, 0x03}};
+
 struct Environment;
 struct EnvironmentOptions;
 struct EnvironmentCompletedHandler;
@@ -115,6 +139,16 @@ struct ContentLoadingHandler;
 struct ContentLoadingArgs;
 struct NavigationStartingHandler;
 struct NavigationStartingArgs;
+struct WebView4;
+struct ScriptAddedHandler;
+struct WebMessageHandler;
+struct WebMessageArgs;
+struct FrameCreatedHandler;
+struct FrameCreatedArgs;
+struct Frame;
+struct Frame2;
+struct FrameWebMessageHandler;
+struct FrameDestroyedHandler;
 
 // IUnknown's three slots for an interface T.
 #define REPRISA_WV2_UNKNOWN_SLOTS(T)                                         \
@@ -276,15 +310,17 @@ struct WebViewVtbl {
   HRESULT(STDMETHODCALLTYPE* add_ProcessFailed)(WebView* self, ProcessFailedHandler* handler,
                                                 EventToken* token);
   HRESULT(STDMETHODCALLTYPE* remove_ProcessFailed)(WebView* self, EventToken token);
-  Slot AddScriptToExecuteOnDocumentCreated;
+  HRESULT(STDMETHODCALLTYPE* AddScriptToExecuteOnDocumentCreated)(WebView* self, LPCWSTR script,
+                                                                  ScriptAddedHandler* handler);
   Slot RemoveScriptToExecuteOnDocumentCreated;
   Slot ExecuteScript;
   Slot CapturePreview;
   HRESULT(STDMETHODCALLTYPE* Reload)(WebView* self);
   Slot PostWebMessageAsJson;
   Slot PostWebMessageAsString;
-  Slot add_WebMessageReceived;
-  Slot remove_WebMessageReceived;
+  HRESULT(STDMETHODCALLTYPE* add_WebMessageReceived)(WebView* self, WebMessageHandler* handler,
+                                                     EventToken* token);
+  HRESULT(STDMETHODCALLTYPE* remove_WebMessageReceived)(WebView* self, EventToken token);
   Slot CallDevToolsProtocolMethod;
   Slot get_BrowserProcessId;
   Slot get_CanGoBack;
@@ -324,6 +360,181 @@ struct WebView {
     return vtbl->remove_ContentLoading(this, token);
   }
   HRESULT Stop() { return vtbl->Stop(this); }
+  // Without the slot (a stand-in for the runtime's table) nothing is added: the page is not
+  // watched.
+  HRESULT AddScriptOnDocumentCreated(LPCWSTR script, ScriptAddedHandler* handler) {
+    return vtbl->AddScriptToExecuteOnDocumentCreated
+               ? vtbl->AddScriptToExecuteOnDocumentCreated(this, script, handler)
+               : E_NOTIMPL;
+  }
+  HRESULT AddWebMessageReceived(WebMessageHandler* handler, EventToken* token) {
+    return vtbl->add_WebMessageReceived ? vtbl->add_WebMessageReceived(this, handler, token)
+                                        : E_NOTIMPL;
+  }
+  HRESULT RemoveWebMessageReceived(EventToken token) {
+    return vtbl->remove_WebMessageReceived(this, token);
+  }
+};
+
+// ICoreWebView2_4 (through _2 and _3): ICoreWebView2's slots, then those of the three.
+struct WebView4Vtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(WebView4);
+  Slot web_view[58];  // ICoreWebView2's slots 3 to 60
+  Slot add_WebResourceResponseReceived;
+  Slot remove_WebResourceResponseReceived;
+  Slot NavigateWithWebResourceRequest;
+  Slot add_DOMContentLoaded;
+  Slot remove_DOMContentLoaded;
+  Slot get_CookieManager;
+  Slot get_Environment;
+  Slot TrySuspend;
+  Slot Resume;
+  Slot get_IsSuspended;
+  Slot SetVirtualHostNameToFolderMapping;
+  Slot ClearVirtualHostNameToFolderMapping;
+  HRESULT(STDMETHODCALLTYPE* add_FrameCreated)(WebView4* self, FrameCreatedHandler* handler,
+                                               EventToken* token);
+  HRESULT(STDMETHODCALLTYPE* remove_FrameCreated)(WebView4* self, EventToken token);
+};
+struct WebView4 {
+  REPRISA_WV2_INTERFACE(WebView4)
+  HRESULT AddFrameCreated(FrameCreatedHandler* handler, EventToken* token) {
+    return vtbl->add_FrameCreated(this, handler, token);
+  }
+  HRESULT RemoveFrameCreated(EventToken token) { return vtbl->remove_FrameCreated(this, token); }
+};
+
+// ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler (implemented by the host):
+// the script runs in the documents created from now on; `id` names it for its removal.
+struct ScriptAddedHandlerVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(ScriptAddedHandler);
+  HRESULT(STDMETHODCALLTYPE* Invoke)(ScriptAddedHandler* self, HRESULT result, LPCWSTR id);
+};
+struct ScriptAddedHandler {
+  REPRISA_WV2_INTERFACE(ScriptAddedHandler)
+};
+
+// ICoreWebView2WebMessageReceivedEventHandler (implemented by the host): the top document posted.
+struct WebMessageHandlerVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(WebMessageHandler);
+  HRESULT(STDMETHODCALLTYPE* Invoke)(WebMessageHandler* self, WebView* sender,
+                                     WebMessageArgs* args);
+};
+struct WebMessageHandler {
+  REPRISA_WV2_INTERFACE(WebMessageHandler)
+};
+
+// ICoreWebView2WebMessageReceivedEventArgs
+struct WebMessageArgsVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(WebMessageArgs);
+  HRESULT(STDMETHODCALLTYPE* get_Source)(WebMessageArgs* self, LPWSTR* uri);
+  Slot get_WebMessageAsJson;
+  HRESULT(STDMETHODCALLTYPE* TryGetWebMessageAsString)(WebMessageArgs* self, LPWSTR* text);
+};
+struct WebMessageArgs {
+  REPRISA_WV2_INTERFACE(WebMessageArgs)
+  HRESULT GetSource(LPWSTR* uri) { return vtbl->get_Source(this, uri); }
+  // Fails (E_INVALIDARG) when what was posted is not a string.
+  HRESULT TryGetString(LPWSTR* text) { return vtbl->TryGetWebMessageAsString(this, text); }
+};
+
+// ICoreWebView2FrameCreatedEventHandler (implemented by the host): a frame of the top document
+// was made (frames inside frames are not told).
+struct FrameCreatedHandlerVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(FrameCreatedHandler);
+  HRESULT(STDMETHODCALLTYPE* Invoke)(FrameCreatedHandler* self, WebView* sender,
+                                     FrameCreatedArgs* args);
+};
+struct FrameCreatedHandler {
+  REPRISA_WV2_INTERFACE(FrameCreatedHandler)
+};
+
+// ICoreWebView2FrameCreatedEventArgs
+struct FrameCreatedArgsVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(FrameCreatedArgs);
+  HRESULT(STDMETHODCALLTYPE* get_Frame)(FrameCreatedArgs* self, Frame** frame);
+};
+struct FrameCreatedArgs {
+  REPRISA_WV2_INTERFACE(FrameCreatedArgs)
+  HRESULT GetFrame(Frame** frame) { return vtbl->get_Frame(this, frame); }
+};
+
+// ICoreWebView2Frame: only asked for its second interface.
+struct FrameVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(Frame);
+  Slot get_Name;
+  Slot add_NameChanged;
+  Slot remove_NameChanged;
+  Slot AddHostObjectToScriptWithOrigins;
+  Slot RemoveHostObjectFromScript;
+  Slot add_Destroyed;
+  Slot remove_Destroyed;
+  Slot IsDestroyed;
+};
+struct Frame {
+  REPRISA_WV2_INTERFACE(Frame)
+};
+
+// ICoreWebView2Frame2: the first interface's slots, then the frame's loads and its channel.
+struct Frame2Vtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(Frame2);
+  Slot get_Name;
+  Slot add_NameChanged;
+  Slot remove_NameChanged;
+  Slot AddHostObjectToScriptWithOrigins;
+  Slot RemoveHostObjectFromScript;
+  HRESULT(STDMETHODCALLTYPE* add_Destroyed)(Frame2* self, FrameDestroyedHandler* handler,
+                                            EventToken* token);
+  HRESULT(STDMETHODCALLTYPE* remove_Destroyed)(Frame2* self, EventToken token);
+  Slot IsDestroyed;
+  Slot add_NavigationStarting;
+  Slot remove_NavigationStarting;
+  Slot add_ContentLoading;
+  Slot remove_ContentLoading;
+  Slot add_NavigationCompleted;
+  Slot remove_NavigationCompleted;
+  Slot add_DOMContentLoaded;
+  Slot remove_DOMContentLoaded;
+  Slot ExecuteScript;
+  Slot PostWebMessageAsJson;
+  Slot PostWebMessageAsString;
+  HRESULT(STDMETHODCALLTYPE* add_WebMessageReceived)(Frame2* self,
+                                                     FrameWebMessageHandler* handler,
+                                                     EventToken* token);
+  HRESULT(STDMETHODCALLTYPE* remove_WebMessageReceived)(Frame2* self, EventToken token);
+};
+struct Frame2 {
+  REPRISA_WV2_INTERFACE(Frame2)
+  HRESULT AddDestroyed(FrameDestroyedHandler* handler, EventToken* token) {
+    return vtbl->add_Destroyed(this, handler, token);
+  }
+  HRESULT RemoveDestroyed(EventToken token) { return vtbl->remove_Destroyed(this, token); }
+  HRESULT AddWebMessageReceived(FrameWebMessageHandler* handler, EventToken* token) {
+    return vtbl->add_WebMessageReceived(this, handler, token);
+  }
+  HRESULT RemoveWebMessageReceived(EventToken token) {
+    return vtbl->remove_WebMessageReceived(this, token);
+  }
+};
+
+// ICoreWebView2FrameWebMessageReceivedEventHandler (implemented by the host): the frame posted.
+struct FrameWebMessageHandlerVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(FrameWebMessageHandler);
+  HRESULT(STDMETHODCALLTYPE* Invoke)(FrameWebMessageHandler* self, Frame* sender,
+                                     WebMessageArgs* args);
+};
+struct FrameWebMessageHandler {
+  REPRISA_WV2_INTERFACE(FrameWebMessageHandler)
+};
+
+// ICoreWebView2FrameDestroyedEventHandler (implemented by the host): the frame was removed, or
+// the document that held it went; `args` is null.
+struct FrameDestroyedHandlerVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(FrameDestroyedHandler);
+  HRESULT(STDMETHODCALLTYPE* Invoke)(FrameDestroyedHandler* self, Frame* sender, IUnknown* args);
+};
+struct FrameDestroyedHandler {
+  REPRISA_WV2_INTERFACE(FrameDestroyedHandler)
 };
 
 // ICoreWebView2NavigationCompletedEventHandler (implemented by the host)
@@ -682,6 +893,89 @@ REPRISA_WV2_SLOT(MoveFocusRequestedArgsVtbl, get_Reason, 3);
 REPRISA_WV2_SLOT(MoveFocusRequestedArgsVtbl, get_Handled, 4);
 REPRISA_WV2_SLOT(MoveFocusRequestedArgsVtbl, put_Handled, 5);
 REPRISA_WV2_SIZE(MoveFocusRequestedArgsVtbl, 6);
+
+REPRISA_WV2_UNKNOWN(WebView4Vtbl);
+REPRISA_WV2_SLOT(WebView4Vtbl, web_view, 3);
+REPRISA_WV2_SLOT(WebView4Vtbl, add_WebResourceResponseReceived, 61);
+REPRISA_WV2_SLOT(WebView4Vtbl, remove_WebResourceResponseReceived, 62);
+REPRISA_WV2_SLOT(WebView4Vtbl, NavigateWithWebResourceRequest, 63);
+REPRISA_WV2_SLOT(WebView4Vtbl, add_DOMContentLoaded, 64);
+REPRISA_WV2_SLOT(WebView4Vtbl, remove_DOMContentLoaded, 65);
+REPRISA_WV2_SLOT(WebView4Vtbl, get_CookieManager, 66);
+REPRISA_WV2_SLOT(WebView4Vtbl, get_Environment, 67);
+REPRISA_WV2_SLOT(WebView4Vtbl, TrySuspend, 68);
+REPRISA_WV2_SLOT(WebView4Vtbl, Resume, 69);
+REPRISA_WV2_SLOT(WebView4Vtbl, get_IsSuspended, 70);
+REPRISA_WV2_SLOT(WebView4Vtbl, SetVirtualHostNameToFolderMapping, 71);
+REPRISA_WV2_SLOT(WebView4Vtbl, ClearVirtualHostNameToFolderMapping, 72);
+REPRISA_WV2_SLOT(WebView4Vtbl, add_FrameCreated, 73);
+REPRISA_WV2_SLOT(WebView4Vtbl, remove_FrameCreated, 74);
+REPRISA_WV2_SIZE(WebView4Vtbl, 75);
+
+REPRISA_WV2_UNKNOWN(ScriptAddedHandlerVtbl);
+REPRISA_WV2_SLOT(ScriptAddedHandlerVtbl, Invoke, 3);
+REPRISA_WV2_SIZE(ScriptAddedHandlerVtbl, 4);
+
+REPRISA_WV2_UNKNOWN(WebMessageHandlerVtbl);
+REPRISA_WV2_SLOT(WebMessageHandlerVtbl, Invoke, 3);
+REPRISA_WV2_SIZE(WebMessageHandlerVtbl, 4);
+
+REPRISA_WV2_UNKNOWN(WebMessageArgsVtbl);
+REPRISA_WV2_SLOT(WebMessageArgsVtbl, get_Source, 3);
+REPRISA_WV2_SLOT(WebMessageArgsVtbl, get_WebMessageAsJson, 4);
+REPRISA_WV2_SLOT(WebMessageArgsVtbl, TryGetWebMessageAsString, 5);
+REPRISA_WV2_SIZE(WebMessageArgsVtbl, 6);
+
+REPRISA_WV2_UNKNOWN(FrameCreatedHandlerVtbl);
+REPRISA_WV2_SLOT(FrameCreatedHandlerVtbl, Invoke, 3);
+REPRISA_WV2_SIZE(FrameCreatedHandlerVtbl, 4);
+
+REPRISA_WV2_UNKNOWN(FrameCreatedArgsVtbl);
+REPRISA_WV2_SLOT(FrameCreatedArgsVtbl, get_Frame, 3);
+REPRISA_WV2_SIZE(FrameCreatedArgsVtbl, 4);
+
+REPRISA_WV2_UNKNOWN(FrameVtbl);
+REPRISA_WV2_SLOT(FrameVtbl, get_Name, 3);
+REPRISA_WV2_SLOT(FrameVtbl, add_NameChanged, 4);
+REPRISA_WV2_SLOT(FrameVtbl, remove_NameChanged, 5);
+REPRISA_WV2_SLOT(FrameVtbl, AddHostObjectToScriptWithOrigins, 6);
+REPRISA_WV2_SLOT(FrameVtbl, RemoveHostObjectFromScript, 7);
+REPRISA_WV2_SLOT(FrameVtbl, add_Destroyed, 8);
+REPRISA_WV2_SLOT(FrameVtbl, remove_Destroyed, 9);
+REPRISA_WV2_SLOT(FrameVtbl, IsDestroyed, 10);
+REPRISA_WV2_SIZE(FrameVtbl, 11);
+
+REPRISA_WV2_UNKNOWN(Frame2Vtbl);
+REPRISA_WV2_SLOT(Frame2Vtbl, get_Name, 3);
+REPRISA_WV2_SLOT(Frame2Vtbl, add_NameChanged, 4);
+REPRISA_WV2_SLOT(Frame2Vtbl, remove_NameChanged, 5);
+REPRISA_WV2_SLOT(Frame2Vtbl, AddHostObjectToScriptWithOrigins, 6);
+REPRISA_WV2_SLOT(Frame2Vtbl, RemoveHostObjectFromScript, 7);
+REPRISA_WV2_SLOT(Frame2Vtbl, add_Destroyed, 8);
+REPRISA_WV2_SLOT(Frame2Vtbl, remove_Destroyed, 9);
+REPRISA_WV2_SLOT(Frame2Vtbl, IsDestroyed, 10);
+REPRISA_WV2_SLOT(Frame2Vtbl, add_NavigationStarting, 11);
+REPRISA_WV2_SLOT(Frame2Vtbl, remove_NavigationStarting, 12);
+REPRISA_WV2_SLOT(Frame2Vtbl, add_ContentLoading, 13);
+REPRISA_WV2_SLOT(Frame2Vtbl, remove_ContentLoading, 14);
+REPRISA_WV2_SLOT(Frame2Vtbl, add_NavigationCompleted, 15);
+REPRISA_WV2_SLOT(Frame2Vtbl, remove_NavigationCompleted, 16);
+REPRISA_WV2_SLOT(Frame2Vtbl, add_DOMContentLoaded, 17);
+REPRISA_WV2_SLOT(Frame2Vtbl, remove_DOMContentLoaded, 18);
+REPRISA_WV2_SLOT(Frame2Vtbl, ExecuteScript, 19);
+REPRISA_WV2_SLOT(Frame2Vtbl, PostWebMessageAsJson, 20);
+REPRISA_WV2_SLOT(Frame2Vtbl, PostWebMessageAsString, 21);
+REPRISA_WV2_SLOT(Frame2Vtbl, add_WebMessageReceived, 22);
+REPRISA_WV2_SLOT(Frame2Vtbl, remove_WebMessageReceived, 23);
+REPRISA_WV2_SIZE(Frame2Vtbl, 24);
+
+REPRISA_WV2_UNKNOWN(FrameWebMessageHandlerVtbl);
+REPRISA_WV2_SLOT(FrameWebMessageHandlerVtbl, Invoke, 3);
+REPRISA_WV2_SIZE(FrameWebMessageHandlerVtbl, 4);
+
+REPRISA_WV2_UNKNOWN(FrameDestroyedHandlerVtbl);
+REPRISA_WV2_SLOT(FrameDestroyedHandlerVtbl, Invoke, 3);
+REPRISA_WV2_SIZE(FrameDestroyedHandlerVtbl, 4);
 
 // What goes over the stack by value must have the reference's size: a RECT of four 32-bit
 // integers (put_Bounds), a token of one 64-bit integer (remove_*), 32-bit enumerations.

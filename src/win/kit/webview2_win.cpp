@@ -9,12 +9,13 @@
 
 #include "core/error_handler.h"
 #include "win/kit/ole_error_win.h"
+#include "win/kit/webview2_handler_win.h"
 
 namespace reprisa {
 
-namespace {
+using wv2::Handler;
 
-std::atomic<long> g_live_objects{0};
+namespace {
 
 // A copy of `text` the caller frees with CoTaskMemFree, as every get_ of a string hands out.
 HRESULT CopyOut(const std::wstring& text, LPWSTR* out) {
@@ -63,67 +64,6 @@ class WebView2Host::LinkRef {
   Link* link_;
 };
 
-// A handler object of ours: the interface struct is its one base, so that the runtime's pointer
-// to it is this object's address and back (no vtable of our own may come first); then our
-// reference count and the function it calls. No exception leaves it.
-template <class Interface, class... Args>
-class WebView2Host::Handler : public Interface {
- public:
-  using Vtbl = std::remove_const_t<std::remove_pointer_t<decltype(Interface::vtbl)>>;
-  using Function = std::function<HRESULT(Args...)>;
-
-  static ComPtr<Interface> Make(const IID& iid, Function function) {
-    static_assert(std::is_base_of_v<Interface, Handler> && !std::is_polymorphic_v<Handler>,
-                  "the runtime's interface pointer must be the handler's own address");
-    auto* handler = new Handler(iid, std::move(function));
-    return ComPtr<Interface>::Attach(handler);
-  }
-
- private:
-  Handler(const IID& iid, Function function) : iid_(iid), function_(std::move(function)) {
-    this->vtbl = &kVtbl;
-    ++g_live_objects;
-  }
-  ~Handler() { --g_live_objects; }
-  static Handler* From(Interface* self) noexcept { return static_cast<Handler*>(self); }
-
-  static HRESULT STDMETHODCALLTYPE QueryInterfaceSlot(Interface* self, REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, From(self)->iid_)) {
-      *out = self;
-      AddRefSlot(self);
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  static ULONG STDMETHODCALLTYPE AddRefSlot(Interface* self) {
-    return static_cast<ULONG>(++From(self)->refs_);
-  }
-  static ULONG STDMETHODCALLTYPE ReleaseSlot(Interface* self) {
-    long left = --From(self)->refs_;
-    if (left == 0) delete From(self);
-    return static_cast<ULONG>(left);
-  }
-  static HRESULT STDMETHODCALLTYPE InvokeSlot(Interface* self, Args... args) {
-    AddRefSlot(self);  // the function may drop the last other reference
-    HRESULT result = E_UNEXPECTED;
-    try {
-      result = From(self)->function_(args...);
-    } catch (...) {
-      // Swallowed: our functions here only queue answers (a failed one is lost like one never
-      // sent), and no message box may run its loop inside the runtime's call.
-    }
-    ReleaseSlot(self);
-    return result;
-  }
-  static constexpr Vtbl kVtbl{&QueryInterfaceSlot, &AddRefSlot, &ReleaseSlot, &InvokeSlot};
-
-  std::atomic<long> refs_{1};
-  IID iid_;
-  Function function_;
-};
-
 // The options the environment is created with. The runtime reads them during the entry point's
 // call (and may keep the object).
 class WebView2Host::Options : public wv2::EnvironmentOptions {
@@ -138,9 +78,9 @@ class WebView2Host::Options : public wv2::EnvironmentOptions {
  private:
   Options() {
     vtbl = &kVtbl;
-    ++g_live_objects;
+    ++wv2::live_host_objects;
   }
-  ~Options() { --g_live_objects; }
+  ~Options() { --wv2::live_host_objects; }
   static Options* From(wv2::EnvironmentOptions* self) noexcept {
     return static_cast<Options*>(self);
   }
@@ -238,7 +178,7 @@ WebView2Host::WebView2Host(HWND window, UINT message) : window_(window), message
 
 WebView2Host::~WebView2Host() { Close(); }
 
-long WebView2Host::LiveHostObjects() noexcept { return g_live_objects.load(); }
+long WebView2Host::LiveHostObjects() noexcept { return wv2::live_host_objects.load(); }
 
 HRESULT WebView2Host::Start(wv2::CreateEnvironmentFunction create, bool fixed_runtime,
                             const std::wstring& data_folder, std::uint32_t attempt) {
@@ -258,7 +198,9 @@ HRESULT WebView2Host::Start(wv2::CreateEnvironmentFunction create, bool fixed_ru
 
 void WebView2Host::Queue(Answer answer) {
   answers_.push_back(std::move(answer));
-  PostMessageW(window_, message_, 0, 0);
+  // One message fetches everything that waits: a page posting a storm does not fill the
+  // window's message queue.
+  if (!posted_) posted_ = PostMessageW(window_, message_, 0, 0) != FALSE;
 }
 
 void WebView2Host::Discard(Answer& answer) noexcept {
@@ -274,6 +216,7 @@ void WebView2Host::Fail(HRESULT result) {
 }
 
 void WebView2Host::Pump() noexcept {
+  posted_ = false;
   std::vector<Answer> answers;
   answers.swap(answers_);
   for (Answer& answer : answers) {
@@ -310,6 +253,13 @@ void WebView2Host::Handle(Answer& answer) {
       break;
     case Answer::ContentLoading:
       if (Current(answer) && webview_ && on_content_loading) on_content_loading();
+      break;
+    case Answer::ScriptAdded:
+      if (std::exchange(awaiting_script_, false) && webview_ && on_created)
+        on_created(answer.attempt);
+      break;
+    case Answer::MediaMessage:
+      if (webview_ && on_media_message) on_media_message(answer.text);
       break;
   }
 }
@@ -401,6 +351,7 @@ void WebView2Host::ControllerAnswered(Answer& answer) {
       });
   failed_added_ = SUCCEEDED(webview_->AddProcessFailed(failed.get(), &failed_token_));
   WatchNavigations(attempt);
+  awaiting_script_ = WatchMedia(attempt);
 
   RECT bounds{};
   GetClientRect(window_, &bounds);
@@ -408,7 +359,26 @@ void WebView2Host::ControllerAnswered(Answer& answer) {
   controller_->PutIsVisible(TRUE);
   WatchFocusLeaving();
   Subclass(true);
-  if (on_created) on_created(attempt);
+  if (!awaiting_script_ && on_created) on_created(attempt);
+}
+
+bool WebView2Host::WatchMedia(std::uint32_t attempt) {
+  // What a page posts waits here for the next Pump; beyond this many waiting answers its
+  // messages are dropped.
+  constexpr std::size_t kMaxWaiting = 256;
+  LinkRef link(link_);
+  WebViewMediaWatch::Sinks sinks;
+  sinks.message = [link, attempt](std::string text) {
+    WebView2Host* host = link.Host();
+    if (!host || host->answers_.size() >= kMaxWaiting) return;
+    Answer answer(Answer::MediaMessage, attempt);
+    answer.text = std::move(text);
+    host->Queue(std::move(answer));
+  };
+  sinks.script_ready = [link, attempt] {
+    if (WebView2Host* host = link.Host()) host->Queue(Answer(Answer::ScriptAdded, attempt));
+  };
+  return media_.Start(webview_.get(), std::move(sinks));
 }
 
 void WebView2Host::WatchNavigations(std::uint32_t attempt) {
@@ -482,6 +452,8 @@ void WebView2Host::Close() noexcept {
   attempt_ = 0;
   for (Answer& answer : answers_) Discard(answer);
   answers_.clear();
+  posted_ = awaiting_script_ = false;
+  media_.Stop();
   ComPtr<wv2::Controller> controller = std::move(controller_);
   ComPtr<wv2::WebView> webview = std::move(webview_);
   if (webview && failed_added_) webview->RemoveProcessFailed(failed_token_);

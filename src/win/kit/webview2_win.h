@@ -10,10 +10,12 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/web_engine.h"
 #include "win/kit/com_ptr_win.h"
+#include "win/kit/media_watch_win.h"
 #include "win/kit/webview2_api_win.h"
 
 namespace reprisa {
@@ -53,6 +55,8 @@ class WebView2Host {
   std::function<void(const std::wstring& source, LoadOutcome outcome)> on_navigation_completed;
   // The page of the load that began last began to arrive.
   std::function<void()> on_content_loading;
+  // A message on the media watch's channel (WebViewMediaWatch), from the top document or a frame.
+  std::function<void(std::string_view text)> on_media_message;
 
   // Starts attempt `attempt` (closing whatever was there): the entry point is called with the
   // data folder and our options. A failed result is returned (and nothing more happens);
@@ -91,7 +95,9 @@ class WebView2Host {
       ProcessFailed,
       NavigationStarting,
       NavigationCompleted,
-      ContentLoading
+      ContentLoading,
+      ScriptAdded,
+      MediaMessage
     };
     Answer(Kind k, std::uint32_t a, HRESULT r = S_OK) : kind(k), attempt(a), result(r) {}
     Kind kind;
@@ -102,11 +108,10 @@ class WebView2Host {
     wv2::ProcessFailedKind failed = wv2::kBrowserProcessExited;
     LoadOutcome outcome = LoadOutcome::Other;
     std::wstring source;
+    std::string text;  // a media message
     std::uint64_t navigation = 0;  // the load's ID, when `identified`
     bool identified = false;
   };
-  template <class Interface, class... Args>
-  class Handler;
   // The handler the runtime answers one creation step through: it queues the object it is given
   // as an answer of `kind` for `attempt`, or releases it when nobody waits for it any more.
   template <class Interface, class Object>
@@ -128,6 +133,8 @@ class WebView2Host {
   // Follows the page's loads (the web view's navigation-starting, navigation-completed and
   // content-loading events).
   void WatchNavigations(std::uint32_t attempt);
+  // Starts the media watch on the new web view; true when its script's readiness is awaited.
+  bool WatchMedia(std::uint32_t attempt);
   bool KeyPressed(wv2::AcceleratorKeyArgs* args) noexcept;
   void WatchFocusLeaving();
   void UnwatchFocusLeaving() noexcept;
@@ -139,6 +146,7 @@ class WebView2Host {
   std::uint32_t attempt_ = 0;
   Link* link_ = nullptr;  // shared with our handlers; cut at Close
   std::vector<Answer> answers_;
+  bool posted_ = false;  // the window was sent the message that fetches the answers
   wv2::EventToken key_token_{}, failed_token_{}, navigation_token_{}, content_token_{},
       starting_token_{};
   bool key_added_ = false, failed_added_ = false, navigation_added_ = false, content_added_ = false,
@@ -146,6 +154,10 @@ class WebView2Host {
   bool stopped_ = false;  // the load under way was stopped: its report is swallowed
   std::uint64_t current_ = 0;    // the ID of the load that began last
   bool awaiting_start_ = false;  // our Navigate or Reload was called; its load has not begun
+  // The new web view waits for the media watch's script before it is reported created: the
+  // script runs only in documents created after the runtime took it, the first page among them.
+  bool awaiting_script_ = false;
+  WebViewMediaWatch media_;
   ComPtr<wv2::Environment> environment_;
   ComPtr<wv2::Controller> controller_;
   ComPtr<wv2::WebView> webview_;

@@ -63,7 +63,12 @@ ULONG STDMETHODCALLTYPE ReleaseObj(T* self) {
   return --reinterpret_cast<Obj<T>*>(self)->refs;
 }
 template <class T>
-HRESULT STDMETHODCALLTYPE QueryObj(T* self, REFIID, void** out) {
+HRESULT STDMETHODCALLTYPE QueryObj(T* self, REFIID iid, void** out) {
+  // A runtime from before frames: its tables end where ICoreWebView2's does.
+  if (IsEqualIID(iid, wv2::kIidWebView4)) {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
   *out = self;
   AddRefObj(self);
   return S_OK;

@@ -11,11 +11,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <cwctype>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "core/media_script.h"
 #include "e2e/driver.h"
 #include "fake_install.h"
 #include "fake_runtime/protocol.h"
@@ -173,6 +176,15 @@ class WebView2Test : public testing::Test {
     e2e::ClickInto(view);
     ASSERT_TRUE(WaitUntil([&] { return program_.Focus() == view; }, 3000))
         << "a click into the page did not give it the focus";
+  }
+
+  // The page posts `text` from a document at `source`, as `kind` (protocol.h) says.
+  bool PagePosts(ULONG_PTR kind, const std::wstring& source, const std::string& text) {
+    std::wstring data = source + L"\n" + std::wstring(text.begin(), text.end());
+    COPYDATASTRUCT copy{kind, static_cast<DWORD>(data.size() * sizeof(wchar_t)), data.data()};
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutW(View(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy),
+                               SMTO_NORMAL, 5000, &answer) != 0 && answer == TRUE;
   }
 
   bool ApplyInterval(const std::wstring& text) {
@@ -696,6 +708,95 @@ const PageKey kPageKeys[] = {
     {"Escape", WM_KEYDOWN, WM_KEYUP, VK_ESCAPE, false},
 };
 INSTANTIATE_TEST_SUITE_P(Each, KeyInThePage, testing::ValuesIn(kPageKeys), kNameOf);
+
+// ---- the page's media ------------------------------------------------------------------------
+
+// What the program's script posts for an element that played, then failed.
+constexpr char kPlayed[] = R"({"v":1,"doc":"page0001","el":1,"ev":"play","t":0,"inf":true})";
+constexpr char kFailed[] = R"({"v":1,"doc":"page0001","el":1,"ev":"error","t":3,"inf":true})";
+
+// The script, once per web view (also the one made anew after its browser process ended) and
+// never again on a later load; the fake's log has its length and a hash of its text. That no page
+// is loaded before the script is in place, the fake checks in every test.
+TEST_F(WebView2Test, AddsTheMediaScriptOnceToEachWebView) {
+  const std::wstring page = server_.Url("/radio");
+  ASSERT_NO_FATAL_FAILURE(StartAndOpen(page, L"20:00"));
+  OpenAddress(server_.Url("/other"));
+  ASSERT_GE(WaitForLine(L"WebView#1.Navigate " + server_.Url("/other"), 5000), 0) << DumpLog();
+  PostMessageW(View(), kEndProcessMessage, 0, 0);
+  ASSERT_GE(WaitForLine(L"WebView#2.Navigate", 7000), 0) << DumpLog();
+  unsigned hash = 2166136261u;
+  for (const char* p = reprisa::kMediaWatchScript; *p; ++p)
+    hash = (hash ^ static_cast<unsigned char>(*p)) * 16777619u;
+  char expected[64];
+  std::snprintf(expected, sizeof(expected), "length=%u hash=%08X",
+                static_cast<unsigned>(std::strlen(reprisa::kMediaWatchScript)), hash);
+  const std::vector<std::wstring> log = Log();
+  const auto added = CallsOf(log, L"WebView.AddScriptToExecuteOnDocumentCreated");
+  ASSERT_EQ(added.size(), 2u) << Dump(log);
+  for (const std::wstring& call : added) EXPECT_EQ(Narrow(call), expected);
+  EXPECT_GE(Find(log, L"WebView#2.AddScriptToExecuteOnDocumentCreated"), 0) << Dump(log);
+}
+
+// A media failure (an element that played reports an error) brings the page back after the
+// first pause of the retries, 5 s, in the middle of a long interval: from the top document, from
+// a frame (whose messages come only on the frame's own channel), and on a runtime without frames.
+struct MediaFailure {
+  const char* name;
+  const char* control;
+  ULONG_PTR posted;
+};
+
+class MediaFails : public WebView2Test, public testing::WithParamInterface<MediaFailure> {};
+
+TEST_P(MediaFails, AndThePageIsReloadedAfterFiveSeconds) {
+  ASSERT_NO_FATAL_FAILURE(StartWithView(GetParam().control));
+  ASSERT_TRUE(ApplyInterval(L"20:00"));
+  const std::wstring page = server_.Url("/radio");
+  OpenAddress(page);
+  ASSERT_GE(WaitForLine(L"raised NavigationCompleted", 5000), 0) << DumpLog();
+  const std::wstring source = GetParam().posted == kPostedInFrame ? server_.Url("/player") : page;
+  ASSERT_TRUE(PagePosts(GetParam().posted, source, kPlayed));
+  const ULONGLONG failed = GetTickCount64();
+  ASSERT_TRUE(PagePosts(GetParam().posted, source, kFailed));
+  ASSERT_GE(WaitForLine(L"WebView#1.Reload", 10000), 0) << "the page did not come back\n"
+                                                        << DumpLog();
+  const ULONGLONG back = GetTickCount64() - failed;
+  EXPECT_GE(back, 4500u) << "brought back without the pause";
+  EXPECT_LE(back, 8000u);
+}
+
+const MediaFailure kMediaFailures[] = {{"InTheTopDocument", "", kPostedString},
+                                       {"InAFrame", "", kPostedInFrame},
+                                       {"OnARuntimeWithoutFrames", "frames=no\n", kPostedString}};
+INSTANTIATE_TEST_SUITE_P(Each, MediaFails, testing::ValuesIn(kMediaFailures), kNameOf);
+
+// What is not the script's message from a page of the web or the disk is dropped without a word:
+// no reload after the pause a failure would have. The script's own failure message afterwards
+// still brings the page back.
+TEST_F(WebView2Test, IgnoresMessagesOfAnotherShapeOrOrigin) {
+  const std::wstring page = server_.Url("/radio");
+  ASSERT_NO_FATAL_FAILURE(StartAndOpen(page, L"20:00"));
+  ASSERT_TRUE(PagePosts(kPostedString, page, kPlayed));
+  const struct {
+    const char* name;
+    ULONG_PTR posted;
+    std::wstring source;
+    std::string text;
+  } kIgnored[] = {
+      {"not a string", kPostedNotAString, page, kFailed},
+      {"malformed", kPostedString, page, std::string(kFailed, sizeof(kFailed) - 2)},
+      {"another key", kPostedString, page,
+       R"({"v":1,"doc":"page0001","el":1,"event":"error","t":3,"inf":true})"},
+      {"a data document", kPostedString, L"data:text/html,<audio>", kFailed},
+      {"a blank frame", kPostedInFrame, L"about:blank", kFailed},
+  };
+  for (const auto& message : kIgnored)
+    ASSERT_TRUE(PagePosts(message.posted, message.source, message.text)) << message.name;
+  EXPECT_EQ(WaitForLine(L"WebView#1.Reload", 7000), -1) << "one of them was taken\n" << DumpLog();
+  ASSERT_TRUE(PagePosts(kPostedString, page, kFailed));
+  EXPECT_GE(WaitForLine(L"WebView#1.Reload", 8000), 0) << DumpLog();
+}
 
 // ---- closing ------------------------------------------------------------------------------
 

@@ -63,6 +63,19 @@ constexpr GUID kIProcessFailedArgs = {
 constexpr GUID kIAcceleratorArgs = {
     0x9F760F8A, 0xFB79, 0x42BE, {0x99, 0x90, 0x7B, 0x56, 0x90, 0x0F, 0xA9, 0xC7}};
 
+constexpr GUID kIWebView4 = {
+    0x20D02D59, 0x6DF2, 0x42DC, {0xBD, 0x06, 0xF9, 0x8A, 0x69, 0x4B, 0x13, 0x02}};
+constexpr GUID kIScriptAddedHandler = {
+    0xB99369F3, 0x9B11, 0x47B5, {0xBC, 0x6F, 0x8E, 0x78, 0x95, 0xFC, 0xEA, 0x17}};
+constexpr GUID kIWebMessageArgs = {
+    0x0F99A40C, 0xE962, 0x4207, {0x9E, 0x92, 0xE3, 0xD5, 0x42, 0xEF, 0xF8, 0x49}};
+constexpr GUID kIFrameCreatedArgs = {
+    0x4D6E7B5E, 0x9BAA, 0x11EB, {0xA8, 0xB3, 0x02, 0x42, 0xAC, 0x13, 0x00, 0x03}};
+constexpr GUID kIFrame = {
+    0xF1131A5E, 0x9BA9, 0x11EB, {0xA8, 0xB3, 0x02, 0x42, 0xAC, 0x13, 0x00, 0x03}};
+constexpr GUID kIFrame2 = {
+    0x7A6A5834, 0xD185, 0x4DBF, {0xB6, 0x3F, 0x4A, 0x9B, 0xC4, 0x31, 0x07, 0xD4}};
+
 constexpr GUID kIMoveFocusRequestedArgs = {
     0x2D6AA13B, 0x3839, 0x4A15, {0x92, 0xFC, 0xD8, 0x8B, 0x3C, 0x0D, 0x9C, 0x9D}};
 
@@ -123,6 +136,7 @@ struct Config {
   // How a load goes: it completes (its page begins to arrive first), waits for its server for
   // ever (until it is stopped), or its page begins to arrive and it never completes.
   enum class Navigation { kComplete, kHang, kArrive } navigation = Navigation::kComplete;
+  bool frames = true;  // the web view has its fourth interface (frames and their channels)
 };
 
 Mode ModeOf(const std::string& value) {
@@ -163,6 +177,7 @@ Mode ModeOf(const std::string& value) {
     if (key == "http_status") config.http_status = std::atoi(value.c_str());
     if (key == "navigation" && value == "hang") config.navigation = Config::Navigation::kHang;
     if (key == "navigation" && value == "arrive") config.navigation = Config::Navigation::kArrive;
+    if (key == "frames") config.frames = value != "no";
   }
   return config;
 }
@@ -660,6 +675,8 @@ const auto kMoveFocusArgsVtbl = Table<6>(
 
 // ---- ICoreWebView2 --------------------------------------------------------------------------
 
+struct Frame;
+
 struct WebView : EventSource {
   Settings* settings = nullptr;
   std::wstring source = L"about:blank";
@@ -668,7 +685,131 @@ struct WebView : EventSource {
   unsigned long long navigations = 0;
   unsigned long long hanging = 0;  // the load that waits for its server (0: none)
   HRESULT navigate_result = S_OK;
+  int scripts = 0;            // scripts added to run in every new document
+  bool scripts_ready = true;  // all of them are in place (their completion was sent)
+  std::vector<Frame*> frames;  // the top document's frames, kept
 };
+
+// ---- ICoreWebView2Frame2 and the page's messages ---------------------------------------------
+
+struct Frame : EventSource {
+  BOOL destroyed = FALSE;
+};
+
+GETTER(Frame, Name, LPWSTR, std::wstring(L"player"))
+GETTER(Frame, IsDestroyed, BOOL, self->destroyed)
+
+const auto kFrameVtbl = Table<24>(
+    FN(Frame_get_Name),                              // 3
+    EVENT_SLOTS(NameChanged),                        // 4-5
+    UNUSED_SLOT(AddHostObjectToScriptWithOrigins, LPCWSTR, VARIANT*, UINT32, LPCWSTR*),  // 6
+    UNUSED_SLOT(RemoveHostObjectFromScript, LPCWSTR),  // 7
+    EVENT_SLOTS(Destroyed),                          // 8-9
+    FN(Frame_get_IsDestroyed),                       // 10
+    EVENT_SLOTS(NavigationStarting),                 // 11-12
+    EVENT_SLOTS(ContentLoading),                     // 13-14
+    EVENT_SLOTS(NavigationCompleted),                // 15-16
+    EVENT_SLOTS(DOMContentLoaded),                   // 17-18
+    UNUSED_SLOT(ExecuteScript, LPCWSTR, void*),      // 19
+    UNUSED_SLOT(PostWebMessageAsJson, LPCWSTR),      // 20
+    UNUSED_SLOT(PostWebMessageAsString, LPCWSTR),    // 21
+    EVENT_SLOTS(WebMessageReceived));                // 22-23
+
+struct FrameCreatedArgs : Object {
+  Frame* frame = nullptr;  // kept
+};
+
+HRESULT __stdcall FrameCreatedArgs_get_Frame(FrameCreatedArgs* self, void** frame) {
+  Note(self, L"get_Frame");
+  if (!frame) return E_POINTER;
+  Keep(self->frame);
+  *frame = self->frame;
+  return S_OK;
+}
+
+const auto kFrameCreatedArgsVtbl = Table<4>(FN(FrameCreatedArgs_get_Frame));  // 3
+
+struct WebMessageArgs : Object {
+  std::wstring source, text;
+  bool is_string = true;  // posted as a string; otherwise `text` is the JSON of what was posted
+};
+
+GETTER(WebMessageArgs, Source, LPWSTR, self->source)
+std::wstring AsJson(const WebMessageArgs* self) {
+  if (!self->is_string) return self->text;
+  std::wstring json = L"\"";
+  for (wchar_t c : self->text) {
+    if (c == L'"' || c == L'\\') json += L'\\';
+    json += c;
+  }
+  return json + L"\"";
+}
+GETTER(WebMessageArgs, WebMessageAsJson, LPWSTR, AsJson(self))
+// What was posted, when it was a string; anything else fails, as the reference says.
+HRESULT __stdcall WebMessageArgs_TryGetWebMessageAsString(WebMessageArgs* self, LPWSTR* out) {
+  Note(self, L"TryGetWebMessageAsString");
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (!self->is_string) return E_INVALIDARG;
+  return Hand(out, self->text);
+}
+
+const auto kWebMessageArgsVtbl = Table<6>(
+    FN(WebMessageArgs_get_Source),                   // 3
+    FN(WebMessageArgs_get_WebMessageAsJson),         // 4
+    FN(WebMessageArgs_TryGetWebMessageAsString));    // 5
+
+// The top document's frames go with it: each is told destroyed from the message loop, and the
+// runtime lets go of it and of our handlers.
+void DestroyFrames(WebView* self) {
+  std::vector<Frame*> frames;
+  frames.swap(self->frames);
+  if (frames.empty()) return;
+  Post([frames] {
+    for (Frame* frame : frames) {
+      frame->destroyed = TRUE;
+      Raise(frame, L"Destroyed", frame, nullptr);
+      DropHandlers(frame);
+      Drop(frame);
+    }
+  });
+}
+
+// The page posts `text` (kind as in protocol.h) from a document at `source`. A frame's message
+// reaches only the frame's own handlers; the frame is made (and FrameCreated raised, where the web
+// view has frames) with its first message.
+void PostFromPage(WebView* self, ULONG_PTR kind, const std::wstring& source,
+                  const std::wstring& text) {
+  if (self->closed || self->browser_gone) return;
+  Keep(self);
+  auto* args = Make<WebMessageArgs>(kWebMessageArgsVtbl, L"WebMessageArgs", kIWebMessageArgs);
+  args->source = source;
+  args->text = text;
+  args->is_string = kind != kPostedNotAString;
+  Log(L"the page posts from %ls: %ls", source.c_str(), text.c_str());
+  if (kind == kPostedInFrame) {
+    if (self->frames.empty()) {
+      auto* frame = Make<Frame>(kFrameVtbl, L"Frame", kIFrame);
+      frame->iid2 = &kIFrame2;
+      self->frames.push_back(frame);
+      auto* created =
+          Make<FrameCreatedArgs>(kFrameCreatedArgsVtbl, L"FrameCreatedArgs", kIFrameCreatedArgs);
+      created->frame = frame;
+      Keep(frame);
+      Raise(self, L"FrameCreated", self, created);
+      Drop(frame);
+      Drop(created);
+    }
+    Frame* frame = self->frames.back();
+    Keep(frame);
+    Raise(frame, L"WebMessageReceived", frame, args);
+    Drop(frame);
+  } else {
+    Raise(self, L"WebMessageReceived", self, args);
+  }
+  Drop(args);
+  Drop(self);
+}
 
 // A method an object no longer takes, for the reason given (none: it takes it).
 HRESULT Refusal(Object* self, const wchar_t* method, const wchar_t* why) {
@@ -750,6 +891,9 @@ void StartNavigation(WebView* self, unsigned long long id) {
 // has started, as the runtime reports it.
 void FinishNavigation(WebView* self) {
   const unsigned long long id = ++self->navigations;
+  // The reference: a script added runs in the documents created once its completion came.
+  if (!self->scripts_ready) Log(L"WRONG navigation %llu before the added script is ready", id);
+  DestroyFrames(self);
   const Config config = ReadConfig();
   StartNavigation(self, id);
   if (const unsigned long long replaced = std::exchange(self->hanging, 0)) {
@@ -763,6 +907,33 @@ void FinishNavigation(WebView* self) {
   }
   CompleteNavigation(self, id, config.web_error_status, config.http_status, true,
                      config.navigation == Config::Navigation::kComplete);
+}
+
+// Records the script (its length and a hash of its text) and completes from the message loop with
+// the script's ID; until then, new documents would miss it.
+HRESULT __stdcall WebView_AddScriptToExecuteOnDocumentCreated(WebView* self, LPCWSTR script,
+                                                              void* handler) {
+  unsigned hash = 2166136261u;  // FNV-1a over the UTF-16 units
+  for (const wchar_t* p = script; p && *p; ++p) hash = (hash ^ static_cast<unsigned>(*p)) * 16777619u;
+  Note(self, L"AddScriptToExecuteOnDocumentCreated", L"length=%u hash=%08X",
+       script ? static_cast<unsigned>(wcslen(script)) : 0u, hash);
+  if (HRESULT hr = Refused(self, L"AddScriptToExecuteOnDocumentCreated"); FAILED(hr)) return hr;
+  if (!script) return E_INVALIDARG;
+  const int number = ++self->scripts;
+  self->scripts_ready = false;
+  Keep(self);
+  if (handler) HostAddRef(handler);
+  Post([self, handler, number] {
+    self->scripts_ready = true;
+    if (handler) {
+      const std::wstring id = L"script-" + std::to_wstring(number);
+      Complete(handler, kIScriptAddedHandler, L"script", S_OK,
+               const_cast<wchar_t*>(id.c_str()));
+      HostRelease(handler);
+    }
+    Drop(self);
+  });
+  return S_OK;
 }
 
 HRESULT __stdcall WebView_get_Settings(WebView* self, void** settings) {
@@ -827,7 +998,7 @@ GETTER(WebView, CanGoForward, BOOL, FALSE)
 GETTER(WebView, DocumentTitle, LPWSTR, std::wstring())
 GETTER(WebView, ContainsFullScreenElement, BOOL, FALSE)
 
-const auto kWebViewVtbl = Table<61>(
+const auto kWebViewVtbl = Table<77>(
     FN(WebView_get_Settings),                        // 3
     FN(WebView_get_Source),                          // 4
     FN(WebView_Navigate),                            // 5
@@ -842,7 +1013,7 @@ const auto kWebViewVtbl = Table<61>(
     EVENT_SLOTS(ScriptDialogOpening),                // 21-22
     EVENT_SLOTS(PermissionRequested),                // 23-24
     EVENT_SLOTS(ProcessFailed),                      // 25-26
-    UNUSED_SLOT(AddScriptToExecuteOnDocumentCreated, LPCWSTR, void*),  // 27
+    FN(WebView_AddScriptToExecuteOnDocumentCreated),  // 27
     UNUSED_SLOT(RemoveScriptToExecuteOnDocumentCreated, LPCWSTR),  // 28
     UNUSED_SLOT(ExecuteScript, LPCWSTR, void*),      // 29
     UNUSED_SLOT(CapturePreview, int, void*, void*),  // 30
@@ -869,7 +1040,20 @@ const auto kWebViewVtbl = Table<61>(
     EVENT_SLOTS(WebResourceRequested),               // 55-56
     UNUSED_SLOT(AddWebResourceRequestedFilter, LPCWSTR, int),  // 57
     UNUSED_SLOT(RemoveWebResourceRequestedFilter, LPCWSTR, int),  // 58
-    EVENT_SLOTS(WindowCloseRequested));              // 59-60
+    EVENT_SLOTS(WindowCloseRequested),               // 59-60
+    // ICoreWebView2_2, _3 and _4
+    EVENT_SLOTS(WebResourceResponseReceived),        // 61-62
+    UNUSED_SLOT(NavigateWithWebResourceRequest, void*),  // 63
+    EVENT_SLOTS(DOMContentLoaded),                   // 64-65
+    UNUSED_SLOT(get_CookieManager, void**),          // 66
+    UNUSED_SLOT(get_Environment, void**),            // 67
+    UNUSED_SLOT(TrySuspend, void*),                  // 68
+    UNUSED_SLOT(Resume),                             // 69
+    UNUSED_SLOT(get_IsSuspended, BOOL*),             // 70
+    UNUSED_SLOT(SetVirtualHostNameToFolderMapping, LPCWSTR, LPCWSTR, int),  // 71
+    UNUSED_SLOT(ClearVirtualHostNameToFolderMapping, LPCWSTR),  // 72
+    EVENT_SLOTS(FrameCreated),                       // 73-74
+    EVENT_SLOTS(DownloadStarting));                  // 75-76
 
 // ---- ICoreWebView2Controller ----------------------------------------------------------------
 
@@ -908,6 +1092,10 @@ void FreeWebView(Object* object) {
     if (g_webviews[i] == self) g_webviews.erase(g_webviews.begin() + static_cast<long>(i));
   DropHandlers(self);
   if (self->settings) Drop(self->settings);
+  for (Frame* frame : self->frames) {
+    DropHandlers(frame);
+    Drop(frame);
+  }
   delete self;
 }
 
@@ -982,6 +1170,7 @@ HRESULT __stdcall Controller_Close(Controller* self) {
   if (self->webview) {
     self->webview->closed = true;
     DropHandlers(self->webview);
+    for (Frame* frame : self->webview->frames) DropHandlers(frame);
   }
   return S_OK;
 }
@@ -1121,6 +1310,17 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case kHangMessage:
       if (self) Hang(self, wp != 0);
       return 0;
+    case WM_COPYDATA:
+      if (auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp); self && data && data->lpData) {
+        const std::wstring posted(static_cast<const wchar_t*>(data->lpData),
+                                  data->cbData / sizeof(wchar_t));
+        const size_t newline = posted.find(L'\n');
+        if (newline == std::wstring::npos) return FALSE;
+        PostFromPage(self->webview, data->dwData, posted.substr(0, newline),
+                     posted.substr(newline + 1));
+        return TRUE;
+      }
+      return FALSE;
     case kPageLoadsMessage:
       if (self) PageLoads(self);
       return 0;
@@ -1183,6 +1383,7 @@ HRESULT __stdcall Environment_CreateCoreWebView2Controller(Environment* self, HW
         controller->webview = Make<WebView>(kWebViewVtbl, L"WebView", kIWebView);
         controller->webview->destroy = FreeWebView;
         controller->webview->navigate_result = self->config.navigate;
+        if (self->config.frames) controller->webview->iid2 = &kIWebView4;
         g_webviews.push_back(controller->webview);
         controller->parent = parent;
         controller->view = MakeView(controller);

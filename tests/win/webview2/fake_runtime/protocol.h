@@ -17,6 +17,7 @@ namespace fakewv2 {
 //   navigation=hang         every load waits for its server for ever; Stop ends it as cancelled
 //   navigation=arrive       every load's page begins to arrive (ContentLoading), and it never
 //                           completes
+//   frames=no               the web view has no fourth interface: no frames, no frame events
 // MODE: ok (the default), error (a failure code and no object), null (success and no object),
 // hang (never answered), hold (answered as ok when kReleaseMessage arrives).
 constexpr wchar_t kControlFile[] = L"fake_runtime.ini";
@@ -45,6 +46,12 @@ constexpr UINT kHangMessage = WM_APP + 0x2F9;
 // To the view window: the page starts a load itself, of http://127.0.0.1:9/by-the-page, which goes
 // as the control file says.
 constexpr UINT kPageLoadsMessage = WM_APP + 0x2FA;
+
+// Sent to the view window as WM_COPYDATA: the page posts a message. The data is UTF-16, the
+// posting document's address, a line feed, then the text; dwData says how it is posted.
+constexpr ULONG_PTR kPostedString = 0;     // by the top document, as a string
+constexpr ULONG_PTR kPostedNotAString = 1;  // by the top document, an object (the text is its JSON)
+constexpr ULONG_PTR kPostedInFrame = 2;    // by a frame of the top document, as a string
 
 // The completed handlers the caller passes in: the fake asks each for its interface first.
 constexpr GUID kIEnvironmentCompleted = {
