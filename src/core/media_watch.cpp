@@ -1,7 +1,6 @@
 #include "core/media_watch.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 #include "core/page_recovery.h"
@@ -125,12 +124,42 @@ std::optional<std::uint32_t> ElementNumber(std::string_view number) noexcept {
   return value;
 }
 
+// A time's value, from a number whose form the reader checked, to the millisecond (the script
+// sends no finer; the rounding also makes a time read back the same after it was written out).
+// Read digit by digit rather than with the standard library's float reader, which is 40 KiB of
+// the Windows program for a value that needs no more.
 std::optional<double> TimeValue(std::string_view number) noexcept {
-  double value = 0;
-  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-  if (error != std::errc() || end != number.data() + number.size()) return std::nullopt;
-  if (!std::isfinite(value) || !(value >= 0) || !(value < kMaxTime)) return std::nullopt;
-  return value + 0.0;  // -0 is 0
+  std::size_t i = 0;
+  const bool negative = i < number.size() && number[i] == '-';
+  if (negative) ++i;
+  std::uint64_t digits = 0;
+  int exponent = 0;
+  bool fraction = false;
+  for (; i < number.size() && number[i] != 'e' && number[i] != 'E'; ++i) {
+    if (number[i] == '.') {
+      fraction = true;
+    } else if (digits < 100000000000000000u) {  // 17 digits are all a double holds
+      digits = digits * 10 + static_cast<std::uint64_t>(number[i] - '0');
+      if (fraction) --exponent;
+    } else if (!fraction) {
+      ++exponent;
+    }
+  }
+  if (i < number.size()) {  // the exponent, held short of what could overflow
+    const bool down = number[++i] == '-';
+    if (number[i] == '-' || number[i] == '+') ++i;
+    int e = 0;
+    for (; i < number.size(); ++i) e = std::min(e * 10 + (number[i] - '0'), 100000);
+    exponent += down ? -e : e;
+  }
+  if (digits == 0) return 0.0;  // -0 is 0
+  if (negative || exponent > 9) return std::nullopt;
+  double value = static_cast<double>(digits);
+  for (; exponent > 0; --exponent) value *= 10;
+  for (; exponent < 0 && value > 0; ++exponent) value /= 10;
+  value = std::round(value * 1000) / 1000;
+  if (!(value < kMaxTime)) return std::nullopt;
+  return value;
 }
 
 }  // namespace
