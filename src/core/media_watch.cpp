@@ -279,6 +279,7 @@ MediaVerdict MediaWatch::Report(const MediaMessage& message, std::uint32_t now) 
     e.progress = now;
     e.played = true;
     progressed_ = true;
+    music_lost_ = false;
     deadline_armed_ = false;
     if (!e.running) {
       e.running = true;
@@ -318,26 +319,35 @@ void MediaWatch::PageBroughtBack(std::uint32_t now) noexcept {
   Forget();
   failed_ = false;
   progressed_ = false;
-  deadline_armed_ = failures_ > 0;
+  deadline_armed_ = failures_ > 0 || music_lost_;
   deadline_ = now + kBroughtBackMs;
+}
+
+void MediaWatch::EngineLost() noexcept {
+  for (std::size_t i = 0; i < element_count_; ++i) {
+    if (elements_[i].played && ShouldPlay(elements_[i].state)) music_lost_ = true;
+  }
+  Forget();
 }
 
 void MediaWatch::PageReplaced() noexcept {
   PageBroughtBack(0);
   failures_ = 0;
+  music_lost_ = false;
   deadline_armed_ = false;
 }
 
 void MediaWatch::LoadSucceeded(std::uint32_t now) noexcept {
   // A page whose media started before its load finished (a slow picture, an advert's frame) has
   // played already; its documents stay heard: they are the page now shown.
-  if (failures_ == 0 || failed_ || progressed_) return;
+  if ((failures_ == 0 && !music_lost_) || failed_ || progressed_) return;
   deadline_armed_ = true;
   deadline_ = now + kStallMs;
 }
 
 MediaVerdict MediaWatch::Fail(MediaFailure failure) noexcept {
   failed_ = true;
+  music_lost_ = false;
   deadline_armed_ = false;
   if (failures_ < PageRecovery::kRetryDelaysMs.size()) ++failures_;
   return {MediaVerdict::Kind::Failed, failure, PageRecovery::kRetryDelaysMs[failures_ - 1]};

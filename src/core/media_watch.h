@@ -75,7 +75,8 @@ class MediaWatch {
   // sleep): as PageBroughtBack, and the retries are over.
   void PageReplaced() noexcept;
   // The page's engine ended: nothing of its documents reports any more.
-  void EngineLost() noexcept { Forget(); }
+  // When its media were playing, the page brought back must play again (as while retrying).
+  void EngineLost() noexcept;
   // The page loaded at `now`: while retrying, something must play within kStallMs from here.
   void LoadSucceeded(std::uint32_t now) noexcept;
   // The page did not load: what it showed is gone, and the page's own retries take over; no
@@ -133,6 +134,7 @@ class MediaWatch {
   std::size_t failures_ = 0;     // failures since media last played kRecoveredMs in a row
   bool failed_ = false;          // a failure waits for the page to be brought back
   bool progressed_ = false;      // something played since the page was last brought back
+  bool music_lost_ = false;      // media played when the engine was lost, and not since
   bool deadline_armed_ = false;  // something must play by deadline_
   std::uint32_t deadline_ = 0;
 };
