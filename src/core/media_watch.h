@@ -54,7 +54,7 @@ class MediaWatch {
   static constexpr std::uint32_t kStallMs = 15000;
   // While retrying, the page brought back must play within this time even when its load never
   // reports finished (an engine reports it only once the stream's connection ends).
-  static constexpr std::uint32_t kBroughtBackMs = 2 * kStallMs;
+  static constexpr std::uint32_t kBroughtBackMs = 20000;
   // Media playing this long in a row ends the retries.
   static constexpr std::uint32_t kRecoveredMs = 30000;
   // What a page can make the watch remember is bounded: the elements (the least recently heard
