@@ -63,7 +63,10 @@ def outcome(r, fault, until):
     if back is not None:
         return "music back after %6.1f s%s" % (back - fault, already)
     # Music that came back within a gap shorter than a silence was never silent.
-    if not any(b > fault for a, b in radio.silences(r.heard(fault - 10.0), until)):
+    around = [(when, playing, state) for when, playing, state in r.heard(fault - 10.0)
+              if when <= until]
+    if any(playing for _, playing, _ in around) and \
+            not any(b > fault for a, b in radio.silences(around, until)):
         return "no silence (no gap over %.1f s)" % radio.GAP
     return "music NOT back within %.0f s%s" % (until - fault, already)
 
