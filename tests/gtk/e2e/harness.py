@@ -304,6 +304,23 @@ def mse_segments(files):
     return [p for p in files if p.startswith("/mse/seg")]
 
 
+def send(handler, status, ctype, body, extra=()):
+    """Answers a test server's request with body, never from a cache; a listener that went away
+    meanwhile is no error of the server's."""
+    handler.send_response(status)
+    if ctype:
+        handler.send_header("Content-Type", ctype)
+    handler.send_header("Content-Length", str(len(body)))
+    handler.send_header("Cache-Control", "no-store")
+    for key, value in extra:
+        handler.send_header(key, value)
+    handler.end_headers()
+    try:
+        handler.wfile.write(body)
+    except OSError:
+        pass
+
+
 class Request:
     def __init__(self, when, path, query):
         self.when, self.path, self.query = when, path, query
@@ -376,18 +393,7 @@ class PageServer:
                     self._send(404, "text/plain", b"not found")
 
             def _send(self, status, ctype, body, extra=()):
-                self.send_response(status)
-                if ctype:
-                    self.send_header("Content-Type", ctype)
-                self.send_header("Content-Length", str(len(body)))
-                self.send_header("Cache-Control", "no-store")
-                for key, value in extra:
-                    self.send_header(key, value)
-                self.end_headers()
-                try:
-                    self.wfile.write(body)
-                except (BrokenPipeError, ConnectionResetError):
-                    pass
+                send(self, status, ctype, body, extra)
 
             def _send_file(self, mime, data):
                 size = len(data)

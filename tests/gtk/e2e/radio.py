@@ -311,18 +311,7 @@ class Radio:
                                           period=int(REPORT_PERIOD * 1000)).encode()
 
             def _send(self, status, ctype, body, extra=()):
-                self.send_response(status)
-                if ctype:
-                    self.send_header("Content-Type", ctype)
-                self.send_header("Content-Length", str(len(body)))
-                self.send_header("Cache-Control", "no-store")
-                for key, value in extra:
-                    self.send_header(key, value)
-                self.end_headers()
-                try:
-                    self.wfile.write(body)
-                except OSError:
-                    pass
+                h.send(self, status, ctype, body, extra)
 
             def _stream(self):
                 """As a radio server answers: no length, the bytes paced by wall time until the
