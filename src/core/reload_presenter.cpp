@@ -179,7 +179,8 @@ void ReloadPresenter::RecoveryTick() {
 }
 
 void ReloadPresenter::EngineLost() noexcept {
-  // Whatever the page's media said last, they are gone with it: no failure of theirs is judged.
+  // Whatever the page's media said last, they are gone with it: no failure of theirs is judged;
+  // when they were playing, the page brought back must play again.
   media_.EngineLost();
   if (const auto delay = recovery_.EngineLost(ticks_.Now())) {
     Log("Seite verloren", ScheduleRecovery(Pending::Recovery, *delay));
