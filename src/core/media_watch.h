@@ -14,24 +14,9 @@
 #include <string>
 #include <string_view>
 
+#include "core/media_message.h"
+
 namespace reprisa {
-
-enum class MediaEvent { Play, Time, Pause, End, Error, Wait, Bye };
-
-// One message of the page script. `time` (the element's current time, seconds) and `infinite`
-// (its duration is infinite) are 0 and false for Bye; `element` is 0 only for Bye.
-struct MediaMessage {
-  std::string doc;  // the document's own random id: 6 to 16 of [a-z0-9]
-  std::uint32_t element;
-  MediaEvent event;
-  double time;
-  bool infinite;
-};
-
-// Reads one message: a JSON object {"v":1,"doc":..,"el":..,"ev":..,"t":..,"inf":..} of at most
-// 256 bytes, keys in any order, each once, blanks between tokens allowed. Anything else (another
-// key, an escape, a nested value, a number out of range, trailing text) is nothing.
-std::optional<MediaMessage> ParseMediaMessage(std::string_view text) noexcept;
 
 enum class MediaFailure {
   Error,          // an element reported an error
@@ -86,6 +71,11 @@ class MediaWatch {
     deadline_armed_ = false;
   }
 
+  // Whether some media element made progress at or after tick count `since` (and not after `now`).
+  bool HeardSince(std::uint32_t since, std::uint32_t now) const noexcept {
+    return heard_any_ && now - last_progress_ <= now - since;
+  }
+
   // Whether media failed lately and has not played kRecoveredMs in a row since.
   bool Retrying() const noexcept { return failures_ > 0; }
 
@@ -137,6 +127,8 @@ class MediaWatch {
   bool music_lost_ = false;      // media played when the engine was lost, and not since
   bool deadline_armed_ = false;  // something must play by deadline_
   std::uint32_t deadline_ = 0;
+  bool heard_any_ = false;          // some element made progress, at last_progress_
+  std::uint32_t last_progress_ = 0;
 };
 
 }  // namespace reprisa

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/media_watch.h"
+#include "core/media_message.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "win/kit/accessibility_win.h"
 #include "win/kit/startup_trace_win.h"
 #include "win/kit/timer_win.h"
-#include "win/kit/web_browser_win.h"
+#include "win/web/web_browser_win.h"
 
 namespace reprisa {
 

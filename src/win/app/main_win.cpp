@@ -8,7 +8,7 @@
 #include "core/utf8.h"
 #include "win/kit/application_win.h"
 #include "win/kit/startup_trace_win.h"
-#include "win/kit/web_browser_win.h"
+#include "win/web/web_browser_win.h"
 #include "core/locale_settings.h"
 #include "core/texts.h"
 #include "win/app/about_box_win.h"

@@ -5,7 +5,7 @@
 #include "core/texts.h"
 #include "win/app/main_form_win.h"
 #include "win/kit/accessibility_win.h"
-#include "win/kit/web_browser_win.h"
+#include "win/web/web_browser_win.h"
 #include "support/win_test_support.h"
 
 namespace reprisa {

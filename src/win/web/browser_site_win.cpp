@@ -1,4 +1,4 @@
-#include "win/kit/browser_site_win.h"
+#include "win/web/browser_site_win.h"
 
 #include <oleauto.h>
 

@@ -7,7 +7,7 @@
 
 #include <docobj.h>
 
-#include "win/kit/web_browser_win.h"
+#include "win/web/web_browser_win.h"
 
 namespace reprisa {
 

@@ -1,4 +1,4 @@
-#include "win/kit/webview2_loader_win.h"
+#include "win/web/webview2_loader_win.h"
 
 #include <shlobj.h>
 

@@ -15,8 +15,8 @@
 
 #include "core/web_engine.h"
 #include "win/kit/com_ptr_win.h"
-#include "win/kit/media_watch_win.h"
-#include "win/kit/webview2_api_win.h"
+#include "win/web/media_watch_win.h"
+#include "win/web/webview2_api_win.h"
 
 namespace reprisa {
 

@@ -1,4 +1,4 @@
-#include "win/kit/web_browser_win.h"
+#include "win/web/web_browser_win.h"
 
 #include <oleauto.h>
 
@@ -8,9 +8,9 @@
 
 #include "core/error_handler.h"
 #include "core/exceptions.h"
-#include "win/kit/browser_site_win.h"
+#include "win/web/browser_site_win.h"
 #include "win/kit/form_win.h"
-#include "win/kit/webview2_win.h"
+#include "win/web/webview2_win.h"
 
 namespace reprisa {
 

@@ -25,7 +25,7 @@
 #include "win/kit/com_ptr_win.h"
 #include "win/kit/controls_win.h"
 #include "win/kit/ole_error_win.h"
-#include "win/kit/webview2_loader_win.h"
+#include "win/web/webview2_loader_win.h"
 
 namespace reprisa {
 

@@ -1,4 +1,4 @@
-#include "win/kit/webview2_win.h"
+#include "win/web/webview2_win.h"
 
 #include <commctrl.h>
 
@@ -9,7 +9,7 @@
 
 #include "core/error_handler.h"
 #include "win/kit/ole_error_win.h"
-#include "win/kit/webview2_handler_win.h"
+#include "win/web/webview2_handler_win.h"
 
 namespace reprisa {
 

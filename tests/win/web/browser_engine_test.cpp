@@ -22,8 +22,8 @@
 #include "win/kit/application_win.h"
 #include "win/kit/form_win.h"
 #include "win/kit/stdctrls_win.h"
-#include "win/kit/web_browser_win.h"
-#include "win/kit/webview2_win.h"
+#include "win/web/web_browser_win.h"
+#include "win/web/webview2_win.h"
 
 namespace reprisa {
 namespace {

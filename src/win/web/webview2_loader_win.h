@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/web_runtime.h"
-#include "win/kit/webview2_api_win.h"
+#include "win/web/webview2_api_win.h"
 
 namespace reprisa {
 

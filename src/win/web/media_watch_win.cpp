@@ -1,4 +1,4 @@
-#include "win/kit/media_watch_win.h"
+#include "win/web/media_watch_win.h"
 
 #include <atomic>
 #include <cwchar>
@@ -10,7 +10,7 @@
 #include "core/media_script.h"
 #include "core/utf8.h"
 #include "win/kit/com_ptr_win.h"
-#include "win/kit/webview2_handler_win.h"
+#include "win/web/webview2_handler_win.h"
 
 namespace reprisa {
 

@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 
-#include "win/kit/webview2_api_win.h"
+#include "win/web/webview2_api_win.h"
 
 namespace reprisa {
 

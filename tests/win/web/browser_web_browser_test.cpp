@@ -20,7 +20,7 @@
 #include "support/win_test_support.h"
 #include "win/kit/application_win.h"
 #include "win/kit/form_win.h"
-#include "win/kit/web_browser_win.h"
+#include "win/web/web_browser_win.h"
 
 namespace reprisa {
 namespace {
