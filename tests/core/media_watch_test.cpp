@@ -37,6 +37,8 @@ TEST(MediaMessage, OnlyTheScriptsOwnShapeIsRead) {
       {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":-1,"inf":false})", false},
       {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":.5,"inf":false})", false},
       {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":1e,"inf":false})", false},
+      {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":1.,"inf":false})", false},
+      {R"({"v":1,"doc":"abc123","el":1,"ev":"bye"})", false},
       {R"({"v":1,"doc":"abc123","el":1,"ev":"play","t":1E+,"inf":false})", false},
       {R"({"v":1,"doc":"abc123","el":1,"ev":"want","t":0,"inf":false})", true},
       {R"({"v":1,"doc":"abc123","el":1,"ev":"want"})", false},
