@@ -111,9 +111,9 @@ bool IsDocId(std::string_view id) noexcept {
          });
 }
 
-// An element's number: digits only, no leading zero, at most kMaxElement.
+// An element's number: digits only, at most kMaxElement (the number's form has no leading zero).
 std::optional<std::uint32_t> ElementNumber(std::string_view number) noexcept {
-  if (number.empty() || number.size() > 6 || (number.size() > 1 && number[0] == '0') ||
+  if (number.empty() || number.size() > 6 ||
       !std::all_of(number.begin(), number.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
     return std::nullopt;
   std::uint32_t value = 0;

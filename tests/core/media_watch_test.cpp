@@ -138,6 +138,8 @@ TEST(MediaWatchRule, Stories) {
   const char* d = "docddd";
   const char* e = "doceee";
   const char* f = "docfff";
+  const char* g = "docggg";
+  const char* h = "dochhh";
   const char* d01 = "doc1001";
   const struct {
     const char* name;
@@ -236,7 +238,8 @@ TEST(MediaWatchRule, Stories) {
         {30010, Back}, {30011, Want, 0, "", "forge11", 1},
         {30011, Error, 0, "error 20000", "forge11", 1}}},
       {"the station down at open: four tries, then the tick; another page tries again",
-       {{0, Want}, {500, Error, 0, "error 4000"}, {4500, Back}, {5000, Want, 0, "", b},
+       {{0, Play, 0, "", g}, {0, Replaced}, {0, Want}, {500, Error, 0, "error 4000"}, {4500, Back},
+        {5000, Want, 0, "", b},
         {5500, Error, 0, "error 4000", b}, {9500, Back}, {10000, Want, 0, "", c},
         {10500, Error, 0, "error 4000", c}, {14500, Back}, {15000, Want, 0, "", d},
         {15500, Error, 0, "error 4000", d}, {19500, Back}, {20000, Want, 0, "", e},
@@ -250,7 +253,10 @@ TEST(MediaWatchRule, Stories) {
         {17000, Error, 0, "error 4000", c}, {21000, Back}, {21500, Want, 0, "", d},
         {22000, Error, 0, "error 4000", d}, {26000, Back}, {26500, Want, 0, "", e},
         {27000, Error, 0, "error 4000", e}, {31000, Back}, {31500, Want, 0, "", f},
-        {32000, Error, 0, "error 10000", f}}},
+        {32000, Error, 0, "error 10000", f}, {42000, Back}, {43000, Play, 0, "", g},
+        {48000, Time, 5, "", g}, {73000, Time, 30, "recovered", g},
+        {74000, Error, 30, "error 5000", g}, {79000, Back}, {79500, Want, 0, "", h},
+        {80000, Error, 0, "error 4000", h}}},
       {"a station that plays 3 s and breaks: 4 reloads in 100 s",
        {{0, Play}, {3000, Time, 3}, {3000, Error, 3, "error 5000"}, {8000, Back},
         {9000, Play, 0, "", b}, {12000, Error, 3, "error 10000", b}, {22000, Back},
@@ -272,6 +278,18 @@ TEST(MediaWatchRule, Stories) {
       {"the 17th document takes the place of the least recently heard",
        Join({{{0, Bye, 0, "", d01, 0}}, Crowd(Pause, 2, 17, true),
              {{1000, Play, 0, "", d01}, {1000, Error, 0, "error 5000", d01}}})},
+      {"a player first heard of by its time", {{0, Time}, {1000, Error, 0, "error 5000"}}},
+      {"a player back after a stall starts its run anew",
+       {{0, Play}, {5000, Time, 5}, {20000, Check, 0, "stall 5000"}, {31000, Time, 6, "resumed"},
+        {60000, Time, 35}, {61000, Time, 36, "recovered"}}},
+      {"a stream fails while the others wait for data or stand still",
+       {{0, Play}, {0, Play, 0, "", "docaaa", 2}, {0, Play, 0, "", "docaaa", 3},
+        {5000, Time, 5, "", "docaaa", 2}, {5000, Time, 5, "", "docaaa", 3},
+        {6000, Wait, 5, "", "docaaa", 2}, {10000, Time, 10}, {20000, Time, 20},
+        {21000, Error, 20, "error 5000"}}},
+      {"a page brought back plays and is paused before it loaded",
+       {{0, Play}, {1000, Error, 0, "error 5000"}, {6000, Back}, {7000, Play, 0, "", b},
+        {8000, Pause, 1, "", b}, {9000, Loaded}, {60000, Check}}},
       {"a reload tick ends the retries",
        {{0, Play}, {1000, Error, 0, "error 5000"}, {3000, Replaced}, {4000, Play, 0, "", b},
         {5000, Error, 0, "error 5000", b}}},
