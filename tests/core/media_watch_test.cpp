@@ -317,5 +317,23 @@ TEST(MediaWatchRule, Stories) {
   }
 }
 
+// Whether media made progress since a tick count (a helper process ended: is the page still heard?).
+TEST(MediaWatchRule, HeardSince) {
+  const std::uint32_t base = 0xFFFFF000u;  // across the wrap-around
+  MediaWatch watch;
+  EXPECT_FALSE(watch.HeardSince(base, base + 5000));
+  watch.Report({"docaaa", 1, MediaEvent::Play, 0, true}, base + 1000);
+  watch.Report({"docaaa", 1, MediaEvent::Time, 5, true}, base + 6000);
+  watch.Report({"docaaa", 1, MediaEvent::Pause, 5, true}, base + 8000);  // no progress
+  watch.PageBroughtBack(base + 9000);                                   // what was heard stays
+  const struct {
+    std::uint32_t since, now;
+    bool heard;
+  } cases[] = {{6000, 9000, true}, {6001, 9000, false}, {0, 7000, true}, {2000, 6000, true},
+               {6000, 6000, true}, {7000, 9000, false}};
+  for (const auto& c : cases)
+    EXPECT_EQ(watch.HeardSince(base + c.since, base + c.now), c.heard) << c.since << " " << c.now;
+}
+
 }  // namespace
 }  // namespace reprisa
