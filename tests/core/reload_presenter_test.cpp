@@ -356,16 +356,16 @@ TEST_F(MediaPresenter, AFailedMediaBringsThePageBackAlongTheRetriesAndSaysSo) {
       {54000, Message, MediaText("docbbb", 1, "play", 0), 0, L"", ""},
       {59000, Message, MediaText("docbbb", 1, "time", 5), 0, L"", ""},
       {74000, Display, "", 10000, L"", "Medien: 15 s ohne Fortschritt, neu laden in 10 s"},
-      {75000, Message, MediaText("docbbb", 1, "time", 6), 0, L"",  // heard again: called off
-       "Medien spielen wieder: neu laden abgesagt"},
-      {75500, Message, MediaText("docbbb", 1, "time", 7), 0, L"", ""},
-      {75600, Message, MediaText("docbbb", 1, "error", 7), 0, L"", ""},  // left to its stall
-      {75700, Lost, "", 2000, L"", "Seite verloren, neu laden in 2 s"},
-      {75800, Message, MediaText("dochhh", 1, "play", 0), 2000, L"", ""},  // not this recovery
-      {77700, Fire, "", 0, L"recover", ""},
-      {78000, Message, MediaText("docggg", 1, "play", 0), 0, L"", ""},
-      {78001, Message, MediaText("docggg", 1, "error", 0), 20000, L"",
+      {74500, Lost, "", 2000, L"", "Seite verloren, neu laden in 2 s"},  // sooner: it replaces
+      {74600, Message, MediaText("dochhh", 1, "play", 0), 2000, L"", ""},  // not this recovery
+      {76500, Fire, "", 0, L"recover", ""},
+      {77000, Message, MediaText("docggg", 1, "play", 0), 0, L"", ""},
+      {77001, Message, MediaText("docggg", 1, "error", 0), 20000, L"",
        "Medien: Fehler gemeldet, neu laden in 20 s"},
+      {77500, Message, MediaText("docggg", 1, "play", 0), 0, L"",  // heard again: called off
+       "Medien spielen wieder: neu laden abgesagt"},
+      {77600, Message, MediaText("docggg", 1, "time", 1), 0, L"", ""},
+      {77700, Message, MediaText("docggg", 1, "error", 1), 0, L"", ""},  // left to its stall
       {80000, Tick, "", 0, L"reload", ""},  // the reload tick ends the retries
       {81000, Message, MediaText("docggg", 1, "time", 6), 0, L"", ""},  // the left page's
       {96000, Display, "", 0, L"", ""},
