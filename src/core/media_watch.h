@@ -22,9 +22,9 @@
 namespace reprisa {
 
 enum class MediaFailure {
-  Error,          // an element reported an error
+  Error,          // a player that played, or that the page asked to play, reported an error
   StreamEnded,    // a stream without an end ended
-  NoProgress,     // its time stood still while it should have been playing
+  NoProgress,     // no audible player moved on while one should have been playing
   NothingPlayed,  // the page was brought back and nothing played after it loaded
 };
 
@@ -64,7 +64,8 @@ class MediaWatch {
   static constexpr std::size_t kMaxElements = 32;
   static constexpr std::size_t kMaxDocuments = 16;
 
-  // A message from the page at tick count `now`.
+  // A message from the page at tick count `now`. Any document the program has not left is heard,
+  // also while a failure waits for the page to come back.
   MediaVerdict Report(const MediaMessage& message, std::uint32_t now) noexcept;
   // Time passed (about every second): stalls and the deadline after a load.
   MediaVerdict Check(std::uint32_t now) noexcept;
