@@ -97,7 +97,7 @@ std::optional<MediaEvent> EventNamed(std::string_view name) noexcept {
   } kEvents[] = {{"play", MediaEvent::Play},   {"time", MediaEvent::Time},
                  {"pause", MediaEvent::Pause}, {"end", MediaEvent::End},
                  {"error", MediaEvent::Error}, {"wait", MediaEvent::Wait},
-                 {"bye", MediaEvent::Bye}};
+                 {"bye", MediaEvent::Bye},     {"want", MediaEvent::Want}};
   for (const auto& e : kEvents) {
     if (e.name == name) return e.event;
   }
@@ -111,9 +111,9 @@ bool IsDocId(std::string_view id) noexcept {
          });
 }
 
-// An element's number: digits only, no leading zero, at most kMaxElement.
+// An element's number: digits only, at most kMaxElement (the number's form has no leading zero).
 std::optional<std::uint32_t> ElementNumber(std::string_view number) noexcept {
-  if (number.empty() || number.size() > 6 || (number.size() > 1 && number[0] == '0') ||
+  if (number.empty() || number.size() > 6 ||
       !std::all_of(number.begin(), number.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
     return std::nullopt;
   std::uint32_t value = 0;
@@ -160,70 +160,79 @@ std::optional<double> TimeValue(std::string_view number) noexcept {
   return value;
 }
 
-}  // namespace
-
-std::optional<MediaMessage> ParseMediaMessage(std::string_view text) noexcept {
-  if (text.size() > kMaxMessageBytes) return std::nullopt;
-  enum : unsigned { kV = 1, kDoc = 2, kEl = 4, kEv = 8, kT = 16, kInf = 32 };
+// The fields read so far, each at most once.
+struct Fields {
+  static constexpr unsigned kV = 1, kDoc = 2, kEl = 4, kEv = 8, kT = 16, kInf = 32;
   unsigned seen = 0;
   std::string_view doc;
   std::uint32_t element = 0;
   MediaEvent event = MediaEvent::Bye;
   double time = 0;
   bool infinite = false;
+};
 
+// Reads one key's value into `fields`; the bit of the key read, or 0 when it is not ours or its
+// value is not of its form.
+unsigned ReadField(std::string_view key, Reader& in, Fields& fields) noexcept {
+  if (key == "v") {
+    const auto number = in.Number();
+    return number && *number == "1" ? Fields::kV : 0;
+  }
+  if (key == "doc") {
+    const auto id = in.String();
+    if (!id || !IsDocId(*id)) return 0;
+    fields.doc = *id;
+    return Fields::kDoc;
+  }
+  if (key == "el") {
+    const auto number = in.Number();
+    const auto value = number ? ElementNumber(*number) : std::nullopt;
+    fields.element = value.value_or(0);
+    return value ? Fields::kEl : 0;
+  }
+  if (key == "ev") {
+    const auto name = in.String();
+    const auto value = name ? EventNamed(*name) : std::nullopt;
+    fields.event = value.value_or(MediaEvent::Bye);
+    return value ? Fields::kEv : 0;
+  }
+  if (key == "t") {
+    const auto number = in.Number();
+    const auto value = number ? TimeValue(*number) : std::nullopt;
+    fields.time = value.value_or(0);
+    return value ? Fields::kT : 0;
+  }
+  if (key == "inf") {
+    const auto value = in.Boolean();
+    fields.infinite = value.value_or(false);
+    return value ? Fields::kInf : 0;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::optional<MediaMessage> ParseMediaMessage(std::string_view text) noexcept {
+  if (text.size() > kMaxMessageBytes) return std::nullopt;
+  Fields f;
   Reader in(text);
   if (!in.Take('{')) return std::nullopt;
   do {
     const auto key = in.String();
     if (!key || !in.Take(':')) return std::nullopt;
-    unsigned bit = 0;
-    if (*key == "v") {
-      const auto number = in.Number();
-      if (!number || *number != "1") return std::nullopt;
-      bit = kV;
-    } else if (*key == "doc") {
-      const auto id = in.String();
-      if (!id || !IsDocId(*id)) return std::nullopt;
-      doc = *id;
-      bit = kDoc;
-    } else if (*key == "el") {
-      const auto number = in.Number();
-      const auto value = number ? ElementNumber(*number) : std::nullopt;
-      if (!value) return std::nullopt;
-      element = *value;
-      bit = kEl;
-    } else if (*key == "ev") {
-      const auto name = in.String();
-      const auto value = name ? EventNamed(*name) : std::nullopt;
-      if (!value) return std::nullopt;
-      event = *value;
-      bit = kEv;
-    } else if (*key == "t") {
-      const auto number = in.Number();
-      const auto value = number ? TimeValue(*number) : std::nullopt;
-      if (!value) return std::nullopt;
-      time = *value;
-      bit = kT;
-    } else if (*key == "inf") {
-      const auto value = in.Boolean();
-      if (!value) return std::nullopt;
-      infinite = *value;
-      bit = kInf;
-    } else {
-      return std::nullopt;
-    }
-    if (seen & bit) return std::nullopt;
-    seen |= bit;
+    const unsigned bit = ReadField(*key, in, f);
+    if (bit == 0 || (f.seen & bit)) return std::nullopt;
+    f.seen |= bit;
   } while (in.Take(','));
   if (!in.Take('}') || !in.AtEnd()) return std::nullopt;
 
   // A document going away names no element and no time; every other fact names both.
-  const bool bye = event == MediaEvent::Bye;
-  const unsigned needed = kV | kDoc | kEl | kEv | (bye ? 0u : kT | kInf);
-  if (seen != needed || (bye ? element != 0 : element == 0)) return std::nullopt;
+  const bool bye = f.event == MediaEvent::Bye;
+  const unsigned needed = Fields::kV | Fields::kDoc | Fields::kEl | Fields::kEv |
+                          (bye ? 0u : Fields::kT | Fields::kInf);
+  if (f.seen != needed || (bye ? f.element != 0 : f.element == 0)) return std::nullopt;
   try {
-    return MediaMessage{std::string(doc), element, event, time, infinite};
+    return MediaMessage{std::string(f.doc), f.element, f.event, f.time, f.infinite};
   } catch (...) {
     return std::nullopt;  // no memory for 16 characters: the message is lost like any other
   }

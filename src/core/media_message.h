@@ -9,7 +9,8 @@
 
 namespace reprisa {
 
-enum class MediaEvent { Play, Time, Pause, End, Error, Wait, Bye };
+// Want: the page asked the element to play (play() or autoplay), before it plays.
+enum class MediaEvent { Play, Time, Pause, End, Error, Wait, Bye, Want };
 
 // One message of the page script. `time` (the element's current time, seconds) and `infinite`
 // (its duration is infinite) are 0 and false for Bye; `element` is 0 only for Bye.

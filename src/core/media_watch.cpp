@@ -1,13 +1,14 @@
 #include "core/media_watch.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/page_recovery.h"
 
 namespace reprisa {
 
 MediaVerdict MediaWatch::Report(const MediaMessage& message, std::uint32_t now) noexcept {
-  if (failed_ || !IsMediaDocId(message.doc)) return {};  // a failure already waits for the page
+  if (!IsMediaDocId(message.doc)) return {};
   DocId doc;
   doc.size = static_cast<std::uint8_t>(message.doc.size());
   std::copy(message.doc.begin(), message.doc.end(), doc.chars.begin());
@@ -20,7 +21,18 @@ MediaVerdict MediaWatch::Report(const MediaMessage& message, std::uint32_t now) 
   bool is_new = false;
   Element& e = Find(doc, message.element, is_new);
   e.heard = ++sequence_;
-  const bool was_playing = ShouldPlay(e.state);
+  const bool was_meant = MeantToPlay(e.state);
+  if (Apply(e, message, is_new, now)) return Progressed(e, now);
+  if (!Broke(e, message.event, was_meant) || failed_ || OtherPlays(e, now) || ResumedLately(now))
+    return {};
+  return Fail(message.event == MediaEvent::Error ? MediaFailure::Error
+                                                 : MediaFailure::StreamEnded);
+}
+
+bool MediaWatch::Apply(Element& e, const MediaMessage& message, bool is_new,
+                       std::uint32_t now) noexcept {
+  const bool was_playing = e.state == State::Playing || e.state == State::Waiting;
+  const bool was_meant = MeantToPlay(e.state);
   bool progress = false;
   switch (message.event) {
     case MediaEvent::Play:
@@ -32,58 +44,85 @@ MediaVerdict MediaWatch::Report(const MediaMessage& message, std::uint32_t now) 
       progress = is_new || message.time != e.time;
       e.state = State::Playing;
       break;
+    case MediaEvent::Want:
+      e.wanted = true;
+      if (!was_playing) e.state = State::Waiting;
+      break;
     case MediaEvent::Wait: e.state = State::Waiting; break;
     case MediaEvent::Pause: e.state = State::Paused; break;
-    case MediaEvent::End: e.state = State::Ended; break;
-    case MediaEvent::Error: e.state = State::Failed; break;
+    case MediaEvent::End:
+    case MediaEvent::Error: e.state = State::Ended; break;  // Broke may say otherwise
     case MediaEvent::Bye: break;
   }
-  // A stream's duration turns finite when it ends (and a pause comes first): remember it.
-  e.infinite = e.infinite || message.infinite;
+  // While it plays, the message tells whether its source has an end; a stream's duration turns
+  // finite as it ends (and a pause comes first): what was seen while it played is kept then.
+  const bool plays = message.event == MediaEvent::Play || message.event == MediaEvent::Time;
+  e.infinite = plays ? message.infinite : e.infinite || message.infinite;
   e.time = message.time;
-  if (!ShouldPlay(e.state)) {
+  if (!MeantToPlay(e.state)) {
     e.running = false;
-  } else if (!was_playing) {
+  } else if (!was_meant) {
     e.progress = now;  // the time may stand still from here on, not from before a pause
     e.running = false;
   }
+  return progress;
+}
 
-  if (progress) {
-    heard_any_ = true;
-    last_progress_ = now;
-    e.progress = now;
-    e.played = true;
-    progressed_ = true;
-    music_lost_ = false;
-    deadline_armed_ = false;
-    if (!e.running) {
-      e.running = true;
-      e.run_since = now;
-    } else if (failures_ > 0 && now - e.run_since >= kRecoveredMs) {
-      failures_ = 0;
-      return {MediaVerdict::Kind::Recovered};
-    }
+MediaVerdict MediaWatch::Progressed(Element& e, std::uint32_t now) noexcept {
+  heard_any_ = true;
+  last_progress_ = now;
+  e.progress = now;
+  e.played = true;
+  progressed_ = true;
+  ever_heard_ = true;
+  music_lost_ = false;
+  deadline_armed_ = false;
+  // A failure waiting for the page to come back is called off; the run starts anew.
+  const bool resumed = std::exchange(failed_, false);
+  if (!e.running || resumed) {
+    e.running = true;
+    e.run_since = now;
+  } else if (Retrying() && now - e.run_since >= kRecoveredMs) {
+    failures_ = 0;
+    quick_ = 0;
+    return {MediaVerdict::Kind::Recovered};
   }
+  if (!resumed) return {};
+  resumed_ = true;
+  resumed_at_ = now;
+  return {MediaVerdict::Kind::Resumed};
+}
 
-  // While retrying, the page brought back may fail before anything on it ever played.
-  const bool unplayed_counts = failures_ > 0 && !progressed_;
-  // An error of a player stopped by its page (its source taken away) is no failure.
-  if (message.event == MediaEvent::Error && (e.played ? was_playing : unplayed_counts))
-    return Fail(MediaFailure::Error);
-  if (message.event == MediaEvent::End && (e.played ? e.infinite : unplayed_counts))
-    return Fail(MediaFailure::StreamEnded);
-  return {};
+bool MediaWatch::Broke(Element& e, MediaEvent event, bool was_meant) noexcept {
+  // Only media that played or that the page asked to play can break. An error of a player its
+  // page stopped (its source taken away) is no failure; a stream that ended is, paused or not.
+  const bool asked = e.played || e.wanted;
+  const bool broke = asked && ((event == MediaEvent::Error && was_meant) ||
+                               (event == MediaEvent::End && e.infinite));
+  if (broke) e.state = State::Broken;  // it still should play: a stall when all else stops
+  return broke;
+}
+
+bool MediaWatch::OtherPlays(const Element& e, std::uint32_t now) const noexcept {
+  for (std::size_t i = 0; i < element_count_; ++i) {
+    const Element& other = elements_[i];
+    if (&other != &e && other.state == State::Playing && other.played &&
+        now - other.progress < kStallMs)
+      return true;
+  }
+  return false;
 }
 
 MediaVerdict MediaWatch::Check(std::uint32_t now) noexcept {
   if (failed_) return {};
   if (deadline_armed_ && static_cast<std::int32_t>(now - deadline_) >= 0)
     return Fail(MediaFailure::NothingPlayed);
-  const bool unplayed_counts = failures_ > 0 && !progressed_;
+  if (heard_any_ && now - last_progress_ < kStallMs) return {};  // the page is heard
   for (std::size_t i = 0; i < element_count_; ++i) {
     Element& e = elements_[i];
-    if (ShouldPlay(e.state) && (e.played || unplayed_counts) && now - e.progress >= kStallMs) {
-      e.state = State::Failed;
+    // Unless the page was heard, only what it asked to play counts (autoplay refused waits).
+    if (MeantToPlay(e.state) && (progressed_ || e.wanted) && now - e.progress >= kStallMs) {
+      e.state = State::Broken;
       return Fail(MediaFailure::NoProgress);
     }
   }
@@ -93,14 +132,15 @@ MediaVerdict MediaWatch::Check(std::uint32_t now) noexcept {
 void MediaWatch::PageBroughtBack(std::uint32_t now) noexcept {
   Forget();
   failed_ = false;
+  resumed_ = false;
   progressed_ = false;
-  deadline_armed_ = failures_ > 0 || music_lost_;
+  deadline_armed_ = Retrying() || music_lost_;
   deadline_ = now + kBroughtBackMs;
 }
 
 void MediaWatch::EngineLost() noexcept {
   for (std::size_t i = 0; i < element_count_; ++i) {
-    if (elements_[i].played && ShouldPlay(elements_[i].state)) music_lost_ = true;
+    if (elements_[i].played && MeantToPlay(elements_[i].state)) music_lost_ = true;
   }
   Forget();
 }
@@ -108,6 +148,8 @@ void MediaWatch::EngineLost() noexcept {
 void MediaWatch::PageReplaced() noexcept {
   PageBroughtBack(0);
   failures_ = 0;
+  quick_ = 0;
+  ever_heard_ = false;
   music_lost_ = false;
   deadline_armed_ = false;
 }
@@ -115,7 +157,7 @@ void MediaWatch::PageReplaced() noexcept {
 void MediaWatch::LoadSucceeded(std::uint32_t now) noexcept {
   // A page whose media started before its load finished (a slow picture, an advert's frame) has
   // played already; its documents stay heard: they are the page now shown.
-  if ((failures_ == 0 && !music_lost_) || failed_ || progressed_) return;
+  if ((!Retrying() && !music_lost_) || failed_ || progressed_) return;
   deadline_armed_ = true;
   deadline_ = now + kStallMs;
 }
@@ -124,6 +166,13 @@ MediaVerdict MediaWatch::Fail(MediaFailure failure) noexcept {
   failed_ = true;
   music_lost_ = false;
   deadline_armed_ = false;
+  // A page that was heard and broke backs off along the ladder; one never heard tries again soon,
+  // a few times.
+  if (!progressed_ && quick_ < kQuickRetries) {
+    ++quick_;
+    return {MediaVerdict::Kind::Failed, failure, kQuickRetryMs};
+  }
+  if (!ever_heard_) return {MediaVerdict::Kind::Failed, failure, 0, false};
   if (failures_ < PageRecovery::kRetryDelaysMs.size()) ++failures_;
   return {MediaVerdict::Kind::Failed, failure, PageRecovery::kRetryDelaysMs[failures_ - 1]};
 }

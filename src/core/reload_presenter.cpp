@@ -208,12 +208,21 @@ void ReloadPresenter::MediaMessageReceived(std::string_view text) noexcept {
 void ReloadPresenter::Judged(const MediaVerdict& verdict) noexcept {
   if (verdict.kind == MediaVerdict::Kind::Recovered) {
     LogEvent("Medien spielen wieder seit 30 s: keine weiteren Versuche");
+  } else if (verdict.kind == MediaVerdict::Kind::Resumed) {
+    // Heard again before the page came back: the page is left as it is. A recovery of another
+    // kind (a lost engine, a failed load) still comes.
+    if (pending_ != Pending::Media) return;
+    CancelRecovery();
+    LogEvent("Medien spielen wieder: neu laden abgesagt");
   } else if (verdict.kind == MediaVerdict::Kind::Failed) {
+    const auto schedule = [&] {
+      return verdict.retry ? ScheduleRecovery(Pending::Media, verdict.retry_ms) : std::nullopt;
+    };
     try {
       const std::string what = "Medien: " + std::string(FailureText(verdict.failure));
-      Log(what, ScheduleRecovery(Pending::Media, verdict.retry_ms));
+      Log(what, schedule());
     } catch (...) {
-      ScheduleRecovery(Pending::Media, verdict.retry_ms);  // no memory for the line
+      schedule();  // no memory for the line
     }
   }
 }

@@ -82,8 +82,9 @@ class ReloadPresenter {
   // countdown starts again.
   void Resumed() noexcept;
   // A message on the page's media channel, as the engine handed it over (anything a page posts
-  // there too). When the page's media failed (MediaWatch), the page is brought back as after a
-  // failed load, never more often than those retries; the display timer's tick judges the time.
+  // there too). When the page's media failed (MediaWatch), the page is brought back after the
+  // watch's pause, or left to the reload tick; when the page is heard again before, the retry
+  // still waiting for its media is called off. The display timer's tick judges the time.
   void MediaMessageReceived(std::string_view text) noexcept;
   // Whether the page is waiting to be brought back (a recovery or a retry is due).
   bool RecoveryPending() const noexcept { return pending_ != Pending::Nothing; }

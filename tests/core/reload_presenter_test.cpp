@@ -348,16 +348,26 @@ TEST_F(MediaPresenter, AFailedMediaBringsThePageBackAlongTheRetriesAndSaysSo) {
       {35000, Fire, "", 0, L"recover", ""},
       {36000, Loaded, "", 0, L"", ""},
       {50999, Display, "", 0, L"", ""},
-      {51000, Display, "", 10000, L"",
-       "Medien: nach dem Neuladen nichts abgespielt, neu laden in 10 s"},
+      {51000, Display, "", 4000, L"",  // never heard: tried again soon
+       "Medien: nach dem Neuladen nichts abgespielt, neu laden in 4 s"},
       {52000, Lost, "", 1, L"", "Seite verloren, neu laden sofort"},  // sooner: it replaces
       {52001, Fire, "", 0, L"recover", ""},
       {53000, Loaded, "", 0, L"", ""},
       {54000, Message, MediaText("docbbb", 1, "play", 0), 0, L"", ""},
       {59000, Message, MediaText("docbbb", 1, "time", 5), 0, L"", ""},
-      {74000, Display, "", 20000, L"", "Medien: 15 s ohne Fortschritt, neu laden in 20 s"},
+      {74000, Display, "", 10000, L"", "Medien: 15 s ohne Fortschritt, neu laden in 10 s"},
+      {74500, Lost, "", 2000, L"", "Seite verloren, neu laden in 2 s"},  // sooner: it replaces
+      {74600, Message, MediaText("dochhh", 1, "play", 0), 2000, L"", ""},  // not this recovery
+      {76500, Fire, "", 0, L"recover", ""},
+      {77000, Message, MediaText("docggg", 1, "play", 0), 0, L"", ""},
+      {77001, Message, MediaText("docggg", 1, "error", 0), 20000, L"",
+       "Medien: Fehler gemeldet, neu laden in 20 s"},
+      {77500, Message, MediaText("docggg", 1, "play", 0), 0, L"",  // heard again: called off
+       "Medien spielen wieder: neu laden abgesagt"},
+      {77600, Message, MediaText("docggg", 1, "time", 1), 0, L"", ""},
+      {77700, Message, MediaText("docggg", 1, "error", 1), 0, L"", ""},  // left to its stall
       {80000, Tick, "", 0, L"reload", ""},  // the reload tick ends the retries
-      {81000, Message, MediaText("docbbb", 1, "time", 6), 0, L"", ""},  // the left page's
+      {81000, Message, MediaText("docggg", 1, "time", 6), 0, L"", ""},  // the left page's
       {96000, Display, "", 0, L"", ""},
       {97000, Message, MediaText("docccc", 1, "play", 0), 0, L"", ""},
       {98000, Message, MediaText("docccc", 1, "error", 1), 5000, L"",
@@ -405,32 +415,56 @@ TEST_F(MediaPresenter, AFailedMediaBringsThePageBackAlongTheRetriesAndSaysSo) {
   EXPECT_TRUE(view.calls.empty());
 }
 
-// A page that posts failures as fast as it can, from ever new documents and elements, besides
-// anything else: the page is brought back no more often than after a failed load.
-TEST_F(MediaPresenter, AStormOfMessagesStaysOnTheRetries) {
-  std::vector<std::uint32_t> recovered;  // seconds from the first failure
-  std::uint32_t due = 0;
+// Another address while a retry waits for the media of the page before: the retry is gone, and
+// nothing the page before still says brings it back.
+TEST_F(MediaPresenter, ANewAddressDropsAWaitingMediaRetry) {
+  presenter->MediaMessageReceived(MediaText("docaaa", 1, "play", 0, true));
+  presenter->MediaMessageReceived(MediaText("docaaa", 1, "end", 1, true));
+  ASSERT_TRUE(presenter->RecoveryTimer().Running());
+  presenter->OpenAddress(L"http://127.0.0.1:1/x");
+  presenter->MediaMessageReceived(MediaText("docaaa", 2, "play", 0, true));
+  presenter->MediaMessageReceived(MediaText("docaaa", 2, "end", 1, true));
+  ticks.now += 60000;
+  presenter->DisplayTick();
+  EXPECT_FALSE(presenter->RecoveryPending());
+  EXPECT_EQ(g_logged.size(), 1u);
+}
+
+// A page that posts as fast as it can, from ever new documents and elements: for 100 s failures of
+// media it asked to play, then plays and failures mixed. The page is brought back no more often
+// than the pauses allow, and the log gets a line per verdict, not per message.
+TEST_F(MediaPresenter, AStormOfMessagesStaysOnThePauses) {
+  std::vector<std::uint32_t> recovered;  // seconds from the start
+  std::optional<std::uint32_t> due;
   int serial = 0;
   for (std::uint32_t second = 0; second < 300; ++second) {
     ticks.now = 20000 + second * 1000;
     if (due == ticks.now) {
       presenter->RecoveryTimer().Tick();
       recovered.push_back(second);
-      due = 0;
       presenter->LoadSucceeded();
     }
     for (int i = 0; i < 20; ++i) {
       const std::string doc = "storm" + std::to_string(100000 + ++serial);
-      presenter->MediaMessageReceived(MediaText(doc.c_str(), i + 1, "play", 0, true));
+      presenter->MediaMessageReceived(
+          MediaText(doc.c_str(), i + 1, second < 100 ? "want" : "play", 0, true));
       presenter->MediaMessageReceived(MediaText(doc.c_str(), i + 1, i % 2 ? "error" : "end", 1));
       presenter->MediaMessageReceived(R"({"v":1,"v":1})");
     }
     presenter->DisplayTick();
-    if (presenter->RecoveryTimer().Running() && due == 0)
-      due = ticks.now + static_cast<std::uint32_t>(presenter->RecoveryTimer().Interval());
+    if (!recovery.calls.empty()) {  // the retry was armed or stopped during this second
+      due = presenter->RecoveryTimer().Running()
+                ? std::optional(ticks.now + presenter->RecoveryTimer().Interval())
+                : std::nullopt;
+      recovery.calls.clear();
+    }
   }
-  // It failed again at once each time it came back: back after 5, 10, 20, 40, 60, 60... seconds.
-  EXPECT_EQ(recovered, (std::vector<std::uint32_t>{5, 15, 35, 75, 135, 195, 255}));
+  // Never heard: four short tries, then the page waits for the reload tick. Heard again, each retry
+  // is called off by the next play.
+  EXPECT_EQ(recovered, (std::vector<std::uint32_t>{4, 8, 12, 16}));
+  // The first 100 s: five lines. Then at most a failure and its retry called off per 15 s.
+  EXPECT_LE(g_logged.size(), 5u + 2 * (200000 / MediaWatch::kStallMs + 1));
+  EXPECT_GE(g_logged.size(), 5u);
 }
 
 TEST(PageRecoveryRule, LossesBackOffAndAreForgottenAfterTheWindow) {

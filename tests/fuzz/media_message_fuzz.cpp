@@ -16,7 +16,7 @@ namespace {
 using reprisa::MediaEvent;
 using reprisa::MediaMessage;
 
-const char* const kEventNames[] = {"play", "time", "pause", "end", "error", "wait", "bye"};
+const char* const kEventNames[] = {"play", "time", "pause", "end", "error", "wait", "bye", "want"};
 
 bool InBounds(const MediaMessage& m) {
   if (m.doc.size() < 6 || m.doc.size() > 16) return false;
