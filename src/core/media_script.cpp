@@ -50,12 +50,12 @@ const char kMediaWatchScript[] = R"js((function () {
     var round = Math.round, Known = WeakMap, known = new Known(), doc = w.document;
     var has = uncurry(Known.prototype.has), get = uncurry(Known.prototype.get);
     var put = uncurry(Known.prototype.set), listen = uncurry(w.EventTarget.prototype.addEventListener);
-    var M = w.HTMLMediaElement.prototype, N = w.Node.prototype;
+    var M = w.HTMLMediaElement.prototype;
     var read = function (proto, key) { return uncurry(describe(proto, key).get); };
     var time = read(M, 'currentTime'), duration = read(M, 'duration'), paused = read(M, 'paused');
     var ended = read(M, 'ended'), muted = read(M, 'muted'), volume = read(M, 'volume');
     var rate = read(M, 'playbackRate'), autoplay = read(M, 'autoplay');
-    var connected = read(N, 'isConnected'), root = uncurry(N.getRootNode);
+    var root = uncurry(w.Node.prototype.getRootNode);
     var target = read(w.Event.prototype, 'target'), type = read(w.Event.prototype, 'type');
     var persisted = read(w.PageTransitionEvent.prototype, 'persisted');
     // DOM event -> what it says; "new": a new source, "sound": the sound turned on or off.
@@ -162,7 +162,7 @@ const char kMediaWatchScript[] = R"js((function () {
       // The page's world on WebKit leaves the document's players to the program's own world.
       var take = function (media) {
         try {
-          if (mode === 'all' || !connected(media) || root(media) !== doc) adopt(media);
+          if (mode === 'all' || root(media) !== doc) adopt(media);
         } catch (x) {}
       };
       var play = M.play, load = M.load, src = describe(M, 'src').set;

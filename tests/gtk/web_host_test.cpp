@@ -131,7 +131,7 @@ WeakMap.prototype.get = () => undefined;
 WeakMap.prototype.has = () => true;
 define(HTMLMediaElement.prototype, "currentTime", () => 77);
 define(HTMLMediaElement.prototype, "muted", () => true);
-define(Node.prototype, "isConnected", () => true);
+Node.prototype.getRootNode = () => document;
 define(Event.prototype, "type", () => "playing");
 Date.now = () => 0;
 for (const target of [el, made])
