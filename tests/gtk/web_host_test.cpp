@@ -115,15 +115,13 @@ TEST(WebHost, CookiesOutliveTheWebViewInTheDataFolder) {
   EXPECT_TRUE(CookieNames(other, "http://example.test/").empty());
 }
 
-// A page that changes everything a script of its world could look up later (Object.prototype
+// A page that first changes everything a script of its world could look up later (Object.prototype
 // setters, JSON, WeakMap, getters of media elements and events, the channel's postMessage,
-// addEventListener), sends its media elements the events of a player that played and failed, and
-// only then gives them sources that really fail at the open: an element in the document that
-// should play by itself (heard in the program's own world) and one it made and plays (heard in
-// its own world).
+// addEventListener, getRootNode), sends its media elements the events of a player that played and
+// failed, and only then gives them sources that really fail at the open: an element in the
+// document that should play by itself (heard in the program's own world) and one it made and
+// plays (heard in its own world).
 constexpr char kForgingPage[] = R"html(<!doctype html><body><audio id="in"></audio><script>
-const el = document.getElementById("in"), made = new Audio();
-made.load();
 const define = (o, key, get) => Object.defineProperty(o, key, {get, set() {}, configurable: true});
 for (const key of ["v", "doc", "el", "ev", "t", "inf", "n", "said"]) define(Object.prototype, key, () => 5);
 JSON.stringify = () => "{}";
@@ -131,14 +129,16 @@ WeakMap.prototype.get = () => undefined;
 WeakMap.prototype.has = () => true;
 define(HTMLMediaElement.prototype, "currentTime", () => 77);
 define(HTMLMediaElement.prototype, "muted", () => true);
-Node.prototype.getRootNode = () => document;
 define(Event.prototype, "type", () => "playing");
+Node.prototype.getRootNode = () => document;
 Date.now = () => 0;
+webkit.messageHandlers.reprisaMediaPage.postMessage = () => {};
+EventTarget.prototype.addEventListener = () => {};
+const el = document.getElementById("in"), made = new Audio();
+made.load();
 for (const target of [el, made])
   for (const type of ["loadstart", "play", "playing", "timeupdate", "ended", "error"])
     target.dispatchEvent(new Event(type));
-webkit.messageHandlers.reprisaMediaPage.postMessage = () => {};
-EventTarget.prototype.addEventListener = () => {};
 const broken = "data:audio/mpeg;base64,AAAA";
 el.autoplay = true;
 el.src = broken;
