@@ -71,13 +71,14 @@ const char kMediaWatchScript[] = R"js((function () {
     };
     fresh();
 
-    var send = function (ev, n, media) {
+    var send = function (ev, s) {
       try {
-        var text = '{"v":1,"doc":"' + id + '","el":' + n + ',"ev":"' + ev + '"';
-        if (media) {
-          var t = time(media);
-          text += ',"t":' + (t >= 0 && t < 1e9 ? round(t * 1000) / 1000 : 0) +
-                  ',"inf":' + (duration(media) === 1 / 0);
+        var text = '{"v":1,"doc":"' + id + '","el":' + (s ? s.n : 0) + ',"ev":"' + ev + '"';
+        if (s) {
+          // A stream's duration turns finite when its connection ends: its source has no end.
+          var t = time(s.m);
+          s.inf = s.inf || duration(s.m) === 1 / 0;
+          text += ',"t":' + (t >= 0 && t < 1e9 ? round(t * 1000) / 1000 : 0) + ',"inf":' + s.inf;
         }
         post(handler, text + '}');
       } catch (x) {}
@@ -86,7 +87,7 @@ const char kMediaWatchScript[] = R"js((function () {
       s.said = true;
       if (ev === 'play' || ev === 'time' || ev === 'wait') live[s.n] = s;
       else if (ev !== 'want') delete live[s.n];
-      send(ev, s.n, s.m);
+      send(ev, s);
     };
     var number = function (s) {
       count = count < 999999 ? count + 1 : 1;
@@ -105,7 +106,7 @@ const char kMediaWatchScript[] = R"js((function () {
           if (!renew) return;
           if (s.n in live) say(s, 'pause');
           number(s);
-          s.said = s.played = s.wanted = false;
+          s.said = s.played = s.wanted = s.inf = false;
           s.sent = 0;
           s.t = -1;
           return;
@@ -143,7 +144,7 @@ const char kMediaWatchScript[] = R"js((function () {
       if (has(known, media)) return;
       paused(media);  // throws for anything but a media element
       var s = {__proto__: null, m: media, n: 0, sent: 0, t: -1, silent: false, said: false,
-               played: false, wanted: false, loading: false};
+               played: false, wanted: false, loading: false, inf: false};
       number(s);
       put(known, media, s);
       for (var k in kinds) listen(media, k, report);
@@ -195,7 +196,7 @@ const char kMediaWatchScript[] = R"js((function () {
       try {
         if (!e.isTrusted) return;
         if (!persisted(e)) {
-          if (count) send('bye', 0, null);
+          if (count) send('bye', null);
           return;
         }
         for (var n in live) say(live[n], 'pause');
