@@ -16,22 +16,35 @@ MediaWatchGtk::MediaWatchGtk(WebKitWebView* view, std::function<void(std::string
     : manager_(WEBKIT_USER_CONTENT_MANAGER(
           g_object_ref(webkit_web_view_get_user_content_manager(view)))),
       received_(std::move(received)) {
-  const std::string signal = std::string("script-message-received::") + kMediaChannel;
-  g_signal_connect(manager_, signal.c_str(), G_CALLBACK(&MediaWatchGtk::OnMessage), this);
+  // The same script in both worlds, each with its own channel; a message from either is read
+  // alike, by the strict reader.
+  for (const char* channel : {kMediaChannel, kMediaPageChannel}) {
+    const std::string signal = std::string("script-message-received::") + channel;
+    g_signal_connect(manager_, signal.c_str(), G_CALLBACK(&MediaWatchGtk::OnMessage), this);
+  }
   webkit_user_content_manager_register_script_message_handler_in_world(manager_, kMediaChannel,
                                                                        kWorld);
-  // At the document's start, so that it listens before the first media element plays.
-  WebKitUserScript* script = webkit_user_script_new_for_world(
-      kMediaWatchScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
-      WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, kWorld, nullptr, nullptr);
-  webkit_user_content_manager_add_script(manager_, script);
-  webkit_user_script_unref(script);
+  webkit_user_content_manager_register_script_message_handler(manager_, kMediaPageChannel);
+  // At the document's start, so that it listens before the first media element plays, and in
+  // the page's world before the page's own scripts run.
+  for (const char* world : {kWorld, static_cast<const char*>(nullptr)}) {
+    WebKitUserScript* script =
+        world ? webkit_user_script_new_for_world(
+                    kMediaWatchScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                    WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, world, nullptr, nullptr)
+              : webkit_user_script_new(kMediaWatchScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                       WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr,
+                                       nullptr);
+    webkit_user_content_manager_add_script(manager_, script);
+    webkit_user_script_unref(script);
+  }
 }
 
 MediaWatchGtk::~MediaWatchGtk() {
   g_signal_handlers_disconnect_by_data(manager_, this);
   webkit_user_content_manager_unregister_script_message_handler_in_world(manager_,
                                                                          kMediaChannel, kWorld);
+  webkit_user_content_manager_unregister_script_message_handler(manager_, kMediaPageChannel);
   webkit_user_content_manager_remove_all_scripts(manager_);
   g_object_unref(manager_);
 }

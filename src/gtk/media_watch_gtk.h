@@ -1,7 +1,10 @@
 // The page's side of the media watch on WebKitGTK: the program's script, injected into every
 // frame (other sites' frames too) in a script world of the program's own, where the page can
 // neither see nor break it, and the channel on which it reports what the page's media elements
-// do. The host only passes each message on; what they mean is the core's rule.
+// do. That world reaches only what is in the document; players the page keeps outside it (or in
+// shadow roots) are heard by the same script in the page's own world, on a channel of its own
+// that the page can post on too. The host only passes each message on; what they mean is the
+// core's rule, whose reader trusts neither channel.
 #pragma once
 
 #include <webkit2/webkit2.h>

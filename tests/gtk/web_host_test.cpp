@@ -4,7 +4,9 @@
 #include <libsoup/soup.h>
 
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -111,6 +113,69 @@ TEST(WebHost, CookiesOutliveTheWebViewInTheDataFolder) {
   // Another folder holds none of them.
   WebHost other(dir / "other", dir / "cache2");
   EXPECT_TRUE(CookieNames(other, "http://example.test/").empty());
+}
+
+// A page that first changes everything a script of its world could look up later (Object.prototype
+// setters, JSON, WeakMap, getters of media elements and events, the channel's postMessage,
+// addEventListener, getRootNode), sends its media elements the events of a player that played and
+// failed, and only then gives them sources that really fail at the open: an element in the
+// document that should play by itself (heard in the program's own world) and one it made and
+// plays (heard in its own world).
+constexpr char kForgingPage[] = R"html(<!doctype html><body><audio id="in"></audio><script>
+const define = (o, key, get) => Object.defineProperty(o, key, {get, set() {}, configurable: true});
+for (const key of ["v", "doc", "el", "ev", "t", "inf", "n", "said"]) define(Object.prototype, key, () => 5);
+JSON.stringify = () => "{}";
+WeakMap.prototype.get = () => undefined;
+WeakMap.prototype.has = () => true;
+define(HTMLMediaElement.prototype, "currentTime", () => 77);
+define(HTMLMediaElement.prototype, "muted", () => true);
+define(Event.prototype, "type", () => "playing");
+Node.prototype.getRootNode = () => document;
+Date.now = () => 0;
+webkit.messageHandlers.reprisaMediaPage.postMessage = () => {};
+EventTarget.prototype.addEventListener = () => {};
+const el = document.getElementById("in"), made = new Audio();
+made.load();
+for (const target of [el, made])
+  for (const type of ["loadstart", "play", "playing", "timeupdate", "ended", "error"])
+    target.dispatchEvent(new Event(type));
+const broken = "data:audio/mpeg;base64,AAAA";
+el.autoplay = true;
+el.src = broken;
+made.src = broken;
+made.play().catch(() => {});
+</script></body>)html";
+
+TEST(WebHost, TheMediaScriptForwardsOnlyWhatTheEngineDidWhateverThePageChanged) {
+  ScratchDir dir;
+  WebHost host(dir / "data", dir / "cache");
+  // The engine starts no media of a page that is in no mapped window.
+  GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_container_add(GTK_CONTAINER(window), host.Widget());
+  gtk_widget_show_all(window);
+  std::vector<std::string> messages;
+  host.events.media_message = [&](std::string_view m) { messages.emplace_back(m); };
+  webkit_web_view_load_html(host.View(), kForgingPage, "http://127.0.0.1/");
+  const auto errors = [&] {
+    int n = 0;
+    for (const std::string& m : messages) n += m.find(R"("ev":"error")") != std::string::npos;
+    return n;
+  };
+  ASSERT_TRUE(PumpUntil([&] { return errors() >= 2; }, 10000)) << testing::PrintToString(messages);
+  // The forged events came first: had any been forwarded, it is here by now. Each world speaks
+  // as a document of its own; waiting for data is the engine's own word, which may come or not.
+  const std::regex shape(
+      R"re(\{"v":1,"doc":"([a-z0-9]{12})","el":1,"ev":"([a-z]+)","t":0,"inf":false\})re");
+  std::map<std::string, std::vector<std::string>> said;
+  for (const std::string& m : messages) {
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(m, match, shape)) << m;
+    if (match[2] != "wait") said[match[1]].push_back(match[2]);
+  }
+  ASSERT_EQ(said.size(), 2u) << testing::PrintToString(messages);
+  for (const auto& [doc, events] : said)
+    EXPECT_EQ(events, (std::vector<std::string>{"want", "error"})) << doc;
+  gtk_widget_destroy(window);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 """The Linux program brings a page's music back by itself, heard from outside: a loopback radio
-(radio.py) whose live stream drops, stalls, or plays in a cross-origin frame or in a minimised
-window, each in the middle of a 10:00 interval; a song that ends and a player that its page
-pauses are left alone. "The music plays" is the page's own report of its player's time moving.
+(radio.py) whose live stream drops, stalls, or plays in a cross-origin frame, in a minimised
+window or in a player the page never put into its document, or is refused from the start, each
+in the middle of a 10:00 interval; a song that ends, a player that its page pauses, a page that
+reconnects its own player and a second player that stalls beside the radio are left alone. "The
+music plays" is the page's own report of its player's time moving.
 
     /usr/bin/python3 media_watch_test.py [--keep] PROGRAM [ARTIFACT_FOLDER]
 
@@ -20,25 +22,54 @@ import radio  # noqa: E402
 from e2e_test import check  # noqa: E402
 
 BACK_WITHIN = 30.0   # seconds from the fault to the music heard again
+BACK_AFTER_REFUSED = 60.0  # the same when the stream is refused for 20 s from the page's start
 LEFT_ALONE = 40.0    # seconds after a song's end or a pause without a page request
+# Seconds after a fault that the page heals itself in, without a page request: more than the
+# program took before it judged the page's sound as one (a failure, then the first retry's 5 s;
+# for a stall 15 s without progress first).
+KEPT_RECONNECTED = 15.0
+KEPT_STALLED_BESIDE = 26.0
 
 
 def refuse_5_s(run):
     run.radio.refuse(5)
 
 
+def refuse_20_s(run):
+    run.radio.refuse(20)
+
+
 def stall_5_s(run):
     run.radio.stall(5)
 
 
-# (case, page, fault or None for a player that stops by itself, the window hidden)
+def drop(run):
+    run.radio.drop()
+
+
+def stall_side(run):
+    check(run.radio.stall(path=radio.SIDE) > 0, "the second player had no stream open")
+
+
+# (case, page, fault or None for a player that stops by itself, when: "playing" (after 3 s of
+# music) or "open" (before the page is opened), what must follow: music back within seconds, or
+# no page request within seconds and the page's own player playing at its end; the window hidden)
 TABLE = [
-    ("dropped_and_refused", "/radio.html", refuse_5_s, False),
-    ("stalled", "/radio.html", stall_5_s, False),
-    ("song_ended", "/song.html", None, False),
-    ("paused_by_page", "/paused.html", None, False),
-    ("dropped_in_cross_origin_frame", "/framed.html", refuse_5_s, False),
-    ("dropped_while_minimised", "/radio.html", refuse_5_s, True),
+    ("dropped_and_refused", "/radio.html", refuse_5_s, "playing", ("back", BACK_WITHIN), False),
+    ("stalled", "/radio.html", stall_5_s, "playing", ("back", BACK_WITHIN), False),
+    ("song_ended", "/song.html", None, "playing", None, False),
+    ("paused_by_page", "/paused.html", None, "playing", None, False),
+    ("dropped_in_cross_origin_frame", "/framed.html", refuse_5_s, "playing",
+     ("back", BACK_WITHIN), False),
+    ("dropped_while_minimised", "/radio.html", refuse_5_s, "playing", ("back", BACK_WITHIN), True),
+    ("detached_player_dropped", "/detached.html", refuse_5_s, "playing", ("back", BACK_WITHIN),
+     False),
+    ("refused_from_the_start", "/radio.html", refuse_20_s, "open", ("back", BACK_AFTER_REFUSED),
+     False),
+    ("page_reconnects_itself", "/reconnect.html", drop, "playing", ("kept", KEPT_RECONNECTED),
+     False),
+    ("second_player_stalls", "/two.html", stall_side, "playing", ("kept", KEPT_STALLED_BESIDE),
+     False),
 ]
 
 
@@ -69,9 +100,14 @@ def last_states(run, since):
     return [s for _, _, s in run.radio.heard(since)[-3:]]
 
 
+def heard_player(run, since):
+    """radio.heard() of the page's first player only (not of a second one beside it)."""
+    return [h for h in run.radio.heard(since) if h[2]["id"] == "player"]
+
+
 def playing_for(run, seconds, since):
     def played():
-        heard = run.radio.heard(since)
+        heard = heard_player(run, since)
         check(heard and heard[-1][1] and heard[-1][2]["t"] >= seconds,
               "the player did not play %.0f s" % seconds, *last_states(run, since))
     e.eventually(played, seconds + 10.0)
@@ -106,22 +142,43 @@ def left_alone(run, page, opened):
     check(not loads, "the page was loaded again after its player stopped", *loads)
 
 
-def heard_back(run, name, fault, opened):
-    playing_for(run, 3.0, opened)
-    faulted = time.monotonic()
-    fault(run)
-    back = run.radio.wait_back(faulted, BACK_WITHIN)
-    check(back, "the music did not play again within %.0f s of the fault" % BACK_WITHIN,
+def heard_back(run, name, faulted, within):
+    back = run.radio.wait_back(faulted, within)
+    check(back, "the music did not play again within %.0f s of the fault" % within,
           "page requests since: %s" % run.radio.log(radio.PAGES, faulted),
           "the player's last reports:", *last_states(run, faulted))
     run.log("%s: music back %.1f s after the fault" % (name, back - faulted))
 
 
-def make_case(name, page, fault, hidden):
+def kept(run, name, faulted, seconds):
+    """No page request for seconds after the fault, and the page's first player plays at the
+    end."""
+    loads = []
+    while not loads and time.monotonic() < faulted + seconds:
+        time.sleep(0.2)
+        loads = run.radio.log(radio.PAGES, faulted)
+    check(not loads, "the page was loaded again after the fault", *loads,
+          "the players' last reports:", *last_states(run, faulted))
+    end = time.monotonic()
+    check(any(p for _, p, _ in heard_player(run, end - 2.0)),
+          "the page's player did not play %.0f s after the fault" % seconds,
+          *last_states(run, end - 2.0))
+    others = [p for _, p, s in run.radio.heard(end - 2.0) if s["id"] != "player"]
+    check(not any(others), "a second player still played: the fault did not reach it",
+          *last_states(run, end - 2.0))
+    run.log("%s: no page request within %.0f s of the fault, the music plays" % (name, seconds))
+
+
+def make_case(name, page, fault, when, expected, hidden):
     def case(run):
         asked = time.monotonic()
+        if when == "open":
+            fault(run)
         run.open_address(run.radio.url(page))
         opened = e.eventually(lambda: first_report(run, asked), 20.0)
+        if when == "open":
+            heard_back(run, name, asked, expected[1])
+            return
         check(run.radio.wait_playing(opened, 20.0), "%s never played" % page,
               *last_states(run, opened))
         if fault is None:
@@ -132,7 +189,10 @@ def make_case(name, page, fault, hidden):
         try:
             if hidden:
                 e.eventually(lambda: seen_hidden(run), 10.0)
-            heard_back(run, name, fault, opened)
+            playing_for(run, 3.0, opened)
+            faulted = time.monotonic()
+            fault(run)
+            (heard_back if expected[0] == "back" else kept)(run, name, faulted, expected[1])
         finally:
             if hidden:
                 h.xdotool("windowmap", "--sync", run.window)

@@ -1,9 +1,9 @@
 """A loopback radio for the media watch's end-to-end test and the silence benchmark: a live MP3
 stream with no length, sent at its bit rate as radio servers send it (a burst, then paced by wall
-time, looping the frames of a tone made with ffmpeg), on a port of its own; the pages that play
-it, each reporting its player's state to the server twice a second; and the faults a listener
-meets: the stream's connections closed, the stream stalled, the stream refused, the page
-answering 503.
+time, looping the frames of a tone made with ffmpeg), on a port of its own, and a second stream
+like it (/side.mp3) for a page's second player; the pages that play them, each reporting its
+players' states to the server twice a second; and the faults a listener meets: the stream's
+connections closed, the stream stalled, the stream refused, the page answering 503.
 
 Origins: the pages at 127.0.0.1:P, the stream at 127.0.0.1:S (a station's web site and its stream
 server), the player of /framed.html in a frame from 127.0.0.2:F. One log of requests for all.
@@ -25,33 +25,56 @@ import harness as h
 BIT_RATE = 128000
 BURST_SECONDS = 2.0  # sent at once to a new listener, as radio servers do, so that it starts
 STREAM = "/live.mp3"
+SIDE = "/side.mp3"  # the same stream, for a second player beside the first
 SONG = "/song.mp3"
 SONG_SECONDS = 6
 REPORT_PERIOD = 0.5
+
+RECONNECT = """
+  const again = () => setTimeout(() => {{ el.src = el.src; el.play().catch(() => {{}}); }}, 3000);
+  el.addEventListener("error", again);
+  el.addEventListener("ended", again);
+"""
+SECOND_PLAYER = """
+  const side = new Audio("{side}");
+  side.id = "side";
+  side.play().catch(() => {{}});
+  players.push(side);
+"""
 GAP = 1.6        # seconds without a report that heard the music: a silence (hidden: 1 report/s)
 SUSTAINED = 2.0  # seconds of music heard again: the music is back
-# Pages: address path -> (player source: "stream", "song" or "frame", script run once it plays).
+# Pages: address path -> (player: "stream" or "song" in the document, "detached" for the stream
+# played by an element the page made and never put into the document, as web players do, or
+# "frame"; script run on each of its time updates; script run once at the start).
 PAGES = {
-    "/radio.html": ("stream", ""),
-    "/player.html": ("stream", ""),  # the frame of /framed.html, from the other origin
-    "/framed.html": ("frame", ""),
-    "/song.html": ("song", ""),
-    "/paused.html": ("stream", "if (el.currentTime >= 3) el.pause();"),
+    "/radio.html": ("stream", "", ""),
+    "/player.html": ("stream", "", ""),  # the frame of /framed.html, from the other origin
+    "/framed.html": ("frame", "", ""),
+    "/song.html": ("song", "", ""),
+    "/paused.html": ("stream", "if (el.currentTime >= 3) el.pause();", ""),
+    "/detached.html": ("detached", "", ""),
+    # The page's own player reconnects 3 s after its stream failed or ended.
+    "/reconnect.html": ("stream", "", RECONNECT),
+    # A second player, made as /detached.html makes its one, plays the side stream beside it.
+    "/two.html": ("stream", "", SECOND_PLAYER),
 }
 
 PLAYER_PAGE = """<!doctype html>
 <html><head><meta charset="utf-8"><title>{name}</title></head>
 <body style="margin: 0; background: rgb(31, 79, 191)">
-<audio id="player" src="{src}" autoplay></audio>
+{tag}
 <script>
 (() => {{
-  const el = document.getElementById("player");
+  {player}
+  const players = [el];
+  {extra}
   let last = 0;
   function report() {{
     last = Date.now();
-    const s = [{{id: el.id, at: last, t: el.currentTime, paused: el.paused, ended: el.ended,
-                err: el.error ? el.error.code : 0, ready: el.readyState,
-                finite: isFinite(el.duration), hidden: document.hidden}}];
+    const s = players.map(p => ({{id: p.id, at: last, t: p.currentTime, paused: p.paused,
+                                  ended: p.ended, err: p.error ? p.error.code : 0,
+                                  ready: p.readyState, finite: isFinite(p.duration),
+                                  hidden: document.hidden}}));
     fetch("/report?page={name}&load={load}&s=" + encodeURIComponent(JSON.stringify(s)),
           {{cache: "no-store"}}).catch(() => {{}});
   }}
@@ -65,6 +88,10 @@ PLAYER_PAGE = """<!doctype html>
 }})();
 </script></body></html>
 """
+
+IN_DOCUMENT = ('<audio id="player" src="{src}" autoplay></audio>',
+               'const el = document.getElementById("player");')
+DETACHED = ("", 'const el = new Audio("{src}"); el.id = "player"; el.play().catch(() => {{}});')
 
 FRAME_PAGE = """<!doctype html>
 <html><head><meta charset="utf-8"><title>{name}</title></head>
@@ -134,8 +161,8 @@ class _Listener:
 class _Stream:
     """One listener's connection to the stream."""
 
-    def __init__(self, connection, stalled):
-        self.connection, self.stalled = connection, stalled
+    def __init__(self, connection, path, stalled):
+        self.connection, self.path, self.stalled = connection, path, stalled
 
     def close(self):
         try:
@@ -153,7 +180,8 @@ class Radio:
         self.song = make_mp3(os.path.join(folder, "song.mp3"), SONG_SECONDS)
         self.lock = threading.Lock()
         self.requests, self.loads, self.streams = [], 0, set()
-        self.stall_until = self.page_down_until = 0.0
+        self.stall_until = {}  # stream path, or None for all -> until when new ones stall
+        self.page_down_until = 0.0
         self.closed = False
         self.read, self.earlier, self.heard_so_far = 0, {}, []  # what heard() has read
         handler = self._handler()
@@ -174,18 +202,21 @@ class Radio:
         for stream in streams:
             stream.close()
 
-    def stall(self, seconds=0.0):
+    def stall(self, seconds=0.0, path=None):
         """The open stream connections stay open and get nothing more, for good; so do the ones
-        opened in the next seconds (math.inf: until lift())."""
+        opened in the next seconds (math.inf: until lift()). With path (STREAM or SIDE), only
+        that stream's. Returns how many open connections it stalled."""
         with self.lock:
-            self.stall_until = time.monotonic() + seconds
-            for stream in self.streams:
+            self.stall_until[path] = time.monotonic() + seconds
+            stalled = [s for s in self.streams if path in (None, s.path)]
+            for stream in stalled:
                 stream.stalled = True
+            return len(stalled)
 
     def lift(self):
         """New stream connections get data again (the stalled ones stay silent)."""
         with self.lock:
-            self.stall_until = 0.0
+            self.stall_until.clear()
 
     def refuse(self, seconds):
         """The stream's open connections are closed and its port refuses connections for
@@ -287,8 +318,8 @@ class Radio:
                     if url.path in PAGES and not down:
                         radio.loads += 1
                         entry.load = radio.loads
-                if url.path == STREAM:
-                    self._stream()
+                if url.path in (STREAM, SIDE):
+                    self._stream(url.path)
                 elif url.path in PAGES and down:
                     self._send(503, "text/html", UNAVAILABLE, [("Retry-After", "20")])
                 elif url.path in PAGES:
@@ -302,23 +333,27 @@ class Radio:
 
             def _page(self, path, load):
                 name = path.strip("/").removesuffix(".html")
-                src, then = PAGES[path]
-                if src == "frame":
+                kind, then, extra = PAGES[path]
+                if kind == "frame":
                     return FRAME_PAGE.format(name=name, src=radio.frame_site.url(
                         "/player.html")).encode()
-                src = radio.stream_site.url(STREAM) if src == "stream" else SONG
-                return PLAYER_PAGE.format(name=name, load=load, src=src, then=then,
-                                          period=int(REPORT_PERIOD * 1000)).encode()
+                src = SONG if kind == "song" else radio.stream_site.url(STREAM)
+                tag, player = DETACHED if kind == "detached" else IN_DOCUMENT
+                return PLAYER_PAGE.format(
+                    name=name, load=load, then=then, period=int(REPORT_PERIOD * 1000),
+                    tag=tag.format(src=src), player=player.format(src=src),
+                    extra=extra.format(side=radio.stream_site.url(SIDE))).encode()
 
             def _send(self, status, ctype, body, extra=()):
                 h.send(self, status, ctype, body, extra)
 
-            def _stream(self):
+            def _stream(self, path):
                 """As a radio server answers: no length, the bytes paced by wall time until the
                 listener or a fault closes the connection."""
                 self.close_connection = True
                 with radio.lock:
-                    stream = _Stream(self.connection, time.monotonic() < radio.stall_until)
+                    until = max(radio.stall_until.get(None, 0.0), radio.stall_until.get(path, 0.0))
+                    stream = _Stream(self.connection, path, time.monotonic() < until)
                     radio.streams.add(stream)
                 try:
                     self.send_response(200)
