@@ -296,12 +296,12 @@ void WebView2Host::ProcessFailed(wv2::ProcessFailedKind kind) {
     case wv2::kRenderProcessUnresponsive:
       if (on_renderer_unresponsive) on_renderer_unresponsive();
       break;
-    // A frame's own process: the player a page plays its media in is often a frame. The media's
-    // sound goes through the audio service, a utility process, and its pictures are decoded and
-    // drawn in the GPU process: playback may stop with either, or go on.
     case wv2::kRenderProcessExited:
       if (on_render_process_failed) on_render_process_failed();
       break;
+    // A frame's own process: the player a page plays its media in is often a frame. The media's
+    // sound goes through the audio service, a utility process, and its pictures are decoded and
+    // drawn in the GPU process: playback may stop with either, or go on.
     case wv2::kFrameRenderProcessExited:
     case wv2::kUtilityProcessExited:
     case wv2::kGpuProcessExited:
