@@ -82,6 +82,7 @@ void ReloadPresenter::AlignDisplayTick() {
 void ReloadPresenter::OpenAddress(std::wstring_view address) {
   // A new page: what was waiting to bring the old one back is moot.
   CancelRecovery();
+  helper_check_ = false;
   recovery_.Reloaded();
   media_.PageReplaced();
   view_.OpenAddress(std::wstring(address));
@@ -110,6 +111,7 @@ void ReloadPresenter::ReloadTick() {
     // A refused display timer stops the countdown display; the reload itself still happens.
   }
   CancelRecovery();
+  helper_check_ = false;
   recovery_.Reloaded();
   recovery_.Forget(ticks_.Now());
   media_.PageReplaced();
@@ -123,6 +125,7 @@ void ReloadPresenter::ReloadTick() {
 void ReloadPresenter::DisplayTick() {
   recovery_.Forget(ticks_.Now());
   Judged(media_.Check(ticks_.Now()));
+  CheckHelperEnd();
   std::wstring text = schedule_.CountdownText();
   if (text != countdown_shown_) {
     view_.ShowCountdown(text);
@@ -170,6 +173,7 @@ void ReloadPresenter::CancelRecovery() noexcept {
 
 void ReloadPresenter::RecoveryTick() {
   CancelRecovery();
+  helper_check_ = false;
   media_.PageBroughtBack(ticks_.Now());
   try {
     view_.Recover();
@@ -178,16 +182,37 @@ void ReloadPresenter::RecoveryTick() {
   }
 }
 
-void ReloadPresenter::EngineLost() noexcept {
-  // Whatever the page's media said last, they are gone with it: no failure of theirs is judged;
-  // when they were playing, the page brought back must play again.
-  media_.EngineLost();
+void ReloadPresenter::EngineLost() noexcept { Lost("Seite verloren"); }
+
+void ReloadPresenter::Lost(std::string_view what) noexcept {
+  helper_check_ = false;
   if (const auto delay = recovery_.EngineLost(ticks_.Now())) {
-    Log("Seite verloren", ScheduleRecovery(Pending::Recovery, *delay));
+    // Whatever the page's media said last, they are gone with it: no failure of theirs is
+    // judged; when they were playing, the page brought back must play again.
+    media_.EngineLost();
+    Log(what, ScheduleRecovery(Pending::Recovery, *delay));
   } else {
-    CancelRecovery();  // lost too often lately: the reload tick brings it back
+    // Lost too often lately: the reload tick brings it back. The media watch goes on listening
+    // to the page that stands.
+    CancelRecovery();
     Log("Seite zu oft verloren", std::nullopt);
   }
+}
+
+void ReloadPresenter::HelperProcessEnded() noexcept {
+  if (helper_check_ || RecoveryPending()) return;
+  helper_check_ = true;
+  helper_since_ = ticks_.Now();
+}
+
+void ReloadPresenter::CheckHelperEnd() noexcept {
+  const std::uint32_t now = ticks_.Now();
+  if (!helper_check_ || now - helper_since_ < kHelperCheckMs) return;
+  helper_check_ = false;
+  if (media_.HeardSince(helper_since_, now))
+    LogEvent("Hilfsprozess beendet, Medien spielen weiter: Seite bleibt");
+  else
+    Lost("Hilfsprozess beendet, Medien ohne Fortschritt");
 }
 
 void ReloadPresenter::LoadFailed() noexcept {
@@ -229,6 +254,7 @@ void ReloadPresenter::Judged(const MediaVerdict& verdict) noexcept {
 
 void ReloadPresenter::Resumed() noexcept {
   CancelRecovery();
+  helper_check_ = false;
   recovery_.Reloaded();
   media_.PageReplaced();
   try {

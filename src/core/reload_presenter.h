@@ -72,6 +72,14 @@ class ReloadPresenter {
   // The page's engine ended: the page comes back at once, later when it was lost again lately,
   // and only with the next reload tick when it was lost too often (PageRecovery).
   void EngineLost() noexcept;
+  // A process the page's sound or pictures may depend on ended (a frame's renderer, the GPU
+  // process, a utility process such as the audio service) while the page itself stands: when its
+  // media make progress within kHelperCheckMs the page is left alone (the log says so), otherwise
+  // it is brought back as after a lost engine. The display tick judges; an end during the check
+  // changes nothing, nor one while the page waits to be brought back anyway.
+  void HelperProcessEnded() noexcept;
+  // The script reports an element's time at most every 5 s: a second more to hear it.
+  static constexpr std::uint32_t kHelperCheckMs = 6000;
   // The page itself could not be loaded: it is tried again after growing pauses until it loads or
   // the next reload tick comes.
   void LoadFailed() noexcept;
@@ -106,6 +114,10 @@ class ReloadPresenter {
   std::optional<std::uint32_t> ScheduleRecovery(Pending reason, std::uint32_t delay_ms) noexcept;
   void CancelRecovery() noexcept;
   void RecoveryTick();
+  // The page was lost (`what` for the log), or a helper's end left it silent.
+  void Lost(std::string_view what) noexcept;
+  // Judges a helper's end once its check is due.
+  void CheckHelperEnd() noexcept;
   // Acts on what the media watch concluded.
   void Judged(const MediaVerdict& verdict) noexcept;
 
@@ -120,6 +132,8 @@ class ReloadPresenter {
   MediaWatch media_;
   Pending pending_ = Pending::Nothing;
   std::uint32_t recovery_due_ = 0;  // tick count at which the pending recovery is due
+  bool helper_check_ = false;       // a helper process ended at helper_since_
+  std::uint32_t helper_since_ = 0;
 };
 
 }  // namespace reprisa

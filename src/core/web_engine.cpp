@@ -1,5 +1,6 @@
 #include "core/web_engine.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace reprisa {
@@ -113,6 +114,43 @@ bool HangWatch::Reported(std::uint32_t now) noexcept {
 
 bool HangWatch::Hung(std::uint32_t now) const noexcept {
   return reports_ > 0 && now - first_ >= kHungMs && now - last_ <= kHungMs / 2;
+}
+
+namespace {
+
+std::wstring Lower(std::wstring_view text) {
+  std::wstring lower(text);
+  for (wchar_t& c : lower)
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  return lower;
+}
+
+// The document part of an address (before its fragment) as the engine writes it.
+std::wstring DocumentKey(std::wstring_view address) {
+  const std::size_t colon = address.find(L':');
+  if (colon == std::wstring_view::npos) return std::wstring(address);
+  const std::wstring scheme = Lower(address.substr(0, colon));
+  if (address.substr(colon, 3) != L"://") return scheme + std::wstring(address.substr(colon));
+  const std::wstring_view rest = address.substr(colon + 3);
+  const std::size_t end = std::min(rest.find_first_of(L"/?"), rest.size());
+  std::wstring authority = Lower(rest.substr(0, end));
+  std::wstring path(rest.substr(end));
+  const std::wstring_view port = scheme == L"http" ? L":80" : scheme == L"https" ? L":443" : L"";
+  if (!port.empty() && authority.ends_with(port)) authority.resize(authority.size() - port.size());
+  if (path.empty() || path.front() == L'?') path.insert(0, 1, L'/');
+  return scheme + L"://" + authority + path;
+}
+
+}  // namespace
+
+SameDocument SameDocumentAs(std::wstring_view address, std::wstring_view shown) {
+  const std::size_t hash = address.find(L'#');
+  if (hash == std::wstring_view::npos) return SameDocument::No;  // without a fragment: a load
+  const std::size_t shown_hash = std::min(shown.find(L'#'), shown.size());
+  if (DocumentKey(address.substr(0, hash)) != DocumentKey(shown.substr(0, shown_hash)))
+    return SameDocument::No;
+  return address.substr(hash) == shown.substr(shown_hash) ? SameDocument::SameAddress
+                                                          : SameDocument::OtherFragment;
 }
 
 LoadOutcome WebViewLoadOutcome(bool success, int web_error_status, int http_status) {

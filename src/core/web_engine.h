@@ -120,6 +120,15 @@ LoadOutcome WebViewLoadOutcome(bool success, int web_error_status, int http_stat
 // The browser control's navigation-error report: an HTTP status or a failure code.
 LoadOutcome ControlErrorOutcome(long status);
 
+// How an address relates to the one a web view shows, as its engine tells a navigation within the
+// document from a load: an address with a fragment ("#...") whose document (the address before the
+// fragment) is the one shown is opened within that document, without loading it again: the very
+// address shown (the engine only moves to its fragment) or another fragment (it moves there).
+// Documents are compared as the engine writes addresses: the scheme and host in any case, the
+// default port and an empty path left out.
+enum class SameDocument { No, SameAddress, OtherFragment };
+SameDocument SameDocumentAs(std::wstring_view address, std::wstring_view shown);
+
 // Keys the web view reports before the page gets them (its accelerator event), and what the
 // window's menu bar makes of them, as the system does for keys that reach the window: F10 opens
 // the menu bar, Alt pressed and released alone too, Alt with a menu's mnemonic opens that menu.

@@ -467,6 +467,87 @@ TEST_F(MediaPresenter, AStormOfMessagesStaysOnThePauses) {
   EXPECT_GE(g_logged.size(), 5u);
 }
 
+// A helper process's end (a frame's renderer, the GPU, the audio service): a page whose media go
+// on playing is left alone and still watched; one whose media are silent then is brought back.
+TEST_F(MediaPresenter, AHelperProcessEndIsJudgedByWhatThePageStillPlays) {
+  enum Event { Message, Display, Fire, Loaded, Helper };
+  const struct {
+    std::uint32_t at;
+    Event event;
+    std::string text;     // the message
+    std::int32_t armed;   // the recovery timer's interval when it runs, 0 when it does not
+    const wchar_t* view;  // what the view was asked, "" for nothing
+    const char* logged;   // the log's new line, "" for none
+  } steps[] = {
+      {20000, Message, MediaText("docaaa", 1, "play", 0, true), 0, L"", ""},
+      {25000, Message, MediaText("docaaa", 1, "time", 5, true), 0, L"", ""},
+      {26000, Helper, "", 0, L"", ""},
+      {28000, Helper, "", 0, L"", ""},  // another end during the check: the first one's stands
+      {31000, Message, MediaText("docaaa", 1, "time", 10, true), 0, L"", ""},
+      {31999, Display, "", 0, L"", ""},
+      {32000, Display, "", 0, L"", "Hilfsprozess beendet, Medien spielen weiter: Seite bleibt"},
+      {38000, Display, "", 0, L"", ""},  // judged once
+      // Still watched: its failure brings it back.
+      {39000, Message, MediaText("docaaa", 1, "error", 12, true), 5000, L"",
+       "Medien: Fehler gemeldet, neu laden in 5 s"},
+      {44000, Fire, "", 0, L"recover", ""},
+      {45000, Loaded, "", 0, L"", ""},
+      {46000, Helper, "", 0, L"", ""},  // nothing plays on the page brought back
+      {51000, Display, "", 0, L"", ""},
+      {52000, Display, "", 1, L"",
+       "Hilfsprozess beendet, Medien ohne Fortschritt, neu laden sofort"},
+      {52000, Helper, "", 1, L"", ""},  // the page comes back anyway: no check
+      {52001, Fire, "", 0, L"recover", ""},
+      {59000, Display, "", 0, L"", ""},
+  };
+  for (const auto& s : steps) {
+    ticks.now = s.at;
+    view.calls.clear();
+    const std::size_t logged = g_logged.size();
+    switch (s.event) {
+      case Message: presenter->MediaMessageReceived(s.text); break;
+      case Display: presenter->DisplayTick(); break;
+      case Fire: presenter->RecoveryTimer().Tick(); break;
+      case Loaded: presenter->LoadSucceeded(); break;
+      case Helper: presenter->HelperProcessEnded(); break;
+    }
+    std::erase_if(view.calls, [](const std::wstring& c) { return c.starts_with(L"countdown"); });
+    std::vector<std::wstring> expected_view;
+    if (*s.view) expected_view.push_back(s.view);
+    EXPECT_EQ(view.calls, expected_view) << s.at;
+    EXPECT_EQ(presenter->RecoveryTimer().Running(), s.armed > 0) << s.at;
+    if (s.armed > 0) {
+      EXPECT_EQ(presenter->RecoveryTimer().Interval(), s.armed) << s.at;
+    }
+    const std::vector<std::string> line =
+        *s.logged ? std::vector<std::string>{s.logged} : std::vector<std::string>{};
+    EXPECT_EQ(std::vector<std::string>(g_logged.begin() + logged, g_logged.end()), line) << s.at;
+  }
+}
+
+// The loop guard gives up on a page lost too often, and the page stands: its media are still
+// heard, and their failure still brings it back along the retries. A helper's end just before the
+// loss is not judged on top of it.
+TEST_F(MediaPresenter, APageLostTooOftenIsStillListenedTo) {
+  for (std::uint32_t i = 0; i < PageRecovery::kLossDelaysMs.size(); ++i) {
+    ticks.now = 20000 + i * 100;
+    presenter->EngineLost();
+  }
+  presenter->RecoveryTimer().Tick();
+  ticks.now = 21000;
+  presenter->MediaMessageReceived(MediaText("docaaa", 1, "play", 0, true));
+  presenter->HelperProcessEnded();
+  presenter->EngineLost();
+  ASSERT_FALSE(presenter->RecoveryPending());
+  g_logged.clear();
+  ticks.now = 28000;
+  presenter->DisplayTick();
+  EXPECT_TRUE(g_logged.empty()) << g_logged.front();
+  presenter->MediaMessageReceived(MediaText("docaaa", 1, "error", 1, true));
+  EXPECT_TRUE(presenter->RecoveryPending());
+  EXPECT_EQ(g_logged, std::vector<std::string>{"Medien: Fehler gemeldet, neu laden in 5 s"});
+}
+
 TEST(PageRecoveryRule, LossesBackOffAndAreForgottenAfterTheWindow) {
   PageRecovery rule;
   const std::uint32_t base = 0xFFFFF000u;  // across the tick count's wrap-around

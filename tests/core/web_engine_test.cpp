@@ -307,6 +307,38 @@ TEST(LoadOutcomeRule, WhatIsTriedAgain) {
   for (const auto& r : control) EXPECT_EQ(ControlErrorOutcome(r.status), r.expected) << r.status;
 }
 
+// Which opening the engine does within the document shown rather than as a load.
+TEST(SameDocumentRule, AFragmentOfTheDocumentShownIsNoLoad) {
+  using D = SameDocument;
+  const struct {
+    const wchar_t* address;
+    const wchar_t* shown;
+    D expected;
+  } rows[] = {
+      {L"http://r.example/#/station/5", L"http://r.example/#/station/5", D::SameAddress},
+      {L"http://r.example/#/station/5", L"http://r.example/#/station/4", D::OtherFragment},
+      {L"http://r.example/#/station/5", L"http://r.example/", D::OtherFragment},
+      {L"http://r.example/#", L"http://r.example/", D::OtherFragment},
+      {L"http://r.example/", L"http://r.example/#/station/5", D::No},  // no fragment: a load
+      {L"http://r.example/", L"http://r.example/", D::No},
+      {L"http://r.example/a#x", L"http://r.example/b#x", D::No},
+      {L"http://r.example/?q=1#x", L"http://r.example/?q=2#x", D::No},
+      {L"http://r.example/#x", L"about:blank", D::No},
+      {L"http://r.example/#x", L"", D::No},
+      // As the engine writes the address shown.
+      {L"HTTP://R.Example#x", L"http://r.example/#x", D::SameAddress},
+      {L"http://r.example:80/#x", L"http://r.example/#y", D::OtherFragment},
+      {L"https://r.example:443?q#x", L"https://r.example/?q#x", D::SameAddress},
+      {L"http://r.example:8080/#x", L"http://r.example/#x", D::No},
+      {L"http://r.example/Path#x", L"http://r.example/path#x", D::No},
+      {L"file:///C:/radio.html#x", L"file:///C:/radio.html", D::OtherFragment},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(SameDocumentAs(r.address, r.shown), r.expected)
+        << testing::PrintToString(std::wstring(r.address)) << " shown "
+        << testing::PrintToString(std::wstring(r.shown));
+}
+
 // A renderer reported unresponsive at these times (ms), and asked whether it hung for good at
 // `asked`: only when reported again since its episode began, 5 s before, and lately still.
 TEST(HangRule, ARunOfReportsIsOneEpisode) {

@@ -53,6 +53,7 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
   // What the page's engine reports reaches the presenter, which brings the page back later.
   ReloadPresenter* presenter = presenter_.get();
   browser->OnEngineLost = [presenter] { presenter->EngineLost(); };
+  browser->OnHelperProcessEnded = [presenter] { presenter->HelperProcessEnded(); };
   browser->OnLoadFailed = [presenter] { presenter->LoadFailed(); };
   browser->OnLoaded = [presenter] { presenter->LoadSucceeded(); };
   browser->OnMediaMessage = [presenter](std::string_view text) {
@@ -120,6 +121,7 @@ TMainForm::~TMainForm() {
   // The presenter stops its timers: no tick may reach a half-destroyed window; nor may a report
   // of the browser, which goes later, reach the presenter.
   browser->OnEngineLost = browser->OnLoadFailed = browser->OnLoaded = nullptr;
+  browser->OnHelperProcessEnded = nullptr;
   browser->OnMediaMessage = nullptr;
   presenter_.reset();
   if (MainForm == this) MainForm = nullptr;

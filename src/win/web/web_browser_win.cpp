@@ -276,49 +276,54 @@ void TWebBrowser::Apply(const EngineStep& step) {
   if (step.refuse) OleCheck(E_PENDING);
 }
 
+void TWebBrowser::MakeWebViewHost() {
+  webview_ = std::make_unique<WebView2Host>(WindowHandle(), kWebViewMessage);
+  // Tab out of the page goes on through the window's tab order, as from the control.
+  webview_->on_focus_leaving = [this](bool forward) {
+    TForm* form = ParentForm();
+    return form && form->SelectNextFrom(this, forward);
+  };
+  webview_->on_step = [this](std::uint32_t a) {
+    if (!ArmAnswerTimer(a)) WebViewFailed(a);
+  };
+  webview_->on_created = [this](std::uint32_t a) {
+    DisarmAnswerTimer();
+    hang_.Reset();
+    EngineStep step = engine_.Created(a);
+    if (!step.discard && GetFocus() == WindowHandle()) webview_->Focus();
+    Apply(step);
+  };
+  webview_->on_failed = [this](std::uint32_t a, HRESULT) {
+    DisarmAnswerTimer();
+    WebViewFailed(a);
+  };
+  webview_->on_browser_process_ended = [this] {
+    engine_.BrowserProcessEnded();
+    EngineWent();
+  };
+  webview_->on_render_process_failed = [this] {
+    hang_.Reset();
+    EngineWent();
+  };
+  webview_->on_helper_process_ended = [this] {
+    if (OnHelperProcessEnded) OnHelperProcessEnded();
+  };
+  webview_->on_renderer_unresponsive = [this] { RendererUnresponsive(); };
+  webview_->on_navigation_starting = [this](const std::wstring& uri, bool own) {
+    if (!own) WatchLoad(uri);  // the page's own load: ours are watched from their start
+  };
+  webview_->on_navigation_completed = [this](const std::wstring& source, LoadOutcome outcome) {
+    LoadFinished(source, outcome);
+  };
+  webview_->on_content_loading = [this] { EndWatch(); };
+  webview_->on_media_message = [this](std::string_view text) {
+    if (OnMediaMessage) OnMediaMessage(text);
+  };
+}
+
 void TWebBrowser::StartWebView() {
   const std::uint32_t attempt = engine_.Attempt();
-  if (!webview_) {
-    webview_ = std::make_unique<WebView2Host>(WindowHandle(), kWebViewMessage);
-    // Tab out of the page goes on through the window's tab order, as from the control.
-    webview_->on_focus_leaving = [this](bool forward) {
-      TForm* form = ParentForm();
-      return form && form->SelectNextFrom(this, forward);
-    };
-    webview_->on_step = [this](std::uint32_t a) {
-      if (!ArmAnswerTimer(a)) WebViewFailed(a);
-    };
-    webview_->on_created = [this](std::uint32_t a) {
-      DisarmAnswerTimer();
-      hang_.Reset();
-      EngineStep step = engine_.Created(a);
-      if (!step.discard && GetFocus() == WindowHandle()) webview_->Focus();
-      Apply(step);
-    };
-    webview_->on_failed = [this](std::uint32_t a, HRESULT) {
-      DisarmAnswerTimer();
-      WebViewFailed(a);
-    };
-    webview_->on_browser_process_ended = [this] {
-      engine_.BrowserProcessEnded();
-      EngineWent();
-    };
-    webview_->on_render_process_failed = [this] {
-      hang_.Reset();
-      EngineWent();
-    };
-    webview_->on_renderer_unresponsive = [this] { RendererUnresponsive(); };
-    webview_->on_navigation_starting = [this](const std::wstring& uri, bool own) {
-      if (!own) WatchLoad(uri);  // the page's own load: ours are watched from their start
-    };
-    webview_->on_navigation_completed = [this](const std::wstring& source, LoadOutcome outcome) {
-      LoadFinished(source, outcome);
-    };
-    webview_->on_content_loading = [this] { EndWatch(); };
-    webview_->on_media_message = [this](std::string_view text) {
-      if (OnMediaMessage) OnMediaMessage(text);
-    };
-  }
+  if (!webview_) MakeWebViewHost();
   // Made anew after a loss: the runtime may have been updated meanwhile, and the old version's
   // folder removed.
   if (attempt > 1) runtime_ = LookUpRuntime();

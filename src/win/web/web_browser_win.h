@@ -65,9 +65,12 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   // What the engine reports between the operations, on the window's thread and never inside the
   // engine's own calls; what a handler raises goes to the application's error handler.
   // The engine went: the web view's browser or render process ended (or has not answered for
-  // some seconds), a process its media depend on ended, or a web view could not be made anew
-  // after that.
+  // some seconds), or a web view could not be made anew after that.
   std::function<void()> OnEngineLost;
+  // A process the page's media may depend on ended (a frame's renderer, the GPU process, a
+  // utility process such as the audio service); the page stands, and what it plays may or may not
+  // have stopped. The web view only.
+  std::function<void()> OnHelperProcessEnded;
   // The page could not be loaded in a way a later try may mend (no connection, a time-out, a
   // server error), or it loaded.
   std::function<void()> OnLoadFailed;
@@ -130,6 +133,8 @@ class TWebBrowser : public TWinControl, public MessageFilter {
   void ChooseEngine();
   void Apply(const EngineStep& step);
   void StartWebView();
+  // Makes the web view's host and hands its reports on.
+  void MakeWebViewHost();
   bool ArmAnswerTimer(std::uint32_t attempt) noexcept;
   void DisarmAnswerTimer() noexcept;
   void WebViewFailed(std::uint32_t attempt);

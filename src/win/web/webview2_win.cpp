@@ -245,14 +245,12 @@ void WebView2Host::Handle(Answer& answer) {
       NavigationStarting(answer);
       break;
     case Answer::NavigationCompleted:
-      if (!Current(answer)) break;
-      // A load we stopped ends as cancelled: no outcome of the page's.
-      if (std::exchange(stopped_, false) && answer.outcome != LoadOutcome::Loaded) break;
-      if (webview_ && on_navigation_completed)
-        on_navigation_completed(answer.source, answer.outcome);
+      NavigationCompleted(answer);
       break;
     case Answer::ContentLoading:
-      if (Current(answer) && webview_ && on_content_loading) on_content_loading();
+      // The empty page in between is no page's arrival: the watch goes on for the one after it.
+      if (Current(answer) && then_open_.empty() && webview_ && on_content_loading)
+        on_content_loading();
       break;
     case Answer::ScriptAdded:
       if (std::exchange(awaiting_script_, false) && webview_ && on_created)
@@ -275,7 +273,17 @@ void WebView2Host::NavigationStarting(Answer& answer) {
   current_ = answer.navigation;
   stopped_ = false;
   const bool own = std::exchange(awaiting_start_, false);
+  if (!own) then_open_.clear();  // the page's own load took the place of ours
   if (on_navigation_starting) on_navigation_starting(answer.source, own);
+}
+
+void WebView2Host::NavigationCompleted(Answer& answer) {
+  if (!webview_ || !Current(answer)) return;
+  // A load we stopped ends as cancelled: no outcome of the page's.
+  if (std::exchange(stopped_, false) && answer.outcome != LoadOutcome::Loaded) return;
+  // The empty page in between has loaded: now the address is a document of its own.
+  if (!then_open_.empty()) return Open(std::exchange(then_open_, std::wstring()));
+  if (on_navigation_completed) on_navigation_completed(answer.source, answer.outcome);
 }
 
 void WebView2Host::ProcessFailed(wv2::ProcessFailedKind kind) {
@@ -288,14 +296,16 @@ void WebView2Host::ProcessFailed(wv2::ProcessFailedKind kind) {
     case wv2::kRenderProcessUnresponsive:
       if (on_renderer_unresponsive) on_renderer_unresponsive();
       break;
-    // Also a frame's own process: the player a page plays its media in is often a frame. The
-    // media's sound goes through the audio service, a utility process, and its pictures are
-    // decoded and drawn in the GPU process: playback stops with either.
     case wv2::kRenderProcessExited:
+      if (on_render_process_failed) on_render_process_failed();
+      break;
+    // A frame's own process: the player a page plays its media in is often a frame. The media's
+    // sound goes through the audio service, a utility process, and its pictures are decoded and
+    // drawn in the GPU process: playback may stop with either, or go on.
     case wv2::kFrameRenderProcessExited:
     case wv2::kUtilityProcessExited:
     case wv2::kGpuProcessExited:
-      if (on_render_process_failed) on_render_process_failed();
+      if (on_helper_process_ended) on_helper_process_ended();
       break;
     default:  // the sandbox helper, plug-in processes, unknown ones: the page does not need them
       break;
@@ -462,6 +472,7 @@ void WebView2Host::Close() noexcept {
   if (webview && starting_added_) webview->RemoveNavigationStarting(starting_token_);
   navigation_added_ = content_added_ = starting_added_ = stopped_ = awaiting_start_ = false;
   current_ = 0;
+  then_open_.clear();
   if (controller && key_added_) controller->RemoveAcceleratorKeyPressed(key_token_);
   failed_added_ = key_added_ = false;
   if (controller) controller->Close();
@@ -472,20 +483,49 @@ void WebView2Host::Close() noexcept {
 
 void WebView2Host::Navigate(const std::wstring& address) {
   if (!webview_) OleCheck(E_UNEXPECTED);
+  switch (SameDocumentAs(address, Source())) {
+    case SameDocument::SameAddress:
+      return Reload();
+    case SameDocument::OtherFragment:
+      Open(L"about:blank");
+      then_open_ = address;
+      return;
+    case SameDocument::No:
+      return Open(address);
+  }
+}
+
+void WebView2Host::Open(const std::wstring& address) {
   stopped_ = false;
+  then_open_.clear();
   OleCheck(webview_->Navigate(address.c_str()));
   awaiting_start_ = true;
+}
+
+std::wstring WebView2Host::Source() const {
+  LPWSTR source = nullptr;
+  std::wstring shown;
+  if (webview_ && SUCCEEDED(webview_->GetSource(&source)) && source) shown = source;
+  CoTaskMemFree(source);
+  return shown;
 }
 
 void WebView2Host::Reload() {
   if (!webview_) OleCheck(E_UNEXPECTED);
   stopped_ = false;
+  then_open_.clear();
   OleCheck(webview_->Reload());
   awaiting_start_ = true;
 }
 
+// Whatever was asked for is over: a start that never came (a navigation the runtime made within
+// the document after all) leaves the reports of later loads heard.
 void WebView2Host::Stop() noexcept {
-  if (webview_ && SUCCEEDED(webview_->Stop())) stopped_ = true;
+  if (webview_ && SUCCEEDED(webview_->Stop())) {
+    stopped_ = true;
+    awaiting_start_ = false;
+    then_open_.clear();
+  }
 }
 
 void WebView2Host::SetBounds(const RECT& bounds) noexcept {

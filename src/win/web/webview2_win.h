@@ -41,10 +41,12 @@ class WebView2Host {
   std::function<void(std::uint32_t attempt)> on_created;  // the web view is there
   std::function<void(std::uint32_t attempt, HRESULT)> on_failed;
   std::function<void()> on_browser_process_ended;
-  // A process the page or its media depend on ended: a render process of the page or of a frame,
-  // the GPU process or a utility process (the audio service is one). The web view stays; the
-  // page, or what it plays, is gone. The other helpers' ends are ignored.
+  // The page's render process ended: the web view stays, the page is gone.
   std::function<void()> on_render_process_failed;
+  // A process the page's media may depend on ended: a frame's render process (a player is often
+  // a frame), the GPU process or a utility process (the audio service is one). The page stands;
+  // what it plays may have stopped. The other helpers' ends are ignored.
+  std::function<void()> on_helper_process_ended;
   // The page's render process was reported as not answering (again while it hangs).
   std::function<void()> on_renderer_unresponsive;
   // A load of the top document began at `uri`: one the program asked for (`own`), or one the page
@@ -72,6 +74,9 @@ class WebView2Host {
 
   bool Ready() const noexcept { return static_cast<bool>(webview_); }
   // Raise EOleSysError when the web view refuses (or is not there).
+  // Loads the page at `address`, whatever its fragment: the runtime would only move within the
+  // document it shows to an address with a fragment of that document, and report no load. The
+  // address shown is reloaded; another fragment is opened after an empty page.
   void Navigate(const std::wstring& address);
   void Reload();
   // Stops the load under way; the cancelled load's report is not passed on (its caller reports
@@ -127,6 +132,12 @@ class WebView2Host {
   void Handle(Answer& answer);
   void ProcessFailed(wv2::ProcessFailedKind kind);
   void NavigationStarting(Answer& answer);
+  void NavigationCompleted(Answer& answer);
+  // The address the web view shows (its document's; empty when it does not say). After a load that
+  // was stopped, or one that still waits for its server, the page before it.
+  std::wstring Source() const;
+  // Has the runtime open `address` (a load, which reports its start).
+  void Open(const std::wstring& address);
   // Whether a load's report is of the load that began last: always, where the runtime tells no
   // IDs; never between our own Navigate or Reload and its start.
   bool Current(const Answer& answer) const noexcept;
@@ -154,6 +165,7 @@ class WebView2Host {
   bool stopped_ = false;  // the load under way was stopped: its report is swallowed
   std::uint64_t current_ = 0;    // the ID of the load that began last
   bool awaiting_start_ = false;  // our Navigate or Reload was called; its load has not begun
+  std::wstring then_open_;  // opened when the empty page in between has loaded
   // The new web view waits for the media watch's script before it is reported created: the
   // script runs only in documents created after the runtime took it, the first page among them.
   bool awaiting_script_ = false;

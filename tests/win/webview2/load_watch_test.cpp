@@ -157,5 +157,82 @@ INSTANTIATE_TEST_SUITE_P(
                     Replacement{"ByThePage", "navigation=hang\n", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A hash-routed page (its station in the fragment) whose load never answers is stopped, and the
+// retry loads it again for real, whatever the web view shows by then: the runtime opens an address
+// with a fragment of the document shown within that document, and reports no load of it. The
+// reload ticks after it load it too, and the watch still hears the page's own loads.
+struct HashRoute {
+  const char* name;
+  const char* control;    // at the start
+  const wchar_t* first;   // the address loaded before (null: none)
+  const wchar_t* pushed;  // where the page moved itself then with history.pushState (or null)
+  bool reload_hangs;      // the load that hangs is a reload tick's (else the station opened)
+};
+using HashRoutedPage = WatchFixture<HashRoute>;
+
+constexpr wchar_t kStation[] = L"http://127.0.0.1:9/#/station/5";
+
+// The address the last load the fake began was of.
+std::wstring LastStarted(const std::vector<std::wstring>& log) {
+  std::wstring last;
+  for (const std::wstring& line : LinesFrom(log, L"navigation "))
+    if (const size_t at = line.find(L" starts at "); at != std::wstring::npos)
+      last = line.substr(at + 11);
+  return last;
+}
+
+TEST_P(HashRoutedPage, IsReallyLoadedAgainAfterAStoppedLoad) {
+  const HashRoute& r = GetParam();
+  int loaded = 0;
+  browser_->OnLoaded = [&] { ++loaded; };
+  ASSERT_TRUE(PumpUntil([&] { return browser_->Engine() == reprisa::EngineState::WebView; },
+                        10000));
+  HWND view = FindWindowExW(browser_->WindowHandle(), nullptr, kViewClass, nullptr);
+  ASSERT_NE(view, nullptr);
+  if (r.first) {
+    browser_->Navigate(r.first);
+    ASSERT_TRUE(PumpUntil([&] { return loaded == 1; }, 5000)) << Dump(runtime_.Log());
+  }
+  if (r.pushed) {
+    std::wstring address = r.pushed;
+    COPYDATASTRUCT data{kPushedState, static_cast<DWORD>(address.size() * sizeof(wchar_t)),
+                        address.data()};
+    SendMessageW(view, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    ASSERT_TRUE(PumpUntil(
+        [&] { return Find(runtime_.Log(), L"within the document to " + address) >= 0; }, 5000));
+  }
+  ASSERT_EQ(e2e::Narrow(runtime_.SetControl("navigation=hang\n")), "");
+  if (r.reload_hangs)
+    browser_->Refresh();
+  else
+    browser_->Navigate(kStation);
+  ASSERT_TRUE(PumpUntil([&] { return failed_ == 1; }, 5000)) << Dump(runtime_.Log());
+  ASSERT_EQ(e2e::Narrow(runtime_.SetControl("")), "");
+  const int before = loaded;
+  browser_->Recover();
+  EXPECT_TRUE(PumpUntil([&] { return loaded == before + 1; }, 5000))
+      << "the retry loaded nothing\n" << Dump(runtime_.Log());
+  EXPECT_EQ(e2e::Narrow(LastStarted(runtime_.Log())), e2e::Narrow(kStation));
+  browser_->Refresh();
+  EXPECT_TRUE(PumpUntil([&] { return loaded == before + 2; }, 5000))
+      << "the reload tick loaded nothing\n" << Dump(runtime_.Log());
+  EXPECT_EQ(e2e::Narrow(LastStarted(runtime_.Log())), e2e::Narrow(kStation));
+  // The page's own load that never answers is still watched.
+  ASSERT_EQ(e2e::Narrow(runtime_.SetControl("navigation=hang\n")), "");
+  PostMessageW(view, kPageLoadsMessage, 0, 0);
+  EXPECT_TRUE(PumpUntil([&] { return failed_ == 2; }, 5000)) << Dump(runtime_.Log());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Each, HashRoutedPage,
+    testing::Values(
+        HashRoute{"FirstLoadHangs", "", nullptr, nullptr, false},
+        HashRoute{"ItsReloadHangs", "", kStation, nullptr, true},
+        HashRoute{"ItsReloadHangsAfterThePageMovedOn", "", kStation,
+                  L"http://127.0.0.1:9/#/station/6", true},
+        HashRoute{"OpenedFromAnotherStation", "", L"http://127.0.0.1:9/#/station/4", nullptr,
+                  false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace fakewv2

@@ -506,7 +506,8 @@ INSTANTIATE_TEST_SUITE_P(EachFailure, FallsBackToTheControl, testing::ValuesIn(k
 struct ProcessEnd {
   const char* name;
   int kind;  // the process-failed kind the fake reports once, or kHungForGood
-  enum { kRecreated, kReloaded, kNothing } then;
+  // kJudged: a helper the page's media may need; with no media heard, reloaded after the check.
+  enum { kRecreated, kReloaded, kJudged, kNothing } then;
 };
 // The renderer hangs for good: the fake reports it unresponsive at once and every two seconds.
 constexpr int kHungForGood = -1;
@@ -515,12 +516,14 @@ class SurvivesTheEnd : public WebView2Test, public testing::WithParamInterface<P
 
 // Back at once, in the middle of a long interval: no reload tick helps. A renderer that hangs is
 // ended with its web view once it has not answered for 5 s; one report alone (a renderer briefly
-// busy) and the ends of helpers the page does not need change nothing.
+// busy) and the ends of helpers the page does not need change nothing. A helper the page's media
+// may need is judged by the media: with none heard, the page is reloaded after the check's time.
 TEST_P(SurvivesTheEnd, OfTheProcessAtOnce) {
   const ProcessEnd& e = GetParam();
   const std::wstring last = server_.Url("/last");
   ASSERT_NO_FATAL_FAILURE(StartAndOpen(last, L"20:00"));
   const int mark = static_cast<int>(Log().size());
+  const ULONGLONG ended = GetTickCount64();
   if (e.kind == kHungForGood)
     PostMessageW(View(), kHangMessage, 1, 0);
   else
@@ -533,9 +536,13 @@ TEST_P(SurvivesTheEnd, OfTheProcessAtOnce) {
     EXPECT_EQ(LinesFrom(Log(), L"entry ").size(), 2u) << "no new environment\n" << DumpLog();
     EXPECT_TRUE(WaitUntil([&] { return ViewFillsPageArea(); }, 5000)) << Places();
     EXPECT_EQ(CallCount(L"WebView.Reload"), 0u) << "reloaded into the old web view\n" << DumpLog();
-  } else if (e.then == ProcessEnd::kReloaded) {
+  } else if (e.then == ProcessEnd::kReloaded || e.then == ProcessEnd::kJudged) {
     // The same web view reloads.
-    EXPECT_GE(WaitForLine(L"WebView#1.Reload", 2000, raised), 0) << DumpLog();
+    const DWORD within = e.then == ProcessEnd::kJudged ? 9000 : 2000;
+    EXPECT_GE(WaitForLine(L"WebView#1.Reload", within, raised), 0) << DumpLog();
+    if (e.then == ProcessEnd::kJudged) {
+      EXPECT_GE(GetTickCount64() - ended, 5000u) << "reloaded before the media were judged";
+    }
     EXPECT_EQ(Find(Log(), L"Controller#2 created"), -1) << DumpLog();
   } else {
     EXPECT_EQ(WaitForLine(L"WebView#1.Reload", 7000, raised), -1) << DumpLog();
@@ -549,9 +556,9 @@ const ProcessEnd kProcessEnds[] = {
     {"RenderProcess", 1, ProcessEnd::kReloaded},
     {"RenderProcessHungForGood", kHungForGood, ProcessEnd::kRecreated},
     {"RenderProcessBrieflyBusy", 2, ProcessEnd::kNothing},
-    {"FrameRenderProcess", 3, ProcessEnd::kReloaded},
-    {"UtilityProcess", 4, ProcessEnd::kReloaded},  // the audio service among them
-    {"GpuProcess", 6, ProcessEnd::kReloaded},
+    {"FrameRenderProcess", 3, ProcessEnd::kJudged},
+    {"UtilityProcess", 4, ProcessEnd::kJudged},  // the audio service among them
+    {"GpuProcess", 6, ProcessEnd::kJudged},
     {"SandboxHelperProcess", 5, ProcessEnd::kNothing}};
 INSTANTIATE_TEST_SUITE_P(Each, SurvivesTheEnd, testing::ValuesIn(kProcessEnds), kNameOf);
 
@@ -770,6 +777,47 @@ const MediaFailure kMediaFailures[] = {{"InTheTopDocument", "", kPostedString},
                                        {"InAFrame", "", kPostedInFrame},
                                        {"OnARuntimeWithoutFrames", "frames=no\n", kPostedString}};
 INSTANTIATE_TEST_SUITE_P(Each, MediaFails, testing::ValuesIn(kMediaFailures), kNameOf);
+
+// A helper the page's media may need ends while they play on (the page's script reports their time
+// every few seconds): the page is left alone, and still watched: its media's failure later brings
+// it back after the first pause of the retries.
+class HelperEndsWhileMediaPlays : public WebView2Test, public testing::WithParamInterface<int> {};
+
+TEST_P(HelperEndsWhileMediaPlays, AndThePageStaysWatched) {
+  const std::wstring page = server_.Url("/radio");
+  ASSERT_NO_FATAL_FAILURE(StartAndOpen(page, L"20:00"));
+  ASSERT_GE(WaitForLine(L"raised NavigationCompleted", 5000), 0) << DumpLog();
+  ASSERT_TRUE(PagePosts(kPostedString, page, kPlayed));
+  PostMessageW(View(), kEndProcessMessage, static_cast<WPARAM>(GetParam()), 0);
+  ASSERT_GE(WaitForLine(L"raised ProcessFailed", 5000), 0) << DumpLog();
+  // The page's time moves on, reported every 2 s, for longer than the check takes.
+  const ULONGLONG ended = GetTickCount64();
+  ULONGLONG reported = ended;
+  int t = 0;
+  const bool reloaded = WaitUntil(
+      [&] {
+        if (GetTickCount64() - reported >= 2000) {
+          reported = GetTickCount64();
+          t += 2;
+          const std::string time = R"({"v":1,"doc":"page0001","el":1,"ev":"time","t":)" +
+                                   std::to_string(t) + R"(,"inf":true})";
+          PagePosts(kPostedString, page, time);
+        }
+        return CallCount(L"WebView.Reload") > 0;
+      },
+      9000);
+  EXPECT_FALSE(reloaded) << "the page playing on was reloaded\n" << DumpLog();
+  const ULONGLONG failed = GetTickCount64();
+  ASSERT_TRUE(PagePosts(kPostedString, page, kFailed));
+  ASSERT_GE(WaitForLine(L"WebView#1.Reload", 10000), 0) << "no longer watched\n" << DumpLog();
+  EXPECT_GE(GetTickCount64() - failed, 4500u) << "brought back without the pause";
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, HelperEndsWhileMediaPlays, testing::Values(3, 6),
+                         [](const auto& info) {
+                           return std::string(info.param == 3 ? "FrameRenderProcess"
+                                                              : "GpuProcess");
+                         });
 
 // What is not the script's message from a page of the web or the disk is dropped without a word:
 // no reload after the pause a failure would have. The script's own failure message afterwards

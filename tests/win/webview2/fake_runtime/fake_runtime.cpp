@@ -616,6 +616,16 @@ const auto kContentLoadingArgsVtbl = Table<5>(
     FN(ContentLoadingArgs_get_IsErrorPage),          // 3
     FN(ContentLoadingArgs_get_NavigationId));        // 4
 
+// Its own interface ID is not known here: it answers IUnknown alone.
+struct SourceChangedArgs : Object {
+  BOOL new_document = FALSE;
+};
+
+GETTER(SourceChangedArgs, IsNewDocument, BOOL, self->new_document)
+
+const auto kSourceChangedArgsVtbl = Table<4>(
+    FN(SourceChangedArgs_get_IsNewDocument));        // 3
+
 struct ProcessFailedArgs : Object {
   int failed_kind = 0;
 };
@@ -832,24 +842,64 @@ bool Alive(WebView* w) {
   return false;
 }
 
-// Raises ContentLoading for load `id` (its page, or the error page for a failed load).
-void ContentArrives(WebView* self, unsigned long long id, bool error_page) {
+// The web view shows `uri` from now on: SourceChanged when the address changed (the reference:
+// not for a reload of the address shown).
+void ChangeSource(WebView* self, const std::wstring& uri, bool new_document) {
+  if (uri == self->source) return;
+  self->source = uri;
+  auto* args = Make<SourceChangedArgs>(kSourceChangedArgsVtbl, L"SourceChangedArgs", kIUnknown);
+  args->new_document = new_document ? TRUE : FALSE;
+  Raise(self, L"SourceChanged", self, args);
+  Drop(args);
+}
+
+// The reference's order for a load whose page (or error page) arrives: SourceChanged,
+// ContentLoading, HistoryChanged. The address shown changes only now, not when the load begins.
+void ContentArrives(WebView* self, unsigned long long id, const std::wstring& uri,
+                    bool error_page) {
+  ChangeSource(self, uri, true);
   auto* args = Make<ContentLoadingArgs>(kContentLoadingArgsVtbl, L"ContentLoadingArgs",
                                         kIContentLoadingArgs);
   args->error_page = error_page ? TRUE : FALSE;
   args->navigation_id = id;
   Raise(self, L"ContentLoading", self, args);
   Drop(args);
+  Raise(self, L"HistoryChanged", self, nullptr);
+}
+
+// A navigation within the document shown (a fragment of it, the page's history.pushState), from
+// the message loop: the address shown changes, and nothing else is reported. The reference and its
+// issue threads: no NavigationStarting (nor a new navigation ID), no ContentLoading, no
+// NavigationCompleted.
+void MoveWithinDocument(WebView* self, const std::wstring& uri) {
+  Keep(self);
+  Post([self, uri] {
+    if (Alive(self) && !self->closed && !self->browser_gone) {
+      Log(L"within the document to %ls", uri.c_str());
+      ChangeSource(self, uri, false);
+      Raise(self, L"HistoryChanged", self, nullptr);
+    }
+    Drop(self);
+  });
+}
+
+// Whether the runtime opens `uri` within the document shown: it has a fragment and the same
+// address before it (compared as written: the fake keeps addresses as it was given them).
+// Since runtime 133 also the very address shown, when it has a fragment.
+bool WithinDocument(const std::wstring& uri, const std::wstring& shown) {
+  const size_t hash = uri.find(L'#');
+  return hash != std::wstring::npos && shown.substr(0, shown.find(L'#')) == uri.substr(0, hash);
 }
 
 // Raises NavigationCompleted for load `id` from the message loop; ContentLoading first unless the
 // load was stopped, and nothing more when its page arrives and never completes.
-void CompleteNavigation(WebView* self, unsigned long long id, int web_error_status,
-                        int http_status, bool arrives = true, bool completes = true) {
-  Post([self, id, web_error_status, http_status, arrives, completes] {
+void CompleteNavigation(WebView* self, unsigned long long id, const std::wstring& uri,
+                        int web_error_status, int http_status, bool arrives = true,
+                        bool completes = true) {
+  Post([self, id, uri, web_error_status, http_status, arrives, completes] {
     if (!Alive(self) || self->closed || self->browser_gone) return;
     Keep(self);
-    if (arrives) ContentArrives(self, id, web_error_status != 0);
+    if (arrives) ContentArrives(self, id, uri, web_error_status != 0);
     if (!completes) {
       Log(L"navigation %llu never completes", id);
       Drop(self);
@@ -869,9 +919,8 @@ void CompleteNavigation(WebView* self, unsigned long long id, int web_error_stat
   });
 }
 
-// Raises NavigationStarting for load `id` at the web view's source, from the message loop.
-void StartNavigation(WebView* self, unsigned long long id) {
-  const std::wstring uri = self->source;
+// Raises NavigationStarting for load `id` of `uri`, from the message loop.
+void StartNavigation(WebView* self, unsigned long long id, const std::wstring& uri) {
   Post([self, id, uri] {
     if (!Alive(self) || self->closed || self->browser_gone) return;
     Keep(self);
@@ -886,26 +935,27 @@ void StartNavigation(WebView* self, unsigned long long id) {
   });
 }
 
-// Starts a load and completes it as the control file says at the time of the call; a load that
-// hangs waits for Stop, and a newer load replaces it: it is reported cancelled once the newer one
-// has started, as the runtime reports it.
-void FinishNavigation(WebView* self) {
+// Starts a load of `uri` and completes it as the control file says at the time of the call (an
+// about: address at once); a load that hangs waits for Stop, and a newer load replaces it: it is
+// reported cancelled once the newer one has started, as the runtime reports it.
+void FinishNavigation(WebView* self, const std::wstring& uri) {
   const unsigned long long id = ++self->navigations;
   // The reference: a script added runs in the documents created once its completion came.
   if (!self->scripts_ready) Log(L"WRONG navigation %llu before the added script is ready", id);
   DestroyFrames(self);
-  const Config config = ReadConfig();
-  StartNavigation(self, id);
+  Config config = ReadConfig();
+  if (uri.rfind(L"about:", 0) == 0) config = Config{};
+  StartNavigation(self, id, uri);
   if (const unsigned long long replaced = std::exchange(self->hanging, 0)) {
     Log(L"navigation %llu replaced", replaced);
-    CompleteNavigation(self, replaced, 14, 0, false);
+    CompleteNavigation(self, replaced, uri, 14, 0, false);
   }
   self->hanging = config.navigation == Config::Navigation::kHang ? id : 0;
   if (self->hanging) {
     Log(L"navigation %llu never answered", id);
     return;
   }
-  CompleteNavigation(self, id, config.web_error_status, config.http_status, true,
+  CompleteNavigation(self, id, uri, config.web_error_status, config.http_status, true,
                      config.navigation == Config::Navigation::kComplete);
 }
 
@@ -970,24 +1020,28 @@ HRESULT __stdcall WebView_Navigate(WebView* self, LPCWSTR uri) {
     Log(L"Navigate refused: %ls as told", Hex(self->navigate_result).c_str());
     return self->navigate_result;
   }
-  self->source = uri;
-  FinishNavigation(self);
+  if (WithinDocument(uri, self->source))
+    MoveWithinDocument(self, uri);
+  else
+    FinishNavigation(self, uri);
   return S_OK;
 }
 
+// A load of the address shown (whatever load still waits for its server is replaced).
 HRESULT __stdcall WebView_Reload(WebView* self) {
   Note(self, L"Reload");
   if (HRESULT hr = Refused(self, L"Reload"); FAILED(hr)) return hr;
-  FinishNavigation(self);
+  FinishNavigation(self, self->source);
   return S_OK;
 }
 
-// A load that hangs ends as cancelled (web error status 14), as the runtime ends it.
+// A load that hangs ends as cancelled (web error status 14), as the runtime ends it; the page
+// before it stays.
 HRESULT __stdcall WebView_Stop(WebView* self) {
   Note(self, L"Stop");
   if (HRESULT hr = Refused(self, L"Stop"); FAILED(hr)) return hr;
   if (const unsigned long long id = std::exchange(self->hanging, 0))
-    CompleteNavigation(self, id, 14, 0, false);
+    CompleteNavigation(self, id, self->source, 14, 0, false);
   return S_OK;
 }
 
@@ -1250,9 +1304,9 @@ void Hang(Controller* self, bool hung) {
 void PageLoads(Controller* self) {
   WebView* webview = self->webview;
   if (webview->closed || webview->browser_gone) return;
-  webview->source = L"http://127.0.0.1:9/by-the-page";
-  Log(L"the page opens %ls", webview->source.c_str());
-  FinishNavigation(webview);
+  const std::wstring uri = L"http://127.0.0.1:9/by-the-page";
+  Log(L"the page opens %ls", uri.c_str());
+  FinishNavigation(webview, uri);
 }
 
 void EndProcess(Controller* self, int kind) {
@@ -1271,6 +1325,23 @@ void EndProcess(Controller* self, int kind) {
   Raise(webview, L"ProcessFailed", webview, args);
   Drop(args);
   Drop(self);
+}
+
+// What the page does on a test's WM_COPYDATA (protocol.h): posts a message, or pushes a state.
+BOOL PageSends(Controller* self, const COPYDATASTRUCT* data) {
+  if (!data || !data->lpData) return FALSE;
+  const std::wstring posted(static_cast<const wchar_t*>(data->lpData),
+                            data->cbData / sizeof(wchar_t));
+  if (data->dwData == kPushedState) {
+    Log(L"the page pushes %ls", posted.c_str());
+    if (!self->webview->closed && !self->webview->browser_gone)
+      MoveWithinDocument(self->webview, posted);
+    return TRUE;
+  }
+  const size_t newline = posted.find(L'\n');
+  if (newline == std::wstring::npos) return FALSE;
+  PostFromPage(self->webview, data->dwData, posted.substr(0, newline), posted.substr(newline + 1));
+  return TRUE;
 }
 
 LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -1311,16 +1382,7 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (self) Hang(self, wp != 0);
       return 0;
     case WM_COPYDATA:
-      if (auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp); self && data && data->lpData) {
-        const std::wstring posted(static_cast<const wchar_t*>(data->lpData),
-                                  data->cbData / sizeof(wchar_t));
-        const size_t newline = posted.find(L'\n');
-        if (newline == std::wstring::npos) return FALSE;
-        PostFromPage(self->webview, data->dwData, posted.substr(0, newline),
-                     posted.substr(newline + 1));
-        return TRUE;
-      }
-      return FALSE;
+      return self ? PageSends(self, reinterpret_cast<const COPYDATASTRUCT*>(lp)) : FALSE;
     case kPageLoadsMessage:
       if (self) PageLoads(self);
       return 0;

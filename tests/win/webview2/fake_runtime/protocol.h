@@ -17,6 +17,7 @@ namespace fakewv2 {
 //   navigation=hang         every load waits for its server for ever; Stop ends it as cancelled
 //   navigation=arrive       every load's page begins to arrive (ContentLoading), and it never
 //                           completes
+// (these four are about loads over the network: an about: address loads at once, always)
 //   frames=no               the web view has no fourth interface: no frames, no frame events
 // MODE: ok (the default), error (a failure code and no object), null (success and no object),
 // hang (never answered), hold (answered as ok when kReleaseMessage arrives).
@@ -52,6 +53,9 @@ constexpr UINT kPageLoadsMessage = WM_APP + 0x2FA;
 constexpr ULONG_PTR kPostedString = 0;     // by the top document, as a string
 constexpr ULONG_PTR kPostedNotAString = 1;  // by the top document, an object (the text is its JSON)
 constexpr ULONG_PTR kPostedInFrame = 2;    // by a frame of the top document, as a string
+// Sent to the view window as WM_COPYDATA with this dwData: the page calls history.pushState with
+// the address given (UTF-16, alone). The web view's source changes; no load is reported.
+constexpr ULONG_PTR kPushedState = 3;
 
 // The completed handlers the caller passes in: the fake asks each for its interface first.
 constexpr GUID kIEnvironmentCompleted = {
