@@ -18,6 +18,7 @@ namespace fakewv2 {
 //   navigation=arrive       every load's page begins to arrive (ContentLoading), and it never
 //                           completes
 //   frames=no               the web view has no fourth interface: no frames, no frame events
+//   frame7=no               frames have no seventh interface: frames inside frames are not told
 // MODE: ok (the default), error (a failure code and no object), null (success and no object),
 // hang (never answered), hold (answered as ok when kReleaseMessage arrives).
 constexpr wchar_t kControlFile[] = L"fake_runtime.ini";
@@ -52,6 +53,8 @@ constexpr UINT kPageLoadsMessage = WM_APP + 0x2FA;
 constexpr ULONG_PTR kPostedString = 0;     // by the top document, as a string
 constexpr ULONG_PTR kPostedNotAString = 1;  // by the top document, an object (the text is its JSON)
 constexpr ULONG_PTR kPostedInFrame = 2;    // by a frame of the top document, as a string
+// kPostedInFrame + n: by the frame n levels inside that frame (a frame in a frame ...), as a
+// string. Each frame on the way is made with the first message that needs it.
 
 // The completed handlers the caller passes in: the fake asks each for its interface first.
 constexpr GUID kIEnvironmentCompleted = {
