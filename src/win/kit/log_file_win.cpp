@@ -48,10 +48,14 @@ class File {
     return true;
   }
 
-  // One WriteFile of all of `text`.
-  bool WriteAll(const std::string& text) const noexcept {
+  // One WriteFile of all of `text`; with `at_end`, at the file's end whatever the file pointer
+  // says (the offset of all ones), as a handle opened for appending only writes anyway.
+  bool WriteAll(const std::string& text, bool at_end = false) const noexcept {
+    OVERLAPPED end{};
+    end.Offset = end.OffsetHigh = 0xFFFFFFFF;
     DWORD written = 0;
-    return WriteFile(handle_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+    return WriteFile(handle_, text.data(), static_cast<DWORD>(text.size()), &written,
+                     at_end ? &end : nullptr) &&
            written == text.size();
   }
 
@@ -148,8 +152,8 @@ bool LogFile::Write(const std::string& text) noexcept {
     // A last line without its end (a crash cut it) is ended first: ours starts a line.
     std::string last;
     if (size > 0 && file.ReadAt(size - 1, 1, last) && last != "\n")
-      return file.WriteAll(kLineEnd + text);
-    return file.WriteAll(text);
+      return file.WriteAll(kLineEnd + text, true);
+    return file.WriteAll(text, true);
   } catch (...) {
     return false;
   }
