@@ -119,10 +119,11 @@ inline constexpr IID kIidFrameWebMessageHandler = {
 // {59DD7B4C-9BAA-11EB-A8B3-0242AC130003}
 inline constexpr IID kIidFrameDestroyedHandler = {
     0x59DD7B4C, 0x9BAA, 0x11EB, {0xA8, 0xB3, 0x02, 0x42, 0xAC, 0x13, 0x00, 0x03}};
-// Frames inside frames: a frame's seventh interface (runtimes since 1.0.3240.44) raises
-// FrameCreated for each frame made directly in its document. The reference's pages on
-// ICoreWebView2Frame7 and ICoreWebView2FrameChildFrameCreatedEventHandler give the bases and the
-// methods; the IDs are cross-checked in three independent public bindings (C#, Delphi, Go).
+// Frames inside frames: a frame's seventh interface (in the reference since SDK 1.0.3240.44;
+// older runtimes answer E_NOINTERFACE) raises FrameCreated for each frame made directly in its
+// document. The reference's pages on ICoreWebView2Frame7 (base ICoreWebView2Frame6, then _5, _4,
+// _3, _2) and ICoreWebView2FrameChildFrameCreatedEventHandler give the bases and the methods in
+// order; the IDs are the same in three independent public bindings (C#, Delphi, Go).
 // {3598CFA2-D85D-5A9F-9228-4DDE1F59EC64}
 inline constexpr IID kIidFrame7 = {
     0x3598CFA2, 0xD85D, 0x5A9F, {0x92, 0x28, 0x4D, 0xDE, 0x1F, 0x59, 0xEC, 0x64}};
