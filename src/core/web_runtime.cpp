@@ -108,7 +108,7 @@ std::optional<RuntimeChoice> FindRuntime(RuntimeProbe& probe) {
   return std::nullopt;
 }
 
-std::wstring WebViewDataFolder(std::wstring_view local_app_data, std::wstring_view exe_path) {
+std::wstring ProgramDataFolder(std::wstring_view local_app_data, std::wstring_view exe_path) {
   std::wstring_view name = exe_path;
   if (std::size_t cut = name.find_last_of(L"\\/"); cut != std::wstring_view::npos)
     name = name.substr(cut + 1);
@@ -118,7 +118,12 @@ std::wstring WebViewDataFolder(std::wstring_view local_app_data, std::wstring_vi
          (local_app_data.back() == L'\\' || local_app_data.back() == L'/'))
     local_app_data.remove_suffix(1);
   if (local_app_data.empty() || name.empty()) return {};
-  return JoinPath(JoinPath(local_app_data, name), L"WebView2");
+  return JoinPath(local_app_data, name);
+}
+
+std::wstring WebViewDataFolder(std::wstring_view local_app_data, std::wstring_view exe_path) {
+  const std::wstring folder = ProgramDataFolder(local_app_data, exe_path);
+  return folder.empty() ? folder : JoinPath(folder, L"WebView2");
 }
 
 std::wstring AddressWithScheme(std::wstring_view typed, const PathRules& paths) {

@@ -70,10 +70,13 @@ std::optional<RuntimeChoice> FindRuntime(RuntimeProbe& probe);
 // "<folder>\<file>", with one backslash between them.
 std::wstring JoinPath(std::wstring_view folder, std::wstring_view file);
 
-// The web view's user-data folder: "<local app data>\<program name>\WebView2", the program name
-// being the executable's file name without folder and extension (as the registry key is named).
-// Empty when either part is missing: the runtime would otherwise keep its data beside the
-// executable.
+// The program's data folder: "<local app data>\<program name>", the program name being the
+// executable's file name without folder and extension (as the registry key is named). Empty when
+// either part is missing.
+std::wstring ProgramDataFolder(std::wstring_view local_app_data, std::wstring_view exe_path);
+
+// The web view's user-data folder: "WebView2" in the program's data folder. Empty when either
+// part is missing: the runtime would otherwise keep its data beside the executable.
 std::wstring WebViewDataFolder(std::wstring_view local_app_data, std::wstring_view exe_path);
 
 // The paths a typed address may be besides a drive path or a share: on a POSIX system an absolute

@@ -7,6 +7,7 @@
 #include "core/event_log.h"
 #include "core/utf8.h"
 #include "win/kit/application_win.h"
+#include "win/kit/log_file_win.h"
 #include "win/kit/startup_trace_win.h"
 #include "win/web/web_browser_win.h"
 #include "core/locale_settings.h"
@@ -16,12 +17,20 @@
 
 namespace {
 
-// What the program did by itself, for a debugger or a viewer of the debug output.
-void WriteDebugLine(std::string_view line) noexcept {
+// What the program did by itself: for a debugger or a viewer of the debug output, and in the
+// user's log file, %LOCALAPPDATA%\reprisa\reprisa.log, made with its first line (its path is
+// looked up then, not at start). A log that cannot be written costs that line and nothing else.
+void WriteEventLine(std::string_view line) noexcept {
   try {
     OutputDebugStringW((L"Reprisa: " + reprisa::WidenUtf8(line) + L"\n").c_str());
   } catch (...) {
     // No memory for the line: it is lost.
+  }
+  try {
+    static reprisa::LogFile file(reprisa::UserDataFile(L"reprisa.log"));
+    file.Append(line);
+  } catch (...) {
+    // No memory for the path: the line is lost, and the next one tries again.
   }
 }
 
@@ -30,7 +39,7 @@ void WriteDebugLine(std::string_view line) noexcept {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   using namespace reprisa;
   StartupMark("wWinMain entered");
-  SetEventSink(&WriteDebugLine);
+  SetEventSink(&WriteEventLine);
   SetCurrentLocaleSettings(ReadUserLocaleSettings());
   StartupMark("locale settings read");
   RequestNewestBrowserMode();  // before the main window makes its browser control

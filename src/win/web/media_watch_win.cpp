@@ -19,7 +19,7 @@ namespace {
 // The core's reader takes at most 256 bytes of UTF-8: a longer text (every UTF-16 unit is at
 // least one byte) is dropped before it is converted.
 constexpr std::size_t kMaxMessageUnits = 256;
-// Frames watched at once: a page that keeps making frames costs no more than this.
+// Frames watched at once, at every depth: a page that keeps making frames costs no more than this.
 constexpr std::size_t kMaxFrames = 64;
 
 struct TaskMemFree {
@@ -47,8 +47,9 @@ ComPtr<T> Hold(T* object) noexcept {
 struct WebViewMediaWatch::State {
   struct Frame {
     ComPtr<wv2::Frame2> frame;
-    wv2::EventToken message{}, destroyed{};
-    bool message_added = false, destroyed_added = false;
+    ComPtr<wv2::Frame7> frame7;  // where the runtime tells the frames made inside this one
+    wv2::EventToken message{}, destroyed{}, children{};
+    bool message_added = false, destroyed_added = false, children_added = false;
   };
 
   std::atomic<long> refs{1};
@@ -81,6 +82,7 @@ struct WebViewMediaWatch::State {
 
   void Watch(wv2::Frame* created);
 
+  // A frame is told when it goes, and so is each frame inside it (their document went with it).
   void Unwatch(wv2::Frame2* key) noexcept {
     for (auto it = watched.begin(); it != watched.end(); ++it) {
       if (it->frame.get() != key) continue;
@@ -93,7 +95,8 @@ struct WebViewMediaWatch::State {
   static void Forget(Frame& entry) noexcept {
     if (entry.message_added) entry.frame->RemoveWebMessageReceived(entry.message);
     if (entry.destroyed_added) entry.frame->RemoveDestroyed(entry.destroyed);
-    entry.message_added = entry.destroyed_added = false;
+    if (entry.children_added) entry.frame7->RemoveFrameCreated(entry.children);
+    entry.message_added = entry.destroyed_added = entry.children_added = false;
   }
 };
 
@@ -166,7 +169,9 @@ void OnTopMessage(State& state, wv2::Frame2*, wv2::WebView*, wv2::WebMessageArgs
 void OnFrameMessage(State& state, wv2::Frame2*, wv2::Frame*, wv2::WebMessageArgs* args) {
   state.Received(args);
 }
-void OnFrameCreated(State& state, wv2::Frame2*, wv2::WebView*, wv2::FrameCreatedArgs* args) {
+// A frame was made in the top document (the sender is the web view) or in a frame's.
+template <class Sender>
+void OnFrameCreated(State& state, wv2::Frame2*, Sender*, wv2::FrameCreatedArgs* args) {
   ComPtr<wv2::Frame> frame;
   if (args && SUCCEEDED(args->GetFrame(frame.put())) && frame) state.Watch(frame.get());
 }
@@ -180,18 +185,27 @@ void OnScriptAdded(State& state, wv2::Frame2*, HRESULT, LPCWSTR) {
 }  // namespace
 
 void WebViewMediaWatch::State::Watch(wv2::Frame* created) {
-  auto frame = ComPtr<wv2::Frame>(Hold(created)).As<wv2::Frame2>(wv2::kIidFrame2);
-  if (!frame || watched.size() >= kMaxFrames) return;
+  if (watched.size() >= kMaxFrames) return;
+  ComPtr<wv2::Frame> held = Hold(created);
+  auto frame = held.As<wv2::Frame2>(wv2::kIidFrame2);
+  if (!frame) return;
   wv2::Frame2* key = frame.get();
   auto received = Sink<wv2::FrameWebMessageHandler, wv2::Frame*, wv2::WebMessageArgs*,
                        &OnFrameMessage>::Make(wv2::kIidFrameWebMessageHandler, this);
   auto destroyed = Sink<wv2::FrameDestroyedHandler, wv2::Frame*, IUnknown*,
                         &OnFrameDestroyed>::Make(wv2::kIidFrameDestroyedHandler, this, key);
-  watched.push_back(Frame{std::move(frame)});
+  watched.push_back(Frame{std::move(frame), held.As<wv2::Frame7>(wv2::kIidFrame7)});
   Frame& added = watched.back();
   added.message_added =
       SUCCEEDED(added.frame->AddWebMessageReceived(received.get(), &added.message));
   added.destroyed_added = SUCCEEDED(added.frame->AddDestroyed(destroyed.get(), &added.destroyed));
+  if (added.frame7) {  // a runtime without it tells no frames inside frames
+    auto children =
+        Sink<wv2::ChildFrameCreatedHandler, wv2::Frame*, wv2::FrameCreatedArgs*,
+             &OnFrameCreated<wv2::Frame>>::Make(wv2::kIidChildFrameCreatedHandler, this);
+    added.children_added =
+        SUCCEEDED(added.frame7->AddFrameCreated(children.get(), &added.children));
+  }
 }
 
 bool WebViewMediaWatch::Start(wv2::WebView* webview, Sinks sinks) {
@@ -208,7 +222,7 @@ bool WebViewMediaWatch::Start(wv2::WebView* webview, Sinks sinks) {
   state_->webview4 = state_->webview.As<wv2::WebView4>(wv2::kIidWebView4);
   if (state_->webview4) {
     auto created = Sink<wv2::FrameCreatedHandler, wv2::WebView*, wv2::FrameCreatedArgs*,
-                        &OnFrameCreated>::Make(wv2::kIidFrameCreatedHandler, state_);
+                        &OnFrameCreated<wv2::WebView>>::Make(wv2::kIidFrameCreatedHandler, state_);
     state_->frames_added =
         SUCCEEDED(state_->webview4->AddFrameCreated(created.get(), &state_->frames));
   }

@@ -1,7 +1,9 @@
 // The media watch's side in the web view: the program's script (core/media_script.h) is added to
 // every document the web view creates, frames included, and what it posts is read from the top
 // document's channel and from each frame's own (a frame's messages arrive only there; frames
-// come from the web view's fourth interface, and a runtime without it has the top document only).
+// come from the web view's fourth interface, and a runtime without it has the top document only;
+// frames inside frames, to any depth, come from each frame's seventh interface, and a runtime
+// without that has the top document's frames only). At most 64 frames are watched at once.
 // Only strings from http, https and file documents are passed on, as UTF-8; what they say is the
 // core's to judge.
 #pragma once

@@ -119,6 +119,17 @@ inline constexpr IID kIidFrameWebMessageHandler = {
 // {59DD7B4C-9BAA-11EB-A8B3-0242AC130003}
 inline constexpr IID kIidFrameDestroyedHandler = {
     0x59DD7B4C, 0x9BAA, 0x11EB, {0xA8, 0xB3, 0x02, 0x42, 0xAC, 0x13, 0x00, 0x03}};
+// Frames inside frames: a frame's seventh interface (in the reference since SDK 1.0.3240.44;
+// older runtimes answer E_NOINTERFACE) raises FrameCreated for each frame made directly in its
+// document. The reference's pages on ICoreWebView2Frame7 (base ICoreWebView2Frame6, then _5, _4,
+// _3, _2) and ICoreWebView2FrameChildFrameCreatedEventHandler give the bases and the methods in
+// order; the IDs are the same in three independent public bindings (C#, Delphi, Go).
+// {3598CFA2-D85D-5A9F-9228-4DDE1F59EC64}
+inline constexpr IID kIidFrame7 = {
+    0x3598CFA2, 0xD85D, 0x5A9F, {0x92, 0x28, 0x4D, 0xDE, 0x1F, 0x59, 0xEC, 0x64}};
+// {569E40E7-46B7-563D-83AE-1073155664D7}
+inline constexpr IID kIidChildFrameCreatedHandler = {
+    0x569E40E7, 0x46B7, 0x563D, {0x83, 0xAE, 0x10, 0x73, 0x15, 0x56, 0x64, 0xD7}};
 
 struct Environment;
 struct EnvironmentOptions;
@@ -149,6 +160,8 @@ struct Frame;
 struct Frame2;
 struct FrameWebMessageHandler;
 struct FrameDestroyedHandler;
+struct Frame7;
+struct ChildFrameCreatedHandler;
 
 // IUnknown's three slots for an interface T.
 #define REPRISA_WV2_UNKNOWN_SLOTS(T)                                         \
@@ -439,7 +452,7 @@ struct WebMessageArgs {
 };
 
 // ICoreWebView2FrameCreatedEventHandler (implemented by the host): a frame of the top document
-// was made (frames inside frames are not told).
+// was made (frames inside frames are told on their parent frame's seventh interface).
 struct FrameCreatedHandlerVtbl {
   REPRISA_WV2_UNKNOWN_SLOTS(FrameCreatedHandler);
   HRESULT(STDMETHODCALLTYPE* Invoke)(FrameCreatedHandler* self, WebView* sender,
@@ -515,6 +528,42 @@ struct Frame2 {
   HRESULT RemoveWebMessageReceived(EventToken token) {
     return vtbl->remove_WebMessageReceived(this, token);
   }
+};
+
+// ICoreWebView2Frame7 (through _3 to _6): the second interface's slots; then _3's
+// PermissionRequested event (24-25), _4's PostSharedBufferToScript (26), _5's get_FrameId (27),
+// _6's ScreenCaptureStarting event (28-29); then its own FrameCreated event, for the frames made
+// directly in this frame's document.
+struct Frame7Vtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(Frame7);
+  Slot frame2[21];  // ICoreWebView2Frame2's slots 3 to 23
+  Slot add_PermissionRequested;
+  Slot remove_PermissionRequested;
+  Slot PostSharedBufferToScript;
+  Slot get_FrameId;
+  Slot add_ScreenCaptureStarting;
+  Slot remove_ScreenCaptureStarting;
+  HRESULT(STDMETHODCALLTYPE* add_FrameCreated)(Frame7* self, ChildFrameCreatedHandler* handler,
+                                               EventToken* token);
+  HRESULT(STDMETHODCALLTYPE* remove_FrameCreated)(Frame7* self, EventToken token);
+};
+struct Frame7 {
+  REPRISA_WV2_INTERFACE(Frame7)
+  HRESULT AddFrameCreated(ChildFrameCreatedHandler* handler, EventToken* token) {
+    return vtbl->add_FrameCreated(this, handler, token);
+  }
+  HRESULT RemoveFrameCreated(EventToken token) { return vtbl->remove_FrameCreated(this, token); }
+};
+
+// ICoreWebView2FrameChildFrameCreatedEventHandler (implemented by the host): a frame was made in
+// the document of the frame `sender`; the arguments are those of the top document's event.
+struct ChildFrameCreatedHandlerVtbl {
+  REPRISA_WV2_UNKNOWN_SLOTS(ChildFrameCreatedHandler);
+  HRESULT(STDMETHODCALLTYPE* Invoke)(ChildFrameCreatedHandler* self, Frame* sender,
+                                     FrameCreatedArgs* args);
+};
+struct ChildFrameCreatedHandler {
+  REPRISA_WV2_INTERFACE(ChildFrameCreatedHandler)
 };
 
 // ICoreWebView2FrameWebMessageReceivedEventHandler (implemented by the host): the frame posted.
@@ -968,6 +1017,22 @@ REPRISA_WV2_SLOT(Frame2Vtbl, PostWebMessageAsString, 21);
 REPRISA_WV2_SLOT(Frame2Vtbl, add_WebMessageReceived, 22);
 REPRISA_WV2_SLOT(Frame2Vtbl, remove_WebMessageReceived, 23);
 REPRISA_WV2_SIZE(Frame2Vtbl, 24);
+
+REPRISA_WV2_UNKNOWN(Frame7Vtbl);
+REPRISA_WV2_SLOT(Frame7Vtbl, frame2, 3);
+REPRISA_WV2_SLOT(Frame7Vtbl, add_PermissionRequested, 24);
+REPRISA_WV2_SLOT(Frame7Vtbl, remove_PermissionRequested, 25);
+REPRISA_WV2_SLOT(Frame7Vtbl, PostSharedBufferToScript, 26);
+REPRISA_WV2_SLOT(Frame7Vtbl, get_FrameId, 27);
+REPRISA_WV2_SLOT(Frame7Vtbl, add_ScreenCaptureStarting, 28);
+REPRISA_WV2_SLOT(Frame7Vtbl, remove_ScreenCaptureStarting, 29);
+REPRISA_WV2_SLOT(Frame7Vtbl, add_FrameCreated, 30);
+REPRISA_WV2_SLOT(Frame7Vtbl, remove_FrameCreated, 31);
+REPRISA_WV2_SIZE(Frame7Vtbl, 32);
+
+REPRISA_WV2_UNKNOWN(ChildFrameCreatedHandlerVtbl);
+REPRISA_WV2_SLOT(ChildFrameCreatedHandlerVtbl, Invoke, 3);
+REPRISA_WV2_SIZE(ChildFrameCreatedHandlerVtbl, 4);
 
 REPRISA_WV2_UNKNOWN(FrameWebMessageHandlerVtbl);
 REPRISA_WV2_SLOT(FrameWebMessageHandlerVtbl, Invoke, 3);

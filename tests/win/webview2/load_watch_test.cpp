@@ -1,7 +1,8 @@
 // The browser's watch over a load in the web view, in this process against the fake runtime with
 // the watch's time made short: a load whose server never answers is stopped and reported as
 // failed once it has waited that long; a load whose page began to arrive is left to finish,
-// however long it takes.
+// however long it takes. And the media watch in frames inside frames, as deep as the runtime
+// tells them, within its bound.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -233,6 +234,90 @@ INSTANTIATE_TEST_SUITE_P(
         HashRoute{"OpenedFromAnotherStation", "", L"http://127.0.0.1:9/#/station/4", nullptr,
                   false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the media watch in frames -------------------------------------------------------------
+
+// The page posts `text` from a document at `source`, as `kind` (protocol.h) says.
+bool PagePosts(HWND view, ULONG_PTR kind, const std::wstring& source, const std::string& text) {
+  std::wstring data = source + L"\n" + std::wstring(text.begin(), text.end());
+  COPYDATASTRUCT copy{kind, static_cast<DWORD>(data.size() * sizeof(wchar_t)), data.data()};
+  return SendMessageW(view, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy)) == TRUE;
+}
+
+// A player in a frame inside frames is heard where the runtime tells the frames made inside a
+// frame (a frame's seventh interface), at any depth; a runtime without that still passes on what
+// the top document's frames post, and nothing else changes (the fixture checks the fake's log for
+// faults and references kept).
+struct NestedFrame {
+  const char* name;
+  const char* control;
+  ULONG_PTR posted;  // kPostedInFrame + how many frames further in
+  bool heard;
+};
+class FrameWatch : public WatchFixture<NestedFrame> {
+ protected:
+  void SetUp() override {
+    WatchFixture::SetUp();
+    ASSERT_TRUE(PumpUntil([&] { return browser_->Engine() == reprisa::EngineState::WebView; },
+                          10000))
+        << Dump(runtime_.Log());
+    browser_->OnMediaMessage = [this](std::string_view text) { heard_.emplace_back(text); };
+    view_ = FindWindowExW(browser_->WindowHandle(), nullptr, kViewClass, nullptr);
+    ASSERT_NE(view_, nullptr);
+  }
+
+  // Posts `text` from the frame `depth` levels further in than the top document's frame, then a
+  // mark from the top document's frame, and waits until the mark is heard: what was heard before.
+  std::vector<std::string> HeardFrom(ULONG_PTR depth, const std::string& text) {
+    heard_.clear();
+    const std::wstring player = L"http://127.0.0.1:9/player";
+    EXPECT_TRUE(PagePosts(view_, kPostedInFrame + depth, player, text));
+    EXPECT_TRUE(PagePosts(view_, kPostedInFrame, player, "mark"));
+    EXPECT_TRUE(PumpUntil([&] { return !heard_.empty() && heard_.back() == "mark"; }, 5000))
+        << Dump(runtime_.Log());
+    std::vector<std::string> before = heard_;
+    if (!before.empty()) before.pop_back();
+    return before;
+  }
+
+  HWND view_ = nullptr;
+  std::vector<std::string> heard_;
+};
+
+TEST_P(FrameWatch, HearsAFrameInsideFramesWhereTheRuntimeTellsIt) {
+  const std::vector<std::string> heard = HeardFrom(GetParam().posted - kPostedInFrame, "player");
+  EXPECT_EQ(heard, GetParam().heard ? std::vector<std::string>{"player"}
+                                    : std::vector<std::string>{})
+      << Dump(runtime_.Log());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Each, FrameWatch,
+    testing::Values(NestedFrame{"InAFrame", "", kPostedInFrame + 1, true},
+                    NestedFrame{"ThreeFramesIn", "", kPostedInFrame + 3, true},
+                    NestedFrame{"InAFrameWithoutFrame7", "frame7=no\n", kPostedInFrame + 1, false},
+                    NestedFrame{"TopFramesWithoutFrame7", "frame7=no\n", kPostedInFrame, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// At most 64 frames are watched at once: the 64th frame in is heard, the 65th and deeper are not.
+// When the page goes, its frames go with it and leave their places to the next page's.
+class FrameBound : public FrameWatch {};
+
+TEST_P(FrameBound, WatchesSixtyFourFramesAtOnce) {
+  EXPECT_EQ(HeardFrom(70, "70"), std::vector<std::string>{}) << Dump(runtime_.Log());
+  EXPECT_EQ(HeardFrom(64, "65th"), std::vector<std::string>{}) << Dump(runtime_.Log());
+  EXPECT_EQ(HeardFrom(63, "64th"), std::vector<std::string>{"64th"}) << Dump(runtime_.Log());
+  browser_->Navigate(L"http://127.0.0.1:9/next");
+  ASSERT_TRUE(PumpUntil(
+      [&] { return LinesFrom(runtime_.Log(), L"raise Destroyed").size() >= 71; }, 5000))
+      << Dump(runtime_.Log());
+  EXPECT_EQ(HeardFrom(2, "next page"), std::vector<std::string>{"next page"})
+      << Dump(runtime_.Log());
+}
+
+INSTANTIATE_TEST_SUITE_P(Deep, FrameBound,
+                         testing::Values(NestedFrame{"Chain", "", kPostedInFrame + 70, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace fakewv2

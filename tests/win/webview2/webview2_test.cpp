@@ -45,6 +45,25 @@ std::string Describe(const RECT& r) {
 
 const auto kNameOf = [](const auto& info) { return std::string(info.param.name); };
 
+// What the program under test wrote to its user's log file (its data folder is named after
+// reprisa.exe); empty when there is none.
+std::string UserLogFile() {
+  wchar_t local[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local)))
+    return {};
+  HANDLE file = CreateFileW((std::wstring(local) + L"\\reprisa\\reprisa.log").c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string text;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+    text.append(buffer, read);
+  CloseHandle(file);
+  return text;
+}
+
 // One program per test against a fake installed for that test; at the end the program is closed
 // with WM_CLOSE, must exit with 0 and must have used the fake's objects without fault.
 class WebView2Test : public testing::Test {
@@ -746,8 +765,9 @@ TEST_F(WebView2Test, AddsTheMediaScriptOnceToEachWebView) {
 }
 
 // A media failure (an element that played reports an error) brings the page back after the
-// first pause of the retries, 5 s, in the middle of a long interval: from the top document, from
-// a frame (whose messages come only on the frame's own channel), and on a runtime without frames.
+// first pause of the retries, 5 s, in the middle of a long interval, and says so in the user's log
+// file: from the top document, from a frame (whose messages come only on the frame's own
+// channel), from a frame inside that frame, and on a runtime without frames.
 struct MediaFailure {
   const char* name;
   const char* control;
@@ -762,8 +782,9 @@ TEST_P(MediaFails, AndThePageIsReloadedAfterFiveSeconds) {
   const std::wstring page = server_.Url("/radio");
   OpenAddress(page);
   ASSERT_GE(WaitForLine(L"raised NavigationCompleted", 5000), 0) << DumpLog();
-  const std::wstring source = GetParam().posted == kPostedInFrame ? server_.Url("/player") : page;
+  const std::wstring source = GetParam().posted >= kPostedInFrame ? server_.Url("/player") : page;
   ASSERT_TRUE(PagePosts(GetParam().posted, source, kPlayed));
+  const std::size_t logged = UserLogFile().size();
   const ULONGLONG failed = GetTickCount64();
   ASSERT_TRUE(PagePosts(GetParam().posted, source, kFailed));
   ASSERT_GE(WaitForLine(L"WebView#1.Reload", 10000), 0) << "the page did not come back\n"
@@ -771,10 +792,14 @@ TEST_P(MediaFails, AndThePageIsReloadedAfterFiveSeconds) {
   const ULONGLONG back = GetTickCount64() - failed;
   EXPECT_GE(back, 4500u) << "brought back without the pause";
   EXPECT_LE(back, 8000u);
+  const std::string log = UserLogFile();
+  EXPECT_NE(log.find("  Medien: Fehler gemeldet, neu laden in 5 s\r\n", logged), std::string::npos)
+      << log;
 }
 
 const MediaFailure kMediaFailures[] = {{"InTheTopDocument", "", kPostedString},
                                        {"InAFrame", "", kPostedInFrame},
+                                       {"InAFrameInAFrame", "", kPostedInFrame + 1},
                                        {"OnARuntimeWithoutFrames", "frames=no\n", kPostedString}};
 INSTANTIATE_TEST_SUITE_P(Each, MediaFails, testing::ValuesIn(kMediaFailures), kNameOf);
 

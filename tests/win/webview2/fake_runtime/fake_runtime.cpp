@@ -75,6 +75,8 @@ constexpr GUID kIFrame = {
     0xF1131A5E, 0x9BA9, 0x11EB, {0xA8, 0xB3, 0x02, 0x42, 0xAC, 0x13, 0x00, 0x03}};
 constexpr GUID kIFrame2 = {
     0x7A6A5834, 0xD185, 0x4DBF, {0xB6, 0x3F, 0x4A, 0x9B, 0xC4, 0x31, 0x07, 0xD4}};
+constexpr GUID kIFrame7 = {
+    0x3598CFA2, 0xD85D, 0x5A9F, {0x92, 0x28, 0x4D, 0xDE, 0x1F, 0x59, 0xEC, 0x64}};
 
 constexpr GUID kIMoveFocusRequestedArgs = {
     0x2D6AA13B, 0x3839, 0x4A15, {0x92, 0xFC, 0xD8, 0x8B, 0x3C, 0x0D, 0x9C, 0x9D}};
@@ -137,6 +139,7 @@ struct Config {
   // ever (until it is stopped), or its page begins to arrive and it never completes.
   enum class Navigation { kComplete, kHang, kArrive } navigation = Navigation::kComplete;
   bool frames = true;  // the web view has its fourth interface (frames and their channels)
+  bool frame7 = true;  // frames have their seventh interface (the frames made inside them)
 };
 
 Mode ModeOf(const std::string& value) {
@@ -178,6 +181,7 @@ Mode ModeOf(const std::string& value) {
     if (key == "navigation" && value == "hang") config.navigation = Config::Navigation::kHang;
     if (key == "navigation" && value == "arrive") config.navigation = Config::Navigation::kArrive;
     if (key == "frames") config.frames = value != "no";
+    if (key == "frame7") config.frame7 = value != "no";
   }
   return config;
 }
@@ -221,6 +225,7 @@ struct Object {
   const GUID* iid;
   void (*destroy)(Object*);
   const GUID* iid2 = nullptr;  // a second interface the same table serves
+  const GUID* iid3 = nullptr;  // and a third
 };
 
 template <typename T, size_t M>
@@ -257,7 +262,8 @@ HRESULT __stdcall QueryInterface(Object* self, const GUID* iid, void** out) {
   *out = nullptr;
   if (!iid) return E_POINTER;
   if (IsEqualGUID(*iid, kIUnknown) || IsEqualGUID(*iid, *self->iid) ||
-      (self->iid2 && IsEqualGUID(*iid, *self->iid2))) {
+      (self->iid2 && IsEqualGUID(*iid, *self->iid2)) ||
+      (self->iid3 && IsEqualGUID(*iid, *self->iid3))) {
     ++self->refs;
     *out = self;
     Note(self, L"QueryInterface", L"%ls -> S_OK, refs %ld", GuidText(*iid).c_str(), self->refs);
@@ -700,30 +706,43 @@ struct WebView : EventSource {
   std::vector<Frame*> frames;  // the top document's frames, kept
 };
 
-// ---- ICoreWebView2Frame2 and the page's messages ---------------------------------------------
+// ---- ICoreWebView2Frame2 (and _7) and the page's messages -------------------------------------
 
 struct Frame : EventSource {
   BOOL destroyed = FALSE;
+  std::vector<Frame*> children;  // the frames made in its document, kept
 };
 
 GETTER(Frame, Name, LPWSTR, std::wstring(L"player"))
 GETTER(Frame, IsDestroyed, BOOL, self->destroyed)
+GETTER(Frame, FrameId, UINT32, static_cast<UINT32>(self->id))
 
-const auto kFrameVtbl = Table<24>(
-    FN(Frame_get_Name),                              // 3
-    EVENT_SLOTS(NameChanged),                        // 4-5
-    UNUSED_SLOT(AddHostObjectToScriptWithOrigins, LPCWSTR, VARIANT*, UINT32, LPCWSTR*),  // 6
-    UNUSED_SLOT(RemoveHostObjectFromScript, LPCWSTR),  // 7
-    EVENT_SLOTS(Destroyed),                          // 8-9
-    FN(Frame_get_IsDestroyed),                       // 10
-    EVENT_SLOTS(NavigationStarting),                 // 11-12
-    EVENT_SLOTS(ContentLoading),                     // 13-14
-    EVENT_SLOTS(NavigationCompleted),                // 15-16
-    EVENT_SLOTS(DOMContentLoaded),                   // 17-18
-    UNUSED_SLOT(ExecuteScript, LPCWSTR, void*),      // 19
-    UNUSED_SLOT(PostWebMessageAsJson, LPCWSTR),      // 20
-    UNUSED_SLOT(PostWebMessageAsString, LPCWSTR),    // 21
-    EVENT_SLOTS(WebMessageReceived));                // 22-23
+#define FRAME2_SLOTS                                                                     \
+  FN(Frame_get_Name),                              /* 3 */                               \
+      EVENT_SLOTS(NameChanged),                    /* 4-5 */                             \
+      UNUSED_SLOT(AddHostObjectToScriptWithOrigins, LPCWSTR, VARIANT*, UINT32, LPCWSTR*), \
+      UNUSED_SLOT(RemoveHostObjectFromScript, LPCWSTR), /* 7 */                          \
+      EVENT_SLOTS(Destroyed),                      /* 8-9 */                             \
+      FN(Frame_get_IsDestroyed),                   /* 10 */                              \
+      EVENT_SLOTS(NavigationStarting),             /* 11-12 */                           \
+      EVENT_SLOTS(ContentLoading),                 /* 13-14 */                           \
+      EVENT_SLOTS(NavigationCompleted),            /* 15-16 */                           \
+      EVENT_SLOTS(DOMContentLoaded),               /* 17-18 */                           \
+      UNUSED_SLOT(ExecuteScript, LPCWSTR, void*),  /* 19 */                              \
+      UNUSED_SLOT(PostWebMessageAsJson, LPCWSTR),  /* 20 */                              \
+      UNUSED_SLOT(PostWebMessageAsString, LPCWSTR), /* 21 */                             \
+      EVENT_SLOTS(WebMessageReceived)              /* 22-23 */
+
+const auto kFrameVtbl = Table<24>(FRAME2_SLOTS);
+// The seventh interface: _3 to _6's slots, then FrameCreated for the frames made inside it.
+const auto kFrame7Vtbl = Table<32>(
+    FRAME2_SLOTS,
+    EVENT_SLOTS(PermissionRequested),                // 24-25
+    UNUSED_SLOT(PostSharedBufferToScript, void*, int, LPCWSTR),  // 26
+    FN(Frame_get_FrameId),                           // 27
+    EVENT_SLOTS(ScreenCaptureStarting),              // 28-29
+    EVENT_SLOTS(FrameCreated));                      // 30-31
+#undef FRAME2_SLOTS
 
 struct FrameCreatedArgs : Object {
   Frame* frame = nullptr;  // kept
@@ -769,25 +788,66 @@ const auto kWebMessageArgsVtbl = Table<6>(
     FN(WebMessageArgs_get_WebMessageAsJson),         // 4
     FN(WebMessageArgs_TryGetWebMessageAsString));    // 5
 
-// The top document's frames go with it: each is told destroyed from the message loop, and the
-// runtime lets go of it and of our handlers.
+// `frames` and every frame inside them, each before the frames inside it.
+std::vector<Frame*> AllFrames(const std::vector<Frame*>& frames) {
+  std::vector<Frame*> all;
+  for (Frame* frame : frames) {
+    all.push_back(frame);
+    for (Frame* inner : AllFrames(frame->children)) all.push_back(inner);
+  }
+  return all;
+}
+
+// The runtime lets go of the frames, of the frames inside them and of our handlers on them.
+void ReleaseFrames(std::vector<Frame*> frames) {
+  for (Frame* frame : AllFrames(frames)) {
+    frame->children.clear();
+    DropHandlers(frame);
+    Drop(frame);
+  }
+}
+
+// The top document's frames go with it: each is told destroyed from the message loop, a frame
+// before the frames inside it, and the runtime lets go of them and of our handlers.
 void DestroyFrames(WebView* self) {
   std::vector<Frame*> frames;
   frames.swap(self->frames);
   if (frames.empty()) return;
   Post([frames] {
-    for (Frame* frame : frames) {
+    for (Frame* frame : AllFrames(frames)) {
       frame->destroyed = TRUE;
       Raise(frame, L"Destroyed", frame, nullptr);
-      DropHandlers(frame);
-      Drop(frame);
     }
+    ReleaseFrames(frames);
   });
 }
 
+// A frame made in the document of `parent` (the web view or a frame), told to the handlers of
+// its FrameCreated event. Its seventh interface, when frames have it, tells the frames inside it.
+Frame* MakeFrame(EventSource* parent, std::vector<Frame*>& siblings) {
+  Frame* frame = nullptr;
+  if (ReadConfig().frame7) {
+    frame = Make<Frame>(kFrame7Vtbl, L"Frame", kIFrame);
+    frame->iid3 = &kIFrame7;
+  } else {
+    frame = Make<Frame>(kFrameVtbl, L"Frame", kIFrame);
+  }
+  frame->iid2 = &kIFrame2;
+  siblings.push_back(frame);
+  auto* created =
+      Make<FrameCreatedArgs>(kFrameCreatedArgsVtbl, L"FrameCreatedArgs", kIFrameCreatedArgs);
+  created->frame = frame;
+  Keep(frame);
+  Raise(parent, L"FrameCreated", parent, created);
+  Drop(frame);
+  Drop(created);
+  return frame;
+}
+
 // The page posts `text` (kind as in protocol.h) from a document at `source`. A frame's message
-// reaches only the frame's own handlers; the frame is made (and FrameCreated raised, where the web
-// view has frames) with its first message.
+// reaches only the frame's own handlers; the frame, and each frame it is inside, is made (and
+// FrameCreated raised on what holds it, where that has the event) with the first message that
+// needs it.
 void PostFromPage(WebView* self, ULONG_PTR kind, const std::wstring& source,
                   const std::wstring& text) {
   if (self->closed || self->browser_gone) return;
@@ -797,20 +857,10 @@ void PostFromPage(WebView* self, ULONG_PTR kind, const std::wstring& source,
   args->text = text;
   args->is_string = kind != kPostedNotAString;
   Log(L"the page posts from %ls: %ls", source.c_str(), text.c_str());
-  if (kind == kPostedInFrame) {
-    if (self->frames.empty()) {
-      auto* frame = Make<Frame>(kFrameVtbl, L"Frame", kIFrame);
-      frame->iid2 = &kIFrame2;
-      self->frames.push_back(frame);
-      auto* created =
-          Make<FrameCreatedArgs>(kFrameCreatedArgsVtbl, L"FrameCreatedArgs", kIFrameCreatedArgs);
-      created->frame = frame;
-      Keep(frame);
-      Raise(self, L"FrameCreated", self, created);
-      Drop(frame);
-      Drop(created);
-    }
-    Frame* frame = self->frames.back();
+  if (kind >= kPostedInFrame) {
+    Frame* frame = self->frames.empty() ? MakeFrame(self, self->frames) : self->frames.back();
+    for (ULONG_PTR depth = kPostedInFrame; depth < kind; ++depth)
+      frame = frame->children.empty() ? MakeFrame(frame, frame->children) : frame->children.back();
     Keep(frame);
     Raise(frame, L"WebMessageReceived", frame, args);
     Drop(frame);
@@ -1146,10 +1196,7 @@ void FreeWebView(Object* object) {
     if (g_webviews[i] == self) g_webviews.erase(g_webviews.begin() + static_cast<long>(i));
   DropHandlers(self);
   if (self->settings) Drop(self->settings);
-  for (Frame* frame : self->frames) {
-    DropHandlers(frame);
-    Drop(frame);
-  }
+  ReleaseFrames(std::move(self->frames));
   delete self;
 }
 
@@ -1224,7 +1271,7 @@ HRESULT __stdcall Controller_Close(Controller* self) {
   if (self->webview) {
     self->webview->closed = true;
     DropHandlers(self->webview);
-    for (Frame* frame : self->webview->frames) DropHandlers(frame);
+    for (Frame* frame : AllFrames(self->webview->frames)) DropHandlers(frame);
   }
   return S_OK;
 }

@@ -19,6 +19,7 @@ namespace fakewv2 {
 //                           completes
 // (these four are about loads over the network: an about: address loads at once, always)
 //   frames=no               the web view has no fourth interface: no frames, no frame events
+//   frame7=no               frames have no seventh interface: frames inside frames are not told
 // MODE: ok (the default), error (a failure code and no object), null (success and no object),
 // hang (never answered), hold (answered as ok when kReleaseMessage arrives).
 constexpr wchar_t kControlFile[] = L"fake_runtime.ini";
@@ -55,7 +56,9 @@ constexpr ULONG_PTR kPostedNotAString = 1;  // by the top document, an object (t
 constexpr ULONG_PTR kPostedInFrame = 2;    // by a frame of the top document, as a string
 // Sent to the view window as WM_COPYDATA with this dwData: the page calls history.pushState with
 // the address given (UTF-16, alone). The web view's source changes; no load is reported.
-constexpr ULONG_PTR kPushedState = 3;
+constexpr ULONG_PTR kPushedState = 0x100;  // past every kPostedInFrame + n
+// kPostedInFrame + n: by the frame n levels inside that frame (a frame in a frame ...), as a
+// string. Each frame on the way is made with the first message that needs it.
 
 // The completed handlers the caller passes in: the fake asks each for its interface first.
 constexpr GUID kIEnvironmentCompleted = {
