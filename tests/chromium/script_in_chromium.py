@@ -461,8 +461,8 @@ def stall(run):
 
 def paused_by_page(tab):
     """radio.py's paused page pauses its player once it played 3 s."""
-    check(tab.pump(20.0, lambda: tab.messages_of("pause")), "the page's pause was not posted",
-          *tab.messages[-5:])
+    check(tab.pump(20.0, lambda: tab.evaluate("%s.paused && %s.currentTime >= 3" % (
+        RADIO_PLAYER, RADIO_PLAYER))), "the page did not pause its player", *tab.messages[-5:])
 
 
 def refuse(run):
