@@ -72,8 +72,11 @@ class Browser:
             binary = shutil.which("chromium")
         check(binary, "no chromium (scripts/bootstrap installs Debian's package)")
         self.folder = folder
+        # Its profile, crash reports and caches in the run's folder; no screen, whatever is set.
         env = dict(os.environ, HOME=folder, XDG_CONFIG_HOME=os.path.join(folder, "config"),
                    XDG_CACHE_HOME=os.path.join(folder, "cache"))
+        for name in ("DISPLAY", "WAYLAND_DISPLAY"):
+            env.pop(name, None)
         argv = [binary, "--headless", "--no-sandbox", "--remote-debugging-pipe",
                 "--user-data-dir=" + os.path.join(folder, "profile"),
                 "--autoplay-policy=no-user-gesture-required",
