@@ -9,8 +9,7 @@ const char kMediaChannel[] = "reprisaMedia";
 // which still hear it after it was taken out of the document. An event heard twice in one dispatch
 // (the document's listener, then the element's new one) is sent once. Time is sent at most every
 // 5 s per element and only when it moved; the program judges time by its own clock, as a hidden
-// page's timers may be slowed. Events the page made itself (dispatchEvent) are not the player's:
-// they are neither adopted nor sent.
+// page's timers may be slowed.
 const char kMediaWatchScript[] = R"js((function () {
   'use strict';
   try {
@@ -52,7 +51,7 @@ const char kMediaWatchScript[] = R"js((function () {
     var report = function (e) {
       try {
         var media = e.target, state = known.get(media), ev = kinds[e.type];
-        if (!state || !ev || e === last || !e.isTrusted) return;
+        if (!state || !ev || e === last) return;
         last = e;
         var silent = media.muted || media.volume === 0 || media.playbackRate === 0;
         if (ev === 'play' && e.type !== 'playing') {
@@ -80,7 +79,7 @@ const char kMediaWatchScript[] = R"js((function () {
     var adopt = function (e) {
       try {
         var media = e.target;
-        if (!e.isTrusted || !(media instanceof Media) || known.has(media)) return;
+        if (!(media instanceof Media) || known.has(media)) return;
         count = count < 999999 ? count + 1 : 1;
         known.set(media, {n: count, sent: 0, t: -1, silent: false});
         for (var k = 0; k < types.length; k++) media.addEventListener(types[k], report);
