@@ -281,7 +281,7 @@ window.checks = (async () => {{
   await failed;
   const rejected = await new Audio("/missing.mp3").play().then(() => "resolved", e => e.name);
   return {{promise, seen, rejected, paused: song.paused, error: broken.error && broken.error.code,
-          audio: new Audio() instanceof HTMLAudioElement}};
+          src: song.src === "{song}", audio: new Audio() instanceof HTMLAudioElement}};
 }})();
 </script>
 """
@@ -546,7 +546,8 @@ def page_unchanged(run):
     check(not tab.exceptions, "the page threw", *tab.exceptions[:3])
     check(result == {"promise": True,
                      "seen": {"document": 3, "attached": 1, "detached": 1, "song": 2},
-                     "rejected": "NotSupportedError", "paused": True, "error": 4, "audio": True},
+                     "rejected": "NotSupportedError", "paused": True, "error": 4, "src": True,
+                     "audio": True},
           "the page saw its players differently", result)
     check(not tab.replay.refused(), "the rule's reader refused what the script posted",
           *tab.replay.refused()[:5])
