@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "core/media_script.h"
+#include "core/media_watch.h"
+#include "core/page_recovery.h"
 #include "e2e/driver.h"
 #include "fake_install.h"
 #include "fake_runtime/protocol.h"
@@ -802,6 +804,103 @@ const MediaFailure kMediaFailures[] = {{"InTheTopDocument", "", kPostedString},
                                        {"InAFrameInAFrame", "", kPostedInFrame + 1},
                                        {"OnARuntimeWithoutFrames", "frames=no\n", kPostedString}};
 INSTANTIATE_TEST_SUITE_P(Each, MediaFails, testing::ValuesIn(kMediaFailures), kNameOf);
+
+// A player the page keeps outside the document (the page-world part of the script posts its facts
+// under a doc id of its own) is heard as the page's: asked to play, it fails before it ever
+// played (the stream is down at the open), and the page is brought back after the quick pause.
+TEST_F(WebView2Test, APlayerOutsideTheDocumentThatNeverPlayedBringsThePageBackQuickly) {
+  const std::wstring page = server_.Url("/radio");
+  ASSERT_NO_FATAL_FAILURE(StartAndOpen(page, L"20:00"));
+  ASSERT_GE(WaitForLine(L"raised NavigationCompleted", 5000), 0) << DumpLog();
+  ASSERT_TRUE(PagePosts(kPostedString, page,
+                        R"({"v":1,"doc":"world0002","el":1,"ev":"want","t":0,"inf":false})"));
+  const std::size_t logged = UserLogFile().size();
+  const ULONGLONG failed = GetTickCount64();
+  ASSERT_TRUE(PagePosts(kPostedString, page,
+                        R"({"v":1,"doc":"world0002","el":1,"ev":"error","t":0,"inf":false})"));
+  ASSERT_GE(WaitForLine(L"WebView#1.Reload", 8000), 0) << "the page did not come back\n"
+                                                       << DumpLog();
+  const ULONGLONG back = GetTickCount64() - failed;
+  EXPECT_GE(back, 3500u) << "brought back without the pause";
+  EXPECT_LE(back, 6500u);
+  EXPECT_NE(UserLogFile().find("  Medien: Fehler gemeldet, neu laden in 4 s\r\n", logged),
+            std::string::npos);
+}
+
+// Heard again before the pause is over (its time moves on), the page is left as it is.
+TEST_F(WebView2Test, MediaHeardAgainBeforeThePauseCallsTheRetryOff) {
+  const std::wstring page = server_.Url("/radio");
+  ASSERT_NO_FATAL_FAILURE(StartAndOpen(page, L"20:00"));
+  ASSERT_GE(WaitForLine(L"raised NavigationCompleted", 5000), 0) << DumpLog();
+  ASSERT_TRUE(PagePosts(kPostedString, page, kPlayed));
+  const std::size_t logged = UserLogFile().size();
+  ASSERT_TRUE(PagePosts(kPostedString, page, kFailed));  // back in 5 s
+  Sleep(1500);
+  ASSERT_TRUE(PagePosts(kPostedString, page,
+                        R"({"v":1,"doc":"page0001","el":1,"ev":"time","t":5,"inf":true})"));
+  EXPECT_EQ(WaitForLine(L"WebView#1.Reload", 6500), -1) << "brought back anyway\n" << DumpLog();
+  EXPECT_NE(UserLogFile().find("  Medien spielen wieder: neu laden abgesagt\r\n", logged),
+            std::string::npos);
+}
+
+// A page can forge the script's messages: a storm of them (many a second, each round a player
+// of a fresh document, on through every reload) brings it back no more often than the pauses
+// allow. Each reload follows a pause begun after the one before: the quick pause (kQuickRetryMs)
+// at most kQuickRetries times (its count is reset only by 30 s of play in a row, longer than the
+// storm, or by another page), every other pause at least the first of the failed load's (5 s).
+// So within `elapsed` ms there are at most kQuickRetries + (elapsed - the quick pauses) / 5 s
+// reloads, fewer when elapsed is short. A storm of every fact (each player plays, moves on,
+// fails and ends) is heard again at once after each failure; one of failures only (after a first
+// player that played) brings the page back along the pauses, up to the bound in 25 s.
+struct Storm {
+  const char* name;
+  std::vector<const char*> first, each;  // the facts of the first round's player, of the others'
+  size_t at_least;                       // reloads
+};
+
+class ForgedMessages : public WebView2Test, public testing::WithParamInterface<Storm> {};
+
+TEST_P(ForgedMessages, BringThePageBackNoMoreOftenThanThePausesAllow) {
+  using reprisa::MediaWatch;
+  const Storm& storm = GetParam();
+  const std::wstring page = server_.Url("/radio");
+  ASSERT_NO_FATAL_FAILURE(StartAndOpen(page, L"20:00"));
+  ASSERT_GE(WaitForLine(L"raised NavigationCompleted", 5000), 0) << DumpLog();
+  const std::size_t logged = UserLogFile().size();
+  const ULONGLONG began = GetTickCount64();
+  unsigned rounds = 0, posted = 0, taken = 0;
+  while (GetTickCount64() - began < 25000 && program_.Alive()) {
+    const std::vector<const char*>& facts = rounds++ == 0 ? storm.first : storm.each;
+    for (unsigned i = 0; i < facts.size(); ++i) {
+      const std::string text = R"({"v":1,"doc":"forged)" + std::to_string(rounds) + R"(","el":)" +
+                               std::to_string(rounds) + R"(,"ev":")" + facts[i] + R"(","t":)" +
+                               std::to_string(i) + R"(,"inf":true})";
+      ++posted;
+      taken += PagePosts(kPostedString, page, text) ? 1 : 0;
+    }
+    Sleep(40);
+  }
+  const ULONGLONG elapsed = GetTickCount64() - began;
+  const ULONGLONG quick = MediaWatch::kQuickRetries * MediaWatch::kQuickRetryMs;
+  const ULONGLONG pause = reprisa::PageRecovery::kRetryDelaysMs[0];
+  const size_t bound = elapsed < quick ? elapsed / MediaWatch::kQuickRetryMs
+                                       : MediaWatch::kQuickRetries + (elapsed - quick) / pause;
+  const size_t reloads = LinesFrom(Log(), L"WebView#1.Reload").size();
+  std::printf("[ %s ] %u messages in %llu ms, %zu reloads (at most %zu)\n", storm.name, taken,
+              elapsed, reloads, bound);
+  EXPECT_EQ(taken, posted) << "the view did not take every message";
+  // The forged failures were heard as failures.
+  EXPECT_NE(UserLogFile().find("  Medien: Fehler gemeldet, neu laden in ", logged),
+            std::string::npos);
+  EXPECT_GE(reloads, storm.at_least);
+  EXPECT_LE(reloads, bound);
+}
+
+const Storm kStorms[] = {
+    {"EveryFact", {"play", "time", "error", "end"}, {"play", "time", "error", "end"}, 0},
+    {"FailuresOnly", {"play", "time", "error"}, {"want", "error", "end"}, 3},
+};
+INSTANTIATE_TEST_SUITE_P(Each, ForgedMessages, testing::ValuesIn(kStorms), kNameOf);
 
 // A helper the page's media may need ends while they play on (the page's script reports their time
 // every few seconds): the page is left alone, and still watched: its media's failure later brings
