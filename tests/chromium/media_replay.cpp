@@ -9,8 +9,10 @@
 //   <ms> replaced    the program opened the page anew (an address, a reload tick)
 //   <ms> lost        the page's engine ended
 //
-// Out: "<ms> failed <kind> retry <ms>", "<ms> recovered", "<ms> refused" for a message the
-// reader does not take. <ms> is a tick count in milliseconds.
+// Out: "<ms> failed <kind> retry <ms>", "<ms> failed <kind> no-retry" (the page is left to the
+// reload tick), "<ms> recovered", "<ms> resumed" (heard again after a failure: a waiting retry is
+// called off), "<ms> refused" for a message the reader does not take. <ms> is a tick count in
+// milliseconds.
 //
 //   media_replay [--script]   --script prints the page script the program adds to every page
 #include <cstdint>
@@ -44,9 +46,10 @@ std::string Said(const MediaVerdict& verdict) {
   switch (verdict.kind) {
     case MediaVerdict::Kind::Nothing: return "";
     case MediaVerdict::Kind::Failed:
-      return std::string("failed ") + FailureName(verdict.failure) + " retry " +
-             std::to_string(verdict.retry_ms);
+      return std::string("failed ") + FailureName(verdict.failure) +
+             (verdict.retry ? " retry " + std::to_string(verdict.retry_ms) : " no-retry");
     case MediaVerdict::Kind::Recovered: return "recovered";
+    case MediaVerdict::Kind::Resumed: return "resumed";
     default: return "verdict " + std::to_string(static_cast<int>(verdict.kind));
   }
 }

@@ -8,11 +8,10 @@ second go live into media_replay (the core's rule, as the program feeds it), and
 decides is checked against each case of TABLE. In the same browser, a page checks that synthetic
 events post nothing and that the page behaves as without the script.
 
-    /usr/bin/python3 script_in_chromium.py [--waiting] MEDIA_REPLAY [ARTIFACT_FOLDER]
+    /usr/bin/python3 script_in_chromium.py MEDIA_REPLAY [ARTIFACT_FOLDER]
 
---waiting also runs the cases that wait for work not yet on main (skipped otherwise). Each case's
-lines for media_replay and its answers are written to ARTIFACT_FOLDER (a re-run offline:
-media_replay < CASE.lines). Chromium is driven over its DevTools protocol on a
+Each case's lines for media_replay and its answers are written to ARTIFACT_FOLDER (a re-run
+offline: media_replay < CASE.lines). Chromium is driven over its DevTools protocol on a
 pipe (fds 3 and 4, NUL-separated JSON); needs no screen. Every Chromium process is ended at the
 end, whatever happens.
 """
@@ -37,6 +36,7 @@ import radio  # noqa: E402
 HARD_LIMIT = 200          # seconds for the whole run; ctest's limit is above it
 STALL = 15.0              # the rule's time without progress before a playing player has failed
 FIRST_RETRY_MS = 5000     # the rule's first pause before the page is brought back
+QUICK_RETRY_MS = 4000     # the rule's pause for a page that failed before it was ever heard
 BINDING = "reprisaChannel"
 
 # window.chrome.webview as the web view gives it to a page, as far as the script uses it: texts
@@ -427,7 +427,7 @@ DETACHED_PLAYER = "window.player"
 
 def failure_after(fault_kind, kinds, earliest, latest, retry_ms=FIRST_RETRY_MS):
     """The expectation: exactly one decision, a failure of one of kinds, between earliest and
-    latest seconds after the fault, with the retry pause retry_ms (None: any)."""
+    latest seconds after the fault, with the retry pause retry_ms."""
     def expect(tab, at, said):
         check(len(said) == 1, "expected one failure after the %s, the rule said" % fault_kind,
               *said or ["nothing"])
@@ -435,8 +435,8 @@ def failure_after(fault_kind, kinds, earliest, latest, retry_ms=FIRST_RETRY_MS):
         parts = words.split()
         check(parts[0] == "failed" and parts[1] in kinds,
               "expected a failure of %s, the rule said %r" % ("/".join(kinds), words))
-        check(parts[2:3] == ["retry"] and (retry_ms is None or parts[3:] == [str(retry_ms)]),
-              "expected a retry after %s ms, the rule said %r" % (retry_ms or "some", words))
+        check(parts[2:] == ["retry", str(retry_ms)],
+              "expected a retry after %d ms, the rule said %r" % (retry_ms, words))
         after = ms / 1000.0 - at
         check(earliest <= after <= latest, "the failure came %.1f s after the %s, expected "
               "%.0f..%.0f s" % (after, fault_kind, earliest, latest))
@@ -473,25 +473,21 @@ def refuse(run):
 
 
 ENDED = ("error", "stream-ended")  # a closed stream ends as one or the other, as in WebKitGTK
-SCRIPT_LINUX = "waits for the script to adopt players made outside the document (script-linux)"
-BOTH = ("waits for the rule's 'want' event (core-rule) and the script posting it (script-linux): "
-        "a player that fails before it ever played")
 
 # (name, page, player, how the fault comes: ("playing", fault) after 3 s of music, ("before",
-# fault) before the page opens, ("wait", step) for a page that stops by itself, expectation,
-# None or what the case waits for)
+# fault) before the page opens, ("wait", step) for a page that stops by itself, expectation)
 TABLE = [
     ("dropped", "radio:/radio.html", RADIO_PLAYER, ("playing", drop),
-     failure_after("drop", ENDED, 0.0, 25.0), None),
+     failure_after("drop", ENDED, 0.0, 25.0)),
     ("stalled", "radio:/radio.html", RADIO_PLAYER, ("playing", stall),
-     failure_after("stall", ("no-progress",), STALL - 5.0, STALL + 20.0), None),
+     failure_after("stall", ("no-progress",), STALL - 5.0, STALL + 20.0)),
     ("paused_by_page", "radio:/paused.html", RADIO_PLAYER, ("wait", paused_by_page),
-     nothing(STALL + 3.0), None),
+     nothing(STALL + 3.0)),
     ("detached_dropped", "own:/detached.html", DETACHED_PLAYER, ("playing", drop),
-     failure_after("drop", ENDED, 0.0, 25.0), SCRIPT_LINUX),
+     failure_after("drop", ENDED, 0.0, 25.0)),
     ("down_at_open", "radio:/radio.html", RADIO_PLAYER, ("before", refuse),
-     failure_after("open", ("error", "nothing-played", "no-progress"), 0.0, STALL + 8.0, None),
-     BOTH),
+     failure_after("open", ("error", "nothing-played", "no-progress"), 0.0, STALL + 8.0,
+                   QUICK_RETRY_MS)),
 ]
 
 
@@ -567,11 +563,10 @@ def synthetic_events(run):
     return "%d messages, all of real events" % len(tab.messages)
 
 
-# (name, check, None or what it waits for), all on the checks page.
+# (name, check), all on the checks page.
 CHECKS = [
-    ("page_unchanged", page_unchanged, None),
-    ("synthetic_events", synthetic_events,
-     "waits for the script to count only the engine's own events (script-linux)"),
+    ("page_unchanged", page_unchanged),
+    ("synthetic_events", synthetic_events),
 ]
 
 
@@ -606,8 +601,6 @@ class Run:
 
 
 def main(argv):
-    waiting = "--waiting" in argv
-    argv = [a for a in argv if a != "--waiting"]
     if len(argv) not in (2, 3):
         print(__doc__)
         return 2
@@ -621,18 +614,13 @@ def main(argv):
     signal.alarm(HARD_LIMIT)
 
     run = Run(tool, artifacts)
-    passed = failed = skipped = 0
+    passed = failed = 0
     began = time.monotonic()
     try:
         run.start()
-        cases = [(name, lambda check_=check_: check_(run), waits) for name, check_, waits in CHECKS]
-        cases += [(name, lambda row=(name, page, player, fault, expect): run_case(run, *row), waits)
-                  for name, page, player, fault, expect, waits in TABLE]
-        for name, case, waits in cases:
-            if waits and not waiting:
-                print("SKIP %s: %s" % (name, waits), flush=True)
-                skipped += 1
-                continue
+        cases = [(name, lambda check_=check_: check_(run)) for name, check_ in CHECKS]
+        cases += [(row[0], lambda row=row: run_case(run, *row)) for row in TABLE]
+        for name, case in cases:
             started = time.monotonic()
             try:
                 said = case()
@@ -651,7 +639,7 @@ def main(argv):
         run.close()
     print("chromium media script: %.0f s; transcripts in %s" % (time.monotonic() - began,
                                                                artifacts))
-    print("%d passed, %d failed, %d skipped" % (passed, failed, skipped))
+    print("%d passed, %d failed" % (passed, failed))
     return 1 if failed else 0
 
 
